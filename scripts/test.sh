@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: the whole suite, then the core tests
+# again under AddressSanitizer and UndefinedBehaviorSanitizer, then each fuzzer briefly.
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+"$ov_root/scripts/setup.sh"
+
+jobs=$(nproc)
+echo "== build"
+ov_build "$ov_root/build"
+echo "== tests"
+ctest --test-dir "$ov_root/build" --output-on-failure -j"$jobs" --timeout 300
+
+echo "== core tests with sanitizers"
+ov_build "$ov_root/build-asan" -DOV_SANITIZE=ON -DOV_BUILD_GUI=OFF -DOV_BUILD_BENCH=OFF \
+    -DCMAKE_BUILD_TYPE=Debug
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --test-dir "$ov_root/build-asan" --output-on-failure -j"$jobs" --timeout 600 -L core
+
+echo "== fuzzers"
+"$ov_root/scripts/fuzz.sh" "${OV_FUZZ_SECONDS:-15}"

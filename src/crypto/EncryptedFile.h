@@ -1,0 +1,42 @@
+// The encrypted blob (word-rotated AES or DES ciphertext, nothing else) and the whole-file
+// operations of the passwords and text documents.
+#pragma once
+
+#include "crypto/Ciphers.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+enum class BlobForm { Current, Legacy };
+
+// Passwords are byte strings in the program's code page; a NUL ends them.
+bool EncryptBuffer(const uint8_t* data, size_t length, std::string_view password, Bytes& out);
+bool DecryptBuffer(const uint8_t* data, size_t length, std::string_view password, Bytes& out);
+bool EncryptBufferLegacy(const uint8_t* data, size_t length, std::string_view password,
+                         Bytes& out);
+bool DecryptBufferLegacy(const uint8_t* data, size_t length, std::string_view password,
+                         Bytes& out);
+
+// `error`, when given, receives the errno of a failure (kErrorDiskFull for a short write).
+bool ReadWholeFile(const std::string& path, Bytes& out, int* error = nullptr);
+// Replaces the file atomically: a temporary file beside it is written, flushed to disk and
+// renamed over the target. A new file is readable by its owner only; an existing one keeps
+// its mode. On failure the previous file is untouched.
+bool WriteWholeFile(const std::string& path, const uint8_t* data, size_t length,
+                    int* error = nullptr);
+bool GetFileSizeByName(const std::string& path, uint64_t& size);
+
+// Converts the code-page text to UTF-16LE, encrypts and writes it. Nothing is written when
+// the text is empty or encryption fails.
+bool SaveEncryptedText(const std::string& path, std::string_view text, std::string_view password,
+                       BlobForm form, int* error = nullptr);
+
+enum class LoadTextStatus { Text, Unreadable, DecryptFailed };
+LoadTextStatus LoadEncryptedText(const std::string& path, std::string_view password,
+                                 BlobForm form, std::string& text, int* error = nullptr);
+
+// Extension test without regard to case; `extension` includes the dot (".ovd").
+bool HasExtension(std::string_view path, std::string_view extension);
+// The part of a path after its last slash (or backslash).
+std::string FileNameOf(std::string_view path);
