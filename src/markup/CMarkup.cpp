@@ -1,0 +1,712 @@
+#include "markup/CMarkup.h"
+
+#include "crypto/Ciphers.h"
+#include "crypto/CodePage.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+constexpr size_t kMaxText = static_cast<size_t>(std::numeric_limits<int32_t>::max());
+constexpr size_t kNpos = std::string::npos;
+
+bool IsSpace(uint8_t c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+bool IsDelimiter(uint8_t c) {
+    switch (c) {
+    case ' ':
+    case '\t':
+    case '\n':
+    case '\r':
+    case '<':
+    case '>':
+    case '=':
+    case '\\':
+    case '/':
+    case '?':
+    case '!':
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool IsQuote(uint8_t c) {
+    return c == '"' || c == '\'';
+}
+
+size_t Find(const std::string& text, std::string_view what, size_t from) {
+    return from > text.size() ? kNpos : text.find(what, from);
+}
+
+struct Entity {
+    std::string_view text;
+    char value;
+};
+constexpr Entity kEntities[] = {
+    {"&lt;", '<'}, {"&amp;", '&'}, {"&gt;", '>'}, {"&apos;", '\''}, {"&quot;", '"'},
+};
+
+} // namespace
+
+CMarkup::CMarkup() {
+    Init(CodePage::Program().get());
+}
+
+CMarkup::CMarkup(const CodePage& codePage) {
+    Init(&codePage);
+}
+
+CMarkup::~CMarkup() {
+    // The text of a passwords document holds every secret in it.
+    SecureWipe(text_.data(), text_.size());
+    SecureWipe(scratch_.data(), scratch_.size());
+}
+
+void CMarkup::Init(const CodePage* codePage) {
+    index_.assign(8, ElemPos{});
+    used_ = 1;
+    if (codePage != nullptr && codePage->IsDoubleByte()) {
+        doubleByte_ = true;
+        for (int b = 0x80; b < 0x100; ++b) {
+            leadBytes_[b] = codePage->IsLeadByte(static_cast<uint8_t>(b)) ? 1 : 0;
+        }
+    }
+}
+
+CMarkup::Token CMarkup::ReadToken(size_t pos, size_t limit) const {
+    Token token;
+    limit = std::min(limit, text_.size());
+    const auto* t = reinterpret_cast<const uint8_t*>(text_.data());
+    while (pos < limit && IsSpace(t[pos])) {
+        ++pos;
+    }
+    if (pos >= limit) {
+        return token;
+    }
+    token.found = true;
+    token.start = pos;
+    uint8_t c = t[pos];
+    if (IsQuote(c)) {
+        token.quoted = true;
+        const void* close = std::memchr(t + pos + 1, c, limit - pos - 1);
+        token.closed = close != nullptr;
+        token.end = close ? static_cast<size_t>(static_cast<const uint8_t*>(close) - t) + 1 : limit;
+        return token;
+    }
+    if (IsDelimiter(c)) {
+        token.end = pos + 1;
+        return token;
+    }
+    while (pos < limit && !IsDelimiter(t[pos])) {
+        pos += (IsLead(t[pos]) && pos + 1 < limit) ? 2 : 1;
+    }
+    token.end = pos;
+    return token;
+}
+
+std::string_view CMarkup::TagNameOf(int i) const {
+    if (!Valid(i)) {
+        return {};
+    }
+    const ElemPos& e = index_[i];
+    Token token =
+        ReadToken(static_cast<size_t>(e.startTagStart) + 1, static_cast<size_t>(e.startTagEnd));
+    if (!token.found) {
+        return {};
+    }
+    return std::string_view(text_).substr(token.start, token.end - token.start);
+}
+
+bool CMarkup::NameMatches(int i, const char* name) const {
+    return name == nullptr || *name == '\0' || TagNameOf(i) == name;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Parsing
+
+bool CMarkup::SetText(const char* text) {
+    return SetText(text ? std::string_view(text) : std::string_view());
+}
+
+bool CMarkup::SetText(std::string_view text) {
+    used_ = 1;
+    parent_ = current_ = child_ = 0;
+    nodeKind_ = 0;
+    error_.clear();
+    text_.assign(text.data(), text.size());
+    index_[0] = ElemPos{};
+    if (text_.size() > kMaxText) {
+        error_ = "Document too large";
+        return false;
+    }
+    size_t wanted = text_.size() / 64 + 8;
+    if (index_.size() < wanted) {
+        index_.resize(wanted);
+    }
+    if (text_.empty()) {
+        return false;
+    }
+    if (!Parse()) {
+        index_[0] = ElemPos{};
+        used_ = 1;
+        return false;
+    }
+    return true;
+}
+
+int CMarkup::NewEntry() {
+    if (static_cast<size_t>(used_) >= index_.size()) {
+        index_.resize(index_.size() + index_.size() / 2 + 1);
+    }
+    index_[used_] = ElemPos{};
+    return used_++;
+}
+
+// Processing instructions, comments, CDATA sections and declarations carry no elements; `at`
+// is the '?' or '!' after the '<'.
+bool CMarkup::SkipMarkup(size_t at, size_t& after) const {
+    const std::string& t = text_;
+    size_t end = kNpos;
+    size_t length = 0;
+    if (t[at] == '?') {
+        end = Find(t, "?>", at + 1);
+        length = 2;
+    } else if (t.compare(at, 3, "!--") == 0) {
+        end = Find(t, "-->", at + 3);
+        length = 3;
+    } else if (t.compare(at, 8, "![CDATA[") == 0) {
+        end = Find(t, "]]>", at + 8);
+        length = 3;
+    } else {
+        // A declaration ends at the first '>' outside brackets and quoted tokens.
+        int depth = 0;
+        bool tokenStart = true;
+        size_t pos = at + 1;
+        while (pos < t.size()) {
+            auto c = static_cast<uint8_t>(t[pos]);
+            if (tokenStart && IsQuote(c)) {
+                size_t close = t.find(static_cast<char>(c), pos + 1);
+                if (close == kNpos) {
+                    return false;
+                }
+                pos = close + 1;
+                continue;
+            }
+            if (c == '>' && depth == 0) {
+                end = pos;
+                length = 1;
+                break;
+            }
+            if (c == '[') {
+                ++depth;
+            } else if (c == ']' && depth > 0) {
+                --depth;
+            }
+            tokenStart = IsDelimiter(c);
+            pos += (IsLead(c) && pos + 1 < t.size()) ? 2 : 1;
+        }
+    }
+    if (end == kNpos) {
+        return false;
+    }
+    after = end + length;
+    return true;
+}
+
+// Reads the end tag of `elem` whose '<' is at `lt`; on success `gt` is its closing '>'.
+bool CMarkup::ReadEndTag(int elem, size_t lt, size_t& gt) {
+    std::string name(TagNameOf(elem));
+    Token slash = ReadToken(lt + 1, text_.size());
+    if (!slash.found || slash.quoted || text_[slash.start] != '/' || slash.end != slash.start + 1) {
+        error_ = "Expecting end tag of element " + name;
+        return false;
+    }
+    Token tag = ReadToken(slash.end, text_.size());
+    if (!tag.found) {
+        error_ = "End tag not completed for element " + name;
+        return false;
+    }
+    if (std::string_view(text_).substr(tag.start, tag.end - tag.start) != name) {
+        error_ = "End tag does not correspond to " + name;
+        return false;
+    }
+    size_t pos = tag.end;
+    for (;;) {
+        Token next = ReadToken(pos, text_.size());
+        if (!next.found || (next.quoted && !next.closed)) {
+            error_ = "End tag not completed for element " + name;
+            return false;
+        }
+        if (!next.quoted && text_[next.start] == '>') {
+            gt = next.start;
+            return true;
+        }
+        pos = next.end;
+    }
+}
+
+// Walks the text once, keeping the open elements on a stack of their own rather than on the
+// call stack, so that deep nesting in a hostile file cannot exhaust it.
+bool CMarkup::Parse() {
+    struct Open {
+        int elem;
+        int lastChild;
+    };
+    std::vector<Open> open;
+    const char* t = text_.data();
+    const size_t n = text_.size();
+    size_t pos = 0;
+    int rootLast = 0;
+    for (;;) {
+        const void* found = pos < n ? std::memchr(t + pos, '<', n - pos) : nullptr;
+        if (found == nullptr) {
+            error_ = open.empty() ? std::string("Element tag not found")
+                                  : "End tag of " + std::string(TagNameOf(open.back().elem)) +
+                                        " element not found";
+            return false;
+        }
+        size_t lt = static_cast<size_t>(static_cast<const char*>(found) - t);
+        int parent = open.empty() ? 0 : open.back().elem;
+        index_[parent].endTagStart = static_cast<int32_t>(lt);
+
+        Token token = ReadToken(lt + 1, n);
+        if (!token.found) {
+            error_ = "Abrupt end within tag";
+            return false;
+        }
+        if (token.quoted) {
+            error_ = "Tag starts with quote";
+            return false;
+        }
+        char first = t[token.start];
+        if (first == '!' || first == '?') {
+            if (!SkipMarkup(token.start, pos)) {
+                error_ = "Invalid node";
+                return false;
+            }
+            continue;
+        }
+        if (IsDelimiter(static_cast<uint8_t>(first))) {
+            // Not a tag name: the end of the enclosing element's children.
+            if (open.empty()) {
+                error_ = "Element tag not found";
+                return false;
+            }
+            size_t gt = 0;
+            if (!ReadEndTag(parent, lt, gt)) {
+                return false;
+            }
+            index_[parent].endTagStart = static_cast<int32_t>(lt);
+            index_[parent].endTagEnd = static_cast<int32_t>(gt);
+            open.pop_back();
+            pos = gt + 1;
+            if (open.empty()) {
+                return true;
+            }
+            continue;
+        }
+
+        const void* close = std::memchr(t + token.end, '>', n - token.end);
+        if (close == nullptr) {
+            error_ = "End of tag not found";
+            return false;
+        }
+        size_t gt = static_cast<size_t>(static_cast<const char*>(close) - t);
+        int i = NewEntry();
+        ElemPos& e = index_[i];
+        e.startTagStart = static_cast<int32_t>(lt);
+        e.startTagEnd = static_cast<int32_t>(gt);
+        e.parent = parent;
+        int& last = open.empty() ? rootLast : open.back().lastChild;
+        if (last != 0) {
+            index_[last].nextSibling = i;
+        } else {
+            index_[parent].firstChild = i;
+        }
+        last = i;
+        pos = gt + 1;
+        if (t[gt - 1] == '/') {
+            e.endTagStart = static_cast<int32_t>(gt - 1);
+            e.endTagEnd = static_cast<int32_t>(gt);
+            if (open.empty()) {
+                return true;
+            }
+            continue;
+        }
+        open.push_back({i, 0});
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Navigation
+
+bool CMarkup::HasRoot() const {
+    return !index_.empty() && index_[0].firstChild != 0;
+}
+
+bool CMarkup::FindNextElement(const char* name) {
+    if (used_ <= 1 || !ValidOrDocument(parent_)) {
+        return false;
+    }
+    int i = 0;
+    if (current_ != 0) {
+        if (!Valid(current_)) {
+            return false;
+        }
+        i = index_[current_].nextSibling;
+    } else {
+        i = index_[parent_].firstChild;
+    }
+    for (; i != 0; i = index_[i].nextSibling) {
+        if (!Valid(i)) {
+            return false;
+        }
+        if (NameMatches(i, name)) {
+            current_ = i;
+            child_ = 0;
+            nodeKind_ = 1;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CMarkup::FindNextChildElement(const char* name) {
+    if (current_ == 0 && !FindNextElement(nullptr)) {
+        return false;
+    }
+    if (!Valid(current_)) {
+        return false;
+    }
+    int i = 0;
+    if (child_ != 0) {
+        if (!Valid(child_)) {
+            return false;
+        }
+        i = index_[child_].nextSibling;
+    } else {
+        i = index_[current_].firstChild;
+    }
+    for (; i != 0; i = index_[i].nextSibling) {
+        if (!Valid(i)) {
+            return false;
+        }
+        if (NameMatches(i, name)) {
+            child_ = i;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CMarkup::EnterElement() {
+    if (!Valid(current_)) {
+        return false;
+    }
+    parent_ = current_;
+    current_ = child_;
+    child_ = 0;
+    nodeKind_ = current_ != 0 ? 1 : 0;
+    return true;
+}
+
+bool CMarkup::LeaveElement() {
+    if (!Valid(parent_)) {
+        return false;
+    }
+    child_ = current_;
+    current_ = parent_;
+    parent_ = index_[parent_].parent;
+    nodeKind_ = 1;
+    return true;
+}
+
+std::string CMarkup::GetTagName() const {
+    return std::string(TagNameOf(current_));
+}
+
+std::string CMarkup::GetChildTagName() const {
+    return std::string(TagNameOf(child_));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Text content
+
+std::string CMarkup::GetChildText() const {
+    return TextOf(child_);
+}
+
+std::string CMarkup::TextOf(int i) const {
+    std::string out;
+    if (!Valid(i)) {
+        return out;
+    }
+    const ElemPos& e = index_[i];
+    if (e.firstChild != 0 || e.IsEmptyElement()) {
+        return out;
+    }
+    const size_t begin = static_cast<size_t>(e.startTagEnd) + 1;
+    const size_t end = static_cast<size_t>(e.endTagStart);
+    if (begin > end || end > text_.size()) {
+        return out;
+    }
+    const auto* t = reinterpret_cast<const uint8_t*>(text_.data());
+    size_t p = begin;
+    while (p < end && IsSpace(t[p])) {
+        ++p;
+    }
+    constexpr std::string_view kCdata = "<![CDATA[";
+    if (end - p > 11 && text_.compare(p, kCdata.size(), kCdata) == 0) {
+        size_t from = p + kCdata.size();
+        size_t close = text_.find("]]>", from);
+        if (close != kNpos && close + 3 <= end) {
+            return text_.substr(from, close - from);
+        }
+    }
+    out.reserve(end - begin);
+    p = begin;
+    while (p < end) {
+        if (!doubleByte_) {
+            const void* amp = std::memchr(t + p, '&', end - p);
+            size_t stop = amp ? static_cast<size_t>(static_cast<const uint8_t*>(amp) - t) : end;
+            out.append(text_, p, stop - p);
+            p = stop;
+        } else {
+            // Double-byte characters are copied whole, whatever their trail byte.
+            while (p < end && t[p] != '&') {
+                size_t length = (IsLead(t[p]) && p + 1 < end) ? 2 : 1;
+                out.append(text_, p, length);
+                p += length;
+            }
+        }
+        if (p >= end) {
+            break;
+        }
+        bool decoded = false;
+        for (const Entity& entity : kEntities) {
+            if (p + entity.text.size() <= end &&
+                text_.compare(p, entity.text.size(), entity.text) == 0) {
+                out.push_back(entity.value);
+                p += entity.text.size();
+                decoded = true;
+                break;
+            }
+        }
+        if (!decoded) {
+            out.push_back('&');
+            ++p;
+        }
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Building
+
+void CMarkup::Escape(std::string_view data, std::string& out) const {
+    out.reserve(out.size() + data.size() + data.size() / 10 + 7);
+    const auto* d = reinterpret_cast<const uint8_t*>(data.data());
+    size_t run = 0;
+    size_t i = 0;
+    while (i < data.size()) {
+        uint8_t c = d[i];
+        if (IsLead(c) && i + 1 < data.size()) {
+            i += 2;
+            continue;
+        }
+        const char* entity = c == '<' ? "&lt;" : c == '&' ? "&amp;" : c == '>' ? "&gt;" : nullptr;
+        if (entity != nullptr) {
+            out.append(data.data() + run, i - run);
+            out.append(entity);
+            run = i + 1;
+        }
+        ++i;
+    }
+    out.append(data.data() + run, data.size() - run);
+}
+
+bool CMarkup::AppendElement(const char* name, const char* data) {
+    return AppendElement(name, data ? std::string_view(data) : std::string_view());
+}
+
+bool CMarkup::AppendElement(const char* name, std::string_view data) {
+    if (name == nullptr || *name == '\0') {
+        return false;
+    }
+    const std::string_view tag(name);
+    if (IsQuote(static_cast<uint8_t>(tag[0]))) {
+        return false;
+    }
+    for (size_t k = 0; k < tag.size(); ++k) {
+        auto c = static_cast<uint8_t>(tag[k]);
+        if (IsDelimiter(c)) {
+            return false;
+        }
+        if (IsLead(c) && k + 1 < tag.size()) {
+            ++k;
+        }
+    }
+    if (!ValidOrDocument(parent_) || (current_ != 0 && !Valid(current_))) {
+        return false;
+    }
+    if (parent_ == 0) {
+        if (HasRoot()) {
+            return false;
+        }
+        index_[0].endTagStart = static_cast<int32_t>(text_.size());
+    }
+
+    const ElemPos parent = index_[parent_];
+    const bool split = parent_ != 0 && parent.IsEmptyElement();
+    size_t insertAt = 0;
+    if (current_ != 0) {
+        insertAt = static_cast<size_t>(index_[current_].endTagEnd) + 1;
+    } else if (parent_ == 0) {
+        insertAt = text_.size();
+    } else if (split) {
+        insertAt = static_cast<size_t>(parent.endTagStart); // the slash that is replaced
+    } else {
+        insertAt = static_cast<size_t>(parent.endTagStart);
+    }
+    if (insertAt > text_.size()) {
+        return false;
+    }
+    if (!split) {
+        size_t p = insertAt;
+        while (p < text_.size() && IsSpace(static_cast<uint8_t>(text_[p]))) {
+            ++p;
+        }
+        if (p == text_.size() || text_[p] == '<') {
+            insertAt = p;
+        }
+    }
+
+    // The inserted bytes: an optional lead (the split parent's new start-tag close, or the line
+    // break after a start tag that its end tag follows directly), the element, an optional tail.
+    std::string& ins = scratch_;
+    ins.clear();
+    size_t replaced = 0;
+    if (split) {
+        ins.append(">\r\n");
+        replaced = 1;
+    } else if (parent_ != 0 && current_ == 0 && parent.endTagStart == parent.startTagEnd + 1 &&
+               insertAt == static_cast<size_t>(parent.endTagStart)) {
+        ins.append("\r\n");
+    }
+    const size_t elemOffset = ins.size();
+    ins.push_back('<');
+    ins.append(tag);
+    size_t escapedLength = 0;
+    if (data.empty()) {
+        ins.append("/>\r\n");
+    } else {
+        ins.push_back('>');
+        size_t before = ins.size();
+        Escape(data, ins);
+        escapedLength = ins.size() - before;
+        ins.append("</");
+        ins.append(tag);
+        ins.append(">\r\n");
+    }
+    const size_t elemLength = ins.size() - elemOffset;
+    if (split) {
+        ins.append("</");
+        ins.append(TagNameOf(parent_));
+    }
+    if (text_.size() - replaced + ins.size() > kMaxText) {
+        return false;
+    }
+    const auto delta = static_cast<int32_t>(ins.size()) - static_cast<int32_t>(replaced);
+
+    // Grow geometrically so that building a document in order copies the text only a
+    // logarithmic number of times.
+    size_t needed = text_.size() - replaced + ins.size();
+    if (needed > text_.capacity()) {
+        text_.reserve(std::max(needed, text_.capacity() * 2));
+    }
+    text_.replace(insertAt, replaced, ins);
+
+    const int i = NewEntry();
+    ElemPos& e = index_[i];
+    const auto start = static_cast<int32_t>(insertAt + elemOffset);
+    const auto nameLength = static_cast<int32_t>(tag.size());
+    e.startTagStart = start;
+    if (data.empty()) {
+        e.startTagEnd = start + nameLength + 2;
+        e.endTagStart = e.startTagEnd - 1;
+        e.endTagEnd = e.startTagEnd;
+    } else {
+        e.startTagEnd = start + nameLength + 1;
+        e.endTagStart = e.startTagEnd + 1 + static_cast<int32_t>(escapedLength);
+        e.endTagEnd = e.endTagStart + 2 + nameLength;
+    }
+    e.parent = parent_;
+    if (current_ != 0) {
+        e.nextSibling = index_[current_].nextSibling;
+        index_[current_].nextSibling = i;
+    } else if (index_[parent_].firstChild == 0) {
+        index_[parent_].firstChild = i;
+    } else {
+        int last = index_[parent_].firstChild;
+        while (Valid(index_[last].nextSibling)) {
+            last = index_[last].nextSibling;
+        }
+        index_[last].nextSibling = i;
+    }
+
+    ShiftFollowing(i, delta);
+    if (split) {
+        ElemPos& p = index_[parent_];
+        p.startTagEnd = static_cast<int32_t>(insertAt);
+        p.endTagStart = start + static_cast<int32_t>(elemLength);
+    }
+    current_ = i;
+    child_ = 0;
+    nodeKind_ = 1;
+    return true;
+}
+
+// Everything after the new element in document order moves by `delta`: its following
+// siblings with their subtrees, then for each enclosing element its end tag and its own
+// following siblings. Nothing before the insertion point is touched.
+void CMarkup::ShiftFollowing(int elem, int32_t delta) {
+    int x = elem;
+    while (Valid(x)) {
+        for (int s = index_[x].nextSibling; Valid(s); s = index_[s].nextSibling) {
+            ShiftSubtree(s, delta);
+        }
+        int p = index_[x].parent;
+        if (Valid(p)) {
+            index_[p].endTagStart += delta;
+            index_[p].endTagEnd += delta;
+        }
+        x = p;
+    }
+}
+
+void CMarkup::ShiftSubtree(int top, int32_t delta) {
+    int i = top;
+    for (;;) {
+        ElemPos& e = index_[i];
+        e.startTagStart += delta;
+        e.startTagEnd += delta;
+        e.endTagStart += delta;
+        e.endTagEnd += delta;
+        if (Valid(e.firstChild)) {
+            i = e.firstChild;
+            continue;
+        }
+        while (i != top && !Valid(index_[i].nextSibling)) {
+            i = index_[i].parent;
+        }
+        if (i == top) {
+            return;
+        }
+        i = index_[i].nextSibling;
+    }
+}
