@@ -1,0 +1,24 @@
+// Loading and saving a passwords file: the account lists as XML text inside the encrypted
+// envelope, in the form that the file's extension names.
+#pragma once
+
+#include "crypto/EncryptedFile.h"
+#include "passwords/Accounts.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// ".ovd" (any case) is the current form, ".ovf" the legacy form; any other name has none.
+std::optional<BlobForm> PasswordsFormOf(std::string_view path);
+
+enum class PasswordsLoadStatus { Loaded, UnknownExtension, Unreadable, DecryptFailed };
+enum class PasswordsSaveStatus { Saved, UnknownExtension, WriteFailed };
+
+// On success the lists hold exactly the accounts of the file; on failure they are unchanged.
+// `error`, when given, receives the errno of a file that could not be read or written.
+PasswordsLoadStatus LoadPasswordsFile(const std::string& path, std::string_view password,
+                                      AccountLists& lists, int* error = nullptr);
+// The file is replaced atomically; on failure the previous file is untouched.
+PasswordsSaveStatus SavePasswordsFile(const std::string& path, std::string_view password,
+                                      const AccountLists& lists, int* error = nullptr);
