@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -49,6 +50,23 @@ bool CipherSlice(EVP_CIPHER_CTX* ctx, const uint8_t* in, uint8_t* out, size_t le
     int written = 0;
     return EVP_CipherUpdate(ctx, out, &written, in, static_cast<int>(length)) == 1 &&
            static_cast<size_t>(written) == length;
+}
+
+// Reserves room for a large output and asks for transparent huge pages on it before it is
+// first touched: a 64 MiB buffer then takes a few dozen page faults instead of 16,384, which
+// more than pays for clearing it.
+void ReserveLarge(Bytes& out, size_t length) {
+    out.reserve(length);
+    constexpr size_t kHuge = size_t{2} << 20;
+    if (length < 2 * kHuge) {
+        return;
+    }
+    const auto start = reinterpret_cast<uintptr_t>(out.data());
+    const uintptr_t first = (start + kHuge - 1) & ~(kHuge - 1);
+    const uintptr_t last = (start + length) & ~(kHuge - 1);
+    if (last > first) {
+        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+    }
 }
 
 void Fail(int* error, int code) {
@@ -107,9 +125,12 @@ bool EncryptBuffer(const uint8_t* data, size_t length, std::string_view password
     }
     const size_t pad = kAesBlock - length % kAesBlock;
     const size_t whole = length - length % kAesBlock;
-    out.resize(length + pad);
+    // The output grows slice by slice, so each slice is zeroed, encrypted and scrambled while
+    // it is in cache instead of the whole buffer being cleared up front.
+    ReserveLarge(out, length + pad);
     for (size_t off = 0; off < whole; off += kSlice) {
         const size_t n = std::min(kSlice, whole - off);
+        out.resize(off + n);
         if (!CipherSlice(ctx.get(), data + off, out.data() + off, n)) {
             out.clear();
             return false;
@@ -119,6 +140,7 @@ bool EncryptBuffer(const uint8_t* data, size_t length, std::string_view password
     uint8_t last[kAesBlock];
     std::memcpy(last, data + whole, length - whole);
     std::memset(last + (length - whole), static_cast<int>(pad), pad);
+    out.resize(length + pad);
     const bool ok = CipherSlice(ctx.get(), last, out.data() + whole, kAesBlock);
     SecureWipe(last, sizeof last);
     if (!ok) {
@@ -138,9 +160,10 @@ bool DecryptBuffer(const uint8_t* data, size_t length, std::string_view password
     if (!ctx) {
         return false;
     }
-    out.resize(length);
+    ReserveLarge(out, length);
     for (size_t off = 0; off < length; off += kSlice) {
         const size_t n = std::min(kSlice, length - off);
+        out.resize(off + n);
         RotateWordRangeRight(data + off, out.data() + off, n / 4, off / 4);
         if (!CipherSlice(ctx.get(), out.data() + off, out.data() + off, n)) {
             SecureWipe(out.data(), out.size());
@@ -202,6 +225,7 @@ bool ReadWholeFile(const std::string& path, Bytes& out, int* error) {
         Fail(error, file.LastError());
         return false;
     }
+    ReserveLarge(out, static_cast<size_t>(length));
     out.resize(static_cast<size_t>(length));
     size_t done = 0;
     while (done < out.size()) {
