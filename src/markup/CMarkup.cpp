@@ -4,6 +4,7 @@
 #include "crypto/CodePage.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <limits>
 
@@ -12,27 +13,27 @@ namespace {
 constexpr size_t kMaxText = static_cast<size_t>(std::numeric_limits<int32_t>::max());
 constexpr size_t kNpos = std::string::npos;
 
+// Byte classes of the tokenizer: whitespace, and the delimiters that end a token (whitespace
+// among them).
+constexpr uint8_t kSpace = 1;
+constexpr uint8_t kDelimiter = 2;
+constexpr std::array<uint8_t, 256> kClasses = [] {
+    std::array<uint8_t, 256> classes{};
+    for (char c : std::string_view(" \t\n\r")) {
+        classes[static_cast<uint8_t>(c)] = kSpace | kDelimiter;
+    }
+    for (char c : std::string_view("<>=\\/?!")) {
+        classes[static_cast<uint8_t>(c)] = kDelimiter;
+    }
+    return classes;
+}();
+
 bool IsSpace(uint8_t c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+    return (kClasses[c] & kSpace) != 0;
 }
 
 bool IsDelimiter(uint8_t c) {
-    switch (c) {
-    case ' ':
-    case '\t':
-    case '\n':
-    case '\r':
-    case '<':
-    case '>':
-    case '=':
-    case '\\':
-    case '/':
-    case '?':
-    case '!':
-        return true;
-    default:
-        return false;
-    }
+    return (kClasses[c] & kDelimiter) != 0;
 }
 
 bool IsQuote(uint8_t c) {
@@ -68,8 +69,8 @@ CMarkup::~CMarkup() {
 }
 
 void CMarkup::Init(const CodePage* codePage) {
-    index_.assign(8, ElemPos{});
-    used_ = 1;
+    index_.reserve(8);
+    index_.emplace_back();
     if (codePage != nullptr && codePage->IsDoubleByte()) {
         doubleByte_ = true;
         for (int b = 0x80; b < 0x100; ++b) {
@@ -134,7 +135,7 @@ bool CMarkup::SetText(const char* text) {
 }
 
 bool CMarkup::SetText(std::string_view text) {
-    used_ = 1;
+    index_.resize(1);
     parent_ = current_ = child_ = 0;
     nodeKind_ = 0;
     error_.clear();
@@ -144,27 +145,34 @@ bool CMarkup::SetText(std::string_view text) {
         error_ = "Document too large";
         return false;
     }
-    size_t wanted = text_.size() / 64 + 8;
-    if (index_.size() < wanted) {
-        index_.resize(wanted);
+    // Every element starts with a '<' that no '/', '!' or '?' follows, so counting those bounds
+    // the index exactly enough that a large document never copies its index while parsing.
+    // Reserved but unused entries cost address space only.
+    size_t wanted = 8;
+    for (size_t p = text_.find('<'); p != kNpos; p = text_.find('<', p + 1)) {
+        const char next = p + 1 < text_.size() ? text_[p + 1] : '\0';
+        wanted += (next != '/' && next != '!' && next != '?') ? 1 : 0;
+    }
+    if (index_.capacity() < wanted) {
+        index_.reserve(wanted);
     }
     if (text_.empty()) {
         return false;
     }
     if (!Parse()) {
+        index_.resize(1);
         index_[0] = ElemPos{};
-        used_ = 1;
         return false;
     }
     return true;
 }
 
 int CMarkup::NewEntry() {
-    if (static_cast<size_t>(used_) >= index_.size()) {
-        index_.resize(index_.size() + index_.size() / 2 + 1);
+    if (index_.size() == index_.capacity()) {
+        index_.reserve(index_.size() + index_.size() / 2 + 1);
     }
-    index_[used_] = ElemPos{};
-    return used_++;
+    index_.emplace_back();
+    return static_cast<int>(index_.size()) - 1;
 }
 
 // Processing instructions, comments, CDATA sections and declarations carry no elements; `at`
@@ -218,28 +226,28 @@ bool CMarkup::SkipMarkup(size_t at, size_t& after) const {
     return true;
 }
 
-// Reads the end tag of `elem` whose '<' is at `lt`; on success `gt` is its closing '>'.
-bool CMarkup::ReadEndTag(int elem, size_t lt, size_t& gt) {
-    std::string name(TagNameOf(elem));
+// Reads the end tag of the element `name` whose '<' is at `lt`; on success `gt` is its
+// closing '>'.
+bool CMarkup::ReadEndTag(std::string_view name, size_t lt, size_t& gt) {
     Token slash = ReadToken(lt + 1, text_.size());
     if (!slash.found || slash.quoted || text_[slash.start] != '/' || slash.end != slash.start + 1) {
-        error_ = "Expecting end tag of element " + name;
+        error_ = "Expecting end tag of element " + std::string(name);
         return false;
     }
     Token tag = ReadToken(slash.end, text_.size());
     if (!tag.found) {
-        error_ = "End tag not completed for element " + name;
+        error_ = "End tag not completed for element " + std::string(name);
         return false;
     }
     if (std::string_view(text_).substr(tag.start, tag.end - tag.start) != name) {
-        error_ = "End tag does not correspond to " + name;
+        error_ = "End tag does not correspond to " + std::string(name);
         return false;
     }
     size_t pos = tag.end;
     for (;;) {
         Token next = ReadToken(pos, text_.size());
         if (!next.found || (next.quoted && !next.closed)) {
-            error_ = "End tag not completed for element " + name;
+            error_ = "End tag not completed for element " + std::string(name);
             return false;
         }
         if (!next.quoted && text_[next.start] == '>') {
@@ -256,6 +264,8 @@ bool CMarkup::Parse() {
     struct Open {
         int elem;
         int lastChild;
+        size_t nameStart;
+        size_t nameLength;
     };
     std::vector<Open> open;
     const char* t = text_.data();
@@ -265,9 +275,11 @@ bool CMarkup::Parse() {
     for (;;) {
         const void* found = pos < n ? std::memchr(t + pos, '<', n - pos) : nullptr;
         if (found == nullptr) {
-            error_ = open.empty() ? std::string("Element tag not found")
-                                  : "End tag of " + std::string(TagNameOf(open.back().elem)) +
-                                        " element not found";
+            error_ = open.empty()
+                         ? std::string("Element tag not found")
+                         : "End tag of " +
+                               text_.substr(open.back().nameStart, open.back().nameLength) +
+                               " element not found";
             return false;
         }
         size_t lt = static_cast<size_t>(static_cast<const char*>(found) - t);
@@ -298,7 +310,8 @@ bool CMarkup::Parse() {
                 return false;
             }
             size_t gt = 0;
-            if (!ReadEndTag(parent, lt, gt)) {
+            const std::string_view name(t + open.back().nameStart, open.back().nameLength);
+            if (!ReadEndTag(name, lt, gt)) {
                 return false;
             }
             index_[parent].endTagStart = static_cast<int32_t>(lt);
@@ -338,7 +351,7 @@ bool CMarkup::Parse() {
             }
             continue;
         }
-        open.push_back({i, 0});
+        open.push_back({i, 0, token.start, token.end - token.start});
     }
 }
 
@@ -350,7 +363,7 @@ bool CMarkup::HasRoot() const {
 }
 
 bool CMarkup::FindNextElement(const char* name) {
-    if (used_ <= 1 || !ValidOrDocument(parent_)) {
+    if (index_.size() <= 1 || !ValidOrDocument(parent_)) {
         return false;
     }
     int i = 0;
@@ -515,8 +528,8 @@ void CMarkup::Escape(std::string_view data, std::string& out) const {
     size_t i = 0;
     while (i < data.size()) {
         uint8_t c = d[i];
-        if (IsLead(c) && i + 1 < data.size()) {
-            i += 2;
+        if (c != '<' && c != '&' && c != '>') {
+            i += (doubleByte_ && IsLead(c) && i + 1 < data.size()) ? 2 : 1;
             continue;
         }
         const char* entity = c == '<' ? "&lt;" : c == '&' ? "&amp;" : c == '>' ? "&gt;" : nullptr;

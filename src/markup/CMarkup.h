@@ -62,7 +62,7 @@ public:
     // The element index, for checks of its consistency: entries 1 .. IndexUsed() - 1 are
     // elements, entry 0 stands for the document.
     const std::vector<ElemPos>& Index() const { return index_; }
-    int IndexUsed() const { return used_; }
+    int IndexUsed() const { return static_cast<int>(index_.size()); }
 
 private:
     struct Token {
@@ -74,7 +74,7 @@ private:
     };
 
     void Init(const CodePage* codePage);
-    bool Valid(int i) const { return i > 0 && i < used_; }
+    bool Valid(int i) const { return i > 0 && static_cast<size_t>(i) < index_.size(); }
     bool ValidOrDocument(int i) const { return i == 0 || Valid(i); }
     bool IsLead(uint8_t byte) const { return leadBytes_[byte] != 0; }
     // Reads one token at `pos` (skipping whitespace first), never past `limit`.
@@ -85,7 +85,7 @@ private:
 
     bool Parse();
     bool SkipMarkup(size_t lt, size_t& after) const;
-    bool ReadEndTag(int elem, size_t lt, size_t& gt);
+    bool ReadEndTag(std::string_view name, size_t lt, size_t& gt);
     int NewEntry();
 
     void Escape(std::string_view data, std::string& out) const;
@@ -98,7 +98,6 @@ private:
     int parent_ = 0;
     int current_ = 0;
     int child_ = 0;
-    int used_ = 1;
     int nodeKind_ = 0;
     std::array<uint8_t, 256> leadBytes_{};
     bool doubleByte_ = false;
