@@ -20,6 +20,11 @@ constexpr int kCellHeight = 14;
 // Hold times are turned into milliseconds for the timer and must not overflow.
 constexpr int kMaxHoldSeconds = INT_MAX / 1000;
 
+// The random characters include 127, which fonts have no glyph for; it shows as the house
+// sign that old code pages put there rather than as an empty box.
+constexpr int kDelete = 0x7F;
+constexpr QChar kDeleteGlyph(u'\u2302');
+
 // Codes 0x80..0xFF of the Western and the Greek code page; 0 marks an unassigned code.
 constexpr char16_t kWesternHigh[32] = {
     0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
@@ -366,6 +371,9 @@ QRect JMatrixCtrl::CellRect(int column, int row) const {
 
 QChar JMatrixCtrl::TextGlyph(int code) {
     code &= 0xFF;
+    if (code == kDelete) {
+        return kDeleteGlyph;
+    }
     if (code < 0x80 || code >= 0xA0) {
         return QChar(static_cast<char16_t>(code));
     }
@@ -376,6 +384,9 @@ QChar JMatrixCtrl::TextGlyph(int code) {
 
 QChar JMatrixCtrl::RainGlyph(int code) {
     code &= 0xFF;
+    if (code == kDelete) {
+        return kDeleteGlyph;
+    }
     if (code < 0x80) {
         return QChar(static_cast<char16_t>(code));
     }

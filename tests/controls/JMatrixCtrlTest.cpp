@@ -217,6 +217,29 @@ TEST(JMatrixCtrlGrid, CreationStartsOnlyThePageAndRainTimers) {
     EXPECT_EQ(m.ctrl->CurrentLine(), -1);
 }
 
+TEST(JMatrixCtrlGrid, CreateFillsTheGivenRectangleOfItsParent) {
+    // As the settings dialog uses it: a child filling a placeholder control.
+    QWidget dialog;
+    dialog.resize(400, 300);
+    auto* placeholder = new QWidget(&dialog);
+    placeholder->setGeometry(20, 10, 360, 90);
+    dialog.show();
+    VirtualTimers timers;
+    auto* preview = new JMatrixCtrl([g = std::mt19937(3)]() mutable { return g(); });
+    preview->SetTimerDriver(&timers);
+    timers.ctrl = preview;
+    preview->Create(placeholder->rect(), placeholder);
+    EXPECT_EQ(preview->parentWidget(), placeholder);
+    EXPECT_EQ(preview->geometry(), placeholder->rect());
+    EXPECT_TRUE(preview->isVisible());
+    EXPECT_EQ(preview->ClientSize(), preview->contentsRect().size());
+    EXPECT_LT(preview->ClientSize().width(), 360); // the sunken edge takes its share
+    timers.Advance(1000);
+    EXPECT_GT(CountNonBlack(preview->RainSurface(), preview->RainSurface().rect()), 0);
+    delete preview; // the owner destroys it while its parent lives on
+    EXPECT_TRUE(placeholder->children().isEmpty());
+}
+
 TEST(JMatrixCtrlGrid, ResizingRebuildsTheGridAndKeepsThePage) {
     Matrix m(QSize(800, 600));
     m.AddLockLines();
