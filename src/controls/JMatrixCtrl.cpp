@@ -510,7 +510,8 @@ void JMatrixCtrl::PlaceLines() {
 }
 
 bool JMatrixCtrl::PageHasLine(int line) const {
-    return line >= pageFirstLine_ && line <= pageLastLine_ && line - pageFirstLine_ >= 0 &&
+    // The cells bound it too: AddLine while a page runs moves the page's last line.
+    return line >= pageFirstLine_ && line <= pageLastLine_ &&
            line - pageFirstLine_ < static_cast<int>(lineCells_.size());
 }
 
