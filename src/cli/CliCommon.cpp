@@ -66,6 +66,14 @@ int FileFail(const std::string& path, int error, const char* doing) {
                                (error != 0 ? std::strerror(error) : "unknown error"));
 }
 
+int LoadFail(const std::string& path, LoadTextStatus status, int error) {
+    if (status == LoadTextStatus::DecryptFailed) {
+        return Fail(kExitDecryptFailed, "Failed to decrypt the file: " + FileNameOf(path));
+    }
+    return error == 0 ? Fail(kExitFile, "cannot read " + path + ": the file is empty")
+                      : FileFail(path, error, "read");
+}
+
 int ReadPassword(const CliOptions& options, std::string& password) {
     std::string line;
     if (options.passwordFile) {

@@ -2,6 +2,8 @@
 // messages for unreadable files.
 #pragma once
 
+#include "crypto/EncryptedFile.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,6 +40,9 @@ bool ReadInput(const std::string& path, std::string& data);
 int Fail(int code, const std::string& message);
 // Prints a message naming the file and the reason for `error` (an errno value).
 int FileFail(const std::string& path, int error, const char* doing);
+// Reports a whole-file load that gave no text (an unreadable file or a failed decryption)
+// and returns its exit code.
+int LoadFail(const std::string& path, LoadTextStatus status, int error);
 // Prints the usage text and returns kExitUsage.
 int UsageFail(const std::string& message);
 
@@ -47,3 +52,5 @@ bool TakeOption(std::vector<std::string>& args, const std::string& flag,
 
 extern const CliCommand kDecryptCommand;
 extern const CliCommand kEncryptCommand;
+extern const CliCommand kListCommand;
+extern const CliCommand kShowCommand;

@@ -48,12 +48,8 @@ int Decrypt(const CliOptions& options) {
     int error = 0;
     const LoadTextStatus status = LoadEncryptedText(path, password, *form, text, &error);
     WipePassword(password);
-    if (status == LoadTextStatus::Unreadable) {
-        return error == 0 ? Fail(kExitFile, "cannot read " + path + ": the file is empty")
-                          : FileFail(path, error, "read");
-    }
-    if (status == LoadTextStatus::DecryptFailed) {
-        return Fail(kExitDecryptFailed, "Failed to decrypt the file: " + FileNameOf(path));
+    if (status != LoadTextStatus::Text) {
+        return LoadFail(path, status, error);
     }
     std::string utf8 = CodePage::Program()->ToUtf8(text);
     WipePassword(text);

@@ -12,6 +12,8 @@ namespace {
 const CliCommand* const kCommands[] = {
     &kDecryptCommand,
     &kEncryptCommand,
+    &kListCommand,
+    &kShowCommand,
 };
 
 void PrintUsage(std::ostream& out) {
@@ -22,7 +24,7 @@ void PrintUsage(std::ostream& out) {
     out << "\nThe password is the first line of F, or of standard input with --password-stdin;\n"
            "without either it is asked for on the terminal.\n"
            "Exit codes: 0 done, 1 wrong password or damaged file, 2 usage error,\n"
-           "3 file missing, unreadable or unwritable.\n";
+           "3 file missing, unreadable or unwritable, or no account of the name given.\n";
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 // Runs the real ombrivault-cli binary against real files.
+#include "passwords/PasswordsFile.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -102,6 +103,110 @@ TEST_F(CliTest, FailuresHaveTheirExitCodesAndLeaveNoOutput) {
     EXPECT_FALSE(Exists("out.txt"));
     EXPECT_EQ(Read("doc.ovt"), before);
     EXPECT_EQ(Run("--help").code, 0);
+}
+
+// A passwords file with every kind of account, a deleted slot, and values holding tabs and
+// line breaks, saved under the password in "pw".
+void WriteAccountsFile(const std::string& path) {
+    AccountLists lists;
+    lists.AddAccount(AccountKind::Web, "deleted");
+    WebAccount* web = lists.GetWebAccount(lists.AddAccount(AccountKind::Web, "Bank"));
+    web->address = "https://bank.example";
+    web->userId = "tab\there";
+    web->password = "p<&>w";
+    web->notes = "two\r\nlines";
+    lists.DeleteAccount(AccountKind::Web, 0);
+    MailAccount* mail = lists.GetMailAccount(lists.AddAccount(AccountKind::Mail, "Bank"));
+    mail->address = "me@mail.example";
+    mail->webInterface = "https://mail.example";
+    mail->smtpServer = "smtp";
+    mail->popServer = "pop";
+    mail->userId = "me";
+    mail->password = "mpw";
+    OtherAccount* other = lists.GetOtherAccount(lists.AddAccount(AccountKind::Other, "Card"));
+    other->userId = "4111\r1111\n1111";
+    other->password = "1234";
+    ASSERT_EQ(SavePasswordsFile(path, "secret", lists), PasswordsSaveStatus::Saved);
+}
+
+TEST_F(CliTest, ListPrintsOneLinePerAccountInFileOrder) {
+    WriteAccountsFile(dir_ / "acc.ovd");
+    Result r = Run("--password-file pw list acc.ovd");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "web\tBank\thttps://bank.example\ttab\\there\n"
+                     "mail\tBank\tme@mail.example\tme\n"
+                     "other\tCard\t\t4111\\n1111\\n1111\n");
+    r = Run("list --show-passwords acc.ovd --password-stdin", "secret\n");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "web\tBank\thttps://bank.example\ttab\\there\tp<&>w\n"
+                     "mail\tBank\tme@mail.example\tme\tmpw\n"
+                     "other\tCard\t\t4111\\n1111\\n1111\t1234\n");
+
+    // A file made elsewhere, in the legacy form.
+    fs::copy_file(std::string(OV_TEST_FIXTURES) + "/passwords/sample.ovf",
+                  dir_.path() / "sample.OVF");
+    Write("fixture-pw", "fixture pw\n");
+    r = Run("--password-file fixture-pw list sample.OVF");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "web\tBank & Co\thttps://bank.example/login?a=1&b=2\tjdoe\n"
+                     "web\tEmpty\t\t\n"
+                     "mail\tMail\tme@mail.example\tme\n"
+                     "other\tCard\t\t4111 1111 1111 1111\n");
+}
+
+TEST_F(CliTest, ShowPrintsEveryFieldOfEachAccountOfThatName) {
+    WriteAccountsFile(dir_ / "acc.ovd");
+    Result r = Run("--password-file pw show acc.ovd Bank");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "Web Account: Bank\n"
+                     "Web Address: https://bank.example\n"
+                     "User ID: tab\\there\n"
+                     "Password: p<&>w\n"
+                     "Notes: two\\nlines\n"
+                     "\n"
+                     "Email Account: Bank\n"
+                     "Mail Address: me@mail.example\n"
+                     "WebMail Interface: https://mail.example\n"
+                     "SMTP Server: smtp\n"
+                     "POP Server: pop\n"
+                     "User ID: me\n"
+                     "Password: mpw\n"
+                     "Notes: \n");
+    r = Run("--password-file pw show acc.ovd Card");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "Account: Card\n"
+                     "Description (Credit Card No, Bank Account, Location, etc.): "
+                     "4111\\n1111\\n1111\n"
+                     "PIN (Pass Code, Key, Password, etc.): 1234\n"
+                     "Notes: \n");
+}
+
+TEST_F(CliTest, AccountCommandFailures) {
+    WriteAccountsFile(dir_ / "acc.ovd");
+    fs::copy_file(dir_ / "acc.ovd", dir_.path() / "acc.ovt");
+    const struct {
+        const char* args;
+        int code;
+        const char* err;
+    } cases[] = {
+        {"--password-file wrong list acc.ovd", 1, "Failed to decrypt the file: acc.ovd"},
+        {"--password-file wrong show acc.ovd Bank", 1, "Failed to decrypt the file: acc.ovd"},
+        {"--password-file pw list missing.ovd", 3, "missing.ovd"},
+        {"--password-file pw show acc.ovd Nobody", 3, "no account named \"Nobody\""},
+        {"--password-file pw show acc.ovd bank", 3, "no account named"},
+        {"--password-file pw list acc.ovt", 2, "usage:"},
+        {"--password-file pw list", 2, "usage:"},
+        {"--password-file pw list acc.ovd --show-secrets", 2, "usage:"},
+        {"--password-file pw show acc.ovd", 2, "usage:"},
+        {"--password-file pw show acc.ovd Bank extra", 2, "usage:"},
+        {"list acc.ovd", 2, "no password"},
+    };
+    for (const auto& c : cases) {
+        const Result r = Run(c.args);
+        EXPECT_EQ(r.code, c.code) << c.args << "\n" << r.err;
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << c.args << "\n" << r.err;
+        EXPECT_EQ(r.out, "") << c.args;
+    }
 }
 
 } // namespace

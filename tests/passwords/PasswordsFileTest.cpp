@@ -2,12 +2,9 @@
 #include "passwords/AccountsXml.h"
 
 #include "crypto/CodePage.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -15,29 +12,16 @@ namespace {
 
 const char* const kFixturePassword = "fixture pw";
 
-std::string ReadBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 class PasswordsFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        CodePage::SetProgram("UTF-8");
-        dir_ = fs::temp_directory_path() /
-               ("ov-passwords-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
+    void SetUp() override { CodePage::SetProgram("UTF-8"); }
 
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+    std::string Path(const std::string& name) const { return dir_ / name; }
     static std::string Fixture(const std::string& name) {
         return std::string(OV_TEST_FIXTURES) + "/passwords/" + name;
     }
 
-    fs::path dir_;
+    ScratchDir dir_;
 };
 
 } // namespace
@@ -80,7 +64,7 @@ TEST_F(PasswordsFileTest, KnownFilesLoadAndSaveByteForByte) {
 
         const std::string copy = Path(name);
         ASSERT_EQ(SavePasswordsFile(copy, kFixturePassword, lists), PasswordsSaveStatus::Saved);
-        EXPECT_EQ(ReadBytes(copy), ReadBytes(Fixture(name)));
+        EXPECT_EQ(ReadFileBytes(copy), ReadFileBytes(Fixture(name)));
     }
 }
 
@@ -119,7 +103,7 @@ TEST_F(PasswordsFileTest, FailuresLeaveListsAndFilesAlone) {
     lists.AddAccount(AccountKind::Web, "unchanged");
     const std::string path = Path("doc.ovd");
     ASSERT_EQ(SavePasswordsFile(path, "right", lists), PasswordsSaveStatus::Saved);
-    const std::string saved = ReadBytes(path);
+    const std::string saved = ReadFileBytes(path);
 
     AccountLists target;
     target.AddAccount(AccountKind::Mail, "before");
@@ -141,7 +125,7 @@ TEST_F(PasswordsFileTest, FailuresLeaveListsAndFilesAlone) {
     EXPECT_EQ(SavePasswordsFile(Path("no/such/dir.ovd"), "right", lists, &error),
               PasswordsSaveStatus::WriteFailed);
     EXPECT_NE(error, 0);
-    EXPECT_EQ(ReadBytes(path), saved);
+    EXPECT_EQ(ReadFileBytes(path), saved);
 }
 
 TEST_F(PasswordsFileTest, DecryptedTextThatIsNotXmlGivesAnEmptyDocument) {
