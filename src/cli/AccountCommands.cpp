@@ -5,7 +5,6 @@
 #include "passwords/PasswordsFile.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <iostream>
 
 namespace {
@@ -16,12 +15,8 @@ int LoadAccounts(const CliOptions& options, const std::string& path, AccountList
     if (!PasswordsFormOf(path)) {
         return UsageFail(path + " is not a .ovd or .ovf file");
     }
-    uint64_t size = 0;
-    if (!GetFileSizeByName(path, size)) {
-        return FileFail(path, errno, "open");
-    }
     std::string password;
-    if (const int code = ReadPassword(options, password); code != kExitOk) {
+    if (const int code = ReadPasswordForFile(options, path, password); code != kExitOk) {
         return code;
     }
     int error = 0;

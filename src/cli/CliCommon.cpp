@@ -100,6 +100,14 @@ int ReadPassword(const CliOptions& options, std::string& password) {
     return kExitOk;
 }
 
+int ReadPasswordForFile(const CliOptions& options, const std::string& path, std::string& password) {
+    uint64_t size = 0;
+    if (!GetFileSizeByName(path, size)) {
+        return FileFail(path, errno, "open");
+    }
+    return ReadPassword(options, password);
+}
+
 void WipePassword(std::string& password) {
     SecureWipe(password.data(), password.size());
     password.clear();

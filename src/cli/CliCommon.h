@@ -32,6 +32,9 @@ struct CliCommand {
 // a document keeps. Returns kExitOk, or prints why there is none and returns the exit code.
 int ReadPassword(const CliOptions& options, std::string& password);
 void WipePassword(std::string& password);
+// Checks that FILE can be opened before the password is asked for, so that a mistyped name
+// costs no typing; then reads the password as ReadPassword does.
+int ReadPasswordForFile(const CliOptions& options, const std::string& path, std::string& password);
 
 // Reads all of a file, or of standard input for "-". Prints the reason and returns false.
 bool ReadInput(const std::string& path, std::string& data);

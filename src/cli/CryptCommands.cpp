@@ -36,12 +36,8 @@ int Decrypt(const CliOptions& options) {
     if (!form) {
         return UsageFail(path + " is not " + kKnownTypes);
     }
-    uint64_t size = 0;
-    if (!GetFileSizeByName(path, size)) {
-        return FileFail(path, errno, "open");
-    }
     std::string password;
-    if (const int code = ReadPassword(options, password); code != kExitOk) {
+    if (const int code = ReadPasswordForFile(options, path, password); code != kExitOk) {
         return code;
     }
     std::string text;

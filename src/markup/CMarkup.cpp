@@ -362,59 +362,48 @@ bool CMarkup::HasRoot() const {
     return !index_.empty() && index_[0].firstChild != 0;
 }
 
-bool CMarkup::FindNextElement(const char* name) {
-    if (index_.size() <= 1 || !ValidOrDocument(parent_)) {
-        return false;
-    }
-    int i = 0;
-    if (current_ != 0) {
-        if (!Valid(current_)) {
-            return false;
-        }
-        i = index_[current_].nextSibling;
-    } else {
-        i = index_[parent_].firstChild;
-    }
+// The first element from `i` on along the sibling links whose name matches; 0 for none.
+int CMarkup::FindSibling(int i, const char* name) const {
     for (; i != 0; i = index_[i].nextSibling) {
         if (!Valid(i)) {
-            return false;
+            return 0;
         }
         if (NameMatches(i, name)) {
-            current_ = i;
-            child_ = 0;
-            nodeKind_ = 1;
-            return true;
+            return i;
         }
     }
-    return false;
+    return 0;
+}
+
+bool CMarkup::FindNextElement(const char* name) {
+    if (index_.size() <= 1 || !ValidOrDocument(parent_) || (current_ != 0 && !Valid(current_))) {
+        return false;
+    }
+    const int start = current_ != 0 ? index_[current_].nextSibling : index_[parent_].firstChild;
+    const int found = FindSibling(start, name);
+    if (found == 0) {
+        return false;
+    }
+    current_ = found;
+    child_ = 0;
+    nodeKind_ = 1;
+    return true;
 }
 
 bool CMarkup::FindNextChildElement(const char* name) {
     if (current_ == 0 && !FindNextElement(nullptr)) {
         return false;
     }
-    if (!Valid(current_)) {
+    if (!Valid(current_) || (child_ != 0 && !Valid(child_))) {
         return false;
     }
-    int i = 0;
-    if (child_ != 0) {
-        if (!Valid(child_)) {
-            return false;
-        }
-        i = index_[child_].nextSibling;
-    } else {
-        i = index_[current_].firstChild;
+    const int start = child_ != 0 ? index_[child_].nextSibling : index_[current_].firstChild;
+    const int found = FindSibling(start, name);
+    if (found == 0) {
+        return false;
     }
-    for (; i != 0; i = index_[i].nextSibling) {
-        if (!Valid(i)) {
-            return false;
-        }
-        if (NameMatches(i, name)) {
-            child_ = i;
-            return true;
-        }
-    }
-    return false;
+    child_ = found;
+    return true;
 }
 
 bool CMarkup::EnterElement() {

@@ -81,6 +81,7 @@ private:
     Token ReadToken(size_t pos, size_t limit) const;
     std::string_view TagNameOf(int i) const;
     bool NameMatches(int i, const char* name) const;
+    int FindSibling(int i, const char* name) const;
     std::string TextOf(int i) const;
 
     bool Parse();

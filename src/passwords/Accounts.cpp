@@ -4,96 +4,95 @@
 
 namespace {
 
-constexpr AccountField kWebFields[] = {AccountField::Name, AccountField::Address,
-                                       AccountField::UserId, AccountField::Password,
-                                       AccountField::Notes};
-constexpr AccountField kMailFields[] = {AccountField::Name,         AccountField::Address,
-                                        AccountField::WebInterface, AccountField::SmtpServer,
-                                        AccountField::PopServer,    AccountField::UserId,
-                                        AccountField::Password,     AccountField::Notes};
-constexpr AccountField kOtherFields[] = {AccountField::Name, AccountField::UserId,
-                                         AccountField::Password, AccountField::Notes};
+// Where each field of a record kind lives, in the order of the record.
+template <class T> struct FieldSlot {
+    AccountField field;
+    std::string T::*member;
+};
+
+constexpr FieldSlot<WebAccount> kWebSlots[] = {
+    {AccountField::Name, &WebAccount::name},     {AccountField::Address, &WebAccount::address},
+    {AccountField::UserId, &WebAccount::userId}, {AccountField::Password, &WebAccount::password},
+    {AccountField::Notes, &WebAccount::notes},
+};
+constexpr FieldSlot<MailAccount> kMailSlots[] = {
+    {AccountField::Name, &MailAccount::name},
+    {AccountField::Address, &MailAccount::address},
+    {AccountField::WebInterface, &MailAccount::webInterface},
+    {AccountField::SmtpServer, &MailAccount::smtpServer},
+    {AccountField::PopServer, &MailAccount::popServer},
+    {AccountField::UserId, &MailAccount::userId},
+    {AccountField::Password, &MailAccount::password},
+    {AccountField::Notes, &MailAccount::notes},
+};
+constexpr FieldSlot<OtherAccount> kOtherSlots[] = {
+    {AccountField::Name, &OtherAccount::name},
+    {AccountField::UserId, &OtherAccount::userId},
+    {AccountField::Password, &OtherAccount::password},
+    {AccountField::Notes, &OtherAccount::notes},
+};
+
+template <class T, size_t N>
+constexpr std::array<AccountField, N> FieldsOf(const FieldSlot<T> (&slots)[N]) {
+    std::array<AccountField, N> fields{};
+    for (size_t i = 0; i < N; ++i) {
+        fields[i] = slots[i].field;
+    }
+    return fields;
+}
+
+constexpr auto kWebFields = FieldsOf(kWebSlots);
+constexpr auto kMailFields = FieldsOf(kMailSlots);
+constexpr auto kOtherFields = FieldsOf(kOtherSlots);
+
+template <class T, size_t N>
+std::string* FieldOf(T& account, const FieldSlot<T> (&slots)[N], AccountField field) {
+    for (const FieldSlot<T>& slot : slots) {
+        if (slot.field == field) {
+            return &(account.*slot.member);
+        }
+    }
+    return nullptr;
+}
+
+// The records hold passwords: their contents are overwritten before the memory is freed.
+template <class T, size_t N> void WipeFields(T& account, const FieldSlot<T> (&slots)[N]) {
+    for (const FieldSlot<T>& slot : slots) {
+        std::string& value = account.*slot.member;
+        SecureWipe(value.data(), value.size());
+    }
+}
 
 } // namespace
 
-Account::~Account() {
-    Wipe({&name});
-}
+Account::~Account() = default;
 
 const std::string* Account::Field(AccountField field) const {
     return const_cast<Account*>(this)->Field(field);
 }
 
-void Account::Wipe(std::initializer_list<std::string*> fields) {
-    for (std::string* field : fields) {
-        SecureWipe(field->data(), field->size());
-    }
-}
-
 WebAccount::~WebAccount() {
-    Wipe({&address, &userId, &password, &notes});
+    WipeFields(*this, kWebSlots);
 }
 
 std::string* WebAccount::Field(AccountField field) {
-    switch (field) {
-    case AccountField::Name:
-        return &name;
-    case AccountField::Address:
-        return &address;
-    case AccountField::UserId:
-        return &userId;
-    case AccountField::Password:
-        return &password;
-    case AccountField::Notes:
-        return &notes;
-    default:
-        return nullptr;
-    }
+    return FieldOf(*this, kWebSlots, field);
 }
 
 MailAccount::~MailAccount() {
-    Wipe({&address, &webInterface, &smtpServer, &popServer, &userId, &password, &notes});
+    WipeFields(*this, kMailSlots);
 }
 
 std::string* MailAccount::Field(AccountField field) {
-    switch (field) {
-    case AccountField::Name:
-        return &name;
-    case AccountField::Address:
-        return &address;
-    case AccountField::WebInterface:
-        return &webInterface;
-    case AccountField::SmtpServer:
-        return &smtpServer;
-    case AccountField::PopServer:
-        return &popServer;
-    case AccountField::UserId:
-        return &userId;
-    case AccountField::Password:
-        return &password;
-    case AccountField::Notes:
-        return &notes;
-    }
-    return nullptr;
+    return FieldOf(*this, kMailSlots, field);
 }
 
 OtherAccount::~OtherAccount() {
-    Wipe({&userId, &password, &notes});
+    WipeFields(*this, kOtherSlots);
 }
 
 std::string* OtherAccount::Field(AccountField field) {
-    switch (field) {
-    case AccountField::Name:
-        return &name;
-    case AccountField::UserId:
-        return &userId;
-    case AccountField::Password:
-        return &password;
-    case AccountField::Notes:
-        return &notes;
-    default:
-        return nullptr;
-    }
+    return FieldOf(*this, kOtherSlots, field);
 }
 
 std::unique_ptr<Account> MakeAccount(AccountKind kind) {

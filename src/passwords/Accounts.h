@@ -24,8 +24,8 @@ enum class AccountField {
     Notes,
 };
 
-// Every field is a byte string in the program's code page. The records wipe their contents
-// when they are destroyed, since they hold passwords.
+// Every field is a byte string in the program's code page. Each kind wipes its fields when it
+// is destroyed, since they hold passwords.
 struct Account {
     Account() = default;
     Account(const Account&) = default;
@@ -38,9 +38,6 @@ struct Account {
     const std::string* Field(AccountField field) const;
 
     std::string name;
-
-protected:
-    void Wipe(std::initializer_list<std::string*> fields);
 };
 
 struct WebAccount final : Account {

@@ -38,6 +38,14 @@ protected:
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Read(".stdout"), Read(".stderr")};
     }
 
+    // Runs a command that must fail with `code`, saying `message` and printing nothing.
+    void ExpectFailure(const std::string& args, int code, const std::string& message) {
+        const Result r = Run(args);
+        EXPECT_EQ(r.code, code) << args << "\n" << r.err;
+        EXPECT_NE(r.err.find(message), std::string::npos) << args << "\n" << r.err;
+        EXPECT_EQ(r.out, "") << args;
+    }
+
     ScratchDir dir_;
 };
 
@@ -96,9 +104,7 @@ TEST_F(CliTest, FailuresHaveTheirExitCodesAndLeaveNoOutput) {
         {"decrypt doc.ovt", 2, "no password"},
     };
     for (const auto& c : cases) {
-        const Result r = Run(c.args);
-        EXPECT_EQ(r.code, c.code) << c.args << "\n" << r.err;
-        EXPECT_NE(r.err.find(c.err), std::string::npos) << c.args << "\n" << r.err;
+        ExpectFailure(c.args, c.code, c.err);
     }
     EXPECT_FALSE(Exists("out.txt"));
     EXPECT_EQ(Read("doc.ovt"), before);
@@ -202,10 +208,7 @@ TEST_F(CliTest, AccountCommandFailures) {
         {"list acc.ovd", 2, "no password"},
     };
     for (const auto& c : cases) {
-        const Result r = Run(c.args);
-        EXPECT_EQ(r.code, c.code) << c.args << "\n" << r.err;
-        EXPECT_NE(r.err.find(c.err), std::string::npos) << c.args << "\n" << r.err;
-        EXPECT_EQ(r.out, "") << c.args;
+        ExpectFailure(c.args, c.code, c.err);
     }
 }
 
