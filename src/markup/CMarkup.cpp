@@ -570,9 +570,8 @@ bool CMarkup::AppendElement(const char* name, std::string_view data) {
         insertAt = static_cast<size_t>(index_[current_].endTagEnd) + 1;
     } else if (parent_ == 0) {
         insertAt = text_.size();
-    } else if (split) {
-        insertAt = static_cast<size_t>(parent.endTagStart); // the slash that is replaced
     } else {
+        // Before the parent's end tag, or at the slash of an empty parent, which is replaced.
         insertAt = static_cast<size_t>(parent.endTagStart);
     }
     if (insertAt > text_.size()) {
