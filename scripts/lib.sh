@@ -8,6 +8,6 @@ ov_build() {
     if [ ! -f "$dir/build.ninja" ]; then
         cmake -S "$ov_root" -B "$dir" -G Ninja "$@" >/dev/null
     fi
-    cmake --build "$dir" -- -j"$(nproc)" | grep -vE '^\[[0-9]+/[0-9]+\] ' || true
+    cmake --build "$dir" -- -j"$(nproc)" | grep -vE '^(\[[0-9]+/[0-9]+\] |ninja: no work to do)' || true
     [ "${PIPESTATUS[0]}" -eq 0 ]
 }

@@ -1,4 +1,6 @@
 // Gives ov_gui a translation unit of its own before the window subsystems add theirs.
 namespace ov::gui {
-int Anchor() { return 0; }
+int Anchor() {
+    return 0;
+}
 } // namespace ov::gui

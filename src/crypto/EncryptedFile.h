@@ -13,10 +13,8 @@ enum class BlobForm { Current, Legacy };
 // Passwords are byte strings in the program's code page; a NUL ends them.
 bool EncryptBuffer(const uint8_t* data, size_t length, std::string_view password, Bytes& out);
 bool DecryptBuffer(const uint8_t* data, size_t length, std::string_view password, Bytes& out);
-bool EncryptBufferLegacy(const uint8_t* data, size_t length, std::string_view password,
-                         Bytes& out);
-bool DecryptBufferLegacy(const uint8_t* data, size_t length, std::string_view password,
-                         Bytes& out);
+bool EncryptBufferLegacy(const uint8_t* data, size_t length, std::string_view password, Bytes& out);
+bool DecryptBufferLegacy(const uint8_t* data, size_t length, std::string_view password, Bytes& out);
 
 // `error`, when given, receives the errno of a failure (kErrorDiskFull for a short write).
 bool ReadWholeFile(const std::string& path, Bytes& out, int* error = nullptr);
@@ -33,8 +31,8 @@ bool SaveEncryptedText(const std::string& path, std::string_view text, std::stri
                        BlobForm form, int* error = nullptr);
 
 enum class LoadTextStatus { Text, Unreadable, DecryptFailed };
-LoadTextStatus LoadEncryptedText(const std::string& path, std::string_view password,
-                                 BlobForm form, std::string& text, int* error = nullptr);
+LoadTextStatus LoadEncryptedText(const std::string& path, std::string_view password, BlobForm form,
+                                 std::string& text, int* error = nullptr);
 
 // Extension test without regard to case; `extension` includes the dot (".ovd").
 bool HasExtension(std::string_view path, std::string_view extension);

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Builds and runs every benchmark program, then prints one line per figure: NAME RATIO GOAL.
+# Each ratio compares two runs measured in the same process, so it holds on any machine;
+# the full benchmark output goes to build/bench.log.
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+"$ov_root/scripts/setup.sh"
+ov_build "$ov_root/build"
+log="$ov_root/build/bench.log"
+: >"$log"
+shopt -s nullglob
+for bench in "$ov_root"/build/bin/bench_*; do
+    "$bench" --benchmark_color=false "$@" 2>&1 | tee -a "$log" | sed -n 's/.*FIGURE //p'
+done

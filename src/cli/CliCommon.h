@@ -1,0 +1,49 @@
+// What every command of ombrivault-cli shares: the exit codes, the password options and the
+// messages for unreadable files.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+enum CliExit {
+    kExitOk = 0,
+    kExitDecryptFailed = 1, // wrong password or a damaged file
+    kExitUsage = 2,
+    kExitFile = 3, // a file missing, unreadable or unwritable
+};
+
+struct CliOptions {
+    std::optional<std::string> passwordFile;
+    bool passwordStdin = false;
+    std::vector<std::string> args; // the command's own arguments, password options removed
+};
+
+struct CliCommand {
+    const char* name;
+    const char* usage; // the line shown in the usage text, after the program name
+    int (*run)(const CliOptions& options);
+};
+
+// The password from the first line of the password file, of standard input, or typed at the
+// terminal without echo; converted to the program's code page and cut to the longest length
+// a document keeps. Returns kExitOk, or prints why there is none and returns the exit code.
+int ReadPassword(const CliOptions& options, std::string& password);
+void WipePassword(std::string& password);
+
+// Reads all of a file, or of standard input for "-". Prints the reason and returns false.
+bool ReadInput(const std::string& path, std::string& data);
+
+// Prints "ombrivault-cli: MESSAGE" on standard error and returns `code`.
+int Fail(int code, const std::string& message);
+// Prints a message naming the file and the reason for `error` (an errno value).
+int FileFail(const std::string& path, int error, const char* doing);
+// Prints the usage text and returns kExitUsage.
+int UsageFail(const std::string& message);
+
+// Splits "-o OUT" style options off `args`: returns false (and prints why) on a missing value.
+bool TakeOption(std::vector<std::string>& args, const std::string& flag,
+                std::optional<std::string>& value);
+
+extern const CliCommand kDecryptCommand;
+extern const CliCommand kEncryptCommand;

@@ -1,0 +1,70 @@
+// ombrivault-cli: scripted access to the program's encrypted files.
+#include "cli/CliCommon.h"
+
+#include <sys/resource.h>
+
+#include <cstring>
+#include <iostream>
+
+namespace {
+
+// Commands in the order the usage text lists them.
+const CliCommand* const kCommands[] = {
+    &kDecryptCommand,
+    &kEncryptCommand,
+};
+
+void PrintUsage(std::ostream& out) {
+    out << "usage:\n";
+    for (const CliCommand* command : kCommands) {
+        out << "  ombrivault-cli " << command->usage << '\n';
+    }
+    out << "\nThe password is the first line of F, or of standard input with --password-stdin;\n"
+           "without either it is asked for on the terminal.\n"
+           "Exit codes: 0 done, 1 wrong password or damaged file, 2 usage error,\n"
+           "3 file missing, unreadable or unwritable.\n";
+}
+
+} // namespace
+
+int UsageFail(const std::string& message) {
+    std::cerr << "ombrivault-cli: " << message << "\n\n";
+    PrintUsage(std::cerr);
+    return kExitUsage;
+}
+
+int main(int argc, char** argv) {
+    // Decrypted secrets must never end up in a core file.
+    const rlimit noCore{0, 0};
+    ::setrlimit(RLIMIT_CORE, &noCore);
+
+    CliOptions options;
+    std::string commandName;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            PrintUsage(std::cout);
+            return kExitOk;
+        } else if (arg == "--password-file") {
+            if (i + 1 >= argc) {
+                return UsageFail("--password-file needs a file name");
+            }
+            options.passwordFile = argv[++i];
+        } else if (arg == "--password-stdin") {
+            options.passwordStdin = true;
+        } else if (commandName.empty() && !arg.starts_with("-")) {
+            commandName = arg;
+        } else {
+            options.args.push_back(arg);
+        }
+    }
+    if (options.passwordFile && options.passwordStdin) {
+        return UsageFail("give either --password-file or --password-stdin, not both");
+    }
+    for (const CliCommand* command : kCommands) {
+        if (commandName == command->name) {
+            return command->run(options);
+        }
+    }
+    return UsageFail(commandName.empty() ? "no command given" : "unknown command " + commandName);
+}

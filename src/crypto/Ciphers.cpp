@@ -1,0 +1,202 @@
+#include "crypto/Ciphers.h"
+
+#include "crypto/CodePage.h"
+
+// The DES key schedule and string-to-key have no replacement outside the deprecated
+// low-level interface, and the legacy file form depends on exactly them.
+#define OPENSSL_SUPPRESS_DEPRECATED
+#include <openssl/crypto.h>
+#include <openssl/des.h>
+#include <openssl/evp.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+namespace {
+
+constexpr size_t kAesBlock = 16;
+constexpr size_t kDesBlock = 8;
+
+struct CipherCtxDeleter {
+    void operator()(EVP_CIPHER_CTX* ctx) const { EVP_CIPHER_CTX_free(ctx); }
+};
+using CipherCtx = std::unique_ptr<EVP_CIPHER_CTX, CipherCtxDeleter>;
+
+CipherCtx NewAesEcb(const AesKey& key, bool encrypt) {
+    CipherCtx ctx(EVP_CIPHER_CTX_new());
+    if (!ctx || EVP_CipherInit_ex(ctx.get(), EVP_aes_256_ecb(), nullptr, key.data(), nullptr,
+                                  encrypt ? 1 : 0) != 1) {
+        return nullptr;
+    }
+    EVP_CIPHER_CTX_set_padding(ctx.get(), 0);
+    return ctx;
+}
+
+// Runs whole blocks through the cipher; EVP_CipherUpdate takes an int length, so large
+// buffers go in slices.
+bool AesBlocks(EVP_CIPHER_CTX* ctx, const uint8_t* in, uint8_t* out, size_t length) {
+    constexpr size_t kSlice = size_t{1} << 30;
+    while (length > 0) {
+        const size_t n = std::min(length, kSlice);
+        int written = 0;
+        if (EVP_CipherUpdate(ctx, out, &written, in, static_cast<int>(n)) != 1 ||
+            static_cast<size_t>(written) != n) {
+            return false;
+        }
+        in += n;
+        out += n;
+        length -= n;
+    }
+    return true;
+}
+
+// Checks the block padding at the end of `data` and returns its length, or 0 when it is bad.
+size_t CheckPadding(const uint8_t* data, size_t length, size_t block) {
+    const uint8_t pad = data[length - 1];
+    if (pad == 0 || pad > block) {
+        return 0;
+    }
+    for (size_t i = length - pad; i < length; ++i) {
+        if (data[i] != pad) {
+            return 0;
+        }
+    }
+    return pad;
+}
+
+bool DesSchedule(const DesKey& key, DES_key_schedule& schedule) {
+    DES_cblock block;
+    std::memcpy(block, key.data(), key.size());
+    const bool ok = DES_set_key_checked(&block, &schedule) == 0;
+    OPENSSL_cleanse(block, sizeof block);
+    return ok;
+}
+
+} // namespace
+
+void SecureWipe(void* data, size_t length) {
+    if (data != nullptr && length > 0) {
+        OPENSSL_cleanse(data, length);
+    }
+}
+
+Md5Hash Md5Digest(const uint8_t* data, size_t length) {
+    Md5Hash digest{};
+    unsigned int size = 0;
+    static const uint8_t kEmpty = 0;
+    EVP_Digest(data != nullptr ? data : &kEmpty, length, digest.data(), &size, EVP_md5(), nullptr);
+    return digest;
+}
+
+AesKey DeriveAesKey(std::string_view password) {
+    return DeriveAesKey(password, *CodePage::Program());
+}
+
+AesKey DeriveAesKey(std::string_view password, const CodePage& codePage) {
+    password = password.substr(0, password.find('\0'));
+    AesKey key{};
+    const auto* bytes = reinterpret_cast<const uint8_t*>(password.data());
+    const Md5Hash front = Md5Digest(bytes, password.size());
+    std::string reversed = codePage.ReverseCharacters(password);
+    const Md5Hash back =
+        Md5Digest(reinterpret_cast<const uint8_t*>(reversed.data()), reversed.size());
+    SecureWipe(reversed.data(), reversed.size());
+    std::memcpy(key.data(), front.data(), front.size());
+    std::memcpy(key.data() + front.size(), back.data(), back.size());
+    return key;
+}
+
+DesKey DeriveDesKey(const char* password) {
+    DES_cblock block;
+    DES_string_to_key(password != nullptr ? password : "", &block);
+    DesKey key;
+    std::memcpy(key.data(), block, key.size());
+    OPENSSL_cleanse(block, sizeof block);
+    return key;
+}
+
+bool AesEncryptPadded(const uint8_t* data, size_t length, const AesKey& key, Bytes& out) {
+    out.clear();
+    if (data == nullptr || length == 0) {
+        return false;
+    }
+    const size_t pad = kAesBlock - length % kAesBlock;
+    const size_t whole = length - length % kAesBlock;
+    CipherCtx ctx = NewAesEcb(key, true);
+    if (!ctx) {
+        return false;
+    }
+    out.resize(length + pad);
+    uint8_t last[kAesBlock];
+    std::memcpy(last, data + whole, length - whole);
+    std::memset(last + (length - whole), static_cast<int>(pad), pad);
+    const bool ok = AesBlocks(ctx.get(), data, out.data(), whole) &&
+                    AesBlocks(ctx.get(), last, out.data() + whole, kAesBlock);
+    SecureWipe(last, sizeof last);
+    if (!ok) {
+        out.clear();
+    }
+    return ok;
+}
+
+bool AesDecryptPadded(const uint8_t* data, size_t length, const AesKey& key, Bytes& out) {
+    out.clear();
+    if (data == nullptr || length == 0 || length % kAesBlock != 0) {
+        return false;
+    }
+    CipherCtx ctx = NewAesEcb(key, false);
+    if (!ctx) {
+        return false;
+    }
+    out.resize(length);
+    size_t pad = 0;
+    if (AesBlocks(ctx.get(), data, out.data(), length)) {
+        pad = CheckPadding(out.data(), length, kAesBlock);
+    }
+    if (pad == 0) {
+        SecureWipe(out.data(), out.size());
+        out.clear();
+        return false;
+    }
+    out.resize(length - pad);
+    return true;
+}
+
+bool DesEncryptPadded(const uint8_t* data, size_t length, const DesKey& key, Bytes& out) {
+    out.clear();
+    DES_key_schedule schedule;
+    if (data == nullptr || length == 0 || !DesSchedule(key, schedule)) {
+        return false;
+    }
+    const size_t pad = kDesBlock - length % kDesBlock;
+    out.resize(length + pad);
+    std::memcpy(out.data(), data, length);
+    std::memset(out.data() + length, static_cast<int>(pad), pad);
+    DES_cblock iv = {0};
+    DES_ncbc_encrypt(out.data(), out.data(), static_cast<long>(out.size()), &schedule, &iv,
+                     DES_ENCRYPT);
+    OPENSSL_cleanse(&schedule, sizeof schedule);
+    return true;
+}
+
+bool DesDecryptPadded(const uint8_t* data, size_t length, const DesKey& key, Bytes& out) {
+    out.clear();
+    DES_key_schedule schedule;
+    if (data == nullptr || length == 0 || length % kDesBlock != 0 || !DesSchedule(key, schedule)) {
+        return false;
+    }
+    out.assign(data, data + length);
+    DES_cblock iv = {0};
+    DES_ncbc_encrypt(out.data(), out.data(), static_cast<long>(length), &schedule, &iv,
+                     DES_DECRYPT);
+    OPENSSL_cleanse(&schedule, sizeof schedule);
+    const size_t pad = CheckPadding(out.data(), length, kDesBlock);
+    if (pad == 0) {
+        SecureWipe(out.data(), out.size());
+        out.clear();
+        return false;
+    }
+    out.resize(length - pad);
+    return true;
+}

@@ -1,0 +1,356 @@
+#include "crypto/CodePage.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <iconv.h>
+#include <mutex>
+
+namespace {
+
+constexpr char16_t kReplacement = 0xFFFD;
+
+std::string Upper(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return s;
+}
+
+// "1252" is accepted for "CP1252", as Windows names code pages by number.
+std::string NormaliseName(const std::string& name) {
+    std::string n = Upper(name);
+    if (!n.empty() &&
+        std::all_of(n.begin(), n.end(), [](unsigned char c) { return std::isdigit(c); })) {
+        n = (n == "65001") ? "UTF-8" : "CP" + n;
+    }
+    if (n == "UTF8") {
+        n = "UTF-8";
+    }
+    return n;
+}
+
+class Iconv {
+public:
+    Iconv(const std::string& to, const std::string& from)
+        : handle_(iconv_open(to.c_str(), from.c_str())) {}
+    ~Iconv() {
+        if (ok()) {
+            iconv_close(handle_);
+        }
+    }
+    Iconv(const Iconv&) = delete;
+    Iconv& operator=(const Iconv&) = delete;
+    bool ok() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
+
+    // Converts all of `in`; on an input it cannot take, calls onBad(remaining input) which
+    // returns how many input bytes to skip and appends a substitute to `out`.
+    template <typename OnBad>
+    void Convert(const char* in, size_t inLeft, std::string& out, OnBad onBad) {
+        char buffer[4096];
+        while (inLeft > 0) {
+            char* dst = buffer;
+            size_t dstLeft = sizeof buffer;
+            char* src = const_cast<char*>(in);
+            const size_t r = iconv(handle_, &src, &inLeft, &dst, &dstLeft);
+            out.append(buffer, static_cast<size_t>(dst - buffer));
+            in = src;
+            if (r == static_cast<size_t>(-1) && errno != E2BIG) {
+                iconv(handle_, nullptr, nullptr, nullptr, nullptr);
+                const size_t skip = std::min(inLeft, onBad(in, inLeft, out));
+                in += skip;
+                inLeft -= skip;
+            }
+        }
+        char* dst = buffer;
+        size_t dstLeft = sizeof buffer;
+        iconv(handle_, nullptr, nullptr, &dst, &dstLeft);
+        out.append(buffer, static_cast<size_t>(dst - buffer));
+    }
+
+private:
+    iconv_t handle_;
+};
+
+void AppendUtf16(std::u16string& out, char32_t c) {
+    if (c >= 0x10000) {
+        c -= 0x10000;
+        out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
+        out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+    } else {
+        out.push_back(static_cast<char16_t>(c));
+    }
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
+// Length of the well-formed UTF-8 sequence at `pos`, or 0 when the bytes there are not one.
+size_t Utf8SequenceLength(std::string_view s, size_t pos, char32_t* value) {
+    const auto b0 = static_cast<uint8_t>(s[pos]);
+    size_t len;
+    char32_t c;
+    if (b0 < 0x80) {
+        if (value) {
+            *value = b0;
+        }
+        return 1;
+    } else if (b0 >= 0xC2 && b0 <= 0xDF) {
+        len = 2;
+        c = b0 & 0x1F;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        len = 3;
+        c = b0 & 0x0F;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        len = 4;
+        c = b0 & 0x07;
+    } else {
+        return 0;
+    }
+    if (pos + len > s.size()) {
+        return 0;
+    }
+    for (size_t i = 1; i < len; ++i) {
+        const auto b = static_cast<uint8_t>(s[pos + i]);
+        if ((b & 0xC0) != 0x80) {
+            return 0;
+        }
+        c = (c << 6) | (b & 0x3F);
+    }
+    // Overlong forms, surrogates and values past U+10FFFF are not characters.
+    if ((len == 3 && c < 0x800) || (len == 4 && (c < 0x10000 || c > 0x10FFFF)) ||
+        (c >= 0xD800 && c <= 0xDFFF)) {
+        return 0;
+    }
+    if (value) {
+        *value = c;
+    }
+    return len;
+}
+
+std::u16string Utf8ToUtf16(std::string_view s) {
+    std::u16string out;
+    out.reserve(s.size());
+    for (size_t pos = 0; pos < s.size();) {
+        char32_t c;
+        const size_t len = Utf8SequenceLength(s, pos, &c);
+        if (len == 0) {
+            out.push_back(kReplacement);
+            ++pos;
+        } else {
+            AppendUtf16(out, c);
+            pos += len;
+        }
+    }
+    return out;
+}
+
+// A lone surrogate has no UTF-8 form; it becomes U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size(); ++i) {
+        char32_t c = s[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
+            s[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = kReplacement;
+        }
+        AppendUtf8(out, c);
+    }
+    return out;
+}
+
+std::mutex& ProgramMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::shared_ptr<const CodePage>& ProgramSlot() {
+    static std::shared_ptr<const CodePage> slot = [] {
+        const char* env = std::getenv("OMBRIVAULT_CODEPAGE");
+        if (env != nullptr && *env != '\0' && CodePage::IsKnown(env)) {
+            return std::make_shared<const CodePage>(env);
+        }
+        return std::make_shared<const CodePage>("UTF-8");
+    }();
+    return slot;
+}
+
+} // namespace
+
+CodePage::CodePage(std::string name) : name_(NormaliseName(name)) {
+    utf8_ = name_ == "UTF-8";
+    auto lead = [this](uint8_t l1, uint8_t h1, uint8_t l2, uint8_t h2) {
+        dbcs_ = true;
+        leadLow1_ = l1;
+        leadHigh1_ = h1;
+        leadLow2_ = l2;
+        leadHigh2_ = h2;
+    };
+    if (name_ == "CP932" || name_ == "SJIS" || name_ == "SHIFT_JIS" || name_ == "WINDOWS-31J") {
+        lead(0x81, 0x9F, 0xE0, 0xFC);
+    } else if (name_ == "CP936" || name_ == "GBK" || name_ == "CP949" || name_ == "UHC" ||
+               name_ == "CP950" || name_ == "BIG5") {
+        lead(0x81, 0xFE, 0x81, 0xFE);
+    }
+}
+
+std::shared_ptr<const CodePage> CodePage::Program() {
+    std::lock_guard<std::mutex> lock(ProgramMutex());
+    return ProgramSlot();
+}
+
+bool CodePage::SetProgram(const std::string& name) {
+    if (!IsKnown(name)) {
+        return false;
+    }
+    auto page = std::make_shared<const CodePage>(name);
+    std::lock_guard<std::mutex> lock(ProgramMutex());
+    ProgramSlot() = std::move(page);
+    return true;
+}
+
+bool CodePage::IsKnown(const std::string& name) {
+    if (name.empty()) {
+        return false;
+    }
+    const std::string n = NormaliseName(name);
+    return n == "UTF-8" || Iconv("UTF-16LE", n).ok();
+}
+
+bool CodePage::IsLeadByte(uint8_t b) const {
+    return dbcs_ && ((b >= leadLow1_ && b <= leadHigh1_) || (b >= leadLow2_ && b <= leadHigh2_));
+}
+
+size_t CodePage::CharLengthAt(std::string_view text, size_t pos) const {
+    if (utf8_) {
+        return std::max<size_t>(1, Utf8SequenceLength(text, pos, nullptr));
+    }
+    if (IsLeadByte(static_cast<uint8_t>(text[pos])) && pos + 1 < text.size() &&
+        text[pos + 1] != '\0') {
+        return 2;
+    }
+    return 1;
+}
+
+std::u16string CodePage::ToUtf16(std::string_view text) const {
+    if (utf8_) {
+        return Utf8ToUtf16(text);
+    }
+    Iconv cv("UTF-16LE", name_);
+    std::string bytes;
+    bytes.reserve(text.size() * 2);
+    if (!cv.ok()) {
+        // An unknown code page cannot be constructed through SetProgram; keep ASCII at least.
+        for (unsigned char c : text) {
+            bytes.push_back(static_cast<char>(c < 0x80 ? c : '?'));
+            bytes.push_back('\0');
+        }
+    } else {
+        cv.Convert(text.data(), text.size(), bytes, [](const char*, size_t, std::string& out) {
+            out.push_back(static_cast<char>(kReplacement & 0xFF));
+            out.push_back(static_cast<char>(kReplacement >> 8));
+            return size_t{1};
+        });
+    }
+    return Utf16FromLeBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+}
+
+std::string CodePage::FromUtf16(std::u16string_view text) const {
+    if (utf8_) {
+        return Utf16ToUtf8(text);
+    }
+    const std::vector<uint8_t> bytes = Utf16ToLeBytes(text);
+    std::string out;
+    out.reserve(text.size());
+    Iconv cv(name_, "UTF-16LE");
+    if (!cv.ok()) {
+        for (char16_t c : text) {
+            out.push_back(static_cast<char>(c < 0x80 ? c : '?'));
+        }
+        return out;
+    }
+    cv.Convert(reinterpret_cast<const char*>(bytes.data()), bytes.size(), out,
+               [](const char* in, size_t left, std::string& o) {
+                   o.push_back('?');
+                   // A surrogate pair the code page lacks is one character, one '?'.
+                   if (left >= 4) {
+                       const auto hi = static_cast<uint16_t>(static_cast<uint8_t>(in[0]) |
+                                                             (static_cast<uint8_t>(in[1]) << 8));
+                       const auto lo = static_cast<uint16_t>(static_cast<uint8_t>(in[2]) |
+                                                             (static_cast<uint8_t>(in[3]) << 8));
+                       if (hi >= 0xD800 && hi <= 0xDBFF && lo >= 0xDC00 && lo <= 0xDFFF) {
+                           return size_t{4};
+                       }
+                   }
+                   return size_t{2};
+               });
+    return out;
+}
+
+std::string CodePage::ToUtf8(std::string_view text) const {
+    return utf8_ ? Utf16ToUtf8(Utf8ToUtf16(text)) : Utf16ToUtf8(ToUtf16(text));
+}
+
+std::string CodePage::FromUtf8(std::string_view utf8) const {
+    return FromUtf16(Utf8ToUtf16(utf8));
+}
+
+std::string CodePage::ReverseCharacters(std::string_view text) const {
+    std::string out(text.size(), '\0');
+    size_t end = text.size();
+    for (size_t pos = 0; pos < text.size();) {
+        const size_t len = CharLengthAt(text, pos);
+        end -= len;
+        std::copy_n(text.data() + pos, len, out.data() + end);
+        pos += len;
+    }
+    return out;
+}
+
+size_t CodePage::CharacterBoundaryAtMost(std::string_view text, size_t maxBytes) const {
+    size_t pos = 0;
+    while (pos < text.size()) {
+        const size_t len = CharLengthAt(text, pos);
+        if (pos + len > maxBytes) {
+            break;
+        }
+        pos += len;
+    }
+    return pos;
+}
+
+std::vector<uint8_t> Utf16ToLeBytes(std::u16string_view text) {
+    std::vector<uint8_t> out(text.size() * 2);
+    for (size_t i = 0; i < text.size(); ++i) {
+        out[2 * i] = static_cast<uint8_t>(text[i] & 0xFF);
+        out[2 * i + 1] = static_cast<uint8_t>(text[i] >> 8);
+    }
+    return out;
+}
+
+std::u16string Utf16FromLeBytes(const uint8_t* data, size_t length) {
+    std::u16string out(length / 2, u'\0');
+    for (size_t i = 0; i < out.size(); ++i) {
+        out[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
+    }
+    return out;
+}

@@ -1,0 +1,388 @@
+#include "crypto/EncryptedFile.h"
+
+#include "crypto/CodePage.h"
+#include "crypto/SimpleFile.h"
+#include "crypto/WordRotation.h"
+
+#include <openssl/evp.h>
+#include <openssl/rand.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr size_t kAesBlock = 16;
+// Long buffers are encrypted and scrambled slice by slice so each slice is rotated while it is
+// still in cache. A multiple of the 128-byte rotation period.
+constexpr size_t kSlice = 64 * 1024;
+// SimpleFile moves at most this much per call.
+constexpr size_t kIoChunk = size_t{1} << 30;
+
+// A password ends at its first NUL, like the fixed buffer it comes from.
+std::string_view PasswordBytes(std::string_view password) {
+    return password.substr(0, password.find('\0'));
+}
+
+struct CtxDeleter {
+    void operator()(EVP_CIPHER_CTX* ctx) const { EVP_CIPHER_CTX_free(ctx); }
+};
+
+std::unique_ptr<EVP_CIPHER_CTX, CtxDeleter> AesEcbContext(std::string_view password, bool encrypt) {
+    AesKey key = DeriveAesKey(PasswordBytes(password));
+    std::unique_ptr<EVP_CIPHER_CTX, CtxDeleter> ctx(EVP_CIPHER_CTX_new());
+    const bool ok = ctx && EVP_CipherInit_ex(ctx.get(), EVP_aes_256_ecb(), nullptr, key.data(),
+                                             nullptr, encrypt ? 1 : 0) == 1;
+    SecureWipe(key.data(), key.size());
+    if (!ok) {
+        return nullptr;
+    }
+    EVP_CIPHER_CTX_set_padding(ctx.get(), 0);
+    return ctx;
+}
+
+bool CipherSlice(EVP_CIPHER_CTX* ctx, const uint8_t* in, uint8_t* out, size_t length) {
+    int written = 0;
+    return EVP_CipherUpdate(ctx, out, &written, in, static_cast<int>(length)) == 1 &&
+           static_cast<size_t>(written) == length;
+}
+
+// Reserves room for a large output and asks for transparent huge pages on it before it is
+// first touched: a 64 MiB buffer then takes a few dozen page faults instead of 16,384, which
+// more than pays for clearing it.
+void ReserveLarge(Bytes& out, size_t length) {
+    out.reserve(length);
+    constexpr size_t kHuge = size_t{2} << 20;
+    if (length < 2 * kHuge) {
+        return;
+    }
+    const auto start = reinterpret_cast<uintptr_t>(out.data());
+    const uintptr_t first = (start + kHuge - 1) & ~(kHuge - 1);
+    const uintptr_t last = (start + length) & ~(kHuge - 1);
+    if (last > first) {
+        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+    }
+}
+
+void Fail(int* error, int code) {
+    if (error != nullptr) {
+        *error = code;
+    }
+}
+
+std::string DirectoryOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The file a save must replace: a symbolic link is followed, so the link stays a link.
+std::string ResolveTarget(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr),
+                                                         &std::free);
+        if (real) {
+            return real.get();
+        }
+    }
+    return path;
+}
+
+std::string TemporaryNameBeside(const std::string& target) {
+    uint8_t random[6];
+    if (RAND_bytes(random, sizeof random) != 1) {
+        std::memset(random, 0, sizeof random);
+        std::memcpy(random, &target, std::min(sizeof random, sizeof &target));
+    }
+    static const char kHex[] = "0123456789abcdef";
+    std::string suffix;
+    for (uint8_t b : random) {
+        suffix += kHex[b >> 4];
+        suffix += kHex[b & 15];
+    }
+    const std::string dir = DirectoryOf(target);
+    return (dir == "/" ? "" : dir) + "/." + FileNameOf(target) + "." + suffix + ".tmp";
+}
+
+} // namespace
+
+bool EncryptBuffer(const uint8_t* data, size_t length, std::string_view password, Bytes& out) {
+    out.clear();
+    if (data == nullptr || length == 0) {
+        return false;
+    }
+    auto ctx = AesEcbContext(password, true);
+    if (!ctx) {
+        return false;
+    }
+    const size_t pad = kAesBlock - length % kAesBlock;
+    const size_t whole = length - length % kAesBlock;
+    // The output grows slice by slice, so each slice is zeroed, encrypted and scrambled while
+    // it is in cache instead of the whole buffer being cleared up front.
+    ReserveLarge(out, length + pad);
+    for (size_t off = 0; off < whole; off += kSlice) {
+        const size_t n = std::min(kSlice, whole - off);
+        out.resize(off + n);
+        if (!CipherSlice(ctx.get(), data + off, out.data() + off, n)) {
+            out.clear();
+            return false;
+        }
+        RotateWordRangeLeft(out.data() + off, n / 4, off / 4);
+    }
+    uint8_t last[kAesBlock];
+    std::memcpy(last, data + whole, length - whole);
+    std::memset(last + (length - whole), static_cast<int>(pad), pad);
+    out.resize(length + pad);
+    const bool ok = CipherSlice(ctx.get(), last, out.data() + whole, kAesBlock);
+    SecureWipe(last, sizeof last);
+    if (!ok) {
+        out.clear();
+        return false;
+    }
+    RotateWordRangeLeft(out.data() + whole, kAesBlock / 4, whole / 4);
+    return true;
+}
+
+bool DecryptBuffer(const uint8_t* data, size_t length, std::string_view password, Bytes& out) {
+    out.clear();
+    if (data == nullptr || length == 0 || length % kAesBlock != 0) {
+        return false;
+    }
+    auto ctx = AesEcbContext(password, false);
+    if (!ctx) {
+        return false;
+    }
+    ReserveLarge(out, length);
+    for (size_t off = 0; off < length; off += kSlice) {
+        const size_t n = std::min(kSlice, length - off);
+        out.resize(off + n);
+        RotateWordRangeRight(data + off, out.data() + off, n / 4, off / 4);
+        if (!CipherSlice(ctx.get(), out.data() + off, out.data() + off, n)) {
+            SecureWipe(out.data(), out.size());
+            out.clear();
+            return false;
+        }
+    }
+    const uint8_t pad = out.back();
+    bool ok = pad >= 1 && pad <= kAesBlock;
+    for (size_t i = length - (ok ? pad : 0); ok && i < length; ++i) {
+        ok = out[i] == pad;
+    }
+    if (!ok) {
+        SecureWipe(out.data(), out.size());
+        out.clear();
+        return false;
+    }
+    out.resize(length - pad);
+    return true;
+}
+
+bool EncryptBufferLegacy(const uint8_t* data, size_t length, std::string_view password,
+                         Bytes& out) {
+    const std::string pw(PasswordBytes(password));
+    DesKey key = DeriveDesKey(pw.c_str());
+    const bool ok = DesEncryptPadded(data, length, key, out);
+    SecureWipe(key.data(), key.size());
+    if (ok) {
+        RotateWordsLeft(out.data(), out.size());
+    }
+    return ok;
+}
+
+bool DecryptBufferLegacy(const uint8_t* data, size_t length, std::string_view password,
+                         Bytes& out) {
+    out.clear();
+    if (data == nullptr || length == 0) {
+        return false;
+    }
+    Bytes plain(data, data + length);
+    RotateWordsRight(plain.data(), plain.size());
+    const std::string pw(PasswordBytes(password));
+    DesKey key = DeriveDesKey(pw.c_str());
+    const bool ok = DesDecryptPadded(plain.data(), plain.size(), key, out);
+    SecureWipe(key.data(), key.size());
+    SecureWipe(plain.data(), plain.size());
+    return ok;
+}
+
+bool ReadWholeFile(const std::string& path, Bytes& out, int* error) {
+    out.clear();
+    SimpleFile file;
+    if (!file.Open(path, GENERIC_READ, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL)) {
+        Fail(error, file.LastError());
+        return false;
+    }
+    const int64_t length = file.GetLength();
+    if (length < 0) {
+        Fail(error, file.LastError());
+        return false;
+    }
+    ReserveLarge(out, static_cast<size_t>(length));
+    out.resize(static_cast<size_t>(length));
+    size_t done = 0;
+    while (done < out.size()) {
+        const auto want = static_cast<uint32_t>(std::min(kIoChunk, out.size() - done));
+        const int64_t n = file.Read(out.data() + done, want);
+        if (n < 0) {
+            Fail(error, file.LastError());
+            out.clear();
+            return false;
+        }
+        if (n == 0) {
+            break; // the file shrank while we read it
+        }
+        done += static_cast<size_t>(n);
+    }
+    out.resize(done);
+    return true;
+}
+
+bool WriteWholeFile(const std::string& path, const uint8_t* data, size_t length, int* error) {
+    if (data == nullptr && length > 0) {
+        Fail(error, EINVAL);
+        return false;
+    }
+    const std::string target = ResolveTarget(path);
+    struct stat existing {};
+    const bool exists = ::stat(target.c_str(), &existing) == 0;
+    if (exists && S_ISDIR(existing.st_mode)) {
+        Fail(error, EISDIR);
+        return false;
+    }
+
+    std::string temp;
+    SimpleFile file;
+    for (int attempt = 0; attempt < 8 && !file.IsOpen(); ++attempt) {
+        temp = TemporaryNameBeside(target);
+        if (!file.Open(temp, GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, 0600) &&
+            file.LastError() != EEXIST) {
+            break;
+        }
+    }
+    if (!file.IsOpen()) {
+        Fail(error, file.LastError());
+        return false;
+    }
+    auto abandon = [&](int code) {
+        file.Abort();
+        ::unlink(temp.c_str());
+        Fail(error, code);
+        return false;
+    };
+    if (exists && ::fchmod(file.Handle(), existing.st_mode & 07777) != 0) {
+        return abandon(errno);
+    }
+    for (size_t done = 0; done < length;) {
+        const auto want = static_cast<uint32_t>(std::min(kIoChunk, length - done));
+        const int64_t n = file.Write(data + done, want);
+        if (n != want) {
+            return abandon(file.LastError());
+        }
+        done += want;
+    }
+    if (!file.Flush()) {
+        return abandon(file.LastError());
+    }
+    if (!file.Close()) {
+        ::unlink(temp.c_str());
+        Fail(error, file.LastError());
+        return false;
+    }
+    if (::rename(temp.c_str(), target.c_str()) != 0) {
+        const int code = errno;
+        ::unlink(temp.c_str());
+        Fail(error, code);
+        return false;
+    }
+    // Make the rename itself durable.
+    const int dir = ::open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}
+
+bool GetFileSizeByName(const std::string& path, uint64_t& size) {
+    SimpleFile file;
+    if (!file.Open(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL)) {
+        return false;
+    }
+    const int64_t length = file.GetLength();
+    if (length < 0) {
+        return false;
+    }
+    size = static_cast<uint64_t>(length);
+    return true;
+}
+
+bool SaveEncryptedText(const std::string& path, std::string_view text, std::string_view password,
+                       BlobForm form, int* error) {
+    Bytes plain = Utf16ToLeBytes(CodePage::Program()->ToUtf16(text));
+    Bytes blob;
+    const bool encrypted = form == BlobForm::Current
+                               ? EncryptBuffer(plain.data(), plain.size(), password, blob)
+                               : EncryptBufferLegacy(plain.data(), plain.size(), password, blob);
+    SecureWipe(plain.data(), plain.size());
+    if (!encrypted) {
+        Fail(error, EINVAL);
+        return false;
+    }
+    return WriteWholeFile(path, blob.data(), blob.size(), error);
+}
+
+LoadTextStatus LoadEncryptedText(const std::string& path, std::string_view password, BlobForm form,
+                                 std::string& text, int* error) {
+    text.clear();
+    Bytes blob;
+    if (!ReadWholeFile(path, blob, error)) {
+        return LoadTextStatus::Unreadable;
+    }
+    // An empty legacy file fails quietly; an empty current file is a failed decryption.
+    if (blob.empty() && form == BlobForm::Legacy) {
+        Fail(error, 0);
+        return LoadTextStatus::Unreadable;
+    }
+    Bytes plain;
+    const bool ok = form == BlobForm::Current
+                        ? DecryptBuffer(blob.data(), blob.size(), password, plain)
+                        : DecryptBufferLegacy(blob.data(), blob.size(), password, plain);
+    if (!ok) {
+        return LoadTextStatus::DecryptFailed;
+    }
+    std::u16string wide = Utf16FromLeBytes(plain.data(), plain.size());
+    SecureWipe(plain.data(), plain.size());
+    // The text is a NUL-terminated string: anything after an embedded NUL is not part of it.
+    const size_t nul = wide.find(u'\0');
+    text = CodePage::Program()->FromUtf16(std::u16string_view(wide).substr(0, nul));
+    SecureWipe(wide.data(), wide.size() * sizeof(char16_t));
+    return LoadTextStatus::Text;
+}
+
+bool HasExtension(std::string_view path, std::string_view extension) {
+    if (path.size() < extension.size()) {
+        return false;
+    }
+    const std::string_view tail = path.substr(path.size() - extension.size());
+    for (size_t i = 0; i < tail.size(); ++i) {
+        const auto a = static_cast<unsigned char>(tail[i]);
+        const auto b = static_cast<unsigned char>(extension[i]);
+        if (std::tolower(a) != std::tolower(b)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string FileNameOf(std::string_view path) {
+    const size_t slash = path.find_last_of("/\\");
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}

@@ -1,0 +1,88 @@
+#include "crypto/CodePage.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(CodePage, ConvertsBothWays) {
+    const struct {
+        const char* page;
+        std::string text;
+        std::u16string wide;
+    } cases[] = {
+        {"UTF-8", "plain", u"plain"},
+        {"UTF-8", "\xC3\xA4\xE2\x82\xAC", u"\u00E4\u20AC"}, // ä €
+        {"UTF-8", "\xF0\x9F\x94\x91", u"\U0001F511"},       // a key, as a pair
+        {"CP1252", "\xE4\x80", u"\u00E4\u20AC"},            // ä €
+        {"1252", "\xE9", u"\u00E9"},                        // numbers name pages
+        {"CP932", "\x82\xA0\x41", u"\u3042A"},              // hiragana a, A
+    };
+    for (const auto& c : cases) {
+        const CodePage page(c.page);
+        EXPECT_EQ(page.ToUtf16(c.text), c.wide) << c.page;
+        EXPECT_EQ(page.FromUtf16(c.wide), c.text) << c.page;
+    }
+}
+
+TEST(CodePage, SubstitutesWhatItCannotConvert) {
+    EXPECT_EQ(CodePage("UTF-8").ToUtf16("a\xFF"
+                                        "b"),
+              u"a\uFFFDb");
+    EXPECT_EQ(CodePage("UTF-8").FromUtf16(std::u16string(u"x") + char16_t(0xD800)),
+              "x\xEF\xBF\xBD");
+    EXPECT_EQ(CodePage("CP1252").FromUtf16(u"a\u3042\U0001F511b"), "a??b");
+    EXPECT_EQ(CodePage("CP1252").ToUtf8("\xE4"), "\xC3\xA4");
+    EXPECT_EQ(CodePage("CP1252").FromUtf8("\xC3\xA4"), "\xE4");
+}
+
+TEST(CodePage, ReversesCharactersNotBytes) {
+    const struct {
+        const char* page;
+        std::string text, reversed;
+    } cases[] = {
+        {"CP1252", "ab\xE4",
+         "\xE4"
+         "ba"},
+        {"UTF-8", "a\xC3\xA4\xE2\x82\xAC",
+         "\xE2\x82\xAC\xC3\xA4"
+         "a"},
+        // An invalid sequence is reversed byte by byte.
+        {"UTF-8", "a\xC3",
+         "\xC3"
+         "a"},
+        {"CP932", "x\x82\xA0y", "y\x82\xA0x"},
+        // A lead byte with nothing after it stands alone.
+        {"CP936", "x\x81", "\x81x"},
+        {"CP950", "\xA4\x40z", "z\xA4\x40"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CodePage(c.page).ReverseCharacters(c.text), c.reversed) << c.page;
+    }
+}
+
+TEST(CodePage, BoundaryNeverSplitsACharacter) {
+    const CodePage utf8("UTF-8");
+    const std::string text = "ab\xE2\x82\xAC"
+                             "c";
+    EXPECT_EQ(utf8.CharacterBoundaryAtMost(text, 2), 2u);
+    EXPECT_EQ(utf8.CharacterBoundaryAtMost(text, 4), 2u);
+    EXPECT_EQ(utf8.CharacterBoundaryAtMost(text, 5), 5u);
+    EXPECT_EQ(utf8.CharacterBoundaryAtMost(text, 99), 6u);
+    EXPECT_EQ(CodePage("CP932").CharacterBoundaryAtMost("\x82\xA0\x82\xA0", 3), 2u);
+}
+
+TEST(CodePage, ProgramPageIsSettableAndValidated) {
+    EXPECT_FALSE(CodePage::SetProgram("NO-SUCH-PAGE"));
+    EXPECT_TRUE(CodePage::SetProgram("CP1252"));
+    EXPECT_EQ(CodePage::Program()->Name(), "CP1252");
+    EXPECT_TRUE(CodePage::SetProgram("UTF-8"));
+    EXPECT_TRUE(CodePage::Program()->IsUtf8());
+}
+
+TEST(CodePage, LittleEndianBytesIgnoreAnOddLastByte) {
+    const uint8_t bytes[] = {0x41, 0x00, 0xAC, 0x20, 0x7F};
+    EXPECT_EQ(Utf16FromLeBytes(bytes, sizeof bytes), u"A\u20AC");
+    EXPECT_EQ(Utf16ToLeBytes(u"A\u20AC"), std::vector<uint8_t>(bytes, bytes + 4));
+}
+
+} // namespace
