@@ -7,7 +7,11 @@
 
 class QLabel;
 
-class CPlaceholderDoc : public CDocument {};
+class CPlaceholderDoc : public CDocument {
+public:
+    // Accepts an existing file; a missing one is reported and refused.
+    bool OnOpenDocument(const QString& path) override;
+};
 
 class CPlaceholderChildFrame : public CMDIChildWnd {
     Q_OBJECT
