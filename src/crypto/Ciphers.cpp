@@ -51,20 +51,6 @@ bool AesBlocks(EVP_CIPHER_CTX* ctx, const uint8_t* in, uint8_t* out, size_t leng
     return true;
 }
 
-// Checks the block padding at the end of `data` and returns its length, or 0 when it is bad.
-size_t CheckPadding(const uint8_t* data, size_t length, size_t block) {
-    const uint8_t pad = data[length - 1];
-    if (pad == 0 || pad > block) {
-        return 0;
-    }
-    for (size_t i = length - pad; i < length; ++i) {
-        if (data[i] != pad) {
-            return 0;
-        }
-    }
-    return pad;
-}
-
 bool DesSchedule(const DesKey& key, DES_key_schedule& schedule) {
     DES_cblock block;
     std::memcpy(block, key.data(), key.size());
@@ -79,6 +65,22 @@ void SecureWipe(void* data, size_t length) {
     if (data != nullptr && length > 0) {
         OPENSSL_cleanse(data, length);
     }
+}
+
+bool TrimBlockPadding(Bytes& plain, size_t blockSize) {
+    const size_t length = plain.size();
+    const uint8_t pad = length > 0 ? plain.back() : 0;
+    bool ok = pad >= 1 && pad <= blockSize && pad <= length;
+    for (size_t i = length - (ok ? pad : 0); ok && i < length; ++i) {
+        ok = plain[i] == pad;
+    }
+    if (!ok) {
+        SecureWipe(plain.data(), plain.size());
+        plain.clear();
+        return false;
+    }
+    plain.resize(length - pad);
+    return true;
 }
 
 Md5Hash Md5Digest(const uint8_t* data, size_t length) {
@@ -150,17 +152,11 @@ bool AesDecryptPadded(const uint8_t* data, size_t length, const AesKey& key, Byt
         return false;
     }
     out.resize(length);
-    size_t pad = 0;
-    if (AesBlocks(ctx.get(), data, out.data(), length)) {
-        pad = CheckPadding(out.data(), length, kAesBlock);
-    }
-    if (pad == 0) {
-        SecureWipe(out.data(), out.size());
+    if (!AesBlocks(ctx.get(), data, out.data(), length)) {
         out.clear();
         return false;
     }
-    out.resize(length - pad);
-    return true;
+    return TrimBlockPadding(out, kAesBlock);
 }
 
 bool DesEncryptPadded(const uint8_t* data, size_t length, const DesKey& key, Bytes& out) {
@@ -191,12 +187,5 @@ bool DesDecryptPadded(const uint8_t* data, size_t length, const DesKey& key, Byt
     DES_ncbc_encrypt(out.data(), out.data(), static_cast<long>(length), &schedule, &iv,
                      DES_DECRYPT);
     OPENSSL_cleanse(&schedule, sizeof schedule);
-    const size_t pad = CheckPadding(out.data(), length, kDesBlock);
-    if (pad == 0) {
-        SecureWipe(out.data(), out.size());
-        out.clear();
-        return false;
-    }
-    out.resize(length - pad);
-    return true;
+    return TrimBlockPadding(out, kDesBlock);
 }

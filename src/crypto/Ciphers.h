@@ -34,6 +34,10 @@ bool AesDecryptPadded(const uint8_t* data, size_t length, const AesKey& key, Byt
 bool DesEncryptPadded(const uint8_t* data, size_t length, const DesKey& key, Bytes& out);
 bool DesDecryptPadded(const uint8_t* data, size_t length, const DesKey& key, Bytes& out);
 
+// Checks the block padding at the end of a decrypted buffer and cuts it off. On bad padding
+// the buffer is wiped and emptied and false is returned.
+bool TrimBlockPadding(Bytes& plain, size_t blockSize);
+
 // Little-endian 32-bit word i is rotated by (i + 1) mod 32 bits; a tail of fewer than four
 // bytes stays as it is. Both return the number of words rotated.
 size_t RotateWordsLeft(uint8_t* buffer, size_t length);

@@ -171,18 +171,7 @@ bool DecryptBuffer(const uint8_t* data, size_t length, std::string_view password
             return false;
         }
     }
-    const uint8_t pad = out.back();
-    bool ok = pad >= 1 && pad <= kAesBlock;
-    for (size_t i = length - (ok ? pad : 0); ok && i < length; ++i) {
-        ok = out[i] == pad;
-    }
-    if (!ok) {
-        SecureWipe(out.data(), out.size());
-        out.clear();
-        return false;
-    }
-    out.resize(length - pad);
-    return true;
+    return TrimBlockPadding(out, kAesBlock);
 }
 
 bool EncryptBufferLegacy(const uint8_t* data, size_t length, std::string_view password,

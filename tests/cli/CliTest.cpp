@@ -1,8 +1,8 @@
 // Runs the real ombrivault-cli binary against real files.
+#include "support/TestFiles.h"
+
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <sys/wait.h>
 
 namespace fs = std::filesystem;
@@ -17,36 +17,27 @@ struct Result {
 class CliTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("ov-cli-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
         Write("pw", "secret\n");
         Write("wrong", "Secret\n");
     }
-    void TearDown() override { fs::remove_all(dir_); }
 
     void Write(const std::string& name, const std::string& data) {
-        std::ofstream(dir_ / name, std::ios::binary) << data;
+        WriteFileBytes(dir_ / name, data);
     }
-    std::string Read(const std::string& name) {
-        std::ifstream in(dir_ / name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    std::string Read(const std::string& name) { return ReadFileBytes(dir_ / name); }
     bool Exists(const std::string& name) { return fs::exists(dir_ / name); }
 
     // Runs the tool in the scratch folder with `input` on standard input.
     Result Run(const std::string& args, const std::string& input = "") {
         Write(".stdin", input);
-        const std::string cmd = "cd '" + dir_.string() + "' && OMBRIVAULT_CODEPAGE= '" +
+        const std::string cmd = "cd '" + dir_.path().string() + "' && OMBRIVAULT_CODEPAGE= '" +
                                 std::string(OV_BINARY_DIR) + "/bin/ombrivault-cli' " + args +
                                 " <.stdin >.stdout 2>.stderr";
         const int status = std::system(cmd.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Read(".stdout"), Read(".stderr")};
     }
 
-    fs::path dir_;
+    ScratchDir dir_;
 };
 
 TEST_F(CliTest, EncryptThenDecryptEveryForm) {
@@ -69,7 +60,7 @@ TEST_F(CliTest, EncryptThenDecryptEveryForm) {
 }
 
 TEST_F(CliTest, DecryptsAFileMadeElsewhere) {
-    fs::copy_file(std::string(OV_TEST_FIXTURES) + "/crypto/legacy.etx", dir_ / "known.etx");
+    fs::copy_file(std::string(OV_TEST_FIXTURES) + "/crypto/legacy.etx", dir_.path() / "known.etx");
     const Result r = Run("--password-file pw decrypt known.etx");
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out.substr(0, 12), "First line\r\n");

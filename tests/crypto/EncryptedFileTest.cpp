@@ -1,12 +1,10 @@
 #include "crypto/EncryptedFile.h"
 #include "crypto/CodePage.h"
 
+#include "support/TestFiles.h"
+
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <filesystem>
-#include <fstream>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
@@ -15,29 +13,21 @@ namespace {
 
 class EncryptedFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        CodePage::SetProgram("UTF-8");
-        dir_ = fs::temp_directory_path() /
-               ("ov-envelope-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
+    void SetUp() override { CodePage::SetProgram("UTF-8"); }
 
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+    std::string Path(const std::string& name) const { return dir_ / name; }
     static Bytes Read(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(in), {});
+        const std::string data = ReadFileBytes(path);
+        return Bytes(data.begin(), data.end());
     }
     static void Write(const std::string& path, const std::string& data) {
-        std::ofstream(path, std::ios::binary) << data;
+        WriteFileBytes(path, data);
     }
     size_t FilesInDir() const {
-        return static_cast<size_t>(std::distance(fs::directory_iterator(dir_), {}));
+        return static_cast<size_t>(std::distance(fs::directory_iterator(dir_.path()), {}));
     }
 
-    fs::path dir_;
+    ScratchDir dir_;
 };
 
 const char* const kFixtureText = "First line\r\nZweite Zeile: \xC3\xA4\xC3\xB6\xC3\xBC "
@@ -149,18 +139,15 @@ TEST_F(EncryptedFileTest, AtomicReplaceKeepsTheOriginalWhenTheWriteFails) {
     Write(path, "original");
     ::chmod(path.c_str(), 0640);
 
-    // Limit the size of files this process may write, so the save fails half-way.
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    ::getrlimit(RLIMIT_FSIZE, &old);
-    rlimit small = old;
-    small.rlim_cur = 1000;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     const Bytes big(5000, 0x5A);
     int error = 0;
-    const bool saved = WriteWholeFile(path, big.data(), big.size(), &error);
-    ::setrlimit(RLIMIT_FSIZE, &old);
-
+    bool saved = true;
+    {
+        // The save fails half-way, as on a full disk.
+        FileSizeLimit limit(1000);
+        ASSERT_TRUE(limit.active());
+        saved = WriteWholeFile(path, big.data(), big.size(), &error);
+    }
     EXPECT_FALSE(saved);
     EXPECT_NE(error, 0);
     EXPECT_EQ(Read(path), Bytes({'o', 'r', 'i', 'g', 'i', 'n', 'a', 'l'}));
@@ -189,7 +176,7 @@ TEST_F(EncryptedFileTest, NewFilesArePrivateAndLinksStayLinks) {
     EXPECT_EQ(text, "changed");
 
     EXPECT_FALSE(WriteWholeFile(Path("no/such/dir/file"), nullptr, 0));
-    EXPECT_FALSE(WriteWholeFile(dir_.string(), nullptr, 0)) << "a folder is not replaced";
+    EXPECT_FALSE(WriteWholeFile(dir_.path().string(), nullptr, 0)) << "a folder is not replaced";
 }
 
 TEST(EnvelopeNames, ExtensionsAndFileNames) {

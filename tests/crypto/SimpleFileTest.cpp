@@ -1,11 +1,10 @@
 #include "crypto/SimpleFile.h"
 
+#include "support/TestFiles.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <csignal>
-#include <filesystem>
-#include <sys/resource.h>
 
 namespace fs = std::filesystem;
 
@@ -13,13 +12,8 @@ namespace {
 
 class SimpleFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        path_ =
-            (fs::temp_directory_path() / ("ov-simplefile-" + std::to_string(::getpid()))).string();
-        fs::remove(path_);
-    }
-    void TearDown() override { fs::remove(path_); }
-    std::string path_;
+    ScratchDir dir_;
+    const std::string path_ = dir_ / "file";
 };
 
 TEST_F(SimpleFileTest, LifecycleAndPositioning) {
@@ -80,15 +74,13 @@ TEST_F(SimpleFileTest, ExclusiveOpenKeepsOthersOutAndIsNotTruncatedByThem) {
 TEST_F(SimpleFileTest, ShortWriteRecordsDiskFull) {
     SimpleFile file;
     ASSERT_TRUE(file.Open(path_, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL));
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    ::getrlimit(RLIMIT_FSIZE, &old);
-    rlimit small = old;
-    small.rlim_cur = 100;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const std::string data(300, 'x');
-    const int64_t written = file.Write(data.data(), static_cast<uint32_t>(data.size()));
-    ::setrlimit(RLIMIT_FSIZE, &old);
+    int64_t written = 0;
+    {
+        FileSizeLimit limit(100);
+        ASSERT_TRUE(limit.active());
+        const std::string data(300, 'x');
+        written = file.Write(data.data(), static_cast<uint32_t>(data.size()));
+    }
     EXPECT_EQ(written, 100);
     EXPECT_EQ(file.LastError(), kErrorDiskFull);
 }
