@@ -7,7 +7,9 @@ namespace AppSettings {
 namespace {
 const QString kSection = QStringLiteral("Settings");
 
-QString Key(const char* value) { return kSection + QLatin1Char('/') + QLatin1String(value); }
+QString Key(const char* value) {
+    return kSection + QLatin1Char('/') + QLatin1String(value);
+}
 } // namespace
 
 std::unique_ptr<QSettings> Open() {
@@ -16,13 +18,17 @@ std::unique_ptr<QSettings> Open() {
                                        QString::fromLatin1(kAppTitle));
 }
 
-int GetShowWizard() { return Open()->value(Key("wzrd"), 1).toInt(); }
+int GetShowWizard() {
+    return Open()->value(Key("wzrd"), 1).toInt();
+}
 
-void SetShowWizard(int value) { Open()->setValue(Key("wzrd"), value); }
+void SetShowWizard(int value) {
+    Open()->setValue(Key("wzrd"), value);
+}
 
 WindowPlacement DefaultPlacement(const QSize& screen) {
-    return {100, 100, screen.width() / 5 * 3, screen.height() / 5 * 3, screen.width(),
-            screen.height()};
+    return {
+        100, 100, screen.width() / 5 * 3, screen.height() / 5 * 3, screen.width(), screen.height()};
 }
 
 WindowPlacement ResolvePlacement(const WindowPlacement& stored, const QSize& screen) {
@@ -58,6 +64,8 @@ void SaveWindowPlacement(const QRect& frame, const QSize& screen) {
     settings->setValue(Key("YScreen"), screen.height());
 }
 
-QString CodePageName() { return Open()->value(Key("CodePage")).toString(); }
+QString CodePageName() {
+    return Open()->value(Key("CodePage")).toString();
+}
 
 } // namespace AppSettings

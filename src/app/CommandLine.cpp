@@ -5,8 +5,8 @@ CCommandLineInfo ParseCommandLine(const QStringList& arguments) {
     QStringList printTo;
     bool collectingPrintTo = false;
     for (const QString& arg : arguments) {
-        const bool marked = arg.size() > 1 && (arg.startsWith(QLatin1Char('/')) ||
-                                               arg.startsWith(QLatin1Char('-')));
+        const bool marked = arg.size() > 1 &&
+                            (arg.startsWith(QLatin1Char('/')) || arg.startsWith(QLatin1Char('-')));
         const QString name = marked ? arg.mid(1).toLower() : QString();
         // "/p" must not swallow a file at the root such as "/pass.ovd": only known names.
         const bool isSwitch = name == QLatin1String("dde") || name == QLatin1String("p") ||

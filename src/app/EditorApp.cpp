@@ -28,8 +28,7 @@ namespace {
 CEditorApp* g_app = nullptr;
 } // namespace
 
-CEditorApp::CEditorApp()
-    : docManager_(kRecentFileCount), lockStore_(GetCommonAppDataPath()) {
+CEditorApp::CEditorApp() : docManager_(kRecentFileCount), lockStore_(GetCommonAppDataPath()) {
     g_app = this;
 }
 
@@ -42,7 +41,9 @@ CEditorApp::~CEditorApp() {
     }
 }
 
-CEditorApp* CEditorApp::Instance() { return g_app; }
+CEditorApp* CEditorApp::Instance() {
+    return g_app;
+}
 
 QString CEditorApp::SingleInstanceKey() {
     // One running program per settings file, so separate profiles (and tests) stay apart.
@@ -99,16 +100,17 @@ bool CEditorApp::InitInstance(const QStringList& arguments) {
 
     // 8. Files handed over by later launches open here.
     instance_ = std::make_unique<SingleInstance>(SingleInstanceKey());
-    connect(instance_.get(), &SingleInstance::filesReceived, this, [this](const QStringList& files) {
-        for (const QString& file : files) {
-            OpenDocumentFile(file);
-        }
-        if (mainFrame_ != nullptr) {
-            mainFrame_->showNormal();
-            mainFrame_->raise();
-            mainFrame_->activateWindow();
-        }
-    });
+    connect(instance_.get(), &SingleInstance::filesReceived, this,
+            [this](const QStringList& files) {
+                for (const QString& file : files) {
+                    OpenDocumentFile(file);
+                }
+                if (mainFrame_ != nullptr) {
+                    mainFrame_->showNormal();
+                    mainFrame_->raise();
+                    mainFrame_->activateWindow();
+                }
+            });
     instance_->Listen();
 
     // 10. The screen-lock record.
@@ -149,7 +151,9 @@ int CEditorApp::ExitInstance() {
     return 0;
 }
 
-CDocTemplate* CEditorApp::TextTemplate() const { return docManager_.FindTemplate(IDR_TEXT_TYPE); }
+CDocTemplate* CEditorApp::TextTemplate() const {
+    return docManager_.FindTemplate(IDR_TEXT_TYPE);
+}
 
 CDocTemplate* CEditorApp::PasswordsTemplate() const {
     return docManager_.FindTemplate(IDR_PASSWORDS_TYPE);
@@ -177,7 +181,9 @@ bool CEditorApp::LoadScreenLockSettings() {
     return ok;
 }
 
-bool CEditorApp::SaveScreenLockSettings() { return lockStore_.Save(lockSettings_); }
+bool CEditorApp::SaveScreenLockSettings() {
+    return lockStore_.Save(lockSettings_);
+}
 
 QPrinter& CEditorApp::Printer() {
     if (!printer_) {

@@ -20,7 +20,8 @@ CFrameStatusBar::CFrameStatusBar(QWidget* parent) : QStatusBar(parent) {
                 label->setFixedWidth(kPaneWidth);
             } else {
                 // Wide enough for the indicator text even while it is blank.
-                label->setFixedWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("SCRL")) + 12);
+                label->setFixedWidth(
+                    label->fontMetrics().horizontalAdvance(QStringLiteral("SCRL")) + 12);
             }
             addPermanentWidget(label);
         }

@@ -26,9 +26,8 @@ GetIndicatorState Resolve() {
 
 KeyboardIndicatorState ReadKeyboardIndicators() {
     KeyboardIndicatorState state;
-    auto* x11 = qGuiApp != nullptr
-                    ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
-                    : nullptr;
+    auto* x11 = qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
+                                   : nullptr;
     if (x11 == nullptr || x11->display() == nullptr) {
         return state;
     }

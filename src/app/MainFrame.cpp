@@ -45,7 +45,9 @@ QSize ScreenSize() {
     return screen != nullptr ? screen->geometry().size() : QSize(1024, 768);
 }
 
-uint32_t Bit(ReopenFlag flag) { return 1u << static_cast<unsigned>(flag); }
+uint32_t Bit(ReopenFlag flag) {
+    return 1u << static_cast<unsigned>(flag);
+}
 } // namespace
 
 CMainFrame::CMainFrame(CEditorApp& app) : app_(app) {
@@ -77,8 +79,11 @@ CMainFrame::CMainFrame(CEditorApp& app) : app_(app) {
     actions_->Add(ProgramCommands());
     std::vector<CommandDescriptor> recent;
     for (int i = 0; i < kRecentFileCount; ++i) {
-        recent.push_back({ID_FILE_MRU_FILE1 + i, QStringLiteral("Recent File"),
-                          QStringLiteral("Open this document"), {}, {}});
+        recent.push_back({ID_FILE_MRU_FILE1 + i,
+                          QStringLiteral("Recent File"),
+                          QStringLiteral("Open this document"),
+                          {},
+                          {}});
     }
     actions_->Add(recent);
     for (int i = 0; i < kRecentFileCount; ++i) {
@@ -183,16 +188,20 @@ void CMainFrame::ExecuteCommand(int id) {
 }
 
 void CMainFrame::SendCommand(int id) {
-    const auto type = QThread::currentThread() == thread() ? Qt::DirectConnection
-                                                           : Qt::BlockingQueuedConnection;
-    QMetaObject::invokeMethod(this, [this, id] { ExecuteCommand(id); }, type);
+    const auto type =
+        QThread::currentThread() == thread() ? Qt::DirectConnection : Qt::BlockingQueuedConnection;
+    QMetaObject::invokeMethod(
+        this, [this, id] { ExecuteCommand(id); }, type);
 }
 
 void CMainFrame::PostCommand(int id) {
-    QMetaObject::invokeMethod(this, [this, id] { ExecuteCommand(id); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, id] { ExecuteCommand(id); }, Qt::QueuedConnection);
 }
 
-void CMainFrame::UpdateCommandStates() { actions_->UpdateAll(); }
+void CMainFrame::UpdateCommandStates() {
+    actions_->UpdateAll();
+}
 
 bool CMainFrame::OnCommand(int id) {
     switch (id) {
@@ -282,8 +291,9 @@ void CMainFrame::OnFileOpen() {
 }
 
 QString CMainFrame::FindHelpPage() {
-    const QString installed = QDir(QCoreApplication::applicationDirPath())
-                                  .absoluteFilePath(QStringLiteral("../share/ombrivault/Help/42.html"));
+    const QString installed =
+        QDir(QCoreApplication::applicationDirPath())
+            .absoluteFilePath(QStringLiteral("../share/ombrivault/Help/42.html"));
     const QString local = QDir::current().absoluteFilePath(QStringLiteral("Help/42.html"));
     for (const QString& candidate : {installed, local}) {
         if (QFileInfo(candidate).isFile()) {
@@ -297,7 +307,8 @@ void CMainFrame::OnHelp() {
     const QString page = FindHelpPage();
     if (page.isEmpty() || !QDesktopServices::openUrl(QUrl::fromLocalFile(page))) {
         ShowMessageBox(this, QStringLiteral("The help page 42.html could not be opened."),
-                       QString::fromLatin1(kAppTitle), MessageButtons::Ok, MessageIcon::Exclamation);
+                       QString::fromLatin1(kAppTitle), MessageButtons::Ok,
+                       MessageIcon::Exclamation);
     }
 }
 
@@ -440,7 +451,9 @@ uint32_t CMainFrame::IdleSeconds() const {
     return (ProgramClock().Now() - lastActivity_) / 1000;
 }
 
-void CMainFrame::ResetIdleTimer() { lastActivity_ = ProgramClock().Now(); }
+void CMainFrame::ResetIdleTimer() {
+    lastActivity_ = ProgramClock().Now();
+}
 
 void CMainFrame::SetReopenFlag(ReopenFlag flag, int command) {
     reopenFlags_ |= Bit(flag);
@@ -451,7 +464,9 @@ void CMainFrame::SetReopenFlag(ReopenFlag flag, int command) {
     }
 }
 
-bool CMainFrame::ReopenFlagSet(ReopenFlag flag) const { return (reopenFlags_ & Bit(flag)) != 0; }
+bool CMainFrame::ReopenFlagSet(ReopenFlag flag) const {
+    return (reopenFlags_ & Bit(flag)) != 0;
+}
 
 int CMainFrame::ReopenCommand(ReopenFlag flag) const {
     if (flag == ReopenFlag::OpenDialog) {
@@ -460,7 +475,9 @@ int CMainFrame::ReopenCommand(ReopenFlag flag) const {
     return flag == ReopenFlag::SaveDialog ? reopenSaveCommand_ : 0;
 }
 
-void CMainFrame::ClearReopenFlag(ReopenFlag flag) { reopenFlags_ &= ~Bit(flag); }
+void CMainFrame::ClearReopenFlag(ReopenFlag flag) {
+    reopenFlags_ &= ~Bit(flag);
+}
 
 void CMainFrame::ShowStartupScreens(bool lockAtStartup, bool showWizard) {
     if (lockAtStartup) {
@@ -489,9 +506,9 @@ CMDIChildWnd* CMainFrame::ActiveChildFrame() const {
 
 void CMainFrame::AddChildFrame(CMDIChildWnd* frame) {
     mdiArea_->addSubWindow(frame);
-    if (mdiArea_->subWindowList().size() == 1) {
-        frame->resize(mdiArea_->viewport()->size() * 3 / 4);
-    }
+    // Before the frame is laid out the document area has no size of its own yet.
+    const QSize area = mdiArea_->viewport()->size().expandedTo(size() - QSize(40, 160));
+    frame->resize(area.expandedTo(QSize(640, 480)) * 3 / 4);
 }
 
 void CMainFrame::ActivateChildFrame(CMDIChildWnd* frame) {

@@ -105,23 +105,20 @@ bool ParseHash(std::string_view stored, ScryptHash& out) {
         return false;
     }
     const bool powerOfTwo = out.n >= 2 && (out.n & (out.n - 1)) == 0;
-    if (!powerOfTwo || out.n > (1u << 17) || out.r < 1 || out.r > 16 || out.p < 1 ||
-        out.p > 4) {
+    if (!powerOfTwo || out.n > (1u << 17) || out.r < 1 || out.r > 16 || out.p < 1 || out.p > 4) {
         return false;
     }
-    return FromHex(parts[4], out.salt) && FromHex(parts[5], out.hash) &&
-           out.salt.size() >= 8 && out.salt.size() <= 64 && out.hash.size() >= 16 &&
-           out.hash.size() <= 64;
+    return FromHex(parts[4], out.salt) && FromHex(parts[5], out.hash) && out.salt.size() >= 8 &&
+           out.salt.size() <= 64 && out.hash.size() >= 16 && out.hash.size() <= 64;
 }
 
-bool Scrypt(std::string_view password, const ScryptHash& params, size_t length,
-            std::string& out) {
+bool Scrypt(std::string_view password, const ScryptHash& params, size_t length, std::string& out) {
     out.assign(length, '\0');
     const uint64_t maxMemory = 128 * params.n * params.r * params.p + (64u << 20);
-    const int ok = EVP_PBE_scrypt(
-        password.data(), password.size(), reinterpret_cast<const unsigned char*>(params.salt.data()),
-        params.salt.size(), params.n, params.r, params.p, maxMemory,
-        reinterpret_cast<unsigned char*>(out.data()), out.size());
+    const int ok = EVP_PBE_scrypt(password.data(), password.size(),
+                                  reinterpret_cast<const unsigned char*>(params.salt.data()),
+                                  params.salt.size(), params.n, params.r, params.p, maxMemory,
+                                  reinterpret_cast<unsigned char*>(out.data()), out.size());
     return ok == 1;
 }
 
@@ -179,11 +176,11 @@ bool ScreenLockSettings::SetScreenPassword(std::string_view password) {
         !Scrypt(password, params, kHashBytes, params.hash)) {
         return false;
     }
-    passwordHash_ = "scrypt$" + std::to_string(params.n) + "$" + std::to_string(params.r) + "$" +
-                    std::to_string(params.p) + "$" +
-                    ToHex(reinterpret_cast<const uint8_t*>(params.salt.data()), params.salt.size()) +
-                    "$" +
-                    ToHex(reinterpret_cast<const uint8_t*>(params.hash.data()), params.hash.size());
+    passwordHash_ =
+        "scrypt$" + std::to_string(params.n) + "$" + std::to_string(params.r) + "$" +
+        std::to_string(params.p) + "$" +
+        ToHex(reinterpret_cast<const uint8_t*>(params.salt.data()), params.salt.size()) + "$" +
+        ToHex(reinterpret_cast<const uint8_t*>(params.hash.data()), params.hash.size());
     OPENSSL_cleanse(params.hash.data(), params.hash.size());
     return true;
 }
@@ -286,7 +283,9 @@ bool ParseScreenLockSettings(std::string_view bytes, ScreenLockSettings& out) {
 
 ScreenLockStore::ScreenLockStore(std::string directory) : directory_(std::move(directory)) {}
 
-std::string ScreenLockStore::Path() const { return directory_ + "/" + kFileName; }
+std::string ScreenLockStore::Path() const {
+    return directory_ + "/" + kFileName;
+}
 
 bool ScreenLockStore::Load(ScreenLockSettings& out) const {
     out = ScreenLockSettings{};

@@ -10,6 +10,10 @@ CTextToolBar::CTextToolBar(QWidget* parent) : QToolBar(QStringLiteral("Toolbar")
     setIconSize(QSize(16, 15));
     setFloatable(false);
     setAllowedAreas(Qt::TopToolBarArea);
+    // Labels in the small type of toolbars, so the row stays compact.
+    QFont labels = font();
+    labels.setPointSizeF(std::max(7.0, labels.pointSizeF() - 1));
+    setFont(labels);
 }
 
 void CTextToolBar::SetButtons(const std::vector<int>& buttons, const CommandActions& actions) {

@@ -40,7 +40,9 @@ CExistingPasswordDlg::CExistingPasswordDlg(QWidget* parent) : CLockAwareDialog(p
     connect(edit_, &QLineEdit::textChanged, this, &CExistingPasswordDlg::OnEditChange);
 }
 
-CExistingPasswordDlg::~CExistingPasswordDlg() { edit_->clear(); }
+CExistingPasswordDlg::~CExistingPasswordDlg() {
+    edit_->clear();
+}
 
 void CExistingPasswordDlg::OnInitDialog() {
     SetCloseOnLock(autoClose_);

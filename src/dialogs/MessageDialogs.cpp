@@ -33,14 +33,16 @@ QHBoxLayout* BuildMessageLayout(QDialog* dialog, QStyle::StandardPixmap icon,
     return buttons;
 }
 
-void CentreButtons(QHBoxLayout* buttons) { buttons->addStretch(1); }
+void CentreButtons(QHBoxLayout* buttons) {
+    buttons->addStretch(1);
+}
 } // namespace
 
 CFailedDecrypt::CFailedDecrypt(const QString& fileName, QWidget* parent)
     : CLockAwareDialog(parent), fileName_(fileName) {
     setWindowTitle(kProductName);
-    text_ = MakeTextLabel(QStringLiteral("Failed to decrypt the file. "), this,
-                          QStringLiteral("text"));
+    text_ =
+        MakeTextLabel(QStringLiteral("Failed to decrypt the file. "), this, QStringLiteral("text"));
     auto* fixed = MakeTextLabel(QStringLiteral("Please check the password and try again."), this);
     QHBoxLayout* buttons = BuildMessageLayout(this, QStyle::SP_MessageBoxCritical, {text_, fixed});
     AddResultButton(this, buttons, QStringLiteral("OK"), QStringLiteral("ok"), IDOK)
@@ -52,12 +54,13 @@ void CFailedDecrypt::OnInitDialog() {
     text_->setText(QStringLiteral("Failed to decrypt the file: %1").arg(fileName_));
 }
 
-QString CFailedDecrypt::Text() const { return text_->text(); }
+QString CFailedDecrypt::Text() const {
+    return text_->text();
+}
 
 CFileExistsDlg::CFileExistsDlg(QWidget* parent) : CLockAwareDialog(parent) {
     setWindowTitle(kProductName);
-    auto* text =
-        MakeTextLabel(QStringLiteral("The specified file already exists. Replace?"), this);
+    auto* text = MakeTextLabel(QStringLiteral("The specified file already exists. Replace?"), this);
     QHBoxLayout* buttons = BuildMessageLayout(this, QStyle::SP_MessageBoxQuestion, {text});
     AddResultButton(this, buttons, QStringLiteral("Yes"), QStringLiteral("yes"), IDOK);
     AddResultButton(this, buttons, QStringLiteral("No"), QStringLiteral("no"), IDCANCEL)
@@ -78,7 +81,9 @@ SaveModifiedDlg::SaveModifiedDlg(const QString& pathOrName, QWidget* parent)
 }
 
 QString SaveModifiedDlg::ShortName(const QString& pathOrName) {
-    const auto isSeparator = [](QChar c) { return c == QLatin1Char('/') || c == QLatin1Char('\\'); };
+    const auto isSeparator = [](QChar c) {
+        return c == QLatin1Char('/') || c == QLatin1Char('\\');
+    };
     bool inner = false;
     for (qsizetype i = 1; i + 1 < pathOrName.size(); ++i) {
         inner = inner || isSeparator(pathOrName[i]);
@@ -95,7 +100,9 @@ void SaveModifiedDlg::OnInitDialog() {
     text_->setText(QStringLiteral("Save changes to %1?").arg(name_));
 }
 
-QString SaveModifiedDlg::Text() const { return text_->text(); }
+QString SaveModifiedDlg::Text() const {
+    return text_->text();
+}
 
 CErrorDlg::CErrorDlg(const QString& message, QWidget* parent) : CLockAwareDialog(parent) {
     setWindowTitle(QStringLiteral("Ombrivault Error..."));
@@ -108,4 +115,6 @@ CErrorDlg::CErrorDlg(const QString& message, QWidget* parent) : CLockAwareDialog
     CentreButtons(buttons);
 }
 
-QString CErrorDlg::Text() const { return text_->text(); }
+QString CErrorDlg::Text() const {
+    return text_->text();
+}

@@ -15,9 +15,13 @@ void Wipe(std::string& s) {
 }
 } // namespace
 
-PasswordBuffer::PasswordBuffer() { bytes_.fill('\0'); }
+PasswordBuffer::PasswordBuffer() {
+    bytes_.fill('\0');
+}
 
-PasswordBuffer::~PasswordBuffer() { OPENSSL_cleanse(bytes_.data(), bytes_.size()); }
+PasswordBuffer::~PasswordBuffer() {
+    OPENSSL_cleanse(bytes_.data(), bytes_.size());
+}
 
 std::string PasswordBuffer::Encode(const QString& text) {
     QByteArray utf8 = text.toUtf8();

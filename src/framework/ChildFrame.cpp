@@ -19,6 +19,9 @@ bool CMDIChildWnd::Create(CDocument* document, CDocTemplate* docTemplate) {
     if (!OnCreateClient(document, docTemplate)) {
         return false;
     }
+    if (docTemplate != nullptr && !docTemplate->GetIcon().isNull()) {
+        setWindowIcon(docTemplate->GetIcon());
+    }
     if (document_ != nullptr) {
         setWindowTitle(document_->GetTitle());
     }
@@ -55,9 +58,13 @@ void CMDIChildWnd::InitialUpdateFrame(bool makeVisible) {
     }
 }
 
-CView* CMDIChildWnd::GetActiveView() const { return activeView_.data(); }
+CView* CMDIChildWnd::GetActiveView() const {
+    return activeView_.data();
+}
 
-void CMDIChildWnd::SetActiveView(CView* view) { activeView_ = view; }
+void CMDIChildWnd::SetActiveView(CView* view) {
+    activeView_ = view;
+}
 
 void CMDIChildWnd::FollowFocus(QWidget* now) {
     for (QWidget* w = now; w != nullptr && w != this; w = w->parentWidget()) {

@@ -17,4 +17,6 @@ MillisecondClock& ProgramClock() {
     return g_installed != nullptr ? *g_installed : steady;
 }
 
-void SetProgramClock(MillisecondClock* clock) { g_installed = clock; }
+void SetProgramClock(MillisecondClock* clock) {
+    g_installed = clock;
+}

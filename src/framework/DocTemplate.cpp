@@ -14,13 +14,11 @@ QString CanonicalDocumentPath(const QString& path) {
     }
     const QFileInfo info(path);
     const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? QFileInfo(info.absoluteFilePath()).absoluteFilePath()
-                               : canonical;
+    return canonical.isEmpty() ? QFileInfo(info.absoluteFilePath()).absoluteFilePath() : canonical;
 }
 
-CDocTemplate::CDocTemplate(int resourceId, const QString& docString,
-                           DocumentFactory makeDocument, FrameFactory makeFrame,
-                           ViewFactory makeView)
+CDocTemplate::CDocTemplate(int resourceId, const QString& docString, DocumentFactory makeDocument,
+                           FrameFactory makeFrame, ViewFactory makeView)
     : resourceId_(resourceId), makeDocument_(std::move(makeDocument)),
       makeFrame_(std::move(makeFrame)), makeView_(std::move(makeView)) {
     if (!docString.isEmpty()) {
@@ -34,8 +32,7 @@ QString CDocTemplate::GetDocString(DocStringIndex index) const {
     return index < fields_.size() ? fields_[index] : QString();
 }
 
-CDocTemplate::Confidence CDocTemplate::MatchDocType(const QString& path,
-                                                    CDocument*& match) const {
+CDocTemplate::Confidence CDocTemplate::MatchDocType(const QString& path, CDocument*& match) const {
     match = nullptr;
     const QString canonical = CanonicalDocumentPath(path);
     for (const auto& doc : documents_) {

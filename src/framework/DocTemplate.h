@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include <QIcon>
 #include <QString>
 #include <QStringList>
 
@@ -56,6 +57,10 @@ public:
     int GetContainerInPlaceMenuId() const { return inPlaceMenuId_; }
     void SetContainerInPlaceMenuId(int menuId) { inPlaceMenuId_ = menuId; }
 
+    // The icon of the kind, shown on its windows.
+    const QIcon& GetIcon() const { return icon_; }
+    void SetIcon(const QIcon& icon) { icon_ = icon; }
+
     // How well the template fits `path`; `match` receives an open document of that path.
     Confidence MatchDocType(const QString& path, CDocument*& match) const;
 
@@ -81,6 +86,7 @@ private:
     int menuId_ = 0;
     int inPlaceMenuId_ = 0;
     int untitledCount_ = 0;
+    QIcon icon_;
     CDocManager* manager_ = nullptr;
     std::vector<std::unique_ptr<CDocument>> documents_;
 };

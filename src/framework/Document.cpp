@@ -78,7 +78,9 @@ bool CDocument::OnOpenDocument(const QString& path) {
     return true;
 }
 
-bool CDocument::OnSaveDocument(const QString& path) { return false; }
+bool CDocument::OnSaveDocument(const QString& path) {
+    return false;
+}
 
 void CDocument::OnCloseDocument() {
     const std::vector<CMDIChildWnd*> frames = GetFrames();
@@ -128,7 +130,9 @@ bool CDocument::OnCommand(int id) {
     return false;
 }
 
-bool CDocument::OnUpdateCommand(CCmdUI& ui) { return ui.id == ID_FILE_CLOSE; }
+bool CDocument::OnUpdateCommand(CCmdUI& ui) {
+    return ui.id == ID_FILE_CLOSE;
+}
 
 CView::CView(CDocument* document, QWidget* parent) : QWidget(parent), document_(nullptr) {
     if (document != nullptr) {

@@ -46,7 +46,6 @@ bool LockWatcher::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
-
 CLockAwareDialog::CLockAwareDialog(QWidget* parent)
     : QDialog(DialogOwner(parent)), watcher_(this, [this] {
           OnLockClose();
@@ -55,9 +54,13 @@ CLockAwareDialog::CLockAwareDialog(QWidget* parent)
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 }
 
-int CLockAwareDialog::LockResult() const { return IDCANCEL; }
+int CLockAwareDialog::LockResult() const {
+    return IDCANCEL;
+}
 
-int CLockAwareDialog::CancelResult() const { return IDCANCEL; }
+int CLockAwareDialog::CancelResult() const {
+    return IDCANCEL;
+}
 
 int CLockAwareDialog::DoModal() {
     setModal(true);
@@ -72,4 +75,6 @@ void CLockAwareDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
-void CLockAwareDialog::reject() { done(CancelResult()); }
+void CLockAwareDialog::reject() {
+    done(CancelResult());
+}

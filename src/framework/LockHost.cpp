@@ -4,9 +4,13 @@ namespace {
 CLockHost* g_host = nullptr;
 } // namespace
 
-CLockHost* CLockHost::Current() { return g_host; }
+CLockHost* CLockHost::Current() {
+    return g_host;
+}
 
-void CLockHost::SetCurrent(CLockHost* host) { g_host = host; }
+void CLockHost::SetCurrent(CLockHost* host) {
+    g_host = host;
+}
 
 void ResetIdleTimer() {
     if (g_host != nullptr) {

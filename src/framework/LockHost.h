@@ -32,7 +32,9 @@ public:
     virtual QWidget* HostWindow() = 0;
 
     // A lock-aware dialog ends itself when this holds at one of its ticks.
-    bool DialogsMustClose() const { return IsScreenLocked() && IdleSeconds() > IdleTimeoutSeconds(); }
+    bool DialogsMustClose() const {
+        return IsScreenLocked() && IdleSeconds() > IdleTimeoutSeconds();
+    }
 
     // The host of the running program (the main frame), or nullptr before it exists.
     static CLockHost* Current();

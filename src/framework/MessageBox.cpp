@@ -1,7 +1,7 @@
 #include "framework/MessageBox.h"
 
-#include <QMessageBox>
 #include <QAbstractButton>
+#include <QMessageBox>
 
 #include "framework/LockHost.h"
 #include "framework/ModalSeam.h"
@@ -48,9 +48,8 @@ int ShowMessageBox(QWidget* parent, const QString& text, const QString& caption,
         escape = IDNO;
         break;
     case MessageButtons::YesNoCancel:
-        choices = {{QMessageBox::Yes, IDYES},
-                   {QMessageBox::No, IDNO},
-                   {QMessageBox::Cancel, IDCANCEL}};
+        choices = {
+            {QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}, {QMessageBox::Cancel, IDCANCEL}};
         break;
     case MessageButtons::RetryCancel:
         choices = {{QMessageBox::Retry, IDRETRY}, {QMessageBox::Cancel, IDCANCEL}};

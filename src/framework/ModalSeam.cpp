@@ -42,17 +42,29 @@ void ModalSeam::Install() {
     State().installed = true;
 }
 
-void ModalSeam::Uninstall() { State() = SeamState{}; }
+void ModalSeam::Uninstall() {
+    State() = SeamState{};
+}
 
-bool ModalSeam::Installed() { return State().installed; }
+bool ModalSeam::Installed() {
+    return State().installed;
+}
 
-void ModalSeam::Push(Script script) { State().scripts.push_back(std::move(script)); }
+void ModalSeam::Push(Script script) {
+    State().scripts.push_back(std::move(script));
+}
 
-int ModalSeam::Pending() { return static_cast<int>(State().scripts.size()); }
+int ModalSeam::Pending() {
+    return static_cast<int>(State().scripts.size());
+}
 
-QStringList ModalSeam::Unanswered() { return State().unanswered; }
+QStringList ModalSeam::Unanswered() {
+    return State().unanswered;
+}
 
-QStringList ModalSeam::Shown() { return State().shown; }
+QStringList ModalSeam::Shown() {
+    return State().shown;
+}
 
 int ModalSeam::Run(QDialog& dialog, int refusal) {
     SeamState& state = State();

@@ -50,8 +50,7 @@ void CRecentFileList::WriteList(QSettings& settings) const {
 QString CRecentFileList::MenuText(int index) const {
     QString path = At(index);
     const QString home = QDir::homePath();
-    if (!home.isEmpty() && home != QLatin1String("/") &&
-        path.startsWith(home + QLatin1Char('/'))) {
+    if (!home.isEmpty() && home != QLatin1String("/") && path.startsWith(home + QLatin1Char('/'))) {
         path = QLatin1Char('~') + path.mid(home.size());
     }
     constexpr qsizetype kMaxLength = 60;

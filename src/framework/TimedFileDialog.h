@@ -20,9 +20,8 @@ public:
     // `filter` is a list of "display text|patterns|" pairs, patterns separated by ";".
     // `reopenCommand` is re-issued after an unlock when the lock closed the dialog; 0 means
     // the Open command for an open dialog.
-    CTimedFileDialog(bool openFileDialog, const QString& defaultExtension,
-                     const QString& fileName, int flags, const QString& filter,
-                     QWidget* owner, int reopenCommand);
+    CTimedFileDialog(bool openFileDialog, const QString& defaultExtension, const QString& fileName,
+                     int flags, const QString& filter, QWidget* owner, int reopenCommand);
 
     // IDOK or IDCANCEL.
     int DoModal();

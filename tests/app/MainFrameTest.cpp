@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
-#include <QThread>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -13,6 +12,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -252,9 +252,9 @@ TEST_F(AppTest, MenusHoldTheDescribedItems) {
                            "Recent File", "Recent File", "Recent File"}));
     EXPECT_EQ(file.mid(16), (QStringList{"-", "E&xit"}));
     EXPECT_EQ(MenuTexts(m125[1]),
-              (QStringList{"&Undo\tCtrl+Z", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C",
-                           "&Paste\tCtrl+V", "Select A&ll\tCtrl+A", "-", "&Find...\tCtrl+F",
-                           "F&ind Next\tF3", "R&eplace\tCtrl+H"}));
+              (QStringList{"&Undo\tCtrl+Z", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C", "&Paste\tCtrl+V",
+                           "Select A&ll\tCtrl+A", "-", "&Find...\tCtrl+F", "F&ind Next\tF3",
+                           "R&eplace\tCtrl+H"}));
     EXPECT_EQ(MenuTexts(m125[2]), (QStringList{"&Toolbar", "&Status Bar"}));
     EXPECT_EQ(MenuTexts(m125[3]),
               (QStringList{"Screen Lock Options...", "-", "Set New File Password..."}));
@@ -273,13 +273,20 @@ TEST_F(AppTest, MenusHoldTheDescribedItems) {
 TEST_F(AppTest, AcceleratorsOfTable124) {
     ASSERT_TRUE(Start({}));
     const std::pair<int, QKeySequence> cases[] = {
-        {ID_EDIT_SELECT_ALL, QKeySequence("Ctrl+A")}, {ID_EDIT_COPY, QKeySequence("Ctrl+Ins")},
-        {ID_OPEN_URL, QKeySequence("Ctrl+G")},        {ID_EDIT_PASTE, QKeySequence("Shift+Ins")},
-        {ID_EDIT_CUT, QKeySequence("Shift+Del")},     {ID_EDIT_UNDO, QKeySequence("Alt+Backspace")},
-        {ID_EDIT_CLEAR, QKeySequence("Alt+Del")},     {ID_EDIT_REPEAT, QKeySequence("F3")},
-        {ID_NEXT_PANE, QKeySequence("F6")},           {ID_PREV_PANE, QKeySequence("Shift+F6")},
-        {ID_CANCEL_EDIT_CNTR, QKeySequence("Esc")},   {ID_FILE_PRINT, QKeySequence("Ctrl+P")},
-        {ID_EDIT_REPLACE, QKeySequence("Ctrl+H")},    {ID_OLE_EDIT_PROPERTIES, QKeySequence("Alt+Return")},
+        {ID_EDIT_SELECT_ALL, QKeySequence("Ctrl+A")},
+        {ID_EDIT_COPY, QKeySequence("Ctrl+Ins")},
+        {ID_OPEN_URL, QKeySequence("Ctrl+G")},
+        {ID_EDIT_PASTE, QKeySequence("Shift+Ins")},
+        {ID_EDIT_CUT, QKeySequence("Shift+Del")},
+        {ID_EDIT_UNDO, QKeySequence("Alt+Backspace")},
+        {ID_EDIT_CLEAR, QKeySequence("Alt+Del")},
+        {ID_EDIT_REPEAT, QKeySequence("F3")},
+        {ID_NEXT_PANE, QKeySequence("F6")},
+        {ID_PREV_PANE, QKeySequence("Shift+F6")},
+        {ID_CANCEL_EDIT_CNTR, QKeySequence("Esc")},
+        {ID_FILE_PRINT, QKeySequence("Ctrl+P")},
+        {ID_EDIT_REPLACE, QKeySequence("Ctrl+H")},
+        {ID_OLE_EDIT_PROPERTIES, QKeySequence("Alt+Return")},
     };
     for (const auto& [id, keys] : cases) {
         QAction* a = Frame().Actions().Action(id);
@@ -311,8 +318,9 @@ TEST_F(AppTest, ToolbarLabelsComeFromThePromptStrings) {
 
 TEST_F(AppTest, SizePaneFollowsTheStatusSize) {
     const std::pair<qint64, const char*> cases[] = {
-        {0, "0 B"},           {1023, "1023 B"},       {1024, "1.00 KB"},
-        {1048575, "1024.00 KB"}, {1048576, "1.00 MB"}, {5 * 1048576 + 524288, "5.50 MB"},
+        {0, "0 B"},           {1023, "1023 B"},
+        {1024, "1.00 KB"},    {1048575, "1024.00 KB"},
+        {1048576, "1.00 MB"}, {5 * 1048576 + 524288, "5.50 MB"},
     };
     for (const auto& [bytes, text] : cases) {
         EXPECT_EQ(CFrameStatusBar::SizeText(bytes), text);
@@ -341,7 +349,8 @@ TEST_F(AppTest, BusyProtocolSwallowsInputAndCommands) {
     QProgressBar* progress = Frame().FrameStatusBar()->Progress();
     ASSERT_NE(progress, nullptr);
     EXPECT_EQ(Frame().StatusPaneText(0), "Please wait...");
-    EXPECT_EQ(progress->geometry(), QRect(Frame().FrameStatusBar()->PaneRect(1).left() - 102, 2, 100, 14));
+    EXPECT_EQ(progress->geometry(),
+              QRect(Frame().FrameStatusBar()->PaneRect(1).left() - 102, 2, 100, 14));
 
     QTest::keyClicks(edit, "abc");
     EXPECT_EQ(edit->text(), "") << "keys are swallowed";

@@ -151,11 +151,13 @@ TEST(ScreenLockStore, MalformedRecordsAreUnreadable) {
         {"NUL inside prompt", good + "PromptText=410042\n", false},
         {"prompt too long", good + "PromptText=" + std::string(520, '4') + "\n", false},
         {"bad hash", good + "Password=plain\n", false},
-        {"hash with huge cost", good + "Password=scrypt$1073741824$8$1$00112233445566778899aabbccddeeff$" +
-                                    std::string(64, '0') + "\n",
+        {"hash with huge cost",
+         good + "Password=scrypt$1073741824$8$1$00112233445566778899aabbccddeeff$" +
+             std::string(64, '0') + "\n",
          false},
-        {"hash with odd cost", good + "Password=scrypt$1000$8$1$00112233445566778899aabbccddeeff$" +
-                                   std::string(64, '0') + "\n",
+        {"hash with odd cost",
+         good + "Password=scrypt$1000$8$1$00112233445566778899aabbccddeeff$" +
+             std::string(64, '0') + "\n",
          false},
         {"too big", good + std::string(70 * 1024, '#'), false},
     };

@@ -17,12 +17,19 @@
 
 namespace {
 
-QPushButton* Button(QDialog& d, const char* name) { return d.findChild<QPushButton*>(name); }
-QLineEdit* Edit(QDialog& d, const char* name) { return d.findChild<QLineEdit*>(name); }
+QPushButton* Button(QDialog& d, const char* name) {
+    return d.findChild<QPushButton*>(name);
+}
+QLineEdit* Edit(QDialog& d, const char* name) {
+    return d.findChild<QLineEdit*>(name);
+}
 
 class DialogTest : public ::testing::Test {
 protected:
-    void TearDown() override { EXPECT_TRUE(ModalSeam::Unanswered().isEmpty()) << ModalSeam::Unanswered().join(", ").toStdString(); }
+    void TearDown() override {
+        EXPECT_TRUE(ModalSeam::Unanswered().isEmpty())
+            << ModalSeam::Unanswered().join(", ").toStdString();
+    }
     FakeLockHost host;
     ScopedModalSeam seam;
 };
@@ -216,11 +223,11 @@ TEST_F(DialogTest, ResultsOfEveryButtonAndOfTheLock) {
     const auto error = [] { return std::make_unique<CErrorDlg>("Bad"); };
     const auto failed = [] { return std::make_unique<CFailedDecrypt>("x"); };
     const std::vector<Case> cases = {
-        {"exists yes", exists, "Yes", 1},      {"exists no", exists, "No", 2},
-        {"exists lock", exists, nullptr, 2},   {"save yes", save, "Yes", 6},
-        {"save no", save, "No", 7},            {"save cancel", save, "Cancel", 2},
-        {"save lock", save, nullptr, 2},       {"error ok", error, "OK", 1},
-        {"error lock", error, nullptr, 2},     {"failed lock", failed, nullptr, 2},
+        {"exists yes", exists, "Yes", 1},    {"exists no", exists, "No", 2},
+        {"exists lock", exists, nullptr, 2}, {"save yes", save, "Yes", 6},
+        {"save no", save, "No", 7},          {"save cancel", save, "Cancel", 2},
+        {"save lock", save, nullptr, 2},     {"error ok", error, "OK", 1},
+        {"error lock", error, nullptr, 2},   {"failed lock", failed, nullptr, 2},
     };
     for (const Case& c : cases) {
         auto dlg = c.make();
@@ -242,9 +249,9 @@ TEST_F(DialogTest, SaveChangesShortensPaths) {
         {"/home/u/vault.ovd", "vault.ovd"},
         {"C:\\docs\\vault.ovd", "vault.ovd"},
         {"Untitled1.ovd", "Untitled1.ovd"},
-        {"/vault.ovd", "/vault.ovd"},   // the only separator is the first character
-        {"folder/", "folder/"},         // the only separator is the last character
-        {"a/b/", "a/b/"},               // nothing after the last separator: keep it whole
+        {"/vault.ovd", "/vault.ovd"}, // the only separator is the first character
+        {"folder/", "folder/"},       // the only separator is the last character
+        {"a/b/", "a/b/"},             // nothing after the last separator: keep it whole
     };
     for (const auto& [in, out] : cases) {
         EXPECT_EQ(SaveModifiedDlg::ShortName(in), out) << in;

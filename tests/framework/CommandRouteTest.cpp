@@ -1,5 +1,5 @@
-#include "framework/CommandActions.h"
 #include "framework/CmdTarget.h"
+#include "framework/CommandActions.h"
 
 #include <QAction>
 
@@ -83,7 +83,9 @@ TEST(CommandActions, TriggerRoutesOnlyWhenEnabled) {
     } toggle(enabled);
     CommandActions actions(
         nullptr, [&](int id) { executed.push_back(id); },
-        [&] { return CommandRoute({&frame, &toggle}); });
+        [&] {
+            return CommandRoute({&frame, &toggle});
+        });
     actions.Add({{7, "&Seven\tCtrl+7", "Prompt seven\nSeven", {}, {}},
                  {8, "Eight", "", {}, {}},
                  {9, "Nine", "No label here", {}, {}}});

@@ -46,13 +46,15 @@ protected:
         const std::pair<int, const char*> kinds[] = {
             {125, "\nUntitled\nUEdit\nOmbrivault Encrypted Text Files (*.ovt)\n.ovt\nOvt.Document\n"
                   "Ombrivault Encrypted Text"},
-            {126, "\nUntitled\nWebAcc\nOmbrivault Encrypted Data Files (*.ovd)\n.ovd\nOvd.Document\n"
-                  "Ombrivault Encrypted Data"},
+            {126,
+             "\nUntitled\nWebAcc\nOmbrivault Encrypted Data Files (*.ovd)\n.ovd\nOvd.Document\n"
+             "Ombrivault Encrypted Data"},
             {127, "\nUntitled\nPicture\nOmbrivault Encrypted Storage Files (*.ovs)\n.ovs\n"
                   "Ovs.Document\nOmbrivault Encrypted Storage"},
             {128, ""},
-            {140, "\nUntitled\nWebAcc\nOmbrivault Encrypted Data Files (*.ovf)\n.ovf\nOvf.Document\n"
-                  "Ombrivault Encrypted Data"},
+            {140,
+             "\nUntitled\nWebAcc\nOmbrivault Encrypted Data Files (*.ovf)\n.ovf\nOvf.Document\n"
+             "Ombrivault Encrypted Data"},
             {236, "\nUntitled\nUEdit\nOmbrivault Encrypted Text Files (*.etx)\n.etx\nEtx.Document\n"
                   "Ombrivault Encrypted Text"},
         };
@@ -90,10 +92,19 @@ TEST_F(DocManagerTest, DocStringFields) {
 
 TEST_F(DocManagerTest, TemplateChosenByExtensionWithoutRegardToCase) {
     const std::pair<const char*, int> cases[] = {
-        {"a.ovt", 125}, {"a.ovd", 126}, {"a.ovs", 127}, {"a.ovf", 140}, {"a.etx", 236},
-        {"A.OVD", 126}, {"b.OvF", 140}, {"c.ETX", 236}, {"d.Ovs", 127},
+        {"a.ovt", 125},
+        {"a.ovd", 126},
+        {"a.ovs", 127},
+        {"a.ovf", 140},
+        {"a.etx", 236},
+        {"A.OVD", 126},
+        {"b.OvF", 140},
+        {"c.ETX", 236},
+        {"d.Ovs", 127},
         // Foreign extensions and no extension go to the first template that takes them.
-        {"notes.txt", 125}, {"noext", 125}, {"archive.ovd.bak", 125},
+        {"notes.txt", 125},
+        {"noext", 125},
+        {"archive.ovd.bak", 125},
     };
     for (const auto& [name, id] : cases) {
         CDocument* open = nullptr;
@@ -169,20 +180,19 @@ TEST_F(DocManagerTest, ModifiedDocumentAsksBeforeClosing) {
 }
 
 TEST_F(DocManagerTest, StandardOpenFilterListsTheFileKinds) {
-    EXPECT_EQ(manager.StandardOpenFilter(),
-              "Ombrivault Encrypted Text Files (*.ovt)|*.ovt|"
-              "Ombrivault Encrypted Data Files (*.ovd)|*.ovd|"
-              "Ombrivault Encrypted Storage Files (*.ovs)|*.ovs|"
-              "Ombrivault Encrypted Data Files (*.ovf)|*.ovf|"
-              "Ombrivault Encrypted Text Files (*.etx)|*.etx|"
-              "All Files (*.*)|*||");
+    EXPECT_EQ(manager.StandardOpenFilter(), "Ombrivault Encrypted Text Files (*.ovt)|*.ovt|"
+                                            "Ombrivault Encrypted Data Files (*.ovd)|*.ovd|"
+                                            "Ombrivault Encrypted Storage Files (*.ovs)|*.ovs|"
+                                            "Ombrivault Encrypted Data Files (*.ovf)|*.ovf|"
+                                            "Ombrivault Encrypted Text Files (*.etx)|*.etx|"
+                                            "All Files (*.*)|*||");
 }
 
 TEST(RecentFileList, NewestFirstNoDuplicatesFourEntriesPersisted) {
     QTemporaryDir dir;
     CRecentFileList list(4);
-    for (const char* name : {"/a/1.ovd", "/a/2.ovd", "/a/3.ovd", "/a/1.ovd", "/a/4.ovd",
-                             "/a/5.ovd"}) {
+    for (const char* name :
+         {"/a/1.ovd", "/a/2.ovd", "/a/3.ovd", "/a/1.ovd", "/a/4.ovd", "/a/5.ovd"}) {
         list.Add(name);
     }
     EXPECT_EQ(list.Files(), (QStringList{"/a/5.ovd", "/a/4.ovd", "/a/1.ovd", "/a/3.ovd"}));
