@@ -1,0 +1,71 @@
+#include "app/AppSettings.h"
+
+#include "app/ProductInfo.h"
+
+namespace AppSettings {
+
+namespace {
+const QString kSection = QStringLiteral("Settings");
+
+QString Key(const char* value) {
+    return kSection + QLatin1Char('/') + QLatin1String(value);
+}
+} // namespace
+
+std::unique_ptr<QSettings> Open() {
+    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                       QString::fromLatin1(kRegistryKey),
+                                       QString::fromLatin1(kAppTitle));
+}
+
+int GetShowWizard() {
+    return Open()->value(Key("wzrd"), 1).toInt();
+}
+
+void SetShowWizard(int value) {
+    Open()->setValue(Key("wzrd"), value);
+}
+
+WindowPlacement DefaultPlacement(const QSize& screen) {
+    return {
+        100, 100, screen.width() / 5 * 3, screen.height() / 5 * 3, screen.width(), screen.height()};
+}
+
+WindowPlacement ResolvePlacement(const WindowPlacement& stored, const QSize& screen) {
+    if (stored.xScreen == screen.width() && stored.yScreen == screen.height()) {
+        return stored;
+    }
+    return DefaultPlacement(screen);
+}
+
+WindowPlacement LoadWindowPlacement(const QSize& screen) {
+    const auto settings = Open();
+    const WindowPlacement d = DefaultPlacement(screen);
+    WindowPlacement stored;
+    stored.x = settings->value(Key("X"), d.x).toInt();
+    stored.y = settings->value(Key("Y"), d.y).toInt();
+    stored.cx = settings->value(Key("CX"), d.cx).toInt();
+    stored.cy = settings->value(Key("CY"), d.cy).toInt();
+    stored.xScreen = settings->value(Key("XScreen"), d.xScreen).toInt();
+    stored.yScreen = settings->value(Key("YScreen"), d.yScreen).toInt();
+    return ResolvePlacement(stored, screen);
+}
+
+void SaveWindowPlacement(const QRect& frame, const QSize& screen) {
+    if (frame.left() == -4) {
+        return;
+    }
+    const auto settings = Open();
+    settings->setValue(Key("X"), frame.left());
+    settings->setValue(Key("Y"), frame.top());
+    settings->setValue(Key("CX"), frame.width());
+    settings->setValue(Key("CY"), frame.height());
+    settings->setValue(Key("XScreen"), screen.width());
+    settings->setValue(Key("YScreen"), screen.height());
+}
+
+QString CodePageName() {
+    return Open()->value(Key("CodePage")).toString();
+}
+
+} // namespace AppSettings

@@ -1,0 +1,257 @@
+#include "app/EditorApp.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QPageSetupDialog>
+#include <QPrinter>
+#include <QScreen>
+
+#include "app/AboutDlg.h"
+#include "app/AppSettings.h"
+#include "app/CommonAppData.h"
+#include "app/DocumentTemplates.h"
+#include "app/MainFrame.h"
+#include "app/ProductInfo.h"
+#include "app/SingleInstance.h"
+#include "crypto/CodePage.h"
+#include "framework/ChildFrame.h"
+#include "framework/CommandIds.h"
+#include "framework/DocTemplate.h"
+#include "framework/Document.h"
+#include "framework/ModalSeam.h"
+
+namespace {
+CEditorApp* g_app = nullptr;
+} // namespace
+
+CEditorApp::CEditorApp() : docManager_(kRecentFileCount), lockStore_(GetCommonAppDataPath()) {
+    g_app = this;
+}
+
+CEditorApp::~CEditorApp() {
+    // Documents go before the frame whose windows show them.
+    docManager_.CloseAllDocuments();
+    mainFrame_.reset();
+    if (g_app == this) {
+        g_app = nullptr;
+    }
+}
+
+CEditorApp* CEditorApp::Instance() {
+    return g_app;
+}
+
+QString CEditorApp::SingleInstanceKey() {
+    // One running program per settings file, so separate profiles (and tests) stay apart.
+    return AppSettings::Open()->fileName();
+}
+
+void CEditorApp::ApplyCodePageSetting() {
+    // $OMBRIVAULT_CODEPAGE, read by the code page itself, wins over the stored setting.
+    const char* env = std::getenv("OMBRIVAULT_CODEPAGE");
+    if (env != nullptr && *env != '\0') {
+        return;
+    }
+    const QString name = AppSettings::CodePageName();
+    if (!name.isEmpty() && !CodePage::SetProgram(name.toStdString())) {
+        std::fprintf(stderr, "ombrivault: unknown code page \"%s\" in the settings; using %s\n",
+                     name.toLocal8Bit().constData(), CodePage::Program()->Name().c_str());
+    }
+}
+
+bool CEditorApp::HandOverToRunningInstance(const QStringList& arguments) {
+    const CCommandLineInfo info = ParseCommandLine(arguments);
+    if (!info.NamesFile() || (info.shellCommand != CCommandLineInfo::FileOpen &&
+                              info.shellCommand != CCommandLineInfo::FileDDE)) {
+        return false;
+    }
+    const SingleInstance probe(SingleInstanceKey());
+    return probe.HandOver({QFileInfo(info.fileName).absoluteFilePath()});
+}
+
+bool CEditorApp::InitInstance(const QStringList& arguments) {
+    // 1. The interface runtime: without a screen there is nothing to show.
+    if (QGuiApplication::primaryScreen() == nullptr) {
+        std::fprintf(stderr, "%s\n", kInitFailedText);
+        return false;
+    }
+    // 3. Where the settings live.
+    QCoreApplication::setOrganizationName(QString::fromLatin1(kRegistryKey));
+    QCoreApplication::setApplicationName(QString::fromLatin1(kAppTitle));
+    ApplyCodePageSetting();
+
+    // 4. The recent-file list of 4 entries.
+    {
+        const auto settings = AppSettings::Open();
+        docManager_.RecentFiles().ReadList(*settings);
+    }
+    docManager_.SetRecentFilesChanged([this] { StoreRecentFiles(); });
+
+    // 5. The document templates, in their order (menus set with them, step 9).
+    RegisterDocumentTemplates(docManager_);
+
+    // 6., 7. The main frame; it accepts dropped files.
+    mainFrame_ = std::make_unique<CMainFrame>(*this);
+    docManager_.SetFrameHost(mainFrame_.get());
+
+    // 8. Files handed over by later launches open here.
+    instance_ = std::make_unique<SingleInstance>(SingleInstanceKey());
+    connect(instance_.get(), &SingleInstance::filesReceived, this,
+            [this](const QStringList& files) {
+                for (const QString& file : files) {
+                    OpenDocumentFile(file);
+                }
+                if (mainFrame_ != nullptr) {
+                    mainFrame_->showNormal();
+                    mainFrame_->raise();
+                    mainFrame_->activateWindow();
+                }
+            });
+    instance_->Listen();
+
+    // 10. The screen-lock record.
+    LoadScreenLockSettings();
+
+    // 11. A file on the command line; failing to open it ends the program.
+    commandLine_ = ParseCommandLine(arguments);
+    if (commandLine_.NamesFile()) {
+        CDocument* doc = OpenDocumentFile(commandLine_.fileName);
+        if (doc == nullptr) {
+            return false;
+        }
+        if (commandLine_.shellCommand == CCommandLineInfo::FilePrint ||
+            commandLine_.shellCommand == CCommandLineInfo::FilePrintTo) {
+            if (!commandLine_.printerName.isEmpty()) {
+                Printer().setPrinterName(commandLine_.printerName);
+            }
+            mainFrame_->ExecuteCommand(ID_FILE_PRINT_DIRECT);
+            // Printing from the shell ends the program once the document is printed.
+            doc->OnCloseDocument();
+            return false;
+        }
+    }
+
+    // 12. Show.
+    mainFrame_->show();
+
+    // 13. The start-up lock or the welcome wizard.
+    if (commandLine_.WantsStartupScreens()) {
+        mainFrame_->ShowStartupScreens(lockSettings_.lockAtStartup != 0,
+                                       AppSettings::GetShowWizard() != 0);
+    }
+    return true;
+}
+
+int CEditorApp::ExitInstance() {
+    instance_.reset();
+    return 0;
+}
+
+CDocTemplate* CEditorApp::TextTemplate() const {
+    return docManager_.FindTemplate(IDR_TEXT_TYPE);
+}
+
+CDocTemplate* CEditorApp::PasswordsTemplate() const {
+    return docManager_.FindTemplate(IDR_PASSWORDS_TYPE);
+}
+
+CDocTemplate* CEditorApp::StorageTemplate() const {
+    return docManager_.FindTemplate(IDR_STORAGE_TYPE);
+}
+
+CDocTemplate* CEditorApp::BrowserTemplate() const {
+    return docManager_.FindTemplate(IDR_BROWSER_TYPE);
+}
+
+CDocument* CEditorApp::OpenDocumentFile(const QString& path) {
+    return docManager_.OpenDocumentFile(path);
+}
+
+bool CEditorApp::LoadScreenLockSettings() {
+    const bool ok = lockStore_.Load(lockSettings_);
+    if (ok && mainFrame_ != nullptr) {
+        mainFrame_->SetIdleTimeoutSeconds(
+            static_cast<uint32_t>(TimeoutMinutes(lockSettings_.timeoutIndex)) * 60);
+        mainFrame_->SetPromptText(lockSettings_.promptText);
+    }
+    return ok;
+}
+
+bool CEditorApp::SaveScreenLockSettings() {
+    return lockStore_.Save(lockSettings_);
+}
+
+QPrinter& CEditorApp::Printer() {
+    if (!printer_) {
+        printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    }
+    return *printer_;
+}
+
+void CEditorApp::StoreRecentFiles() {
+    const auto settings = AppSettings::Open();
+    docManager_.RecentFiles().WriteList(*settings);
+}
+
+bool CEditorApp::OnCommand(int id) {
+    switch (id) {
+    case ID_APP_ABOUT:
+        OnAppAbout();
+        return true;
+    case ID_APP_EXIT:
+        if (mainFrame_ != nullptr) {
+            mainFrame_->close();
+        }
+        return true;
+    case ID_FILE_PRINT_SETUP:
+        OnFilePrintSetup();
+        return true;
+    default:
+        if (id >= ID_FILE_MRU_FILE1 && id < ID_FILE_MRU_FILE1 + kRecentFileCount) {
+            OnOpenRecentFile(id - ID_FILE_MRU_FILE1);
+            return true;
+        }
+        return false;
+    }
+}
+
+bool CEditorApp::OnUpdateCommand(CCmdUI& ui) {
+    switch (ui.id) {
+    case ID_APP_ABOUT:
+    case ID_APP_EXIT:
+    case ID_FILE_PRINT_SETUP:
+        return true;
+    default:
+        if (ui.id >= ID_FILE_MRU_FILE1 && ui.id < ID_FILE_MRU_FILE1 + kRecentFileCount) {
+            ui.Enable(ui.id - ID_FILE_MRU_FILE1 < docManager_.RecentFiles().Files().size());
+            return true;
+        }
+        return false;
+    }
+}
+
+void CEditorApp::OnAppAbout() {
+    CAboutDlg about;
+    about.DoModal();
+}
+
+void CEditorApp::OnFilePrintSetup() {
+    QPageSetupDialog dialog(&Printer(), mainFrame_.get());
+    ModalSeam::Run(dialog, QDialog::Rejected);
+}
+
+void CEditorApp::OnOpenRecentFile(int index) {
+    const QString path = docManager_.RecentFiles().At(index);
+    if (path.isEmpty()) {
+        return;
+    }
+    if (OpenDocumentFile(path) == nullptr && !QFileInfo::exists(path)) {
+        // A file that is gone leaves the list; a refused password does not.
+        docManager_.RecentFiles().Remove(index);
+        StoreRecentFiles();
+    }
+}

@@ -1,0 +1,79 @@
+// The application object: starts the program (settings, document templates, main frame,
+// command-line file, start-up lock or wizard), owns the settings and the screen-lock record
+// and handles the application-wide commands (About, Exit, Print Setup, recent files).
+#pragma once
+
+#include <memory>
+
+#include <QObject>
+#include <QStringList>
+
+#include "app/CommandLine.h"
+#include "app/ScreenLockSettings.h"
+#include "framework/CmdTarget.h"
+#include "framework/DocManager.h"
+
+class CDocTemplate;
+class CDocument;
+class CMainFrame;
+class QPrinter;
+class SingleInstance;
+
+class CEditorApp : public QObject, public CCmdTarget {
+    Q_OBJECT
+public:
+    CEditorApp();
+    ~CEditorApp() override;
+
+    // The start-up sequence; false ends the program at once.
+    bool InitInstance(const QStringList& arguments);
+    int ExitInstance();
+    // A launch that only hands its file to the running program: true when it did, and this
+    // process should end.
+    bool HandOverToRunningInstance(const QStringList& arguments);
+
+    static CEditorApp* Instance();
+
+    CDocManager& DocManager() { return docManager_; }
+    CMainFrame* MainFrame() const { return mainFrame_.get(); }
+    const CCommandLineInfo& CommandLine() const { return commandLine_; }
+
+    // The templates by role.
+    CDocTemplate* TextTemplate() const;
+    CDocTemplate* PasswordsTemplate() const;
+    CDocTemplate* StorageTemplate() const;
+    CDocTemplate* BrowserTemplate() const;
+
+    // Opens a file by the type rule (an open file's window is activated instead).
+    CDocument* OpenDocumentFile(const QString& path);
+
+    // Re-reads the screen-lock record (defaults when missing or unreadable); when the read
+    // succeeded the main frame takes its idle timeout and prompt text from it.
+    bool LoadScreenLockSettings();
+    // Writes the record under the application-wide writer lock.
+    bool SaveScreenLockSettings();
+    ScreenLockSettings& LockSettings() { return lockSettings_; }
+    const ScreenLockStore& LockStore() const { return lockStore_; }
+
+    // The printer the print commands share.
+    QPrinter& Printer();
+
+    bool OnCommand(int id) override;
+    bool OnUpdateCommand(CCmdUI& ui) override;
+
+private:
+    void OnAppAbout();
+    void OnFilePrintSetup();
+    void OnOpenRecentFile(int index);
+    void StoreRecentFiles();
+    void ApplyCodePageSetting();
+    static QString SingleInstanceKey();
+
+    CDocManager docManager_;
+    std::unique_ptr<CMainFrame> mainFrame_;
+    CCommandLineInfo commandLine_;
+    ScreenLockSettings lockSettings_;
+    ScreenLockStore lockStore_;
+    std::unique_ptr<QPrinter> printer_;
+    std::unique_ptr<SingleInstance> instance_;
+};

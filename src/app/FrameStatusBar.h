@@ -1,0 +1,46 @@
+// The main frame's status bar: the message pane, the document size (pane 1), the caret
+// position (pane 2) and the CAP, NUM and SCRL indicators, plus the progress bar that sits
+// left of pane 1 while a long operation runs.
+#pragma once
+
+#include <array>
+
+#include <QStatusBar>
+
+class QLabel;
+class QProgressBar;
+
+class CFrameStatusBar : public QStatusBar {
+    Q_OBJECT
+public:
+    enum Pane { Message = 0, Size = 1, Caret = 2, Caps = 3, Num = 4, Scroll = 5 };
+    static constexpr int kPaneCount = 6;
+    static constexpr int kPaneWidth = 90;
+
+    explicit CFrameStatusBar(QWidget* parent = nullptr);
+
+    void SetPaneText(int index, const QString& text);
+    QString PaneText(int index) const;
+    QLabel* PaneLabel(int index) const;
+    // The pane's rectangle in status-bar coordinates.
+    QRect PaneRect(int index) const;
+
+    void ShowProgress();
+    void SetProgress(int percent);
+    void HideProgress();
+    QProgressBar* Progress() const { return progress_; }
+
+    void SetIndicators(bool caps, bool num, bool scroll);
+
+    // "%d B", "%.2f KB" or "%.2f MB" of a byte count.
+    static QString SizeText(qint64 bytes);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void PlaceProgress();
+
+    std::array<QLabel*, kPaneCount> panes_{};
+    QProgressBar* progress_ = nullptr;
+};

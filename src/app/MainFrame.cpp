@@ -1,0 +1,646 @@
+#include "app/MainFrame.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QScreen>
+#include <QStatusTipEvent>
+#include <QThread>
+#include <QUrl>
+#include <QWindow>
+
+#include "app/AppSettings.h"
+#include "app/EditorApp.h"
+#include "app/FrameStatusBar.h"
+#include "app/KeyboardIndicators.h"
+#include "app/ProductInfo.h"
+#include "app/TextToolBar.h"
+#include "framework/ChildFrame.h"
+#include "framework/Clock.h"
+#include "framework/CommandActions.h"
+#include "framework/CommandIds.h"
+#include "framework/DocTemplate.h"
+#include "framework/Document.h"
+#include "framework/MessageBox.h"
+#include "framework/ResultCodes.h"
+#include "framework/TimedFileDialog.h"
+
+namespace {
+const char* const kOpenFilter =
+    "Ombrivault Encrypted Files (*.ovs;*.ovd;*.ovt;*.ovf;*.etx)|*.ovs;*.ovd;*.ovt;*.ovf;*.etx|"
+    "Ombrivault Encrypted Storage Files (*.ovs)|*.ovs|"
+    "Ombrivault Encrypted Data Files (*.ovd)|*.ovd|"
+    "Ombrivault Encrypted Text Files (*.ovt)|*.ovt|";
+
+QSize ScreenSize() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen != nullptr ? screen->geometry().size() : QSize(1024, 768);
+}
+
+uint32_t Bit(ReopenFlag flag) {
+    return 1u << static_cast<unsigned>(flag);
+}
+} // namespace
+
+CMainFrame::CMainFrame(CEditorApp& app) : app_(app) {
+    setObjectName(QStringLiteral("mainframe"));
+    setWindowTitle(QString::fromLatin1(kAppTitle));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/ombrivault.svg")));
+    setAcceptDrops(true);
+
+    // Placement first, as the window is created.
+    const WindowPlacement p = AppSettings::LoadWindowPlacement(ScreenSize());
+    pendingFrameRect_ = QRect(p.x, p.y, p.cx, p.cy);
+    move(p.x, p.y);
+    resize(p.cx, p.cy);
+
+    mdiArea_ = new QMdiArea(this);
+    mdiArea_->setObjectName(QStringLiteral("mdiarea"));
+    mdiArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdiArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdiArea_->setBackground(QColor(128, 128, 128));
+    setCentralWidget(mdiArea_);
+    connect(mdiArea_, &QMdiArea::subWindowActivated, this, [this] {
+        UpdateMenuBar();
+        UpdateCaption();
+        UpdateCommandStates();
+    });
+
+    actions_ = new CommandActions(
+        this, [this](int id) { ExecuteCommand(id); }, [this] { return Route(); });
+    actions_->Add(ProgramCommands());
+    std::vector<CommandDescriptor> recent;
+    for (int i = 0; i < kRecentFileCount; ++i) {
+        recent.push_back({ID_FILE_MRU_FILE1 + i,
+                          QStringLiteral("Recent File"),
+                          QStringLiteral("Open this document"),
+                          {},
+                          {}});
+    }
+    actions_->Add(recent);
+    for (int i = 0; i < kRecentFileCount; ++i) {
+        recentActions_ << actions_->Action(ID_FILE_MRU_FILE1 + i);
+    }
+    // Accelerators work whichever menu shows.
+    for (int id : actions_->Ids()) {
+        addAction(actions_->Action(id));
+    }
+
+    CreateMenus();
+    CreateToolBar();
+    CreateStatusBar();
+
+    timer_.setInterval(kTimerIntervalMs);
+    connect(&timer_, &QTimer::timeout, this, &CMainFrame::OnTimer);
+    timer_.start();
+    lastActivity_ = ProgramClock().Now();
+    locked_ = false;
+
+    qApp->installEventFilter(this);
+    CLockHost::SetCurrent(this);
+    UpdateCommandStates();
+}
+
+CMainFrame::~CMainFrame() {
+    qApp->removeEventFilter(this);
+    if (CLockHost::Current() == this) {
+        CLockHost::SetCurrent(nullptr);
+    }
+}
+
+// --- Creation ----------------------------------------------------------------------
+
+void CMainFrame::CreateMenus() {
+    menus124_ = BuildMenus(MenuResource::NoDocument, *actions_, recentActions_, this);
+    menus125_ = BuildMenus(MenuResource::Document, *actions_, recentActions_, this);
+    for (QMenu* menu : menus124_ + menus125_) {
+        connect(menu, &QMenu::aboutToShow, this, [this] {
+            UpdateCommandStates();
+            UpdateRecentFileActions();
+            ResetIdleTimer();
+        });
+        // An open menu counts as activity as long as the user moves in it.
+        connect(menu, &QMenu::hovered, this, [this] { ResetIdleTimer(); });
+    }
+    currentMenu_ = MenuResource::Document; // forces the first switch
+    UpdateMenuBar();
+}
+
+void CMainFrame::CreateToolBar() {
+    toolBar_ = new CTextToolBar(this);
+    toolBar_->SetButtons(ToolbarButtons(), *actions_);
+    addToolBar(Qt::TopToolBarArea, toolBar_);
+}
+
+void CMainFrame::CreateStatusBar() {
+    statusBar_ = new CFrameStatusBar(this);
+    setStatusBar(statusBar_);
+    RefreshSizePane();
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!placementApplied_) {
+        placementApplied_ = true;
+        // The stored size is the outer size; the window manager's frame is known only now.
+        QTimer::singleShot(0, this, &CMainFrame::ApplyPlacement);
+    }
+}
+
+void CMainFrame::ApplyPlacement() {
+    if (isMaximized() || isMinimized() || pendingFrameRect_.isEmpty()) {
+        return;
+    }
+    const QSize extra = frameGeometry().size() - geometry().size();
+    if (extra.width() > 0 || extra.height() > 0) {
+        resize(pendingFrameRect_.size() - extra);
+    }
+}
+
+// --- Commands ------------------------------------------------------------------------
+
+CommandRoute CMainFrame::Route() const {
+    std::vector<CCmdTarget*> targets;
+    if (CMDIChildWnd* child = ActiveChildFrame()) {
+        targets.push_back(child->GetActiveView());
+        targets.push_back(child->GetActiveDocument());
+        targets.push_back(child);
+    }
+    targets.push_back(const_cast<CMainFrame*>(this));
+    targets.push_back(&app_);
+    return CommandRoute(std::move(targets));
+}
+
+void CMainFrame::ExecuteCommand(int id) {
+    // While busy every command but the busy protocol's own is swallowed.
+    if (BusyFlag && !IsScreenLocked() && !IsBusyCommand(id)) {
+        return;
+    }
+    Route().Dispatch(id);
+}
+
+void CMainFrame::SendCommand(int id) {
+    const auto type =
+        QThread::currentThread() == thread() ? Qt::DirectConnection : Qt::BlockingQueuedConnection;
+    QMetaObject::invokeMethod(
+        this, [this, id] { ExecuteCommand(id); }, type);
+}
+
+void CMainFrame::PostCommand(int id) {
+    QMetaObject::invokeMethod(
+        this, [this, id] { ExecuteCommand(id); }, Qt::QueuedConnection);
+}
+
+void CMainFrame::UpdateCommandStates() {
+    actions_->UpdateAll();
+}
+
+bool CMainFrame::OnCommand(int id) {
+    switch (id) {
+    case ID_FILE_OPEN:
+        OnFileOpen();
+        return true;
+    case ID_WEB_BROWSER:
+        if (CDocTemplate* browser = app_.BrowserTemplate()) {
+            browser->OpenDocumentFile(QString(), true);
+        }
+        return true;
+    case ID_HELP:
+        OnHelp();
+        return true;
+    case ID_WEB_SITE:
+        OnWebSite();
+        return true;
+    case ID_BEGIN_BUSY:
+        BeginBusy();
+        return true;
+    case ID_END_BUSY:
+        EndBusy();
+        return true;
+    case ID_STEP_BUSY:
+        StepBusy();
+        return true;
+    case ID_VIEW_TOOLBAR:
+        toolBar_->setVisible(!toolBar_->isVisible());
+        return true;
+    case ID_VIEW_STATUS_BAR:
+        statusBar_->setVisible(!statusBar_->isVisible());
+        return true;
+    case ID_WINDOW_CASCADE:
+        mdiArea_->cascadeSubWindows();
+        return true;
+    case ID_WINDOW_TILE_HORZ:
+        mdiArea_->tileSubWindows();
+        return true;
+    case ID_WINDOW_ARRANGE:
+        ArrangeIcons();
+        return true;
+    case ID_NEXT_PANE:
+        mdiArea_->activateNextSubWindow();
+        return true;
+    case ID_PREV_PANE:
+        mdiArea_->activatePreviousSubWindow();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CMainFrame::OnUpdateCommand(CCmdUI& ui) {
+    switch (ui.id) {
+    case ID_FILE_OPEN:
+    case ID_WEB_BROWSER:
+    case ID_HELP:
+    case ID_WEB_SITE:
+    case ID_BEGIN_BUSY:
+    case ID_END_BUSY:
+    case ID_STEP_BUSY:
+        return true;
+    case ID_VIEW_TOOLBAR:
+        ui.SetCheck(!toolBar_->isHidden());
+        return true;
+    case ID_VIEW_STATUS_BAR:
+        ui.SetCheck(!statusBar_->isHidden());
+        return true;
+    case ID_WINDOW_CASCADE:
+    case ID_WINDOW_TILE_HORZ:
+    case ID_WINDOW_ARRANGE:
+    case ID_NEXT_PANE:
+    case ID_PREV_PANE:
+        ui.Enable(!mdiArea_->subWindowList().isEmpty());
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CMainFrame::OnFileOpen() {
+    CTimedFileDialog dialog(true, QString(), QString(), CTimedFileDialog::FileMustExist,
+                            QString::fromLatin1(kOpenFilter), nullptr, 0);
+    if (dialog.DoModal() == IDOK) {
+        app_.OpenDocumentFile(dialog.GetPathName());
+    }
+}
+
+QString CMainFrame::FindHelpPage() {
+    const QString installed =
+        QDir(QCoreApplication::applicationDirPath())
+            .absoluteFilePath(QStringLiteral("../share/ombrivault/Help/42.html"));
+    const QString local = QDir::current().absoluteFilePath(QStringLiteral("Help/42.html"));
+    for (const QString& candidate : {installed, local}) {
+        if (QFileInfo(candidate).isFile()) {
+            return QFileInfo(candidate).canonicalFilePath();
+        }
+    }
+    return {};
+}
+
+void CMainFrame::OnHelp() {
+    const QString page = FindHelpPage();
+    if (page.isEmpty() || !QDesktopServices::openUrl(QUrl::fromLocalFile(page))) {
+        ShowMessageBox(this, QStringLiteral("The help page 42.html could not be opened."),
+                       QString::fromLatin1(kAppTitle), MessageButtons::Ok,
+                       MessageIcon::Exclamation);
+    }
+}
+
+void CMainFrame::OnWebSite() {
+    QDesktopServices::openUrl(QUrl(QString::fromLatin1(kProductWebSite)));
+}
+
+void CMainFrame::ArrangeIcons() {
+    // Minimised document windows line up along the bottom edge of the document area.
+    int x = 0;
+    const int bottom = mdiArea_->viewport()->height();
+    for (QMdiSubWindow* w : mdiArea_->subWindowList()) {
+        if (w->isMinimized()) {
+            w->move(x, bottom - w->height());
+            x += w->width();
+        }
+    }
+}
+
+// --- Status bar, toolbar -------------------------------------------------------------
+
+void CMainFrame::SetStatusPaneText(int index, const QString& text) {
+    if (statusBar_ != nullptr) {
+        statusBar_->SetPaneText(index, text);
+    }
+}
+
+QString CMainFrame::StatusPaneText(int index) const {
+    return statusBar_ != nullptr ? statusBar_->PaneText(index) : QString();
+}
+
+void CMainFrame::PressToolbarButton(int id, bool pressed) {
+    if (toolBar_ != nullptr) {
+        toolBar_->PressButton(id, pressed);
+    }
+}
+
+void CMainFrame::RefreshSizePane() {
+    SetStatusPaneText(CFrameStatusBar::Size, CFrameStatusBar::SizeText(StatusSizeBytes.load()));
+}
+
+void CMainFrame::RefreshIndicators() {
+    const KeyboardIndicatorState state = ReadKeyboardIndicators();
+    if (statusBar_ != nullptr) {
+        statusBar_->SetIndicators(state.caps, state.num, state.scroll);
+    }
+}
+
+bool CMainFrame::event(QEvent* event) {
+    if (event->type() == QEvent::StatusTip && statusBar_ != nullptr) {
+        // A prompt replaces the message pane while an item is highlighted; "Ready" (or
+        // "Please wait..." while busy) comes back when it goes away.
+        const QString tip = static_cast<QStatusTipEvent*>(event)->tip().trimmed();
+        if (tip.isEmpty()) {
+            statusBar_->clearMessage();
+        } else {
+            statusBar_->showMessage(tip);
+        }
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+// --- Busy protocol -------------------------------------------------------------------
+
+void CMainFrame::BeginBusy() {
+    ProgressPercent = 0;
+    if (statusBar_ != nullptr) {
+        statusBar_->ShowProgress();
+    }
+    SetStatusPaneText(CFrameStatusBar::Message, QStringLiteral("Please wait..."));
+}
+
+void CMainFrame::StepBusy() {
+    if (statusBar_ != nullptr && statusBar_->Progress() != nullptr) {
+        statusBar_->SetProgress(ProgressPercent);
+    }
+    SetStatusPaneText(CFrameStatusBar::Message, QStringLiteral("Please wait..."));
+}
+
+void CMainFrame::EndBusy() {
+    if (statusBar_ != nullptr) {
+        statusBar_->HideProgress();
+    }
+    SetStatusPaneText(CFrameStatusBar::Message, QStringLiteral("Ready"));
+}
+
+bool CMainFrame::InThisWindow(QObject* watched) const {
+    const auto* widget = qobject_cast<const QWidget*>(watched);
+    if (widget == nullptr) {
+        // Events for the window's native surface.
+        const auto* window = qobject_cast<const QWindow*>(watched);
+        return window != nullptr && window == windowHandle();
+    }
+    if (widget->window() == this) {
+        return true;
+    }
+    // Menus of the menu bar and the toolbar are windows of their own.
+    const auto* menu = qobject_cast<const QMenu*>(widget);
+    return menu != nullptr && (menus124_.contains(const_cast<QMenu*>(menu)) ||
+                               menus125_.contains(const_cast<QMenu*>(menu)));
+}
+
+bool CMainFrame::PreTranslateMessage(QObject* watched, QEvent* event) {
+    if (!BusyFlag || IsScreenLocked()) {
+        return false;
+    }
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        return InThisWindow(watched);
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick: {
+        const auto button = static_cast<QMouseEvent*>(event)->button();
+        return (button == Qt::LeftButton || button == Qt::RightButton) && InThisWindow(watched);
+    }
+    default:
+        return false;
+    }
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (PreTranslateMessage(watched, event)) {
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// --- Timer tick ----------------------------------------------------------------------
+
+void CMainFrame::OnTimer() {
+    RefreshSizePane();
+    RefreshIndicators();
+    UpdateCommandStates();
+    UpdateCaption();
+}
+
+// --- Idle clock ----------------------------------------------------------------------
+
+uint32_t CMainFrame::IdleSeconds() const {
+    return (ProgramClock().Now() - lastActivity_) / 1000;
+}
+
+void CMainFrame::ResetIdleTimer() {
+    lastActivity_ = ProgramClock().Now();
+}
+
+void CMainFrame::SetReopenFlag(ReopenFlag flag, int command) {
+    reopenFlags_ |= Bit(flag);
+    if (flag == ReopenFlag::OpenDialog) {
+        reopenOpenCommand_ = command;
+    } else if (flag == ReopenFlag::SaveDialog) {
+        reopenSaveCommand_ = command;
+    }
+}
+
+bool CMainFrame::ReopenFlagSet(ReopenFlag flag) const {
+    return (reopenFlags_ & Bit(flag)) != 0;
+}
+
+int CMainFrame::ReopenCommand(ReopenFlag flag) const {
+    if (flag == ReopenFlag::OpenDialog) {
+        return reopenOpenCommand_;
+    }
+    return flag == ReopenFlag::SaveDialog ? reopenSaveCommand_ : 0;
+}
+
+void CMainFrame::ClearReopenFlag(ReopenFlag flag) {
+    reopenFlags_ &= ~Bit(flag);
+}
+
+void CMainFrame::ShowStartupScreens(bool lockAtStartup, bool showWizard) {
+    if (lockAtStartup) {
+        ClearReopenFlag(ReopenFlag::WizardAfterUnlock);
+        Route().Dispatch(ID_LOCK_SCREEN);
+        if (showWizard) {
+            SetReopenFlag(ReopenFlag::WizardAfterUnlock);
+        }
+    }
+    if (showWizard && !IsScreenLocked()) {
+        Route().Dispatch(ID_WIZARD);
+    }
+}
+
+// --- Document windows ----------------------------------------------------------------
+
+CMDIChildWnd* CMainFrame::ActiveChildFrame() const {
+    QMdiSubWindow* active = mdiArea_->activeSubWindow();
+    if (active == nullptr) {
+        // Without focus in the program Qt reports no active window; the current one is
+        // still the one commands are meant for.
+        active = mdiArea_->currentSubWindow();
+    }
+    return qobject_cast<CMDIChildWnd*>(active);
+}
+
+void CMainFrame::AddChildFrame(CMDIChildWnd* frame) {
+    mdiArea_->addSubWindow(frame);
+    // Before the frame is laid out the document area has no size of its own yet.
+    const QSize area = mdiArea_->viewport()->size().expandedTo(size() - QSize(40, 160));
+    frame->resize(area.expandedTo(QSize(640, 480)) * 3 / 4);
+}
+
+void CMainFrame::ActivateChildFrame(CMDIChildWnd* frame) {
+    if (frame->isMinimized()) {
+        frame->showNormal();
+    }
+    mdiArea_->setActiveSubWindow(frame);
+    UpdateMenuBar();
+    UpdateCaption();
+}
+
+const QList<QMenu*>& CMainFrame::Menus(MenuResource resource) const {
+    return resource == MenuResource::Document ? menus125_ : menus124_;
+}
+
+void CMainFrame::UpdateMenuBar() {
+    MenuResource wanted = MenuResource::NoDocument;
+    if (CMDIChildWnd* child = ActiveChildFrame()) {
+        const CDocument* doc = child->GetActiveDocument();
+        const CDocTemplate* t = doc != nullptr ? doc->GetDocTemplate() : nullptr;
+        if (t != nullptr && t->GetMenuId() == static_cast<int>(MenuResource::Document)) {
+            wanted = MenuResource::Document;
+        }
+    }
+    if (wanted == currentMenu_) {
+        return;
+    }
+    currentMenu_ = wanted;
+    menuBar()->clear();
+    for (QMenu* menu : Menus(wanted)) {
+        menuBar()->addMenu(menu);
+    }
+    actions_->Action(ID_WEB_BROWSER)->setText(WebBrowserMenuText(wanted));
+}
+
+void CMainFrame::UpdateRecentFileActions() {
+    const CRecentFileList& recent = app_.DocManager().RecentFiles();
+    const int count = static_cast<int>(recent.Files().size());
+    for (int i = 0; i < recentActions_.size(); ++i) {
+        QAction* action = recentActions_[i];
+        if (i < count) {
+            action->setText(recent.MenuText(i));
+            action->setVisible(true);
+        } else if (i == 0) {
+            action->setText(QStringLiteral("Recent File"));
+            action->setVisible(true);
+        } else {
+            action->setVisible(false);
+        }
+    }
+}
+
+void CMainFrame::UpdateCaption() {
+    QString caption = QString::fromLatin1(kAppTitle);
+    if (CMDIChildWnd* child = ActiveChildFrame()) {
+        if (child->GetActiveDocument() != nullptr) {
+            caption += QStringLiteral(" - ") + child->GetActiveDocument()->GetTitle();
+        }
+    }
+    if (windowTitle() != caption) {
+        setWindowTitle(caption);
+    }
+}
+
+// --- Closing, placement, drops -------------------------------------------------------
+
+QRect CMainFrame::RestoredFrameRect() const {
+    if (isMinimized() || isMaximized() || isFullScreen()) {
+        return normalGeometry().marginsAdded(frameMargins_);
+    }
+    return frameGeometry();
+}
+
+void CMainFrame::SaveWindowPlacement() {
+    AppSettings::SaveWindowPlacement(RestoredFrameRect(), ScreenSize());
+}
+
+void CMainFrame::NoteFrameMargins() {
+    if (windowState() == Qt::WindowNoState && isVisible()) {
+        const QRect outer = frameGeometry();
+        const QRect inner = geometry();
+        frameMargins_ = QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
+                                 outer.right() - inner.right(), outer.bottom() - inner.bottom());
+    }
+}
+
+void CMainFrame::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    NoteFrameMargins();
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    NoteFrameMargins();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (BusyFlag) {
+        event->ignore(); // no closing while a long operation runs
+        return;
+    }
+    // The restored rectangle is what the next start shows.
+    const QRect restored = RestoredFrameRect();
+    if (isMinimized() || isMaximized()) {
+        showNormal();
+    }
+    AppSettings::SaveWindowPlacement(restored, ScreenSize());
+    if (!app_.DocManager().SaveAllModified()) {
+        event->ignore();
+        return;
+    }
+    app_.DocManager().CloseAllDocuments();
+    event->accept();
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) {
+        for (const QUrl& url : event->mimeData()->urls()) {
+            if (url.isLocalFile()) {
+                event->acceptProposedAction();
+                return;
+            }
+        }
+    }
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    event->acceptProposedAction();
+    for (const QUrl& url : urls) {
+        if (url.isLocalFile()) {
+            app_.OpenDocumentFile(url.toLocalFile());
+        }
+    }
+}

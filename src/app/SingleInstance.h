@@ -1,0 +1,32 @@
+// Hands a file from a second launch to the program that is already running, in place of
+// the shell's dynamic data exchange: the first instance listens on a per-user local socket,
+// a later launch with a file sends it there and exits.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class QLocalServer;
+
+class SingleInstance : public QObject {
+    Q_OBJECT
+public:
+    // `key` tells apart the settings folders (and so the users' sessions) that share a
+    // machine; the socket name is derived from it and the user id.
+    explicit SingleInstance(const QString& key, QObject* parent = nullptr);
+    ~SingleInstance() override;
+
+    // Sends `files` to a running instance; true when one took them.
+    bool HandOver(const QStringList& files, int timeoutMs = 2000) const;
+    // Starts listening, unless another instance already does; true when listening.
+    bool Listen();
+    QString ServerName() const { return name_; }
+
+signals:
+    void filesReceived(const QStringList& files);
+
+private:
+    QString name_;
+    QLocalServer* server_ = nullptr;
+};

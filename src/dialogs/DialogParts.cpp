@@ -1,0 +1,63 @@
+#include "dialogs/DialogParts.h"
+
+#include <QBoxLayout>
+#include <QDialog>
+#include <QLabel>
+#include <QPalette>
+#include <QPushButton>
+
+#include "crypto/EncryptedFile.h"
+
+QFont TimesNewRoman(int points, bool bold) {
+    QFont font(QStringLiteral("Times New Roman"), points);
+    font.setStyleHint(QFont::Serif);
+    font.setBold(bold);
+    return font;
+}
+
+QFont TimesNewRomanPixels(int pixels, bool bold) {
+    QFont font(QStringLiteral("Times New Roman"));
+    font.setStyleHint(QFont::Serif);
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+void SetLabelColour(QLabel* label, const QColor& colour) {
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+}
+
+QLabel* MakeTextLabel(const QString& text, QWidget* parent, const QString& name) {
+    auto* label = new QLabel(text, parent);
+    label->setWordWrap(true);
+    label->setTextFormat(Qt::PlainText);
+    if (!name.isEmpty()) {
+        label->setObjectName(name);
+    }
+    return label;
+}
+
+QLabel* MakeIconLabel(QStyle::StandardPixmap icon, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    const int size = parent->style()->pixelMetric(QStyle::PM_MessageBoxIconSize);
+    label->setPixmap(parent->style()->standardIcon(icon).pixmap(size, size));
+    label->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
+    return label;
+}
+
+QPushButton* AddResultButton(QDialog* dialog, QBoxLayout* row, const QString& text,
+                             const QString& name, int result) {
+    auto* button = new QPushButton(text, dialog);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    QObject::connect(button, &QPushButton::clicked, dialog,
+                     [dialog, result] { dialog->done(result); });
+    row->addWidget(button);
+    return button;
+}
+
+QString FileNamePart(const QString& path) {
+    return QString::fromStdString(FileNameOf(path.toStdString()));
+}

@@ -1,0 +1,44 @@
+// A document window inside the main frame: a sub-window of its MDI area that shows the
+// views of one document and knows which of them is active.
+#pragma once
+
+#include <QMdiSubWindow>
+#include <QPointer>
+
+#include "framework/CmdTarget.h"
+
+class CDocTemplate;
+class CDocument;
+class CView;
+
+class CMDIChildWnd : public QMdiSubWindow, public CCmdTarget {
+    Q_OBJECT
+public:
+    explicit CMDIChildWnd(QWidget* parent = nullptr);
+    ~CMDIChildWnd() override;
+
+    // Builds the frame's contents for `document`; calls OnCreateClient.
+    bool Create(CDocument* document, CDocTemplate* docTemplate);
+    // Lets the views initialise themselves; shows the frame when `makeVisible`.
+    virtual void InitialUpdateFrame(bool makeVisible);
+
+    CDocument* GetActiveDocument() const { return document_; }
+    CView* GetActiveView() const;
+    void SetActiveView(CView* view);
+
+    // Closes the frame without asking the document (the document is closing it).
+    void CloseFromDocument();
+
+protected:
+    // Creates the views inside the frame; the default makes one view of the template's kind
+    // and shows it as the frame's widget.
+    virtual bool OnCreateClient(CDocument* document, CDocTemplate* docTemplate);
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void FollowFocus(QWidget* now);
+
+    CDocument* document_ = nullptr;
+    QPointer<CView> activeView_;
+    bool closingFromDocument_ = false;
+};

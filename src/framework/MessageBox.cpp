@@ -1,0 +1,77 @@
+#include "framework/MessageBox.h"
+
+#include <QAbstractButton>
+#include <QMessageBox>
+
+#include "framework/LockHost.h"
+#include "framework/ModalSeam.h"
+#include "framework/ResultCodes.h"
+
+int ShowMessageBox(QWidget* parent, const QString& text, const QString& caption,
+                   MessageButtons buttons, MessageIcon icon) {
+    QMessageBox box(DialogOwner(parent));
+    box.setWindowTitle(caption);
+    box.setText(text);
+    switch (icon) {
+    case MessageIcon::None:
+        break;
+    case MessageIcon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case MessageIcon::Exclamation:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case MessageIcon::Error:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case MessageIcon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    }
+
+    struct Choice {
+        QMessageBox::StandardButton button;
+        int result;
+    };
+    std::vector<Choice> choices;
+    int escape = IDCANCEL;
+    switch (buttons) {
+    case MessageButtons::Ok:
+        choices = {{QMessageBox::Ok, IDOK}};
+        escape = IDOK;
+        break;
+    case MessageButtons::OkCancel:
+        choices = {{QMessageBox::Ok, IDOK}, {QMessageBox::Cancel, IDCANCEL}};
+        break;
+    case MessageButtons::YesNo:
+        choices = {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}};
+        escape = IDNO;
+        break;
+    case MessageButtons::YesNoCancel:
+        choices = {
+            {QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}, {QMessageBox::Cancel, IDCANCEL}};
+        break;
+    case MessageButtons::RetryCancel:
+        choices = {{QMessageBox::Retry, IDRETRY}, {QMessageBox::Cancel, IDCANCEL}};
+        break;
+    }
+    for (const Choice& c : choices) {
+        box.addButton(c.button);
+    }
+    box.setDefaultButton(choices.front().button);
+    const int result = ModalSeam::Run(box, escape);
+    if (QAbstractButton* clicked = box.clickedButton()) {
+        const QMessageBox::StandardButton which = box.standardButton(clicked);
+        for (const Choice& c : choices) {
+            if (which == c.button) {
+                return c.result;
+            }
+        }
+    }
+    for (const Choice& c : choices) {
+        if (result == c.result) {
+            return result;
+        }
+    }
+    return escape;
+}

@@ -1,0 +1,15 @@
+// The program's plain message boxes, run through the modal test seam. They return the
+// result codes of ResultCodes.h.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel };
+enum class MessageIcon { None, Information, Exclamation, Error, Question };
+
+// A null parent makes the main frame the owner. Escape answers Cancel (or No, for Yes/No).
+int ShowMessageBox(QWidget* parent, const QString& text, const QString& caption,
+                   MessageButtons buttons = MessageButtons::Ok,
+                   MessageIcon icon = MessageIcon::None);

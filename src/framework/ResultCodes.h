@@ -1,0 +1,11 @@
+// Result codes of the program's modal dialogs and message boxes. Callers compare against
+// these numbers, so they keep the values the stored settings and documents were built with.
+#pragma once
+
+inline constexpr int IDOK = 1;
+inline constexpr int IDCANCEL = 2;
+inline constexpr int IDABORT = 3;
+inline constexpr int IDRETRY = 4;
+inline constexpr int IDIGNORE = 5;
+inline constexpr int IDYES = 6;
+inline constexpr int IDNO = 7;

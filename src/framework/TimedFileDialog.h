@@ -1,0 +1,42 @@
+// The program's file open and save dialog: a Qt file dialog (never the desktop's own, so it
+// can end itself when the screen locks and be driven by tests) that restarts the idle clock
+// when the selection or the folder changes and remembers which command reopens it.
+#pragma once
+
+#include <QFileDialog>
+#include <QString>
+#include <QStringList>
+
+#include "framework/LockAwareDialog.h"
+
+class CTimedFileDialog : public QFileDialog {
+    Q_OBJECT
+public:
+    enum Flag {
+        FileMustExist = 0x1,
+        PathMustExist = 0x2,
+    };
+
+    // `filter` is a list of "display text|patterns|" pairs, patterns separated by ";".
+    // `reopenCommand` is re-issued after an unlock when the lock closed the dialog; 0 means
+    // the Open command for an open dialog.
+    CTimedFileDialog(bool openFileDialog, const QString& defaultExtension, const QString& fileName,
+                     int flags, const QString& filter, QWidget* owner, int reopenCommand);
+
+    // IDOK or IDCANCEL.
+    int DoModal();
+    // The chosen path after IDOK.
+    QString GetPathName() const;
+    int ReopenCommand() const { return reopenCommand_; }
+    bool IsOpenDialog() const { return open_; }
+    bool LockTick() { return watcher_.Tick(); }
+    bool LockTimerRunning() const { return watcher_.IsRunning(); }
+
+    // "Name (*.a;*.b)|*.a;*.b|..." as Qt name filters "Name (*.a *.b)".
+    static QStringList ParseFilter(const QString& filter);
+
+private:
+    bool open_;
+    int reopenCommand_;
+    LockWatcher watcher_;
+};

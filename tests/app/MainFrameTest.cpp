@@ -1,0 +1,508 @@
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include "app/AboutDlg.h"
+#include "app/AppSettings.h"
+#include "app/CommandLine.h"
+#include "app/DocumentTemplates.h"
+#include "app/EditorApp.h"
+#include "app/FrameStatusBar.h"
+#include "app/MainFrame.h"
+#include "app/SingleInstance.h"
+#include "app/TextToolBar.h"
+#include "framework/ChildFrame.h"
+#include "framework/Clock.h"
+#include "framework/CommandActions.h"
+#include "framework/CommandIds.h"
+#include "framework/DocTemplate.h"
+#include "framework/Document.h"
+#include "framework/ModalSeam.h"
+#include "framework/ResultCodes.h"
+
+// Receives the addresses the program hands to the desktop.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    explicit UrlCatcher(QList<QUrl>& list) : list_(list) {}
+    Q_INVOKABLE void open(const QUrl& url) { list_ << url; }
+
+private:
+    QList<QUrl>& list_;
+};
+
+namespace {
+
+QStringList MenuTexts(const QMenu* menu) {
+    QStringList texts;
+    for (QAction* a : menu->actions()) {
+        texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    }
+    return texts;
+}
+
+class AppTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        AppSettings::Open()->clear();
+        ModalSeam::Install();
+    }
+    void TearDown() override {
+        app.reset();
+        EXPECT_TRUE(ModalSeam::Unanswered().isEmpty())
+            << ModalSeam::Unanswered().join(", ").toStdString();
+        ModalSeam::Uninstall();
+    }
+    bool Start(const QStringList& args) {
+        app = std::make_unique<CEditorApp>();
+        return app->InitInstance(args);
+    }
+    CMainFrame& Frame() { return *app->MainFrame(); }
+    QString File(const QString& name) {
+        const QString path = dir.filePath(name);
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        return path;
+    }
+
+    ManualClock clock;
+    ScopedProgramClock useClock{clock};
+    QTemporaryDir dir;
+    std::unique_ptr<CEditorApp> app;
+};
+
+TEST(CommandLine, Parsing) {
+    struct Case {
+        QStringList args;
+        CCommandLineInfo::ShellCommand command;
+        const char* file;
+        bool startupScreens;
+    };
+    const Case cases[] = {
+        {{}, CCommandLineInfo::FileNothing, "", true},
+        {{"/home/u/a.ovd"}, CCommandLineInfo::FileOpen, "/home/u/a.ovd", false},
+        {{"/dde"}, CCommandLineInfo::FileDDE, "", false},
+        {{"/DDE", "b.ovt"}, CCommandLineInfo::FileDDE, "b.ovt", false},
+        {{"/p", "c.ovt"}, CCommandLineInfo::FilePrint, "c.ovt", false},
+        {{"/pass.ovd"}, CCommandLineInfo::FileOpen, "/pass.ovd", false},
+        {{"-platform-like"}, CCommandLineInfo::FileNothing, "", true},
+    };
+    for (const Case& c : cases) {
+        const CCommandLineInfo info = ParseCommandLine(c.args);
+        EXPECT_EQ(info.shellCommand, c.command) << c.args.join(' ').toStdString();
+        EXPECT_EQ(info.fileName, c.file);
+        EXPECT_EQ(info.WantsStartupScreens(), c.startupScreens);
+    }
+    const CCommandLineInfo printTo = ParseCommandLine({"/pt", "d.ovt", "Printer", "Drv", "Port"});
+    EXPECT_EQ(printTo.shellCommand, CCommandLineInfo::FilePrintTo);
+    EXPECT_EQ(printTo.printerName, "Printer");
+    EXPECT_EQ(printTo.portName, "Port");
+}
+
+TEST(WindowPlacement, ScreenChangeRule) {
+    const WindowPlacement saved{10, 20, 800, 600, 1280, 1024};
+    const WindowPlacement same = AppSettings::ResolvePlacement(saved, QSize(1280, 1024));
+    EXPECT_EQ(same.x, 10);
+    EXPECT_EQ(same.cy, 600);
+    const WindowPlacement changed = AppSettings::ResolvePlacement(saved, QSize(1024, 768));
+    EXPECT_EQ(changed.x, 100);
+    EXPECT_EQ(changed.y, 100);
+    EXPECT_EQ(changed.cx, 612);
+    EXPECT_EQ(changed.cy, 459);
+}
+
+TEST(WindowPlacement, MinusFourSavesNothing) {
+    AppSettings::Open()->clear();
+    AppSettings::SaveWindowPlacement(QRect(5, 6, 700, 500), QSize(1280, 1024));
+    AppSettings::SaveWindowPlacement(QRect(-4, 0, 300, 300), QSize(1280, 1024));
+    const WindowPlacement p = AppSettings::LoadWindowPlacement(QSize(1280, 1024));
+    EXPECT_EQ(p.x, 5);
+    EXPECT_EQ(p.y, 6);
+    EXPECT_EQ(p.cx, 700);
+    EXPECT_EQ(p.cy, 500);
+    const auto settings = AppSettings::Open();
+    EXPECT_EQ(settings->value("Settings/XScreen").toInt(), 1280);
+    EXPECT_TRUE(settings->fileName().endsWith("Ombrivault/Ombrivault Storage.ini"));
+}
+
+TEST(Settings, ShowWizardDefaultAndRoundTrip) {
+    AppSettings::Open()->clear();
+    EXPECT_EQ(AppSettings::GetShowWizard(), 1);
+    AppSettings::SetShowWizard(0);
+    EXPECT_EQ(AppSettings::GetShowWizard(), 0);
+    EXPECT_EQ(AppSettings::Open()->value("Settings/wzrd").toInt(), 0);
+}
+
+TEST_F(AppTest, StartWithoutFileShowsAnEmptyFrame) {
+    ASSERT_TRUE(Start({}));
+    EXPECT_TRUE(Frame().isVisible());
+    EXPECT_TRUE(app->DocManager().GetDocuments().empty());
+    EXPECT_EQ(Frame().windowTitle(), "Ombrivault Storage");
+    EXPECT_EQ(Frame().CurrentMenu(), MenuResource::NoDocument);
+}
+
+TEST_F(AppTest, StartWithAFileOpensOnlyIt) {
+    const QString path = File("start.ovd");
+    ASSERT_TRUE(Start({path}));
+    const auto docs = app->DocManager().GetDocuments();
+    ASSERT_EQ(docs.size(), 1u);
+    EXPECT_EQ(docs.front()->GetDocTemplate()->GetResourceId(), IDR_PASSWORDS_TYPE);
+    EXPECT_EQ(Frame().CurrentMenu(), MenuResource::Document);
+    EXPECT_EQ(Frame().windowTitle(), "Ombrivault Storage - start.ovd");
+}
+
+TEST_F(AppTest, StartWithDdeOpensNothing) {
+    ASSERT_TRUE(Start({"/dde"}));
+    EXPECT_TRUE(app->DocManager().GetDocuments().empty());
+    EXPECT_TRUE(app->CommandLine().shellCommand == CCommandLineInfo::FileDDE);
+}
+
+TEST_F(AppTest, StartWithAMissingFileEndsTheProgram) {
+    ModalSeam::Push([](QDialog& d) {
+        EXPECT_EQ(d.windowTitle(), "Ombrivault Error...");
+        d.done(IDOK);
+    });
+    EXPECT_FALSE(Start({dir.filePath("missing.ovt")}));
+}
+
+TEST_F(AppTest, TemplatesInOrderWithTheirMenus) {
+    ASSERT_TRUE(Start({}));
+    std::vector<int> ids;
+    for (const auto& t : app->DocManager().GetTemplates()) {
+        ids.push_back(t->GetResourceId());
+        EXPECT_EQ(t->GetMenuId(), t->GetResourceId() == IDR_BROWSER_TYPE ? 0 : 125);
+        const bool text = t->GetResourceId() == 125 || t->GetResourceId() == 236;
+        EXPECT_EQ(t->GetContainerInPlaceMenuId(), text ? 6 : 0);
+    }
+    EXPECT_EQ(ids, (std::vector<int>{125, 126, 127, 128, 140, 236}));
+    EXPECT_EQ(app->TextTemplate()->GetResourceId(), 125);
+    EXPECT_EQ(app->PasswordsTemplate()->GetResourceId(), 126);
+    EXPECT_EQ(app->StorageTemplate()->GetResourceId(), 127);
+    EXPECT_EQ(app->BrowserTemplate()->GetResourceId(), 128);
+}
+
+TEST_F(AppTest, OpenCommandUsesTheProgramFileDialogAndTheTypeRule) {
+    ASSERT_TRUE(Start({}));
+    const QString path = File("Notes.TXT");
+    ModalSeam::Push([&](QDialog& d) {
+        auto& fd = static_cast<QFileDialog&>(d);
+        EXPECT_EQ(fd.nameFilters().size(), 4);
+        EXPECT_EQ(fd.fileMode(), QFileDialog::ExistingFile);
+        answer::Files({path})(d);
+    });
+    Frame().ExecuteCommand(ID_FILE_OPEN);
+    const auto docs = app->DocManager().GetDocuments();
+    ASSERT_EQ(docs.size(), 1u);
+    EXPECT_EQ(docs.front()->GetDocTemplate()->GetResourceId(), IDR_TEXT_TYPE);
+    EXPECT_EQ(app->DocManager().RecentFiles().At(0), path);
+    // Opening it again activates the same window.
+    EXPECT_EQ(app->OpenDocumentFile(path), docs.front());
+    EXPECT_EQ(Frame().MdiArea()->subWindowList().size(), 1);
+}
+
+TEST_F(AppTest, MenusHoldTheDescribedItems) {
+    ASSERT_TRUE(Start({}));
+    app->DocManager().AddToRecentFileList("/x/recent.ovd");
+    const auto& m124 = Frame().Menus(MenuResource::NoDocument);
+    ASSERT_EQ(m124.size(), 4);
+    for (QMenu* m : m124) {
+        emit m->aboutToShow();
+    }
+    EXPECT_EQ(MenuTexts(m124[0]),
+              (QStringList{"&New\tCtrl+N", "&Open...\tCtrl+O", "-", "P&rint Setup...", "-",
+                           "&1 /x/recent.ovd", "Recent File", "Recent File", "Recent File", "-",
+                           "Web Browser...", "-", "E&xit"}));
+    EXPECT_FALSE(Frame().Actions().Action(ID_FILE_MRU_FILE2)->isVisible());
+    EXPECT_EQ(MenuTexts(m124[1]),
+              (QStringList{"&Toolbar", "&Status Bar", "-", "Lock", "-", "Wizard..."}));
+    EXPECT_EQ(MenuTexts(m124[2]), QStringList{"Screen Lock Options..."});
+    EXPECT_EQ(MenuTexts(m124[3]), (QStringList{"Ombrivault Storage on the Web...", "-",
+                                               "&About Ombrivault Storage..."}));
+    QStringList titles;
+    for (QAction* a : Frame().menuBar()->actions()) {
+        titles << a->text();
+    }
+    EXPECT_EQ(titles, (QStringList{"&File", "&View", "Settings", "&Help"}));
+
+    const auto& m125 = Frame().Menus(MenuResource::Document);
+    ASSERT_EQ(m125.size(), 6);
+    app->TextTemplate()->OpenDocumentFile(QString());
+    EXPECT_EQ(Frame().CurrentMenu(), MenuResource::Document);
+    emit m125[0]->aboutToShow();
+    const QStringList file = MenuTexts(m125[0]);
+    EXPECT_EQ(file.mid(0, 16),
+              (QStringList{"&New\tCtrl+N", "&Open...\tCtrl+O", "&Close", "&Save\tCtrl+S",
+                           "Save &As...", "-", "Browse Web...", "-", "&Print...\tCtrl+P",
+                           "Print Pre&view", "P&rint Setup...", "-", "&1 /x/recent.ovd",
+                           "Recent File", "Recent File", "Recent File"}));
+    EXPECT_EQ(file.mid(16), (QStringList{"-", "E&xit"}));
+    EXPECT_EQ(MenuTexts(m125[1]),
+              (QStringList{"&Undo\tCtrl+Z", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C", "&Paste\tCtrl+V",
+                           "Select A&ll\tCtrl+A", "-", "&Find...\tCtrl+F", "F&ind Next\tF3",
+                           "R&eplace\tCtrl+H"}));
+    EXPECT_EQ(MenuTexts(m125[2]), (QStringList{"&Toolbar", "&Status Bar"}));
+    EXPECT_EQ(MenuTexts(m125[3]),
+              (QStringList{"Screen Lock Options...", "-", "Set New File Password..."}));
+    EXPECT_EQ(MenuTexts(m125[4]), (QStringList{"&Cascade", "&Tile", "&Arrange Icons"}));
+    EXPECT_EQ(MenuTexts(m125[5]),
+              (QStringList{"Ombrivault Storage on the Web...", "&About Ombrivault Storage..."}));
+    for (QMenu* m : m125) {
+        for (QAction* a : m->actions()) {
+            if (!a->isSeparator() && a->data().toInt() < ID_FILE_MRU_FILE1) {
+                EXPECT_FALSE(a->icon().isNull()) << a->text().toStdString();
+            }
+        }
+    }
+}
+
+TEST_F(AppTest, AcceleratorsOfTable124) {
+    ASSERT_TRUE(Start({}));
+    const std::pair<int, QKeySequence> cases[] = {
+        {ID_EDIT_SELECT_ALL, QKeySequence("Ctrl+A")},
+        {ID_EDIT_COPY, QKeySequence("Ctrl+Ins")},
+        {ID_OPEN_URL, QKeySequence("Ctrl+G")},
+        {ID_EDIT_PASTE, QKeySequence("Shift+Ins")},
+        {ID_EDIT_CUT, QKeySequence("Shift+Del")},
+        {ID_EDIT_UNDO, QKeySequence("Alt+Backspace")},
+        {ID_EDIT_CLEAR, QKeySequence("Alt+Del")},
+        {ID_EDIT_REPEAT, QKeySequence("F3")},
+        {ID_NEXT_PANE, QKeySequence("F6")},
+        {ID_PREV_PANE, QKeySequence("Shift+F6")},
+        {ID_CANCEL_EDIT_CNTR, QKeySequence("Esc")},
+        {ID_FILE_PRINT, QKeySequence("Ctrl+P")},
+        {ID_EDIT_REPLACE, QKeySequence("Ctrl+H")},
+        {ID_OLE_EDIT_PROPERTIES, QKeySequence("Alt+Return")},
+    };
+    for (const auto& [id, keys] : cases) {
+        QAction* a = Frame().Actions().Action(id);
+        ASSERT_NE(a, nullptr) << id;
+        EXPECT_TRUE(a->shortcuts().contains(keys)) << id;
+        EXPECT_TRUE(Frame().actions().contains(a)) << id;
+    }
+}
+
+TEST_F(AppTest, ToolbarLabelsComeFromThePromptStrings) {
+    ASSERT_TRUE(Start({}));
+    QStringList labels;
+    int separators = 0;
+    for (QAction* a : Frame().ToolBar()->actions()) {
+        if (a->isSeparator()) {
+            ++separators;
+        } else {
+            labels << a->iconText();
+        }
+    }
+    EXPECT_EQ(labels, (QStringList{"New", "Open", "Save", "Wizard", "Cut", "Copy", "Paste", "Find",
+                                   "Zoom-In", "Actual Size", "Zoom-Out", "Fit", "Lock", "Web"}));
+    EXPECT_EQ(separators, 6);
+    const QSize size = Frame().ToolBar()->Button(ID_FILE_NEW)->size();
+    EXPECT_EQ(Frame().ToolBar()->Button(ID_ZOOM_ACTUAL)->size(), size);
+    EXPECT_EQ(Frame().ToolBar()->Button(ID_FILE_NEW)->toolButtonStyle(),
+              Qt::ToolButtonTextUnderIcon);
+}
+
+TEST_F(AppTest, SizePaneFollowsTheStatusSize) {
+    const std::pair<qint64, const char*> cases[] = {
+        {0, "0 B"},           {1023, "1023 B"},
+        {1024, "1.00 KB"},    {1048575, "1024.00 KB"},
+        {1048576, "1.00 MB"}, {5 * 1048576 + 524288, "5.50 MB"},
+    };
+    for (const auto& [bytes, text] : cases) {
+        EXPECT_EQ(CFrameStatusBar::SizeText(bytes), text);
+    }
+    ASSERT_TRUE(Start({}));
+    Frame().StatusSizeBytes = 2048;
+    Frame().OnTimer();
+    EXPECT_EQ(Frame().StatusPaneText(1), "2.00 KB");
+    Frame().SetStatusPaneText(2, " Ln 2, Col 3");
+    EXPECT_EQ(Frame().StatusPaneText(2), " Ln 2, Col 3");
+    EXPECT_EQ(Frame().StatusPaneText(0), "Ready");
+    EXPECT_EQ(Frame().FrameStatusBar()->PaneLabel(1)->width(), 90);
+    EXPECT_EQ(Frame().FrameStatusBar()->PaneLabel(2)->width(), 90);
+}
+
+TEST_F(AppTest, BusyProtocolSwallowsInputAndCommands) {
+    ASSERT_TRUE(Start({File("busy.ovt")}));
+    QCoreApplication::processEvents();
+    CMDIChildWnd* child = Frame().ActiveChildFrame();
+    ASSERT_NE(child, nullptr);
+    auto* edit = new QLineEdit(child->GetActiveView());
+    edit->show();
+
+    Frame().BusyFlag = true;
+    Frame().SendCommand(ID_BEGIN_BUSY);
+    QProgressBar* progress = Frame().FrameStatusBar()->Progress();
+    ASSERT_NE(progress, nullptr);
+    EXPECT_EQ(Frame().StatusPaneText(0), "Please wait...");
+    EXPECT_EQ(progress->geometry(),
+              QRect(Frame().FrameStatusBar()->PaneRect(1).left() - 102, 2, 100, 14));
+
+    QTest::keyClicks(edit, "abc");
+    EXPECT_EQ(edit->text(), "") << "keys are swallowed";
+    int clicks = 0;
+    QObject::connect(Frame().Actions().Action(ID_WEB_BROWSER), &QAction::triggered,
+                     [&] { ++clicks; });
+    QTest::mouseClick(Frame().ToolBar()->Button(ID_WEB_BROWSER), Qt::LeftButton);
+    EXPECT_EQ(clicks, 0) << "clicks are swallowed";
+    Frame().ExecuteCommand(ID_WEB_BROWSER);
+    EXPECT_EQ(app->DocManager().GetDocuments().size(), 1u) << "commands are swallowed";
+    EXPECT_FALSE(Frame().close()) << "no closing while busy";
+
+    Frame().ProgressPercent = 40;
+    Frame().PostCommand(ID_STEP_BUSY);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(progress->value(), 40);
+
+    Frame().SendCommand(ID_END_BUSY);
+    Frame().BusyFlag = false;
+    EXPECT_EQ(Frame().FrameStatusBar()->Progress(), nullptr);
+    EXPECT_EQ(Frame().StatusPaneText(0), "Ready");
+    QTest::keyClicks(edit, "abc");
+    EXPECT_EQ(edit->text(), "abc");
+    Frame().ExecuteCommand(ID_WEB_BROWSER);
+    EXPECT_EQ(app->DocManager().GetDocuments().size(), 2u);
+}
+
+TEST_F(AppTest, ClosingWhileMaximisedSavesTheRestoredRectangle) {
+    ASSERT_TRUE(Start({}));
+    Frame().setGeometry(30, 40, 700, 500);
+    QCoreApplication::processEvents();
+    const QRect restored = Frame().frameGeometry();
+    Frame().showMaximized();
+    QCoreApplication::processEvents();
+    ASSERT_NE(Frame().frameGeometry(), restored);
+    EXPECT_TRUE(Frame().close());
+    const auto settings = AppSettings::Open();
+    EXPECT_EQ(settings->value("Settings/X").toInt(), restored.x());
+    EXPECT_EQ(settings->value("Settings/Y").toInt(), restored.y());
+    EXPECT_EQ(settings->value("Settings/CX").toInt(), restored.width());
+    EXPECT_EQ(settings->value("Settings/CY").toInt(), restored.height());
+}
+
+TEST_F(AppTest, ScreenLockSettingsSetTheIdleTimeoutOnlyWhenRead) {
+    ASSERT_TRUE(Start({}));
+    EXPECT_EQ(Frame().IdleTimeoutSeconds(), 10u) << "no record: the built-in timeout";
+    app->LockSettings().timeoutIndex = 4;
+    app->LockSettings().promptText = "Away";
+    ASSERT_TRUE(app->SaveScreenLockSettings());
+    ASSERT_TRUE(app->LoadScreenLockSettings());
+    EXPECT_EQ(Frame().IdleTimeoutSeconds(), 600u);
+    EXPECT_EQ(Frame().PromptText(), "Away");
+
+    QFile record(QString::fromStdString(app->LockStore().Path()));
+    ASSERT_TRUE(record.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    record.write("garbage");
+    record.close();
+    EXPECT_FALSE(app->LoadScreenLockSettings());
+    EXPECT_EQ(app->LockSettings().timeoutIndex, 0);
+    EXPECT_EQ(Frame().IdleTimeoutSeconds(), 600u) << "a failed read leaves the frame alone";
+}
+
+TEST_F(AppTest, IdleClockUsesTheProgramClock) {
+    ASSERT_TRUE(Start({}));
+    Frame().ResetIdleTimer();
+    clock.Advance(60999);
+    EXPECT_EQ(Frame().IdleSeconds(), 60u);
+    clock.Advance(1);
+    EXPECT_EQ(Frame().IdleSeconds(), 61u);
+    Frame().ResetIdleTimer();
+    EXPECT_EQ(Frame().IdleSeconds(), 0u);
+}
+
+TEST_F(AppTest, AboutBoxTextsAndLink) {
+    ASSERT_TRUE(Start({}));
+    QList<QUrl> opened;
+    UrlCatcher catcher(opened);
+    QDesktopServices::setUrlHandler("https", &catcher, "open");
+    ModalSeam::Push([](QDialog& d) {
+        EXPECT_EQ(d.windowTitle(), "About Ombrivault Storage");
+        auto* product = d.findChild<QLabel*>("product");
+        EXPECT_EQ(product->text(), "Ombrivault Storage");
+        EXPECT_TRUE(product->font().bold());
+        EXPECT_EQ(product->font().pixelSize(), 16);
+        EXPECT_EQ(product->palette().color(QPalette::WindowText), QColor(0, 0, 192));
+        EXPECT_EQ(d.findChild<QLabel*>("version")->text(), "Version 3.0.2");
+        EXPECT_EQ(d.findChild<QLabel*>("build")->text(), "Build: Apr  1 2008 10:35:13");
+        auto* link = d.findChild<QLabel*>("link");
+        EXPECT_TRUE(link->font().underline());
+        EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+        EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
+        QTest::mouseClick(link, Qt::LeftButton);
+        answer::Click("ok")(d);
+    });
+    Frame().ExecuteCommand(ID_APP_ABOUT);
+    QDesktopServices::unsetUrlHandler("https");
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(opened.front().scheme(), "https");
+}
+
+TEST_F(AppTest, AboutBoxComesBackAfterTheLock) {
+    ASSERT_TRUE(Start({}));
+    CAboutDlg about;
+    ModalSeam::Push([&](QDialog&) {
+        // The frame's lock state as the screen lock sets it.
+        struct Locker : CMainFrame {
+            static void Lock(CMainFrame& f) { static_cast<Locker&>(f).locked_ = true; }
+        };
+        Locker::Lock(Frame());
+        clock.Advance(11000);
+        EXPECT_TRUE(about.LockTick());
+    });
+    EXPECT_EQ(about.DoModal(), 0);
+    EXPECT_TRUE(Frame().ReopenFlagSet(ReopenFlag::About));
+}
+
+TEST_F(AppTest, HelpPageFromTheCurrentFolder) {
+    const QString old = QDir::currentPath();
+    QDir(dir.path()).mkdir("Help");
+    QFile page(dir.filePath("Help/42.html"));
+    ASSERT_TRUE(page.open(QIODevice::WriteOnly));
+    page.close();
+    QDir::setCurrent(dir.path());
+    const QString found = CMainFrame::FindHelpPage();
+    QDir::setCurrent(old);
+    // The build tree's installed-data copy, when there is one, comes first.
+    EXPECT_TRUE(found.endsWith("Help/42.html")) << found.toStdString();
+}
+
+TEST_F(AppTest, ASecondLaunchHandsItsFileOver) {
+    ASSERT_TRUE(Start({}));
+    const QString path = File("handed.ovs");
+    // The hand-over waits for the answer, which the running program gives from its loop.
+    QStringList received;
+    SingleInstance server(QStringLiteral("test-") + dir.path());
+    ASSERT_TRUE(server.Listen());
+    QObject::connect(&server, &SingleInstance::filesReceived,
+                     [&](const QStringList& files) { received = files; });
+    QThread* thread = QThread::create([&] {
+        SingleInstance client(QStringLiteral("test-") + dir.path());
+        EXPECT_TRUE(client.HandOver({path}));
+    });
+    thread->start();
+    while (!thread->isFinished()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    delete thread;
+    EXPECT_EQ(received, QStringList{path});
+    SingleInstance another(QStringLiteral("test-") + dir.path());
+    EXPECT_FALSE(another.Listen()) << "only the first instance serves";
+}
+
+} // namespace
+
+#include "MainFrameTest.moc"
