@@ -76,6 +76,8 @@ public:
     void ResetIdleTimer() override;
     void SetReopenFlag(ReopenFlag flag, int command = 0) override;
     QWidget* HostWindow() override { return this; }
+    // Until the screen lock exists the window is never locked, so a document may always close.
+    bool UnlockForDocumentClose() override { return !locked_; }
     void SetIdleTimeoutSeconds(uint32_t seconds) { idleTimeoutSeconds_ = seconds; }
     const std::string& PromptText() const { return promptText_; }
     void SetPromptText(const std::string& text) { promptText_ = text; }

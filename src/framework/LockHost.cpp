@@ -18,6 +18,15 @@ void ResetIdleTimer() {
     }
 }
 
+bool UnlockForDocumentClose() {
+    return g_host == nullptr || !g_host->IsScreenLocked() || g_host->UnlockForDocumentClose();
+}
+
+LockEvents& LockEvents::Instance() {
+    static LockEvents events;
+    return events;
+}
+
 QWidget* DialogOwner(QWidget* requested) {
     if (requested != nullptr || g_host == nullptr) {
         return requested;

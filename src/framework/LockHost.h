@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include <QObject>
+
 class QWidget;
 
 enum class ReopenFlag {
@@ -30,6 +32,9 @@ public:
     virtual void SetReopenFlag(ReopenFlag flag, int command = 0) = 0;
     // The window modal dialogs are owned by.
     virtual QWidget* HostWindow() = 0;
+    // The close check of a document while the screen is locked: asks for the screen password
+    // when one is enabled and uncovers the window. False when the document must stay open.
+    virtual bool UnlockForDocumentClose() = 0;
 
     // A lock-aware dialog ends itself when this holds at one of its ticks.
     bool DialogsMustClose() const {
@@ -43,5 +48,19 @@ public:
 
 // Restarts the idle clock of the current host, if there is one.
 void ResetIdleTimer();
+// What a document runs first when asked whether it may close: true when the screen is not
+// locked or was unlocked for the question, false when the document must stay open.
+bool UnlockForDocumentClose();
+
+// Tells whoever holds secrets outside the documents (the clipboard, say) that the screen
+// locked or unlocked. The frame emits these.
+class LockEvents : public QObject {
+    Q_OBJECT
+public:
+    static LockEvents& Instance();
+signals:
+    void Locked();
+    void Unlocked();
+};
 // `requested`, or the host's window when that is null.
 QWidget* DialogOwner(QWidget* requested);

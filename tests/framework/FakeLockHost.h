@@ -20,6 +20,10 @@ public:
     }
     void SetReopenFlag(ReopenFlag flag, int command) override { reopen[flag] = command; }
     QWidget* HostWindow() override { return nullptr; }
+    bool UnlockForDocumentClose() override {
+        ++closeChecks;
+        return allowClose;
+    }
 
     // Locked and idle past the timeout: dialogs must close.
     void Lock() {
@@ -31,5 +35,7 @@ public:
     uint32_t idle = 0;
     uint32_t timeout = 60;
     int resets = 0;
+    int closeChecks = 0;
+    bool allowClose = true;
     std::map<ReopenFlag, int> reopen;
 };
