@@ -7,6 +7,7 @@
 #include "app/PlaceholderDocument.h"
 #include "framework/DocManager.h"
 #include "framework/DocTemplate.h"
+#include "passwords/PasswordsTemplate.h"
 
 namespace {
 
@@ -48,12 +49,17 @@ constexpr Kind kKinds[] = {
 void RegisterDocumentTemplates(CDocManager& manager) {
     for (const Kind& kind : kKinds) {
         const QString name = QString::fromLatin1(kind.name);
-        // Each kind opens an empty window of its own until its document class is built.
-        auto t = std::make_unique<CDocTemplate>(
-            kind.id, QString::fromLatin1(kind.docString),
-            [] { return std::make_unique<CPlaceholderDoc>(); },
-            [] { return new CPlaceholderChildFrame(); },
-            [name](CDocument* doc) { return new CPlaceholderView(doc, name); });
+        const QString docString = QString::fromLatin1(kind.docString);
+        std::unique_ptr<CDocTemplate> t;
+        if (kind.id == IDR_PASSWORDS_TYPE || kind.id == IDR_PASSWORDS_OVF_TYPE) {
+            t = MakePasswordsTemplate(kind.id, docString);
+        } else {
+            // The kinds whose document class is not built yet open an empty window.
+            t = std::make_unique<CDocTemplate>(
+                kind.id, docString, [] { return std::make_unique<CPlaceholderDoc>(); },
+                [] { return new CPlaceholderChildFrame(); },
+                [name](CDocument* doc) { return new CPlaceholderView(doc, name); });
+        }
         t->SetIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(kind.icon))));
         if (kind.id != IDR_BROWSER_TYPE) {
             t->SetMenuId(IDR_DOCUMENT_MENU);

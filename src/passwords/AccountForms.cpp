@@ -1,0 +1,220 @@
+#include "passwords/AccountForms.h"
+
+#include <QBoxLayout>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QPushButton>
+#include <QUrl>
+
+#include "framework/CommandIds.h"
+#include "framework/LockHost.h"
+#include "passwords/AccountText.h"
+#include "passwords/EditEx.h"
+#include "passwords/LeftView.h"
+#include "passwords/OmbrivaultDoc.h"
+
+CAccountForm::CAccountForm(CDocument* document, QWidget* parent, FormSpec spec)
+    : CEditPane(document, parent, spec.mouseMoveIsActivity), spec_(std::move(spec)) {
+    // The web form starts at the first slot; the others get theirs from their first load.
+    slot_ = spec_.kind == AccountKind::Web ? 0 : -1;
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(20, 14, 20, 14);
+    layout->setSpacing(3);
+
+    auto* top = new QHBoxLayout;
+    auto* icon = new QLabel(this);
+    icon->setPixmap(PasswordsIcon(spec_.icon).pixmap(32, 32));
+    top->addWidget(icon);
+    top->addWidget(MakePaneLabel(QString::fromLatin1(FieldLabel(spec_.kind, AccountField::Name)),
+                                 17, kPaneBlue, this, QStringLiteral("heading")));
+    name_ = MakePaneLabel(QString(), 16, Qt::black, this, QStringLiteral("name"));
+    name_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    top->addWidget(name_, 1);
+    layout->addLayout(top);
+    layout->addSpacing(8);
+
+    for (const FieldSpec& f : spec_.onScreen) {
+        const bool notes = f.field == AccountField::Notes;
+        auto* label =
+            MakePaneLabel(QString::fromLatin1(FieldLabel(spec_.kind, f.field)), 12, kPaneBlue, this,
+                          QString::fromLatin1(f.objectName) + QStringLiteral("Label"));
+        CEditEx* edit = MakeField(notes, notes ? 12 : 15, QString::fromLatin1(f.objectName));
+        edit->SetSensitive(f.field == AccountField::Password);
+        label->setBuddy(edit);
+        if (notes) {
+            layout->addSpacing(4);
+        }
+        layout->addWidget(label);
+        layout->addWidget(edit, notes ? 1 : 0);
+        if (!notes) {
+            layout->addSpacing(4);
+        }
+        fields_.emplace_back(f.field, edit);
+        const AccountField field = f.field;
+        connect(edit, &CEditEx::Changed, this,
+                [this, field, edit] { OnFieldChanged(field, edit); });
+    }
+
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(8);
+    QPushButton* addMore = MakeShadedButton(
+        QStringLiteral("&Add More..."), PasswordsIcon("add_more"), this, QStringLiteral("addMore"));
+    QPushButton* remove = MakeShadedButton(QStringLiteral("&Delete"), PasswordsIcon("delete"), this,
+                                           QStringLiteral("delete"));
+    QPushButton* save = MakeShadedButton(QStringLiteral("&Save"), PasswordsIcon("save"), this,
+                                         QStringLiteral("save"));
+    buttons->addWidget(addMore);
+    buttons->addWidget(remove);
+    buttons->addWidget(save);
+    buttons->addStretch(1);
+    layout->addSpacing(8);
+    layout->addLayout(buttons);
+
+    connect(addMore, &QPushButton::clicked, this, &CAccountForm::OnAddMore);
+    connect(remove, &QPushButton::clicked, this, &CAccountForm::OnDelete);
+    connect(save, &QPushButton::clicked, this, &CAccountForm::OnSave);
+}
+
+CEditEx* CAccountForm::Field(AccountField field) const {
+    for (const auto& [f, edit] : fields_) {
+        if (f == field) {
+            return edit;
+        }
+    }
+    return nullptr;
+}
+
+std::vector<CEditEx*> CAccountForm::FieldsOnScreen() const {
+    std::vector<CEditEx*> edits;
+    for (const auto& entry : fields_) {
+        edits.push_back(entry.second);
+    }
+    return edits;
+}
+
+void CAccountForm::LoadAccount(int slot) {
+    COmbrivaultDoc* doc = Doc();
+    if (doc == nullptr) {
+        return;
+    }
+    const bool wasModified = doc->IsModified();
+    const Account* account = doc->GetAccount(spec_.kind, slot);
+    if (account == nullptr) {
+        return;
+    }
+    slot_ = slot;
+    name_->setText(AccountText(account->name));
+    for (AccountField field : spec_.loadOrder) {
+        if (CEditEx* edit = Field(field); edit != nullptr && account->Field(field) != nullptr) {
+            edit->SetText(AccountText(*account->Field(field)));
+        }
+    }
+    doc->SetModifiedFlag(wasModified);
+}
+
+void CAccountForm::OnFieldChanged(AccountField field, CEditEx* edit) {
+    if (COmbrivaultDoc* doc = Doc()) {
+        if (Account* account = doc->GetAccount(spec_.kind, slot_)) {
+            if (std::string* value = account->Field(field)) {
+                *value = AccountBytes(edit->Text());
+                doc->SetModifiedFlag(true);
+            }
+        }
+    }
+    ResetIdleTimer();
+}
+
+void CAccountForm::OnAddMore() {
+    if (CLeftView* tree = Tree()) {
+        tree->SelectCategory(spec_.kind);
+    }
+    ResetIdleTimer();
+}
+
+void CAccountForm::OnDelete() {
+    if (CLeftView* tree = Tree()) {
+        tree->DeleteSelectedAccount();
+    }
+    ResetIdleTimer();
+    if (spec_.deleteMarksModified) {
+        if (CDocument* doc = GetDocument()) {
+            doc->SetModifiedFlag(true);
+        }
+    }
+}
+
+void CAccountForm::OnSave() {
+    ResetIdleTimer();
+    PostMainWindowCommand(ID_FILE_SAVE);
+}
+
+void CAccountForm::OpenUrl() {
+    const CEditEx* edit = FocusedEdit();
+    if (edit == nullptr) {
+        return;
+    }
+    const QString target = edit->UrlTarget();
+    if (!target.isEmpty()) {
+        QDesktopServices::openUrl(QUrl::fromUserInput(target));
+    }
+}
+
+bool CAccountForm::OnCommand(int id) {
+    if (id == ID_OPEN_URL && spec_.opensUrls) {
+        OpenUrl();
+        return true;
+    }
+    return CEditPane::OnCommand(id);
+}
+
+bool CAccountForm::OnUpdateCommand(CCmdUI& ui) {
+    if (ui.id == ID_OPEN_URL && spec_.opensUrls) {
+        return true;
+    }
+    return CEditPane::OnUpdateCommand(ui);
+}
+
+CWebAccView::CWebAccView(CDocument* document, QWidget* parent)
+    : CAccountForm(document, parent,
+                   {AccountKind::Web,
+                    "web",
+                    {{AccountField::Address, "address"},
+                     {AccountField::UserId, "userId"},
+                     {AccountField::Password, "password"},
+                     {AccountField::Notes, "notes"}},
+                    {AccountField::Address, AccountField::Notes, AccountField::Password,
+                     AccountField::UserId},
+                    true,
+                    true,
+                    true}) {}
+
+CMailAccView::CMailAccView(CDocument* document, QWidget* parent)
+    : CAccountForm(document, parent,
+                   {AccountKind::Mail,
+                    "mail",
+                    {{AccountField::Address, "address"},
+                     {AccountField::WebInterface, "webInterface"},
+                     {AccountField::UserId, "userId"},
+                     {AccountField::Password, "password"},
+                     {AccountField::SmtpServer, "smtpServer"},
+                     {AccountField::PopServer, "popServer"},
+                     {AccountField::Notes, "notes"}},
+                    {AccountField::Address, AccountField::WebInterface, AccountField::Password,
+                     AccountField::UserId, AccountField::SmtpServer, AccountField::PopServer,
+                     AccountField::Notes},
+                    true,
+                    false,
+                    false}) {}
+
+COtherAccView::COtherAccView(CDocument* document, QWidget* parent)
+    : CAccountForm(document, parent,
+                   {AccountKind::Other,
+                    "other",
+                    {{AccountField::UserId, "userId"},
+                     {AccountField::Password, "password"},
+                     {AccountField::Notes, "notes"}},
+                    {AccountField::Password, AccountField::UserId, AccountField::Notes},
+                    false,
+                    false,
+                    true}) {}

@@ -1,0 +1,13 @@
+#include "passwords/AccountText.h"
+
+#include "crypto/CodePage.h"
+
+QString AccountText(std::string_view bytes) {
+    const std::string utf8 = CodePage::Program()->ToUtf8(bytes);
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+std::string AccountBytes(const QString& text) {
+    const QByteArray utf8 = text.toUtf8();
+    return CodePage::Program()->FromUtf8(std::string_view(utf8.constData(), utf8.size()));
+}

@@ -1,0 +1,95 @@
+// CEditEx: the edit field of the account forms and add panes - its own background and text
+// colours and font, an optional character filter, and a context menu with Undo, Cut, Copy,
+// Paste, Delete, Select All and "Go to the URL...". Single-line fields scroll sideways;
+// the notes field is multi-line. A field marked sensitive copies as a secret.
+#pragma once
+
+#include <functional>
+
+#include <QColor>
+#include <QPlainTextEdit>
+
+#include "framework/CmdTarget.h"
+
+class QMenu;
+
+class CEditEx : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    explicit CEditEx(bool multiLine, QWidget* parent = nullptr);
+
+    bool IsMultiLine() const { return multiLine_; }
+
+    // Each returns the previous colour.
+    QColor SetBackgroundColor(const QColor& colour);
+    QColor SetTextColor(const QColor& colour);
+    QColor BackgroundColor() const { return background_; }
+    QColor TextColor() const { return text_; }
+    // Regular weight, `pixelHeight` pixels high; a serif face stands in where `face` is missing.
+    void SetFontSpec(int pixelHeight, const QString& face);
+
+    // A typed character the filter rejects is refused with a beep.
+    using CharFilter = std::function<bool(QChar)>;
+    void SetCharFilter(CharFilter filter) { filter_ = std::move(filter); }
+    // Whether the context menu offers "Go to the URL..." (on when created).
+    void SetUrlLaunch(bool on) { urlLaunch_ = on; }
+    bool UrlLaunch() const { return urlLaunch_; }
+    // Copy and Cut of a sensitive field put a secret on the clipboard.
+    void SetSensitive(bool on) { sensitive_ = on; }
+    bool IsSensitive() const { return sensitive_; }
+
+    // The text; a multi-line field separates its lines by CR LF, as the stored notes do.
+    QString Text() const;
+    // Replaces the text (lines separated by CR LF, LF or CR); the change notification follows
+    // as for typing.
+    void SetText(const QString& text);
+
+    // The first line, at most 255 characters.
+    QString FirstLine() const;
+    // The length of the caret's line without its selected characters.
+    int CaretLineLength() const;
+    bool HasSelection() const;
+    // The rule of "Go to the URL...": the first line holds "http://" and the line is longer
+    // than 7 characters, or holds "https://" and is at least 9 long.
+    static bool OffersUrl(const QString& firstLine, int lineLength);
+    // What Open URL hands to the desktop: the first line up to its first blank.
+    QString UrlTarget() const;
+
+    // The edit operations of the shared edit commands and the context menu.
+    void Undo();
+    void Cut();
+    void Copy();
+    void Paste();
+    void Erase();
+    void SelectAllText();
+
+    // The context menu with its entries enabled as the command routing says (not shown).
+    QMenu* CreateContextMenu(QWidget* parent);
+    // The route the field's commands take: the view it lives in, its document and frame.
+    CommandRoute Route() const;
+
+signals:
+    // Every change of the text: typing, paste, cut, undo, SetText.
+    void Changed();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void insertFromMimeData(const QMimeData* source) override;
+    QMimeData* createMimeDataFromSelection() const override;
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+private:
+    void ApplyColours();
+    void OnTextChanged();
+    const void* OwnerDocument() const;
+
+    bool multiLine_;
+    bool urlLaunch_ = true;
+    bool sensitive_ = false;
+    QColor background_;
+    QColor text_;
+    CharFilter filter_;
+    QString lastText_;
+};

@@ -1,0 +1,135 @@
+#include "passwords/MultiViewSplitter.h"
+
+#include <QStackedWidget>
+
+CMultiViewSplitter::CMultiViewSplitter(int rows, int columns, QWidget* parent)
+    : QSplitter(Qt::Horizontal, parent), rows_(std::max(rows, 1)), columns_(std::max(columns, 1)) {
+    setChildrenCollapsible(false);
+    // Once the user has placed the handle, the window keeps it where it was put.
+    connect(this, &QSplitter::splitterMoved, this, [this] { userMoved_ = true; });
+    for (int column = 0; column < columns_; ++column) {
+        QSplitter* holder = this;
+        if (rows_ > 1) {
+            holder = new QSplitter(Qt::Vertical, this);
+            addWidget(holder);
+        }
+        for (int row = 0; row < rows_; ++row) {
+            auto* pane = new QStackedWidget(holder);
+            holder->addWidget(pane);
+            panes_.push_back(pane);
+        }
+    }
+    // Panes are stored row by row.
+    std::vector<QStackedWidget*> byRow(panes_.size());
+    for (int column = 0; column < columns_; ++column) {
+        for (int row = 0; row < rows_; ++row) {
+            byRow[row * columns_ + column] = panes_[column * rows_ + row];
+        }
+    }
+    panes_ = std::move(byRow);
+}
+
+QStackedWidget* CMultiViewSplitter::Pane(int row, int column) const {
+    if (row < 0 || row >= rows_ || column < 0 || column >= columns_) {
+        return nullptr;
+    }
+    return panes_[row * columns_ + column];
+}
+
+void CMultiViewSplitter::SetPaneWidget(int row, int column, QWidget* widget) {
+    if (QStackedWidget* pane = Pane(row, column); pane != nullptr && widget != nullptr) {
+        pane->addWidget(widget);
+        pane->setCurrentWidget(widget);
+    }
+}
+
+int CMultiViewSplitter::AddView(int row, int column, const ViewFactory& create) {
+    QStackedWidget* pane = Pane(row, column);
+    if (pane == nullptr || !create) {
+        return -1;
+    }
+    QWidget* remembered = pane->currentWidget();
+    QWidget* view = create(pane);
+    if (view == nullptr) {
+        if (remembered != nullptr) {
+            pane->setCurrentWidget(remembered);
+        }
+        return -1;
+    }
+    pane->addWidget(view);
+    pane->setCurrentWidget(view);
+    const int id = nextId_++;
+    viewPane_[id] = {row, column};
+    views_[id] = view;
+    shown_[{row, column}] = id;
+    return id;
+}
+
+bool CMultiViewSplitter::ShowView(int viewId) {
+    const auto view = views_.find(viewId);
+    if (view == views_.end() || view->second == nullptr) {
+        return false;
+    }
+    const auto [row, column] = viewPane_.at(viewId);
+    Pane(row, column)->setCurrentWidget(view->second);
+    shown_[{row, column}] = viewId;
+    return true;
+}
+
+QWidget* CMultiViewSplitter::GetView(int viewId) const {
+    const auto view = views_.find(viewId);
+    return view != views_.end() ? view->second : nullptr;
+}
+
+int CMultiViewSplitter::ShownViewId(int row, int column) const {
+    const auto shown = shown_.find({row, column});
+    return shown != shown_.end() ? shown->second : -1;
+}
+
+void CMultiViewSplitter::SetColumnWidth(int column, int width, int minimum) {
+    if (column < 0 || column >= count()) {
+        return;
+    }
+    widget(column)->setMinimumWidth(minimum);
+    for (int i = 0; i < count(); ++i) {
+        setStretchFactor(i, i == column ? 0 : 1);
+    }
+    widthColumn_ = column;
+    columnWidth_ = width;
+    userMoved_ = false;
+    ApplyColumnWidth();
+}
+
+void CMultiViewSplitter::ApplyColumnWidth() {
+    if (widthColumn_ < 0 || userMoved_ || !isVisible() ||
+        sizes().value(widthColumn_) == columnWidth_) {
+        return;
+    }
+    // Until the other columns fit beside the width, the width waits for a larger splitter.
+    const int total = width() - handleWidth() * (count() - 1);
+    int needed = columnWidth_;
+    for (int i = 0; i < count(); ++i) {
+        if (i != widthColumn_) {
+            needed += widget(i)->minimumSizeHint().width();
+        }
+    }
+    if (total < needed) {
+        return;
+    }
+    const int others = count() - 1;
+    QList<int> sizes;
+    for (int i = 0; i < count(); ++i) {
+        sizes << (i == widthColumn_ ? columnWidth_ : (total - columnWidth_) / others);
+    }
+    setSizes(sizes);
+}
+
+void CMultiViewSplitter::resizeEvent(QResizeEvent* event) {
+    QSplitter::resizeEvent(event);
+    ApplyColumnWidth();
+}
+
+void CMultiViewSplitter::showEvent(QShowEvent* event) {
+    QSplitter::showEvent(event);
+    ApplyColumnWidth();
+}

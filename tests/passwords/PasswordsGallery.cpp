@@ -1,0 +1,144 @@
+// Not a test: opens a passwords document with accounts of every kind in the real program and
+// writes pictures of each pane, form and context menu into the folder given as its argument.
+// Run it under a real (virtual) display so that the menus can be captured with the window.
+#include <cstdlib>
+
+#include <QApplication>
+#include <QDir>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "app/EditorApp.h"
+#include "app/MainFrame.h"
+#include "framework/DocTemplate.h"
+#include "framework/ModalSeam.h"
+#include "passwords/AccountForms.h"
+#include "passwords/EditEx.h"
+#include "passwords/LeftView.h"
+#include "passwords/OmbrivaultChildFrame.h"
+#include "passwords/OmbrivaultDoc.h"
+#include "passwords/RootPanes.h"
+
+namespace {
+QString g_dir;
+
+void Settle() {
+    for (int i = 0; i < 10; ++i) {
+        QApplication::processEvents();
+        QTest::qWait(20);
+    }
+}
+
+void SnapScreen(const QString& name, QWidget* window) {
+    Settle();
+    QScreen* screen = window->screen();
+    const QRect area = window->frameGeometry().adjusted(-2, -2, 2, 2);
+    screen->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+        .save(QDir(g_dir).filePath(name + ".png"));
+}
+
+void Fill(CAccountForm* form, AccountField field, const QString& text) {
+    form->Field(field)->SetText(text);
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    QTemporaryDir scratch;
+    const QByteArray root = scratch.path().toLocal8Bit();
+    ::setenv("XDG_CONFIG_HOME", (root + "/config").constData(), 1);
+    ::setenv("XDG_DATA_HOME", (root + "/data").constData(), 1);
+    ::setenv("OMBRIVAULT_COMMON_APPDATA", (root + "/common").constData(), 1);
+    QApplication qapp(argc, argv);
+    Q_INIT_RESOURCE(ombrivault);
+    g_dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
+    ScopedModalSeam seam;
+
+    CEditorApp app;
+    if (!app.InitInstance({QStringLiteral("/dde")})) {
+        return 1;
+    }
+    CMainFrame* main = app.MainFrame();
+    main->resize(1000, 700);
+    main->move(20, 20);
+    main->show();
+    auto* doc = static_cast<COmbrivaultDoc*>(app.PasswordsTemplate()->OpenDocumentFile({}));
+    auto* frame = static_cast<COmbrivaultChildFrame*>(doc->GetFrames().front());
+    frame->showMaximized();
+    CLeftView* tree = frame->LeftView();
+
+    tree->AddWebAccount(QStringLiteral("Mail provider login"));
+    tree->AddWebAccount(QStringLiteral("Bank"));
+    CAccountForm* web = frame->Form(AccountKind::Web);
+    Fill(web, AccountField::Address, QStringLiteral("https://bank.example.com/login  main site"));
+    Fill(web, AccountField::UserId, QStringLiteral("jdoe"));
+    Fill(web, AccountField::Password, QStringLiteral("c0rrect-h0rse"));
+    Fill(web, AccountField::Notes, QStringLiteral("Security question: first pet\nAnswer: Rex"));
+    tree->AddMailAccount(QStringLiteral("Work mail"));
+    CAccountForm* mail = frame->Form(AccountKind::Mail);
+    Fill(mail, AccountField::Address, QStringLiteral("jdoe@example.com"));
+    Fill(mail, AccountField::WebInterface, QStringLiteral("https://mail.example.com"));
+    Fill(mail, AccountField::UserId, QStringLiteral("jdoe"));
+    Fill(mail, AccountField::Password, QStringLiteral("s3cret"));
+    Fill(mail, AccountField::SmtpServer, QStringLiteral("smtp.example.com"));
+    Fill(mail, AccountField::PopServer, QStringLiteral("pop.example.com"));
+    tree->AddOtherAccount(QStringLiteral("Visa card"));
+    CAccountForm* other = frame->Form(AccountKind::Other);
+    Fill(other, AccountField::UserId, QStringLiteral("4111 1111 1111 1111, expires 12/29"));
+    Fill(other, AccountField::Password, QStringLiteral("1234"));
+    Fill(other, AccountField::Notes, QStringLiteral("Card of the household account."));
+    tree->AddOtherAccount(QStringLiteral("Front door"));
+
+    tree->SelectRoot();
+    SnapScreen(QStringLiteral("pane_root"), main);
+    for (AccountKind kind : kAccountKinds) {
+        tree->SelectCategory(kind);
+        const char* names[] = {"pane_add_web", "pane_add_mail", "pane_add_other"};
+        if (kind == AccountKind::Mail) {
+            frame->AddPaneView(kind)->NameEdit()->SetText(QStringLiteral("Private mail"));
+        }
+        SnapScreen(QString::fromLatin1(names[static_cast<int>(kind)]), main);
+    }
+    const char* forms[] = {"form_web", "form_mail", "form_other"};
+    for (AccountKind kind : kAccountKinds) {
+        QTreeWidgetItem* category = tree->CategoryItem(kind);
+        tree->Tree()->setCurrentItem(category->child(0));
+        if (kind == AccountKind::Web) {
+            tree->Tree()->setCurrentItem(category->child(0)); // Bank
+        }
+        SnapScreen(QString::fromLatin1(forms[static_cast<int>(kind)]), main);
+    }
+
+    // The tree's context menu on an account and on a category.
+    tree->Tree()->setCurrentItem(tree->CategoryItem(AccountKind::Web)->child(0));
+    QMenu* menu = tree->CreateContextMenu(main);
+    menu->popup(tree->Tree()->viewport()->mapToGlobal(QPoint(60, 40)));
+    SnapScreen(QStringLiteral("menu_tree_account"), main);
+    menu->close();
+    delete menu;
+    tree->SelectCategory(AccountKind::Mail);
+    menu = tree->CreateContextMenu(main);
+    menu->popup(tree->Tree()->viewport()->mapToGlobal(QPoint(60, 60)));
+    SnapScreen(QStringLiteral("menu_tree_category"), main);
+    menu->close();
+    delete menu;
+
+    // The field menu on the web address, with the caret in it.
+    tree->Tree()->setCurrentItem(tree->CategoryItem(AccountKind::Web)->child(0));
+    CEditEx* address = web->Field(AccountField::Address);
+    address->setFocus();
+    main->activateWindow();
+    Settle();
+    menu = address->CreateContextMenu(main);
+    menu->popup(address->mapToGlobal(QPoint(80, 10)));
+    SnapScreen(QStringLiteral("menu_field_web"), main);
+    menu->close();
+    delete menu;
+
+    doc->SetModifiedFlag(false);
+    app.DocManager().CloseAllDocuments();
+    return 0;
+}
