@@ -34,6 +34,7 @@
 #include "framework/Document.h"
 #include "framework/ModalSeam.h"
 #include "framework/ResultCodes.h"
+#include "passwords/PasswordsFile.h"
 
 // Receives the addresses the program hands to the desktop.
 class UrlCatcher : public QObject {
@@ -157,7 +158,10 @@ TEST_F(AppTest, StartWithoutFileShowsAnEmptyFrame) {
 }
 
 TEST_F(AppTest, StartWithAFileOpensOnlyIt) {
-    const QString path = File("start.ovd");
+    const QString path = dir.filePath("start.ovd");
+    ASSERT_EQ(SavePasswordsFile(path.toStdString(), "pw", AccountLists()),
+              PasswordsSaveStatus::Saved);
+    ModalSeam::Push(answer::Type("password", "pw", answer::Click("ok")));
     ASSERT_TRUE(Start({path}));
     const auto docs = app->DocManager().GetDocuments();
     ASSERT_EQ(docs.size(), 1u);
