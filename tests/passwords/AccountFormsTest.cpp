@@ -283,6 +283,34 @@ TEST_F(AccountFormsTest, ButtonsOfTheForms) {
     EXPECT_EQ(saved.GetOtherAccount(0)->notes, "kept");
 }
 
+TEST(EditEx, ColoursFilterAndSingleLineRules) {
+    CEditEx field(false);
+    const QColor original = field.BackgroundColor();
+    EXPECT_EQ(field.SetBackgroundColor(QColor(1, 2, 3)), original);
+    EXPECT_EQ(field.SetBackgroundColor(QColor(4, 5, 6)), QColor(1, 2, 3));
+    EXPECT_EQ(field.palette().color(QPalette::Base), QColor(4, 5, 6));
+    const QColor text = field.TextColor();
+    EXPECT_EQ(field.SetTextColor(Qt::red), text);
+    EXPECT_EQ(field.palette().color(QPalette::Text), QColor(Qt::red));
+    EXPECT_TRUE(field.UrlLaunch()) << "on when created";
+
+    int changes = 0;
+    QObject::connect(&field, &CEditEx::Changed, [&] { ++changes; });
+    field.SetCharFilter([](QChar c) { return c.isDigit(); });
+    QTest::keyClicks(&field, "4a2");
+    EXPECT_EQ(field.Text(), "42");
+    EXPECT_EQ(changes, 2);
+    QTest::keyClick(&field, Qt::Key_Return);
+    EXPECT_EQ(field.Text(), "42") << "a single-line field takes no line break";
+    field.SetText("42");
+    EXPECT_EQ(changes, 2) << "the same text is no change";
+
+    CEditEx notes(true);
+    notes.SetText("one\r\ntwo\rthree\nfour");
+    EXPECT_EQ(notes.Text(), "one\r\ntwo\r\nthree\r\nfour");
+    EXPECT_EQ(notes.FirstLine(), "one");
+}
+
 // --- Password clipboard --------------------------------------------------------------------
 
 TEST_F(AccountFormsTest, ACopiedPasswordIsMarkedSecretAndLeavesTheClipboard) {

@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "WindowFixture.h"
@@ -186,6 +187,33 @@ TEST_F(AccountTreeTest, ContextMenuOffersDeleteAndRenameOnlyForAccounts) {
         EXPECT_TRUE(tree->OnCommand(id));
         EXPECT_EQ(frame->ShownPane(), pane);
     }
+}
+
+TEST_F(AccountTreeTest, ARightClickActsOnTheSelectionWithoutChangingIt) {
+    QTreeWidgetItem* first = tree->AddWebAccount("first");
+    QTreeWidgetItem* second = tree->AddWebAccount("second");
+    tree->Tree()->setCurrentItem(first);
+    clock.Advance(50000);
+    bool menuShown = false;
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        menuShown = menu != nullptr;
+        if (menu != nullptr) {
+            // Down to "Delete Selected Account...", the fourth entry, and choose it.
+            for (int i = 0; i < 4; ++i) {
+                QTest::keyClick(menu, Qt::Key_Down);
+            }
+            QTest::keyClick(menu, Qt::Key_Return);
+        }
+    });
+    QString question;
+    ModalSeam::Push(Message(question, "No"));
+    QTest::mouseClick(tree->Tree()->viewport(), Qt::RightButton, {},
+                      tree->Tree()->visualItemRect(second).center());
+    EXPECT_TRUE(menuShown);
+    EXPECT_EQ(question, "Are you sure you want to delete \"first\" Web Account?");
+    EXPECT_EQ(tree->Tree()->currentItem(), first);
+    EXPECT_EQ(Main().IdleSeconds(), 0u);
 }
 
 TEST_F(AccountTreeTest, RenameInPlaceTakesAtMost127CharactersAndShowsTheForm) {

@@ -104,11 +104,9 @@ int main(int argc, char** argv) {
     }
     const char* forms[] = {"form_web", "form_mail", "form_other"};
     for (AccountKind kind : kAccountKinds) {
+        // Bank, Work mail and Visa card: the accounts with every field filled.
         QTreeWidgetItem* category = tree->CategoryItem(kind);
-        tree->Tree()->setCurrentItem(category->child(0));
-        if (kind == AccountKind::Web) {
-            tree->Tree()->setCurrentItem(category->child(0)); // Bank
-        }
+        tree->Tree()->setCurrentItem(category->child(kind == AccountKind::Other ? 1 : 0));
         SnapScreen(QString::fromLatin1(forms[static_cast<int>(kind)]), main);
     }
 
@@ -137,6 +135,10 @@ int main(int argc, char** argv) {
     SnapScreen(QStringLiteral("menu_field_web"), main);
     menu->close();
     delete menu;
+
+    // The window at the size a new window opens with.
+    frame->showNormal();
+    SnapScreen(QStringLiteral("window_normal"), main);
 
     doc->SetModifiedFlag(false);
     app.DocManager().CloseAllDocuments();
