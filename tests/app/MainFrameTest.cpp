@@ -60,6 +60,8 @@ class AppTest : public ::testing::Test {
 protected:
     void SetUp() override {
         AppSettings::Open()->clear();
+        // These tests start on an empty frame; the welcome wizard has tests of its own.
+        AppSettings::SetShowWizard(0);
         ModalSeam::Install();
     }
     void TearDown() override {
