@@ -163,7 +163,15 @@ void CMainFrame::ApplyPlacement() {
     }
     const QSize extra = frameGeometry().size() - geometry().size();
     if (extra.width() > 0 || extra.height() > 0) {
+        // A lock at start-up came before the frame was known: it keeps the placed size.
+        const bool frozen = sizeFrozen_;
+        FreezeSize(false);
         resize(pendingFrameRect_.size() - extra);
+        if (frozen) {
+            lockTimeWidth_ = pendingFrameRect_.width();
+            lockTimeHeight_ = pendingFrameRect_.height();
+            FreezeSize(true);
+        }
     }
 }
 

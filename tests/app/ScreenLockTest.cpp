@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
@@ -222,6 +223,18 @@ TEST_F(ScreenLockTest, TheLockedWindowKeepsItsSize) {
     EXPECT_EQ(Frame().minimumSize(), QSize(200, 150));
     Frame().resize(900, 650);
     EXPECT_EQ(Frame().size(), QSize(900, 650));
+}
+
+TEST_F(ScreenLockTest, ALockAtStartUpKeepsThePlacedSize) {
+    StoreLockSettings([](ScreenLockSettings& s) { s.lockAtStartup = 1; });
+    ASSERT_TRUE(Start({}));
+    ASSERT_TRUE(Frame().IsScreenLocked());
+    QCoreApplication::processEvents(); // the placement, once the window frame is known
+    const WindowPlacement placed = AppSettings::LoadWindowPlacement(Frame().screen()->size());
+    EXPECT_EQ(Frame().frameGeometry().size(), QSize(placed.cx, placed.cy));
+    EXPECT_EQ(Frame().minimumSize(), Frame().size());
+    EXPECT_EQ(Frame().maximumSize(), Frame().size());
+    EXPECT_EQ(Frame().LockOverlay()->geometry(), Frame().rect());
 }
 
 TEST_F(ScreenLockTest, KeysTypedWhileLockedNeverArrive) {
