@@ -53,16 +53,13 @@ CWizardDlg::CWizardDlg(QWidget* parent) : CLockAwareDialog(parent) {
     layout->addWidget(showAtStartup_);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
+    // Set here rather than when shown: the destructor stores it even for a wizard that
+    // never came up.
     showAtStartup_->setChecked(AppSettings::GetShowWizard() != 0);
 }
 
 CWizardDlg::~CWizardDlg() {
     StoreShowAtStartup();
-}
-
-void CWizardDlg::OnInitDialog() {
-    // The switch shows what is stored now, which another wizard may have changed.
-    showAtStartup_->setChecked(AppSettings::GetShowWizard() != 0);
 }
 
 void CWizardDlg::OnLockClose() {

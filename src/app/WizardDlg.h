@@ -21,7 +21,6 @@ public:
     void SetReceiver(CommandReceiver receiver) { receiver_ = std::move(receiver); }
 
 protected:
-    void OnInitDialog() override;
     void OnLockClose() override;
     int LockResult() const override { return 0; }
 

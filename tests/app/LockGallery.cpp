@@ -74,8 +74,8 @@ int main(int argc, char** argv) {
     Save(frame, "frame");
 
     frame.ExecuteCommand(ID_LOCK_SCREEN);
+    int waited = 0;
     for (int ms : {1500, 5600, 6400, 9000}) {
-        static int waited = 0;
         Wait(ms - waited);
         waited = ms;
         Save(frame, QStringLiteral("locked-%1").arg(ms));
