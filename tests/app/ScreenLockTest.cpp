@@ -29,6 +29,7 @@
 #include "framework/LockHost.h"
 #include "framework/ResultCodes.h"
 #include "framework/TimedFileDialog.h"
+#include "passwords/PasswordsFile.h"
 
 namespace {
 
@@ -387,7 +388,9 @@ TEST_F(ScreenLockTest, AboutBoxClosedByTheIdleLockComesBack) {
 
 TEST_F(ScreenLockTest, OpenDialogClosedByTheLockComesBackEmpty) {
     StartWithIdleLock();
-    const QString path = File("first.ovd");
+    const QString path = dir.filePath("first.ovd");
+    ASSERT_EQ(SavePasswordsFile(path.toStdString(), "pw", AccountLists()),
+              PasswordsSaveStatus::Saved);
     ModalSeam::Push([&](QDialog& d) {
         auto& dialog = static_cast<CTimedFileDialog&>(d);
         dialog.selectFile(path);
@@ -404,6 +407,7 @@ TEST_F(ScreenLockTest, OpenDialogClosedByTheLockComesBackEmpty) {
             << "a new dialog, not the old one";
         answer::Files({path})(d);
     });
+    ModalSeam::Push(answer::Type("password", "pw", answer::Click("ok")));
     ClickOverlay();
     EXPECT_EQ(app->DocManager().GetDocuments().size(), 1u);
 }
