@@ -23,43 +23,28 @@ CEditEx* CEditPane::MakeField(bool multiLine, int pixelHeight, const QString& na
 
 bool CEditPane::OnCommand(int id) {
     CEditEx* edit = FocusedEdit();
+    const auto run = [edit](void (CEditEx::*operation)()) {
+        if (edit != nullptr) {
+            (edit->*operation)();
+        }
+        return true;
+    };
     switch (id) {
     case ID_EDIT_UNDO:
+        return run(&CEditEx::Undo);
     case ID_EDIT_CUT:
+        return run(&CEditEx::Cut);
     case ID_EDIT_COPY:
+        return run(&CEditEx::Copy);
     case ID_EDIT_PASTE:
+        return run(&CEditEx::Paste);
     case ID_EDIT_CLEAR:
+        return run(&CEditEx::Erase);
     case ID_EDIT_SELECT_ALL:
-        break;
+        return run(&CEditEx::SelectAllText);
     default:
         return CPasswordsPane::OnCommand(id);
     }
-    if (edit == nullptr) {
-        return true;
-    }
-    switch (id) {
-    case ID_EDIT_UNDO:
-        edit->Undo();
-        break;
-    case ID_EDIT_CUT:
-        edit->Cut();
-        break;
-    case ID_EDIT_COPY:
-        edit->Copy();
-        break;
-    case ID_EDIT_PASTE:
-        edit->Paste();
-        break;
-    case ID_EDIT_CLEAR:
-        edit->Erase();
-        break;
-    case ID_EDIT_SELECT_ALL:
-        edit->SelectAllText();
-        break;
-    default:
-        break;
-    }
-    return true;
 }
 
 bool CEditPane::OnUpdateCommand(CCmdUI& ui) {

@@ -23,40 +23,16 @@ namespace {
 
 constexpr int kSlotRole = Qt::UserRole;
 
-const char* CategoryLabel(AccountKind kind) {
-    switch (kind) {
-    case AccountKind::Web:
-        return "Web Accounts";
-    case AccountKind::Mail:
-        return "Email Accounts";
-    case AccountKind::Other:
-        return "Other Accounts";
-    }
-    return "";
-}
+// The label of a kind's category item and the kind's name in the delete question.
+struct KindTexts {
+    const char* category;
+    const char* name;
+};
 
-const char* KindName(AccountKind kind) {
-    switch (kind) {
-    case AccountKind::Web:
-        return "Web";
-    case AccountKind::Mail:
-        return "Email";
-    case AccountKind::Other:
-        return "Other";
-    }
-    return "";
-}
-
-const char* AccountIcon(AccountKind kind) {
-    switch (kind) {
-    case AccountKind::Web:
-        return "web";
-    case AccountKind::Mail:
-        return "mail";
-    case AccountKind::Other:
-        return "other";
-    }
-    return "";
+const KindTexts& TextsOf(AccountKind kind) {
+    static constexpr KindTexts kTexts[] = {
+        {"Web Accounts", "Web"}, {"Email Accounts", "Email"}, {"Other Accounts", "Other"}};
+    return kTexts[static_cast<int>(kind)];
 }
 
 // The tree widget, with its items reachable from model indexes for the label editor.
@@ -122,7 +98,7 @@ CLeftView::CLeftView(CDocument* document, QWidget* parent) : CPasswordsPane(docu
 
 std::optional<AccountKind> CLeftView::CategoryOfLabel(const QString& label) {
     for (AccountKind kind : kAccountKinds) {
-        if (label.compare(QLatin1String(CategoryLabel(kind)), Qt::CaseInsensitive) == 0) {
+        if (label.compare(QLatin1String(TextsOf(kind).category), Qt::CaseInsensitive) == 0) {
             return kind;
         }
     }
@@ -168,7 +144,7 @@ void CLeftView::BuildTree() {
     SetItemStyle(root_, Bold, kRootBlue);
     for (AccountKind kind : kAccountKinds) {
         auto* category =
-            new QTreeWidgetItem(root_, QStringList{QString::fromLatin1(CategoryLabel(kind))});
+            new QTreeWidgetItem(root_, QStringList{QString::fromLatin1(TextsOf(kind).category)});
         category->setIcon(0, PasswordsIcon("category"));
         categories_[static_cast<int>(kind)] = category;
     }
@@ -199,7 +175,7 @@ QTreeWidgetItem* CLeftView::InsertAccountItem(AccountKind kind, const QString& n
     }
     auto* item = new QTreeWidgetItem(QStringList{name});
     item->setData(0, kSlotRole, slot);
-    item->setIcon(0, PasswordsIcon(AccountIcon(kind)));
+    item->setIcon(0, PasswordsIcon(KindWord(kind)));
     item->setFlags(item->flags() | Qt::ItemIsEditable);
     category->insertChild(index, item);
     category->setExpanded(true);
@@ -239,7 +215,7 @@ void CLeftView::DeleteSelectedAccount() {
         return;
     }
     const QString question = QStringLiteral("Are you sure you want to delete \"%1\" %2 Account?")
-                                 .arg(item->text(0), QLatin1String(KindName(*kind)));
+                                 .arg(item->text(0), QLatin1String(TextsOf(*kind).name));
     if (ShowMessageBox(nullptr, question, QStringLiteral("Ombrivault Storage"),
                        MessageButtons::YesNo, MessageIcon::Question) != IDYES) {
         return;

@@ -67,14 +67,8 @@ protected:
         Main().UpdateCommandStates();
         return Main().Actions().State(id);
     }
-    QStringList MenuEntries(CEditEx* edit) {
-        std::unique_ptr<QMenu> menu(edit->CreateContextMenu(nullptr));
-        QStringList entries;
-        for (const QAction* a : menu->actions()) {
-            entries << (a->isSeparator() ? QStringLiteral("-")
-                                         : (a->isEnabled() ? "+" : "x") + a->text());
-        }
-        return entries;
+    static QStringList MenuEntries(CEditEx* edit) {
+        return ::MenuEntries(edit->CreateContextMenu(nullptr));
     }
 
     std::string path;

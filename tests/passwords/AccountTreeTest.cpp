@@ -1,5 +1,6 @@
 // The account tree of a passwords window: building, sorted insertion with stable slots,
 // deletion, renaming in place, the selection table, the context menu and the item styles.
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -11,6 +12,7 @@
 #include "passwords/AccountForms.h"
 #include "passwords/EditEx.h"
 #include "passwords/LeftView.h"
+#include "passwords/MultiViewSplitter.h"
 #include "passwords/RootPanes.h"
 
 namespace {
@@ -35,15 +37,7 @@ protected:
         }
         return result;
     }
-    QStringList MenuEntries() {
-        std::unique_ptr<QMenu> menu(tree->CreateContextMenu(nullptr));
-        QStringList entries;
-        for (const QAction* a : menu->actions()) {
-            entries << (a->isSeparator() ? QStringLiteral("-")
-                                         : (a->isEnabled() ? "+" : "x") + a->text());
-        }
-        return entries;
-    }
+    QStringList MenuEntries() { return ::MenuEntries(tree->CreateContextMenu(nullptr)); }
 
     COmbrivaultDoc* doc = nullptr;
     COmbrivaultChildFrame* frame = nullptr;
@@ -307,6 +301,38 @@ TEST_F(AccountTreeTest, RenamingTheDocumentRenamesTheRoot) {
     ModalSeam::Push(SetPassword("pw"));
     EXPECT_TRUE(doc->SaveCommand());
     EXPECT_EQ(tree->RootItem()->text(0).toStdString(), dir / "named.ovd");
+}
+
+} // namespace
+
+namespace {
+
+TEST(MultiViewSplitter, ViewsShareAPaneAndAFailedViewLeavesItAsItWas) {
+    CMultiViewSplitter splitter(1, 2);
+    QLabel tree("tree");
+    splitter.SetPaneWidget(0, 0, &tree);
+    const int first = splitter.AddView(0, 1, [](QWidget* pane) { return new QLabel("1", pane); });
+    const int second = splitter.AddView(0, 1, [](QWidget* pane) { return new QLabel("2", pane); });
+    EXPECT_EQ(first, 1);
+    EXPECT_EQ(second, 2);
+    EXPECT_EQ(splitter.ShownViewId(0, 1), second);
+    EXPECT_EQ(splitter.AddView(0, 1, [](QWidget*) { return nullptr; }), -1);
+    EXPECT_EQ(splitter.AddView(3, 0, [](QWidget* pane) { return new QLabel(pane); }), -1);
+    EXPECT_EQ(splitter.ShownViewId(0, 1), second);
+    EXPECT_TRUE(splitter.ShowView(first));
+    EXPECT_EQ(splitter.ShownViewId(0, 1), first);
+    EXPECT_FALSE(splitter.ShowView(99));
+    EXPECT_EQ(static_cast<QLabel*>(splitter.GetView(second))->text(), "2");
+    EXPECT_EQ(splitter.GetView(99), nullptr);
+
+    // The first column gets its width once the splitter is shown wide enough, and keeps it
+    // when the splitter grows.
+    splitter.SetColumnWidth(0, 180);
+    splitter.resize(700, 300);
+    splitter.show();
+    EXPECT_EQ(splitter.sizes().value(0), 180);
+    splitter.resize(900, 300);
+    EXPECT_EQ(splitter.sizes().value(0), 180);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include <QApplication>
+#include <QMenu>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -20,6 +21,18 @@
 #include "support/DialogScripts.h"
 #include "support/QtPrinters.h"
 #include "support/TestFiles.h"
+
+// The entries of a menu: "-" for a separator, else "+" (enabled) or "x" (disabled) and the
+// text. The menu is deleted.
+inline QStringList MenuEntries(QMenu* menu) {
+    std::unique_ptr<QMenu> owned(menu);
+    QStringList entries;
+    for (const QAction* a : menu->actions()) {
+        entries << (a->isSeparator() ? QStringLiteral("-")
+                                     : (a->isEnabled() ? "+" : "x") + a->text());
+    }
+    return entries;
+}
 
 class WindowFixture : public ::testing::Test {
 protected:
