@@ -31,17 +31,12 @@
 #include "framework/CommandIds.h"
 #include "framework/DocTemplate.h"
 #include "framework/Document.h"
+#include "framework/EncryptedDocument.h"
 #include "framework/MessageBox.h"
 #include "framework/ResultCodes.h"
 #include "framework/TimedFileDialog.h"
 
 namespace {
-const char* const kOpenFilter =
-    "Ombrivault Encrypted Files (*.ovs;*.ovd;*.ovt;*.ovf;*.etx)|*.ovs;*.ovd;*.ovt;*.ovf;*.etx|"
-    "Ombrivault Encrypted Storage Files (*.ovs)|*.ovs|"
-    "Ombrivault Encrypted Data Files (*.ovd)|*.ovd|"
-    "Ombrivault Encrypted Text Files (*.ovt)|*.ovt|";
-
 QSize ScreenSize() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     return screen != nullptr ? screen->geometry().size() : QSize(1024, 768);
@@ -341,7 +336,7 @@ void CMainFrame::OnWizard() {
 
 void CMainFrame::OnFileOpen() {
     CTimedFileDialog dialog(true, QString(), QString(), CTimedFileDialog::FileMustExist,
-                            QString::fromLatin1(kOpenFilter), nullptr, 0);
+                            QString::fromLatin1(CEncryptedDocument::kOpenFilter), nullptr, 0);
     if (dialog.DoModal() == IDOK) {
         app_.OpenDocumentFile(dialog.GetPathName());
     }
