@@ -13,10 +13,10 @@
 #include "passwords/LeftView.h"
 #include "passwords/OmbrivaultDoc.h"
 
-CAccountForm::CAccountForm(CDocument* document, QWidget* parent, FormSpec spec)
-    : CEditPane(document, parent, spec.mouseMoveIsActivity), spec_(std::move(spec)) {
+CAccountForm::CAccountForm(CDocument* document, QWidget* parent, FormKind form)
+    : CEditPane(document, parent, form.mouseMoveIsActivity), form_(std::move(form)) {
     // The web form starts at the first slot; the others get theirs from their first load.
-    slot_ = spec_.kind == AccountKind::Web ? 0 : -1;
+    slot_ = form_.kind == AccountKind::Web ? 0 : -1;
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 14, 20, 14);
@@ -24,9 +24,9 @@ CAccountForm::CAccountForm(CDocument* document, QWidget* parent, FormSpec spec)
 
     auto* top = new QHBoxLayout;
     auto* icon = new QLabel(this);
-    icon->setPixmap(PasswordsIcon(spec_.icon).pixmap(32, 32));
+    icon->setPixmap(PasswordsIcon(form_.icon).pixmap(32, 32));
     top->addWidget(icon);
-    top->addWidget(MakePaneLabel(QString::fromLatin1(FieldLabel(spec_.kind, AccountField::Name)),
+    top->addWidget(MakePaneLabel(QString::fromLatin1(FieldLabel(form_.kind, AccountField::Name)),
                                  17, kPaneBlue, this, QStringLiteral("heading")));
     name_ = MakePaneLabel(QString(), 16, Qt::black, this, QStringLiteral("name"));
     name_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -34,10 +34,10 @@ CAccountForm::CAccountForm(CDocument* document, QWidget* parent, FormSpec spec)
     layout->addLayout(top);
     layout->addSpacing(8);
 
-    for (const FieldSpec& f : spec_.onScreen) {
+    for (const FormField& f : form_.onScreen) {
         const bool notes = f.field == AccountField::Notes;
         auto* label =
-            MakePaneLabel(QString::fromLatin1(FieldLabel(spec_.kind, f.field)), 12, kPaneBlue, this,
+            MakePaneLabel(QString::fromLatin1(FieldLabel(form_.kind, f.field)), 12, kPaneBlue, this,
                           QString::fromLatin1(f.objectName) + QStringLiteral("Label"));
         CEditEx* edit = MakeField(notes, notes ? 12 : 15, QString::fromLatin1(f.objectName));
         edit->SetSensitive(f.field == AccountField::Password);
@@ -99,13 +99,13 @@ void CAccountForm::LoadAccount(int slot) {
         return;
     }
     const bool wasModified = doc->IsModified();
-    const Account* account = doc->GetAccount(spec_.kind, slot);
+    const Account* account = doc->GetAccount(form_.kind, slot);
     if (account == nullptr) {
         return;
     }
     slot_ = slot;
     name_->setText(AccountText(account->name));
-    for (AccountField field : spec_.loadOrder) {
+    for (AccountField field : form_.loadOrder) {
         if (CEditEx* edit = Field(field); edit != nullptr && account->Field(field) != nullptr) {
             edit->SetText(AccountText(*account->Field(field)));
         }
@@ -115,7 +115,7 @@ void CAccountForm::LoadAccount(int slot) {
 
 void CAccountForm::OnFieldChanged(AccountField field, CEditEx* edit) {
     if (COmbrivaultDoc* doc = Doc()) {
-        if (Account* account = doc->GetAccount(spec_.kind, slot_)) {
+        if (Account* account = doc->GetAccount(form_.kind, slot_)) {
             if (std::string* value = account->Field(field)) {
                 *value = AccountBytes(edit->Text());
                 doc->SetModifiedFlag(true);
@@ -127,7 +127,7 @@ void CAccountForm::OnFieldChanged(AccountField field, CEditEx* edit) {
 
 void CAccountForm::OnAddMore() {
     if (CLeftView* tree = Tree()) {
-        tree->SelectCategory(spec_.kind);
+        tree->SelectCategory(form_.kind);
     }
     ResetIdleTimer();
 }
@@ -137,7 +137,7 @@ void CAccountForm::OnDelete() {
         tree->DeleteSelectedAccount();
     }
     ResetIdleTimer();
-    if (spec_.deleteMarksModified) {
+    if (form_.deleteMarksModified) {
         if (CDocument* doc = GetDocument()) {
             doc->SetModifiedFlag(true);
         }
@@ -161,7 +161,7 @@ void CAccountForm::OpenUrl() {
 }
 
 bool CAccountForm::OnCommand(int id) {
-    if (id == ID_OPEN_URL && spec_.opensUrls) {
+    if (id == ID_OPEN_URL && form_.opensUrls) {
         OpenUrl();
         return true;
     }
@@ -169,7 +169,7 @@ bool CAccountForm::OnCommand(int id) {
 }
 
 bool CAccountForm::OnUpdateCommand(CCmdUI& ui) {
-    if (ui.id == ID_OPEN_URL && spec_.opensUrls) {
+    if (ui.id == ID_OPEN_URL && form_.opensUrls) {
         return true;
     }
     return CEditPane::OnUpdateCommand(ui);

@@ -16,14 +16,14 @@ class CAccountForm : public CEditPane {
     Q_OBJECT
 public:
     // A field of the form in on-screen order.
-    struct FieldSpec {
+    struct FormField {
         AccountField field;
         const char* objectName;
     };
-    struct FormSpec {
+    struct FormKind {
         AccountKind kind;
         const char* icon;
-        std::vector<FieldSpec> onScreen;
+        std::vector<FormField> onScreen;
         // The order in which LoadAccount fills the fields.
         std::vector<AccountField> loadOrder;
         // The web and e-mail forms open the focused field's address (Ctrl+G).
@@ -34,9 +34,9 @@ public:
         bool mouseMoveIsActivity;
     };
 
-    CAccountForm(CDocument* document, QWidget* parent, FormSpec spec);
+    CAccountForm(CDocument* document, QWidget* parent, FormKind form);
 
-    AccountKind Kind() const { return spec_.kind; }
+    AccountKind Kind() const { return form_.kind; }
     // Shows the account of the slot; a deleted slot leaves the form as it is. Loading never
     // leaves the document modified.
     void LoadAccount(int slot);
@@ -57,7 +57,7 @@ private:
     void OnSave();
     void OpenUrl();
 
-    FormSpec spec_;
+    FormKind form_;
     int slot_ = 0;
     QLabel* name_;
     std::vector<std::pair<AccountField, CEditEx*>> fields_;

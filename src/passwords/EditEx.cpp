@@ -75,7 +75,7 @@ void CEditEx::ApplyColours() {
     viewport()->update();
 }
 
-void CEditEx::SetFontSpec(int pixelHeight, const QString& face) {
+void CEditEx::SetFieldFont(int pixelHeight, const QString& face) {
     QFont font(face);
     font.setStyleHint(QFont::Serif);
     font.setPixelSize(pixelHeight);

@@ -26,7 +26,7 @@ public:
     QColor BackgroundColor() const { return background_; }
     QColor TextColor() const { return text_; }
     // Regular weight, `pixelHeight` pixels high; a serif face stands in where `face` is missing.
-    void SetFontSpec(int pixelHeight, const QString& face);
+    void SetFieldFont(int pixelHeight, const QString& face);
 
     // A typed character the filter rejects is refused with a beep.
     using CharFilter = std::function<bool(QChar)>;

@@ -17,7 +17,7 @@ CEditEx* CEditPane::MakeField(bool multiLine, int pixelHeight, const QString& na
     edit->setObjectName(name);
     edit->SetBackgroundColor(kFieldYellow);
     edit->SetTextColor(Qt::black);
-    edit->SetFontSpec(pixelHeight, kTimesNewRoman);
+    edit->SetFieldFont(pixelHeight, kTimesNewRoman);
     return edit;
 }
 
