@@ -1,0 +1,299 @@
+#include "framework/EncryptedDocument.h"
+
+#include <system_error>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "crypto/Ciphers.h"
+#include "crypto/SimpleFile.h"
+#include "dialogs/DialogParts.h"
+#include "dialogs/ExistingPasswordDlg.h"
+#include "dialogs/MessageDialogs.h"
+#include "dialogs/PasswordDlg.h"
+#include "framework/CommandIds.h"
+#include "framework/DocManager.h"
+#include "framework/DocTemplate.h"
+#include "framework/LockHost.h"
+#include "framework/ResultCodes.h"
+#include "framework/TimedFileDialog.h"
+
+namespace {
+
+// Decrypted text holds the document's secrets; it is overwritten before it is freed.
+struct WipedText {
+    std::string text;
+    ~WipedText() { SecureWipe(text.data(), text.size()); }
+};
+
+std::string NativePath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+// The position of the dot that starts the extension of the file name in `path`, or -1.
+qsizetype ExtensionDot(const QString& path) {
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    return dot > slash ? dot : -1;
+}
+
+bool HasExtensionText(const QString& path, const QString& extension) {
+    const qsizetype dot = ExtensionDot(path);
+    return dot >= 0 && !extension.isEmpty() &&
+           path.mid(dot).compare(extension, Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+QString FileErrorText(int error) {
+    if (error == kErrorDiskFull) {
+        return QStringLiteral("There is not enough space on the disk.");
+    }
+    if (error == 0) {
+        return QStringLiteral("Unknown error.");
+    }
+    return QString::fromStdString(std::generic_category().message(error)) + QLatin1Char('.');
+}
+
+CEncryptedDocument::CEncryptedDocument() = default;
+
+CEncryptedDocument::~CEncryptedDocument() = default;
+
+bool CEncryptedDocument::OnNewDocument() {
+    ownPath_.clear();
+    password_.Clear();
+    return CDocument::OnNewDocument();
+}
+
+std::optional<BlobForm> CEncryptedDocument::OpenFormOf(const QString& path) const {
+    if (HasExtensionText(path, DefaultExtension())) {
+        return BlobForm::Current;
+    }
+    if (HasExtensionText(path, LegacyExtension())) {
+        return BlobForm::Legacy;
+    }
+    return std::nullopt;
+}
+
+std::optional<BlobForm> CEncryptedDocument::SaveFormOf(const QString& path) const {
+    return OpenFormOf(path);
+}
+
+bool CEncryptedDocument::OnOpenDocument(const QString& path) {
+    ownPath_ = QFileInfo(path).absoluteFilePath();
+    if (!QFileInfo::exists(path)) {
+        // A name for a file that does not exist yet: it is made by the first save.
+        DeleteContents();
+        SetModifiedFlag(false);
+        return true;
+    }
+    // The kind is checked before the password is asked, so nobody types a password for a
+    // file that cannot be opened anyway.
+    const std::optional<BlobForm> form = OpenFormOf(path);
+    if (!form) {
+        ReportError(QStringLiteral("Cannot open the file %1: this kind of document is stored "
+                                   "in files ending in \"%2\" or \"%3\".")
+                        .arg(FileNamePart(path), DefaultExtension(), LegacyExtension()));
+        return false;
+    }
+
+    CExistingPasswordDlg prompt;
+    if (prompt.DoModal() != IDOK) {
+        return false;
+    }
+    password_.SetBytes(prompt.Password());
+
+    WipedText plain;
+    int error = 0;
+    switch (LoadEncryptedText(NativePath(path), password_.View(), *form, plain.text, &error)) {
+    case LoadTextStatus::Text:
+        break;
+    case LoadTextStatus::Unreadable:
+        ReportError(QStringLiteral("Cannot read the file %1: %2")
+                        .arg(FileNamePart(path), FileErrorText(error)));
+        return false;
+    case LoadTextStatus::DecryptFailed:
+        CFailedDecrypt(FileNamePart(path)).DoModal();
+        return false;
+    }
+    DeleteContents();
+    ConsumePlaintext(plain.text);
+    SetModifiedFlag(false);
+    return true;
+}
+
+bool CEncryptedDocument::AskNewPassword() {
+    CPasswordDlg prompt;
+    if (prompt.DoModal() != IDOK) {
+        return false;
+    }
+    password_.SetBytes(prompt.Password());
+    return true;
+}
+
+bool CEncryptedDocument::OnSaveDocument(const QString& path) {
+    if (password_.Empty() && !AskNewPassword()) {
+        return false;
+    }
+    ownPath_ = QFileInfo(path).absoluteFilePath();
+
+    const std::optional<BlobForm> form = SaveFormOf(path);
+    if (!form) {
+        ReportError(QStringLiteral("The document was not saved: %1 is not a name this kind of "
+                                   "document can be stored under. Use a name ending in \"%2\" "
+                                   "or \"%3\".")
+                        .arg(FileNamePart(path), DefaultExtension(), LegacyExtension()));
+        return false;
+    }
+    WipedText plain{ProducePlaintext()};
+    if (plain.text.empty()) {
+        return OnNothingToWrite(path);
+    }
+    int error = 0;
+    if (!SaveEncryptedText(NativePath(path), plain.text, password_.View(), *form, &error)) {
+        ReportError(QStringLiteral("The document could not be saved to %1: %2\nThe file on "
+                                   "disk was left as it was; the changes are still open here.")
+                        .arg(path, FileErrorText(error)));
+        return false;
+    }
+    SetModifiedFlag(false);
+    return true;
+}
+
+bool CEncryptedDocument::OnNothingToWrite(const QString& path) {
+    ReportError(QStringLiteral("An empty document cannot be encrypted, so nothing was "
+                               "written to %1.")
+                    .arg(path));
+    return false;
+}
+
+void CEncryptedDocument::ReportError(const QString& message) {
+    CErrorDlg(message).DoModal();
+}
+
+bool CEncryptedDocument::SaveCommand() {
+    if (ownPath_.isEmpty()) {
+        return SaveAsCommand();
+    }
+    if (password_.Empty() && !AskNewPassword()) {
+        return false;
+    }
+    return OnSaveDocument(ownPath_);
+}
+
+QString CEncryptedDocument::WithDefaultExtension(const QString& path) const {
+    return ExtensionDot(path) < 0 ? path + DefaultExtension() : path;
+}
+
+QString CEncryptedDocument::ProposedSaveAsName() const {
+    QString name = GetTitle();
+    const qsizetype dot = ExtensionDot(name);
+    name = (dot >= 0 ? name.left(dot) : name) + DefaultExtension();
+    if (!GetPathName().isEmpty() && !name.contains(QLatin1Char('/'))) {
+        name = QFileInfo(GetPathName()).dir().filePath(name);
+    }
+    return name;
+}
+
+QString CEncryptedDocument::SaveModifiedName() const {
+    if (!ownPath_.isEmpty()) {
+        return ownPath_;
+    }
+    return GetTitle().contains(QLatin1Char('.')) ? GetTitle() : GetTitle() + DefaultExtension();
+}
+
+bool CEncryptedDocument::SaveAsCommand() {
+    CTimedFileDialog dialog(false, QString(), ProposedSaveAsName(), 0, SaveAsFilter(), nullptr,
+                            ID_FILE_SAVE_AS);
+    if (dialog.DoModal() != IDOK) {
+        return false;
+    }
+    // The extension is added before the replace question, so the question is asked about
+    // the file that is really written.
+    const QString path = WithDefaultExtension(dialog.GetPathName());
+    if (QFileInfo::exists(path) && CFileExistsDlg().DoModal() != IDOK) {
+        return false;
+    }
+    if (SaveAsAsksNewPassword()) {
+        password_.Clear();
+    }
+    const bool saved = OnSaveDocument(path);
+    // The window, the recent files and the next Save all name the chosen file, also when
+    // this save did not complete.
+    ownPath_ = QFileInfo(path).absoluteFilePath();
+    SetPathName(path, true);
+    return saved;
+}
+
+bool CEncryptedDocument::SetPasswordCommand() {
+    CPasswordDlg prompt;
+    prompt.SetChangeMode(true);
+    prompt.SetCurrentPassword(password_.View());
+    if (prompt.DoModal() != IDOK) {
+        return false;
+    }
+    password_.SetBytes(prompt.Password());
+    return true;
+}
+
+void CEncryptedDocument::OpenCommand() {
+    CTimedFileDialog dialog(true, QString(), QString(), CTimedFileDialog::FileMustExist,
+                            QString::fromLatin1(kOpenFilter), nullptr, 0);
+    if (dialog.DoModal() != IDOK) {
+        return;
+    }
+    const CDocTemplate* docTemplate = GetDocTemplate();
+    if (docTemplate != nullptr && docTemplate->GetDocManager() != nullptr) {
+        docTemplate->GetDocManager()->OpenDocumentFile(dialog.GetPathName());
+    }
+}
+
+bool CEncryptedDocument::SaveModified() {
+    if (!UnlockForDocumentClose()) {
+        return false;
+    }
+    if (!IsModified()) {
+        return true;
+    }
+    switch (SaveModifiedDlg(SaveModifiedName()).DoModal()) {
+    case IDYES:
+        // Closing after a save that did not happen would lose the changes.
+        return SaveCommand();
+    case IDNO:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CEncryptedDocument::OnCommand(int id) {
+    switch (id) {
+    case ID_FILE_SAVE:
+        SaveCommand();
+        return true;
+    case ID_FILE_SAVE_AS:
+        SaveAsCommand();
+        return true;
+    case ID_SET_FILE_PASSWORD:
+        SetPasswordCommand();
+        return true;
+    case ID_FILE_OPEN:
+        OpenCommand();
+        return true;
+    default:
+        return CDocument::OnCommand(id);
+    }
+}
+
+bool CEncryptedDocument::OnUpdateCommand(CCmdUI& ui) {
+    switch (ui.id) {
+    case ID_FILE_SAVE:
+    case ID_FILE_SAVE_AS:
+    case ID_SET_FILE_PASSWORD:
+    case ID_FILE_OPEN:
+        return true;
+    default:
+        return CDocument::OnUpdateCommand(ui);
+    }
+}

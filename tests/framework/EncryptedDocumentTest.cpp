@@ -1,0 +1,463 @@
+// The whole-file document flows on a small document kind that holds one text, with real
+// encrypted files in a scratch folder and every dialog answered through the modal seam.
+#include "framework/EncryptedDocument.h"
+
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+#include "FakeLockHost.h"
+#include "framework/ChildFrame.h"
+#include "framework/CommandIds.h"
+#include "framework/DocManager.h"
+#include "framework/DocTemplate.h"
+#include "framework/ModalSeam.h"
+#include "framework/ResultCodes.h"
+#include "framework/TimedFileDialog.h"
+#include "support/TestFiles.h"
+
+namespace {
+
+// A notepad-like kind: ".ovt" current, ".etx" legacy.
+class NoteDoc : public CEncryptedDocument {
+public:
+    std::string text;
+    bool asksNewPassword = true;
+
+protected:
+    QString DefaultExtension() const override { return QStringLiteral(".ovt"); }
+    QString LegacyExtension() const override { return QStringLiteral(".etx"); }
+    QString SaveAsFilter() const override {
+        return QStringLiteral("Ombrivault Encrypted Text Files (*.ovt)|*.ovt|");
+    }
+    bool SaveAsAsksNewPassword() const override { return asksNewPassword; }
+    std::string ProducePlaintext() override { return text; }
+    void ConsumePlaintext(std::string_view plain) override { text.assign(plain); }
+    void DeleteContents() override { text.clear(); }
+};
+
+class Host : public CFrameHost {
+public:
+    void AddChildFrame(CMDIChildWnd* frame) override { area.addSubWindow(frame); }
+    void ActivateChildFrame(CMDIChildWnd* frame) override { area.setActiveSubWindow(frame); }
+    QMdiArea area;
+};
+
+// Script pieces for the dialogs of the flows.
+ModalSeam::Script EnterPassword(const QString& password) {
+    return answer::Type(QStringLiteral("password"), password, answer::Click(QStringLiteral("ok")));
+}
+ModalSeam::Script SetPassword(const QString& password) {
+    return answer::Steps({answer::Type(QStringLiteral("password"), password),
+                          answer::Type(QStringLiteral("confirm"), password),
+                          answer::Click(QStringLiteral("save"))});
+}
+// Records the text of a message dialog, then presses `button`.
+ModalSeam::Script Message(QString& text, const QString& button = QStringLiteral("ok")) {
+    return [&text, button](QDialog& d) {
+        if (const auto* label = d.findChild<QLabel*>(QStringLiteral("text"))) {
+            text = label->text();
+        }
+        answer::Click(button)(d);
+    };
+}
+
+std::string Decrypt(const std::string& path, std::string_view password, BlobForm form) {
+    std::string text;
+    return LoadEncryptedText(path, password, form, text) == LoadTextStatus::Text ? text
+                                                                                 : "<failed>";
+}
+
+class EncryptedDocumentTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        manager.SetFrameHost(&host);
+        manager.AddDocTemplate(std::make_unique<CDocTemplate>(
+            125,
+            QStringLiteral("\nUntitled\nUEdit\nOmbrivault Encrypted Text Files (*.ovt)\n.ovt\n"
+                           "Ovt.Document\nOmbrivault Encrypted Text"),
+            [] { return std::make_unique<NoteDoc>(); }, [] { return new CMDIChildWnd(); },
+            [](CDocument* d) { return new CView(d); }));
+    }
+    void TearDown() override {
+        for (CDocument* doc : manager.GetDocuments()) {
+            doc->SetModifiedFlag(false);
+        }
+        manager.CloseAllDocuments();
+        EXPECT_TRUE(ModalSeam::Unanswered().isEmpty())
+            << ModalSeam::Unanswered().join(", ").toStdString();
+    }
+
+    NoteDoc* Open(const std::string& path) {
+        return static_cast<NoteDoc*>(manager.OpenDocumentFile(QString::fromStdString(path)));
+    }
+    NoteDoc* New() {
+        return static_cast<NoteDoc*>(manager.GetTemplates().front()->OpenDocumentFile({}));
+    }
+    // A file of the kind with `text`, opened with its password.
+    NoteDoc* OpenFile(const std::string& name, const std::string& text, BlobForm form,
+                      const std::string& password = "old") {
+        EXPECT_TRUE(SaveEncryptedText(dir / name, text, password, form));
+        ModalSeam::Push(EnterPassword(QString::fromStdString(password)));
+        return Open(dir / name);
+    }
+    bool IsOpen(const CDocument* doc) const {
+        const auto docs = manager.GetDocuments();
+        return std::find(docs.begin(), docs.end(), doc) != docs.end();
+    }
+
+    FakeLockHost lock;
+    ScopedModalSeam seam;
+    ScratchDir dir;
+    Host host;
+    CDocManager manager{4};
+};
+
+// --- Opening -------------------------------------------------------------------------------
+
+TEST_F(EncryptedDocumentTest, AMissingFileOpensEmptyWithoutAPrompt) {
+    NoteDoc* doc = Open(dir / "later.ovt");
+    ASSERT_NE(doc, nullptr);
+    EXPECT_TRUE(ModalSeam::Shown().isEmpty());
+    EXPECT_EQ(doc->OwnPath().toStdString(), dir / "later.ovt");
+    EXPECT_FALSE(doc->HasPassword());
+    EXPECT_FALSE(doc->IsModified());
+    EXPECT_EQ(doc->text, "");
+}
+
+TEST_F(EncryptedDocumentTest, OpenPicksTheFormByExtensionAndChecksThePassword) {
+    struct Case {
+        const char* name;
+        BlobForm form;
+        const char* typed;
+        bool opens;
+    };
+    const Case cases[] = {
+        {"a.ovt", BlobForm::Current, "right", true},  {"b.OVT", BlobForm::Current, "right", true},
+        {"c.etx", BlobForm::Legacy, "right", true},   {"d.EtX", BlobForm::Legacy, "right", true},
+        {"e.ovt", BlobForm::Current, "wrong", false}, {"f.etx", BlobForm::Legacy, "wrong", false},
+    };
+    for (const Case& c : cases) {
+        ModalSeam::Install();
+        ASSERT_TRUE(SaveEncryptedText(dir / c.name, "line one\r\nline two", "right", c.form));
+        QString failure;
+        ModalSeam::Push(EnterPassword(QString::fromLatin1(c.typed)));
+        ModalSeam::Push(Message(failure));
+        NoteDoc* doc = Open(dir / c.name);
+        EXPECT_EQ(doc != nullptr, c.opens) << c.name;
+        if (c.opens) {
+            EXPECT_EQ(doc->text, "line one\r\nline two") << c.name;
+            EXPECT_EQ(doc->Password(), "right");
+            EXPECT_FALSE(doc->IsModified());
+            EXPECT_EQ(ModalSeam::Pending(), 1) << "no failure shown for " << c.name;
+        } else {
+            EXPECT_EQ(failure, QStringLiteral("Failed to decrypt the file: %1").arg(c.name));
+            EXPECT_TRUE(host.area.subWindowList().isEmpty()) << "no window for " << c.name;
+        }
+        manager.CloseAllDocuments();
+    }
+}
+
+TEST_F(EncryptedDocumentTest, CancelledPasswordOpensNothing) {
+    ASSERT_TRUE(SaveEncryptedText(dir / "a.ovt", "x", "pw", BlobForm::Current));
+    ModalSeam::Push(answer::Click(QStringLiteral("cancel")));
+    EXPECT_EQ(Open(dir / "a.ovt"), nullptr);
+    EXPECT_EQ(ModalSeam::Shown(), QStringList{"Enter Password"});
+    EXPECT_TRUE(manager.GetDocuments().empty());
+}
+
+TEST_F(EncryptedDocumentTest, FilesThatCannotBeReadAreReportedWithoutAskingAPassword) {
+    WriteFileBytes(dir / "notes.txt", "plain");
+    std::filesystem::create_directory(dir.path() / "folder.ovt");
+    QString foreign;
+    ModalSeam::Push(Message(foreign));
+    EXPECT_EQ(Open(dir / "notes.txt"), nullptr);
+    EXPECT_TRUE(foreign.contains("notes.txt")) << foreign.toStdString();
+    EXPECT_TRUE(foreign.contains("\".ovt\" or \".etx\"")) << foreign.toStdString();
+    EXPECT_EQ(ModalSeam::Shown(), QStringList{"Ombrivault Error..."});
+
+    // A folder exists but cannot be read as a file: the password is asked, then the
+    // system's reason is shown.
+    QString unreadable;
+    ModalSeam::Push(EnterPassword("pw"));
+    ModalSeam::Push(Message(unreadable));
+    EXPECT_EQ(Open(dir / "folder.ovt"), nullptr);
+    EXPECT_TRUE(unreadable.startsWith("Cannot read the file folder.ovt: "))
+        << unreadable.toStdString();
+}
+
+// --- Saving --------------------------------------------------------------------------------
+
+TEST_F(EncryptedDocumentTest, LegacyNameInCapitalsIsSavedInTheLegacyFormToTheSamePath) {
+    NoteDoc* doc = OpenFile("OLD.ETX", "before", BlobForm::Legacy);
+    ASSERT_NE(doc, nullptr);
+    doc->text = "after";
+    doc->SetModifiedFlag(true);
+    EXPECT_TRUE(doc->SaveCommand());
+    EXPECT_EQ(ModalSeam::Shown().size(), 1) << "only the open prompt";
+    EXPECT_FALSE(doc->IsModified());
+    EXPECT_EQ(Decrypt(dir / "OLD.ETX", "old", BlobForm::Legacy), "after");
+}
+
+TEST_F(EncryptedDocumentTest, SaveAsAppendsTheExtensionAndAsksANewPasswordWhenTheKindSaysSo) {
+    for (const bool asks : {true, false}) {
+        ModalSeam::Install();
+        NoteDoc* doc = OpenFile("source.ovt", "text", BlobForm::Current);
+        ASSERT_NE(doc, nullptr);
+        doc->asksNewPassword = asks;
+        const std::string copy = dir / (asks ? "copy-new" : "copy-kept");
+        QString proposed;
+        QStringList filters;
+        ModalSeam::Push([&](QDialog& d) {
+            auto& files = static_cast<QFileDialog&>(d);
+            proposed = files.selectedFiles().value(0);
+            filters = files.nameFilters();
+            answer::Files({QString::fromStdString(copy)})(d);
+        });
+        if (asks) {
+            ModalSeam::Push(SetPassword("new"));
+        }
+        EXPECT_TRUE(doc->SaveAsCommand());
+        EXPECT_EQ(proposed.toStdString(), dir / "source.ovt");
+        EXPECT_EQ(filters, QStringList{"Ombrivault Encrypted Text Files (*.ovt)"});
+        EXPECT_EQ(Decrypt(copy + ".ovt", asks ? "new" : "old", BlobForm::Current), "text");
+        EXPECT_EQ(doc->GetPathName().toStdString(), copy + ".ovt");
+        EXPECT_EQ(doc->OwnPath().toStdString(), copy + ".ovt");
+        EXPECT_EQ(manager.RecentFiles().At(0).toStdString(), copy + ".ovt");
+        EXPECT_EQ(ModalSeam::Shown().size(), asks ? 3 : 2);
+        manager.CloseAllDocuments();
+    }
+}
+
+TEST_F(EncryptedDocumentTest, SaveAsCancelPathsWriteNothing) {
+    NoteDoc* doc = OpenFile("keep.ovt", "kept", BlobForm::Current);
+    ASSERT_NE(doc, nullptr);
+    doc->text = "changed";
+    doc->SetModifiedFlag(true);
+    const std::string before = ReadFileBytes(dir / "keep.ovt");
+
+    // Cancel in the file dialog.
+    ModalSeam::Push(answer::Result(QDialog::Rejected));
+    EXPECT_FALSE(doc->SaveAsCommand());
+
+    // An existing file, and the replace question answered No; the extension is added before
+    // the question.
+    ModalSeam::Push(answer::Files({QString::fromStdString(dir / "keep")}));
+    ModalSeam::Push(answer::Click(QStringLiteral("no")));
+    EXPECT_FALSE(doc->SaveAsCommand());
+    EXPECT_EQ(ReadFileBytes(dir / "keep.ovt"), before);
+    EXPECT_EQ(ModalSeam::Shown().mid(1), (QStringList{"Save As", "Save As", "Ombrivault Storage"}));
+
+    // Cancel in the new-password prompt: nothing written, but the chosen name is the
+    // document's name from now on (the one Save writes to), and no password is known.
+    ModalSeam::Push(answer::Files({QString::fromStdString(dir / "other.ovt")}));
+    ModalSeam::Push(answer::Click(QStringLiteral("cancel")));
+    EXPECT_FALSE(doc->SaveAsCommand());
+    EXPECT_FALSE(std::filesystem::exists(dir / "other.ovt"));
+    EXPECT_EQ(doc->GetPathName().toStdString(), dir / "other.ovt");
+    EXPECT_EQ(manager.RecentFiles().At(0).toStdString(), dir / "other.ovt");
+    EXPECT_EQ(doc->OwnPath().toStdString(), dir / "other.ovt");
+    EXPECT_FALSE(doc->HasPassword());
+    EXPECT_TRUE(doc->IsModified());
+
+    // So the next save asks for a password again, and writes the file the window names.
+    ModalSeam::Push(answer::Click(QStringLiteral("cancel")));
+    EXPECT_FALSE(doc->SaveCommand());
+    EXPECT_EQ(ModalSeam::Shown().last(), "Set File Password");
+    ModalSeam::Push(SetPassword("fresh"));
+    EXPECT_TRUE(doc->SaveCommand());
+    EXPECT_EQ(Decrypt(dir / "other.ovt", "fresh", BlobForm::Current), "changed");
+    EXPECT_EQ(ReadFileBytes(dir / "keep.ovt"), before);
+}
+
+TEST_F(EncryptedDocumentTest, SaveOfANewDocumentRunsSaveAs) {
+    NoteDoc* doc = New();
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(doc->GetTitle(), "Untitled1");
+    doc->text = "fresh";
+    QString proposed;
+    ModalSeam::Push([&](QDialog& d) {
+        proposed = static_cast<QFileDialog&>(d).selectedFiles().value(0);
+        answer::Files({QString::fromStdString(dir / "first")})(d);
+    });
+    ModalSeam::Push(SetPassword("pw"));
+    EXPECT_TRUE(doc->SaveCommand());
+    EXPECT_TRUE(proposed.endsWith("/Untitled1.ovt")) << proposed.toStdString();
+    EXPECT_EQ(Decrypt(dir / "first.ovt", "pw", BlobForm::Current), "fresh");
+    EXPECT_EQ(doc->GetTitle(), "first.ovt");
+}
+
+TEST_F(EncryptedDocumentTest, FailedWriteIsShownAndKeepsTheDocumentModified) {
+    NoteDoc* doc = OpenFile("big.ovt", "small", BlobForm::Current);
+    ASSERT_NE(doc, nullptr);
+    const std::string before = ReadFileBytes(dir / "big.ovt");
+    doc->text = std::string(64 * 1024, 'x');
+    doc->SetModifiedFlag(true);
+    QString error;
+    ModalSeam::Push(Message(error));
+    {
+        FileSizeLimit limit(4096);
+        ASSERT_TRUE(limit.active());
+        EXPECT_FALSE(doc->SaveCommand());
+    }
+    EXPECT_TRUE(error.contains(QString::fromStdString(dir / "big.ovt"))) << error.toStdString();
+    EXPECT_TRUE(error.contains("not enough space")) << error.toStdString();
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_EQ(ReadFileBytes(dir / "big.ovt"), before);
+}
+
+TEST_F(EncryptedDocumentTest, NothingIsWrittenUnderAForeignNameOrForAnEmptyText) {
+    NoteDoc* doc = OpenFile("empty.ovt", "old text", BlobForm::Current);
+    ASSERT_NE(doc, nullptr);
+    const std::string before = ReadFileBytes(dir / "empty.ovt");
+    doc->text.clear();
+    doc->SetModifiedFlag(true);
+    QString empty;
+    ModalSeam::Push(Message(empty));
+    EXPECT_FALSE(doc->SaveCommand());
+    EXPECT_TRUE(empty.contains("empty")) << empty.toStdString();
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_EQ(ReadFileBytes(dir / "empty.ovt"), before);
+
+    doc->text = "something";
+    QString foreign;
+    ModalSeam::Push(answer::Files({QString::fromStdString(dir / "notes.txt")}));
+    ModalSeam::Push(SetPassword("pw"));
+    ModalSeam::Push(Message(foreign));
+    EXPECT_FALSE(doc->SaveAsCommand());
+    EXPECT_FALSE(std::filesystem::exists(dir / "notes.txt"));
+    EXPECT_TRUE(foreign.contains("notes.txt")) << foreign.toStdString();
+    EXPECT_TRUE(doc->IsModified());
+}
+
+// --- Password ------------------------------------------------------------------------------
+
+TEST_F(EncryptedDocumentTest, SetPasswordTakesEffectAtTheNextSaveWithoutModifying) {
+    NoteDoc* doc = OpenFile("pw.ovt", "secret", BlobForm::Current);
+    ASSERT_NE(doc, nullptr);
+    const std::string before = ReadFileBytes(dir / "pw.ovt");
+
+    // Cancel changes nothing.
+    ModalSeam::Push(answer::Click(QStringLiteral("cancel")));
+    EXPECT_FALSE(doc->SetPasswordCommand());
+    EXPECT_EQ(doc->Password(), "old");
+
+    QString prefilled;
+    QString button;
+    ModalSeam::Push([&](QDialog& d) {
+        prefilled = d.findChild<QLineEdit*>(QStringLiteral("password"))->text();
+        button = d.findChild<QPushButton*>(QStringLiteral("save"))->text();
+        SetPassword("changed")(d);
+    });
+    EXPECT_TRUE(doc->OnCommand(ID_SET_FILE_PASSWORD));
+    EXPECT_EQ(prefilled, "old");
+    EXPECT_EQ(button, "Set");
+    EXPECT_EQ(doc->Password(), "changed");
+    EXPECT_FALSE(doc->IsModified());
+
+    // Closing asks nothing and leaves the file under its old password.
+    const int shown = ModalSeam::Shown().size();
+    EXPECT_TRUE(doc->SaveModified());
+    EXPECT_EQ(ModalSeam::Shown().size(), shown);
+    EXPECT_EQ(ReadFileBytes(dir / "pw.ovt"), before);
+
+    EXPECT_TRUE(doc->SaveCommand());
+    EXPECT_EQ(Decrypt(dir / "pw.ovt", "changed", BlobForm::Current), "secret");
+}
+
+// --- Close check ---------------------------------------------------------------------------
+
+TEST_F(EncryptedDocumentTest, CloseCheckNamesTheFileAndFollowsTheAnswer) {
+    struct Case {
+        const char* name;
+        bool fromFile;
+        const char* button;
+        const char* question;
+        bool closes;
+        bool written;
+    };
+    const Case cases[] = {
+        {"file, yes", true, "yes", "Save changes to close.ovt?", true, true},
+        {"file, no", true, "no", "Save changes to close.ovt?", true, false},
+        {"file, cancel", true, "cancel", "Save changes to close.ovt?", false, false},
+        {"new, no", false, "no", "Save changes to Untitled1.ovt?", true, false},
+    };
+    for (const Case& c : cases) {
+        ModalSeam::Install();
+        NoteDoc* doc = c.fromFile ? OpenFile("close.ovt", "v1", BlobForm::Current) : New();
+        ASSERT_NE(doc, nullptr);
+        doc->text = "v2";
+        doc->SetModifiedFlag(true);
+        QString question;
+        ModalSeam::Push(Message(question, QString::fromLatin1(c.button)));
+        EXPECT_TRUE(doc->OnCommand(ID_FILE_CLOSE));
+        EXPECT_EQ(question, c.question) << c.name;
+        EXPECT_EQ(!IsOpen(doc), c.closes) << c.name;
+        if (c.fromFile) {
+            EXPECT_EQ(Decrypt(dir / "close.ovt", "old", BlobForm::Current), c.written ? "v2" : "v1")
+                << c.name;
+        }
+        manager.CloseAllDocuments();
+    }
+}
+
+TEST_F(EncryptedDocumentTest, CloseCheckAsksTheScreenLockFirstAndKeepsOpenWhenASaveFails) {
+    NoteDoc* doc = New();
+    ASSERT_NE(doc, nullptr);
+    doc->SetModifiedFlag(true);
+    lock.locked = true;
+    lock.allowClose = false;
+    EXPECT_FALSE(doc->SaveModified());
+    EXPECT_EQ(lock.closeChecks, 1);
+    EXPECT_TRUE(ModalSeam::Shown().isEmpty()) << "no question while the screen stays locked";
+
+    // Unlocked for the question; Yes, then Cancel in Save As: the changes are not lost.
+    lock.allowClose = true;
+    ModalSeam::Push(answer::Click(QStringLiteral("yes")));
+    ModalSeam::Push(answer::Result(QDialog::Rejected));
+    EXPECT_FALSE(doc->SaveModified());
+    EXPECT_EQ(lock.closeChecks, 2);
+    EXPECT_EQ(ModalSeam::Shown(), (QStringList{"Ombrivault Storage", "Save As"}));
+    EXPECT_TRUE(IsOpen(doc));
+}
+
+TEST_F(EncryptedDocumentTest, SaveAsDialogClosedByTheLockComesBackAsSaveAs) {
+    NoteDoc* doc = New();
+    ASSERT_NE(doc, nullptr);
+    ModalSeam::Push([&](QDialog& d) {
+        lock.Lock();
+        static_cast<CTimedFileDialog&>(d).LockTick();
+    });
+    EXPECT_FALSE(doc->SaveAsCommand());
+    ASSERT_EQ(lock.reopen.count(ReopenFlag::SaveDialog), 1u);
+    EXPECT_EQ(lock.reopen[ReopenFlag::SaveDialog], ID_FILE_SAVE_AS);
+}
+
+// --- Open command --------------------------------------------------------------------------
+
+TEST_F(EncryptedDocumentTest, OpenCommandOffersEveryEncryptedKindAndOpensByExtension) {
+    NoteDoc* first = New();
+    ASSERT_NE(first, nullptr);
+    ASSERT_TRUE(SaveEncryptedText(dir / "other.etx", "legacy", "pw", BlobForm::Legacy));
+    QStringList filters;
+    ModalSeam::Push([&](QDialog& d) {
+        filters = static_cast<QFileDialog&>(d).nameFilters();
+        answer::Files({QString::fromStdString(dir / "other.etx")})(d);
+    });
+    ModalSeam::Push(EnterPassword("pw"));
+    EXPECT_TRUE(first->OnCommand(ID_FILE_OPEN));
+    EXPECT_EQ(filters, (QStringList{
+                           "Ombrivault Encrypted Files (*.ovs *.ovd *.ovt *.ovf *.etx)",
+                           "Ombrivault Encrypted Storage Files (*.ovs)",
+                           "Ombrivault Encrypted Data Files (*.ovd)",
+                           "Ombrivault Encrypted Text Files (*.ovt)",
+                       }));
+    ASSERT_EQ(manager.GetDocuments().size(), 2u);
+    EXPECT_EQ(static_cast<NoteDoc*>(manager.GetDocuments().back())->text, "legacy");
+}
+
+} // namespace
