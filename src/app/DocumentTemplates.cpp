@@ -5,6 +5,9 @@
 #include <QIcon>
 
 #include "app/PlaceholderDocument.h"
+#include "editor/ChildFrame.h"
+#include "editor/EditorDoc.h"
+#include "editor/EditorView.h"
 #include "framework/DocManager.h"
 #include "framework/DocTemplate.h"
 
@@ -48,12 +51,20 @@ constexpr Kind kKinds[] = {
 void RegisterDocumentTemplates(CDocManager& manager) {
     for (const Kind& kind : kKinds) {
         const QString name = QString::fromLatin1(kind.name);
-        // Each kind opens an empty window of its own until its document class is built.
-        auto t = std::make_unique<CDocTemplate>(
-            kind.id, QString::fromLatin1(kind.docString),
-            [] { return std::make_unique<CPlaceholderDoc>(); },
-            [] { return new CPlaceholderChildFrame(); },
-            [name](CDocument* doc) { return new CPlaceholderView(doc, name); });
+        const QString docString = QString::fromLatin1(kind.docString);
+        std::unique_ptr<CDocTemplate> t;
+        if (kind.id == IDR_TEXT_TYPE || kind.id == IDR_TEXT_ETX_TYPE) {
+            t = std::make_unique<CDocTemplate>(
+                kind.id, docString, [] { return std::make_unique<CEditorDoc>(); },
+                [] { return new CChildFrame(); },
+                [](CDocument* doc) { return new CEditorView(doc); });
+        } else {
+            // Each kind opens an empty window of its own until its document class is built.
+            t = std::make_unique<CDocTemplate>(
+                kind.id, docString, [] { return std::make_unique<CPlaceholderDoc>(); },
+                [] { return new CPlaceholderChildFrame(); },
+                [name](CDocument* doc) { return new CPlaceholderView(doc, name); });
+        }
         t->SetIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(kind.icon))));
         if (kind.id != IDR_BROWSER_TYPE) {
             t->SetMenuId(IDR_DOCUMENT_MENU);

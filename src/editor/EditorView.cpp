@@ -232,6 +232,17 @@ void CEditorView::InsertLoadedText(const QString& text) {
     }
 }
 
+void CEditorView::ClearText() {
+    QTextDocument* document = edit_->document();
+    loading_ = true;
+    document->setUndoRedoEnabled(false);
+    QTextCursor all(document);
+    all.select(QTextCursor::Document);
+    all.removeSelectedText();
+    document->setUndoRedoEnabled(true);
+    loading_ = false;
+}
+
 void CEditorView::OnInitialUpdate() {
     CView::OnInitialUpdate();
     if (GetDocument() != nullptr) {

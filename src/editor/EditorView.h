@@ -51,6 +51,8 @@ public:
     // Adds loaded text at the end as a step that cannot be undone, puts the caret at the
     // start and leaves the document unmodified.
     void InsertLoadedText(const QString& text);
+    // Empties the view as a step that cannot be undone.
+    void ClearText();
 
     // " Ln %d, Col %d" for the start of the selection, both counted from 1.
     QString CaretPositionText() const;
