@@ -451,8 +451,17 @@ bool CEditorView::PrintTo(QPrinter& printer) const {
     return PrintPlainText(*edit_->document(), TextFont(), printer);
 }
 
-void CEditorView::OnFilePrint() {
+QPrinter& CEditorView::PrinterForThisText() const {
     QPrinter& printer = SharedPrinter();
+    // Names the print job, and the PDF file the print dialog proposes.
+    if (GetDocument() != nullptr) {
+        printer.setDocName(GetDocument()->GetTitle());
+    }
+    return printer;
+}
+
+void CEditorView::OnFilePrint() {
+    QPrinter& printer = PrinterForThisText();
     QPrintDialog dialog(&printer, window());
     dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
@@ -466,7 +475,7 @@ void CEditorView::OnFilePrint() {
 }
 
 void CEditorView::OnFilePrintDirect() {
-    QPrinter& printer = SharedPrinter();
+    QPrinter& printer = PrinterForThisText();
     // Without a printer there is nowhere to print to until the user names a file.
     if (printer.outputFormat() == QPrinter::PdfFormat && printer.outputFileName().isEmpty()) {
         OnFilePrint();
@@ -478,7 +487,7 @@ void CEditorView::OnFilePrintDirect() {
 }
 
 void CEditorView::OnFilePrintPreview() {
-    QPrinter& printer = SharedPrinter();
+    QPrinter& printer = PrinterForThisText();
     QPrintPreviewDialog preview(&printer, window());
     preview.setWindowTitle(QStringLiteral("Print Preview"));
     connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* target) {

@@ -93,6 +93,7 @@ private:
     void OnReplaceAll();
     void OnFindRepeat();
     void ReportNotFound(const QString& what);
+    QPrinter& PrinterForThisText() const;
     void OnFilePrint();
     void OnFilePrintDirect();
     void OnFilePrintPreview();

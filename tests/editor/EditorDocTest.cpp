@@ -249,6 +249,24 @@ TEST_F(EditorDocTest, SavingAnEmptyTextKeepsTheOldFileAndStaysModified) {
     EXPECT_TRUE(IsOpen(doc));
 }
 
+TEST_F(EditorDocTest, AFailedWriteIsShownAndKeepsTheChangesAndTheOldFile) {
+    ASSERT_TRUE(SaveEncryptedText(dir / "full.ovt", "short", "pw", BlobForm::Current));
+    const std::string bytes = ReadFileBytes(dir / "full.ovt");
+    CEditorDoc* doc = Open(dir / "full.ovt", QStringLiteral("pw"));
+    ASSERT_NE(doc, nullptr);
+    Type(doc, QString(20000, QLatin1Char('x')));
+    QString shown;
+    ModalSeam::Push(Message(shown));
+    {
+        FileSizeLimit disk(4096);
+        ASSERT_TRUE(disk.active());
+        Frame().ExecuteCommand(ID_FILE_SAVE);
+    }
+    EXPECT_TRUE(shown.contains(QStringLiteral("could not be saved"))) << shown.toStdString();
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_EQ(ReadFileBytes(dir / "full.ovt"), bytes);
+}
+
 TEST_F(EditorDocTest, CloseCheckNamesTheTitleWithOvt) {
     CEditorDoc* doc = New();
     Type(doc, QStringLiteral("x"));

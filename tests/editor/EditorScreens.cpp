@@ -35,6 +35,7 @@ void Settle() {
 
 void SaveScreen(const QString& name) {
     Settle();
+    CEditorApp::Instance()->MainFrame()->UpdateCommandStates();
     QApplication::primaryScreen()->grabWindow(0).save(QDir(g_dir).filePath(name + ".png"));
 }
 

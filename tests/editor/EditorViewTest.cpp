@@ -379,6 +379,25 @@ TEST_F(EditorViewTest, PrintDirectUsesTheSharedPrinterAndAFilePrinterNeedsAName)
     ASSERT_EQ(ModalSeam::Shown().size(), 1);
 }
 
+TEST_F(EditorViewTest, PrintDialogPrintsToTheFileTheUserNames) {
+    Load(QStringLiteral("chosen in the dialog\nsecond line"));
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("chosen.pdf"));
+    CEditorView::SharedPrinter().setOutputFormat(QPrinter::PdfFormat);
+    ModalSeam::Push([&](QDialog& dialog) {
+        // Without a printer the dialog offers printing to a PDF file.
+        auto* file = dialog.findChild<QLineEdit*>(QStringLiteral("filename"));
+        ASSERT_NE(file, nullptr);
+        ASSERT_TRUE(file->isVisible());
+        file->setText(pdf);
+        dialog.accept();
+    });
+    view->OnCommand(ID_FILE_PRINT);
+    const QString text = PdfText(pdf);
+    EXPECT_TRUE(text.contains(QStringLiteral("chosen in the dialog")));
+    EXPECT_TRUE(text.contains(QStringLiteral("second line")));
+}
+
 TEST_F(EditorViewTest, PrintDialogsEndWhenTheScreenLocks) {
     Load(QStringLiteral("secret"));
     for (int id : {ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW}) {
