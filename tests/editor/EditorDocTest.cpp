@@ -27,18 +27,11 @@
 #include "framework/DocTemplate.h"
 #include "framework/ModalSeam.h"
 #include "framework/ResultCodes.h"
+#include "support/DocumentDialogs.h"
 #include "support/TestFiles.h"
 
 namespace {
 
-ModalSeam::Script EnterPassword(const QString& password) {
-    return answer::Type(QStringLiteral("password"), password, answer::Click(QStringLiteral("ok")));
-}
-ModalSeam::Script SetPassword(const QString& password) {
-    return answer::Steps({answer::Type(QStringLiteral("password"), password),
-                          answer::Type(QStringLiteral("confirm"), password),
-                          answer::Click(QStringLiteral("save"))});
-}
 // Picks `path` in the Save As dialog after noting what the dialog proposed and offered.
 ModalSeam::Script SaveAs(const std::string& path, QString* proposed = nullptr,
                          QStringList* filters = nullptr) {
@@ -53,23 +46,6 @@ ModalSeam::Script SaveAs(const std::string& path, QString* proposed = nullptr,
         }
         answer::Files({QString::fromStdString(path)})(d);
     };
-}
-// Notes the text of a message dialog and presses `button`.
-ModalSeam::Script Message(QString& text, const QString& button = QStringLiteral("ok")) {
-    return [&text, button](QDialog& d) {
-        if (const auto* label = d.findChild<QLabel*>(QStringLiteral("text"))) {
-            text = label->text();
-        } else if (const auto* any = d.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
-            text = any->text();
-        }
-        answer::Click(button)(d);
-    };
-}
-
-std::string Decrypt(const std::string& path, std::string_view password, BlobForm form) {
-    std::string text;
-    return LoadEncryptedText(path, password, form, text) == LoadTextStatus::Text ? text
-                                                                                 : "<failed>";
 }
 
 // Several lines, blank ones among them, with letters and signs outside ASCII.

@@ -18,6 +18,7 @@
 #include "framework/ModalSeam.h"
 #include "framework/ResultCodes.h"
 #include "framework/TimedFileDialog.h"
+#include "support/DocumentDialogs.h"
 #include "support/TestFiles.h"
 
 namespace {
@@ -46,31 +47,6 @@ public:
     void ActivateChildFrame(CMDIChildWnd* frame) override { area.setActiveSubWindow(frame); }
     QMdiArea area;
 };
-
-// Script pieces for the dialogs of the flows.
-ModalSeam::Script EnterPassword(const QString& password) {
-    return answer::Type(QStringLiteral("password"), password, answer::Click(QStringLiteral("ok")));
-}
-ModalSeam::Script SetPassword(const QString& password) {
-    return answer::Steps({answer::Type(QStringLiteral("password"), password),
-                          answer::Type(QStringLiteral("confirm"), password),
-                          answer::Click(QStringLiteral("save"))});
-}
-// Records the text of a message dialog, then presses `button`.
-ModalSeam::Script Message(QString& text, const QString& button = QStringLiteral("ok")) {
-    return [&text, button](QDialog& d) {
-        if (const auto* label = d.findChild<QLabel*>(QStringLiteral("text"))) {
-            text = label->text();
-        }
-        answer::Click(button)(d);
-    };
-}
-
-std::string Decrypt(const std::string& path, std::string_view password, BlobForm form) {
-    std::string text;
-    return LoadEncryptedText(path, password, form, text) == LoadTextStatus::Text ? text
-                                                                                 : "<failed>";
-}
 
 class EncryptedDocumentTest : public ::testing::Test {
 protected:
