@@ -6,11 +6,13 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QMimeData>
+#include <QPrinter>
 #include <QProcess>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include "PdfText.h"
 #include "app/AppSettings.h"
 #include "app/DocumentTemplates.h"
 #include "app/EditorApp.h"
@@ -343,6 +345,22 @@ TEST_F(EditorDocTest, AFileDroppedOnTheTextOpensAsADocument) {
     auto* opened = dynamic_cast<CEditorDoc*>(docs[0] == doc ? docs[1] : docs[0]);
     ASSERT_NE(opened, nullptr);
     EXPECT_EQ(Text(opened), QStringLiteral("from the drop"));
+}
+
+TEST_F(EditorDocTest, PrintingFromTheCommandLinePrintsTheTextAndEnds) {
+    ASSERT_TRUE(
+        SaveEncryptedText(dir / "print.etx", "printed\r\nfrom the shell", "pw", BlobForm::Legacy));
+    app = std::make_unique<CEditorApp>();
+    QPrinter& printer = app->Printer();
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(dir / "shell.pdf"));
+    ModalSeam::Push(EnterPassword(QStringLiteral("pw")));
+    EXPECT_FALSE(
+        app->InitInstance({QStringLiteral("/p"), QString::fromStdString(dir / "print.etx")}));
+    EXPECT_TRUE(app->DocManager().GetDocuments().empty());
+
+    const QString text = PdfText(QString::fromStdString(dir / "shell.pdf"));
+    EXPECT_TRUE(text.contains(QStringLiteral("printed\nfrom the shell"))) << text.toStdString();
 }
 
 namespace {

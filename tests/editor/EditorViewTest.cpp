@@ -23,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include "../framework/FakeLockHost.h"
+#include "PdfText.h"
 #include "editor/EditorView.h"
 #include "editor/FindReplaceDlg.h"
 #include "framework/CommandIds.h"
@@ -317,27 +318,6 @@ TEST_F(EditorViewTest, ContextMenuEntriesFollowTheEditState) {
     EXPECT_TRUE(menu->actions().at(0)->isEnabled());
     EXPECT_TRUE(menu->actions().at(4)->isEnabled());
 }
-
-namespace {
-
-// The text of a PDF file, as pdftotext reads it.
-QString PdfText(const QString& pdf) {
-    QProcess process;
-    process.start(QStringLiteral("pdftotext"),
-                  {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
-    if (!process.waitForFinished(60000) || process.exitCode() != 0) {
-        ADD_FAILURE() << "pdftotext failed on " << pdf.toStdString() << ": "
-                      << process.readAllStandardError().toStdString();
-        return {};
-    }
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
-
-int PdfPages(const QString& text) {
-    return static_cast<int>(text.count(QLatin1Char('\f')));
-}
-
-} // namespace
 
 TEST_F(EditorViewTest, PrintsEveryLineToAPdfFileOverSeveralPages) {
     QStringList lines;
