@@ -1,15 +1,10 @@
 #include "editor/EditorView.h"
 
 #include <QBoxLayout>
-#include <QContextMenuEvent>
-#include <QDragEnterEvent>
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QIcon>
-#include <QKeyEvent>
 #include <QMenu>
-#include <QMimeData>
-#include <QMouseEvent>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
@@ -29,28 +24,6 @@
 #include "framework/ModalSeam.h"
 
 namespace {
-
-// Line breaks of text from outside (the clipboard, a drop) as the view keeps them: one
-// paragraph per line.
-QString PlainLines(QString text) {
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
-    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    return text;
-}
-
-bool HoldsLocalFiles(const QMimeData* data) {
-    if (data == nullptr || !data->hasUrls()) {
-        return false;
-    }
-    for (const QUrl& url : data->urls()) {
-        if (url.isLocalFile()) {
-            return true;
-        }
-    }
-    return false;
-}
 
 QTextDocument::FindFlags FlagsOf(const FindOptions& options) {
     QTextDocument::FindFlags flags;
@@ -82,88 +55,6 @@ void EndOnLock(QDialog& dialog) {
 }
 
 } // namespace
-
-// --- CEditorEdit -------------------------------------------------------------------------
-
-CEditorEdit::CEditorEdit(QWidget* parent) : QPlainTextEdit(parent) {
-    viewport()->setMouseTracking(true);
-}
-
-void CEditorEdit::keyPressEvent(QKeyEvent* event) {
-    const bool newLine = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (newLine && event->modifiers().testFlag(Qt::ShiftModifier)) {
-        // Shift+Enter would break the line inside its paragraph; every line is a paragraph.
-        QKeyEvent plain(event->type(), event->key(), event->modifiers() & ~Qt::ShiftModifier,
-                        event->text(), event->isAutoRepeat(), event->count());
-        QPlainTextEdit::keyPressEvent(&plain);
-        event->setAccepted(plain.isAccepted());
-    } else {
-        QPlainTextEdit::keyPressEvent(event);
-    }
-    ResetIdleTimer();
-    emit CaretMayHaveMoved();
-}
-
-void CEditorEdit::keyReleaseEvent(QKeyEvent* event) {
-    QPlainTextEdit::keyReleaseEvent(event);
-    ResetIdleTimer();
-    emit CaretMayHaveMoved();
-}
-
-void CEditorEdit::mouseMoveEvent(QMouseEvent* event) {
-    QPlainTextEdit::mouseMoveEvent(event);
-    ResetIdleTimer();
-}
-
-void CEditorEdit::mouseReleaseEvent(QMouseEvent* event) {
-    QPlainTextEdit::mouseReleaseEvent(event);
-    if (event->button() == Qt::LeftButton) {
-        ResetIdleTimer();
-        emit CaretMayHaveMoved();
-    }
-}
-
-void CEditorEdit::contextMenuEvent(QContextMenuEvent* event) {
-    emit ContextMenuRequested(event->globalPos());
-    event->accept();
-}
-
-// Files dropped on the text are not inserted: ignoring them lets the drag go on to the main
-// window, which opens them as documents.
-void CEditorEdit::dragEnterEvent(QDragEnterEvent* event) {
-    if (HoldsLocalFiles(event->mimeData())) {
-        event->ignore();
-        return;
-    }
-    QPlainTextEdit::dragEnterEvent(event);
-}
-
-void CEditorEdit::dragMoveEvent(QDragMoveEvent* event) {
-    if (HoldsLocalFiles(event->mimeData())) {
-        event->ignore();
-        return;
-    }
-    QPlainTextEdit::dragMoveEvent(event);
-}
-
-void CEditorEdit::dropEvent(QDropEvent* event) {
-    if (HoldsLocalFiles(event->mimeData())) {
-        event->ignore();
-        return;
-    }
-    QPlainTextEdit::dropEvent(event);
-}
-
-void CEditorEdit::insertFromMimeData(const QMimeData* source) {
-    if (source != nullptr && source->hasText()) {
-        insertPlainText(PlainLines(source->text()));
-        ensureCursorVisible();
-        return;
-    }
-    QPlainTextEdit::insertFromMimeData(source);
-}
-
-// --- CEditorView -------------------------------------------------------------------------
 
 CEditorView::CEditorView(CDocument* document, QWidget* parent) : CView(document, parent) {
     edit_ = new CEditorEdit(this);
@@ -223,7 +114,7 @@ void CEditorView::InsertLoadedText(const QString& text) {
     document->setUndoRedoEnabled(false);
     QTextCursor end(document);
     end.movePosition(QTextCursor::End);
-    end.insertText(PlainLines(text));
+    end.insertText(TextAsLines(text));
     document->setUndoRedoEnabled(true);
     edit_->setTextCursor(QTextCursor(document));
     loading_ = false;
@@ -310,7 +201,7 @@ bool CEditorView::ReplaceSelection(const QString& what, const QString& with,
     const Qt::CaseSensitivity sensitivity =
         options.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
     if (cursor.hasSelection() && cursor.selectedText().compare(what, sensitivity) == 0) {
-        cursor.insertText(PlainLines(with));
+        cursor.insertText(TextAsLines(with));
         edit_->setTextCursor(cursor);
     }
     return FindText(what, options);
@@ -323,7 +214,7 @@ int CEditorView::ReplaceAll(const QString& what, const QString& with, const Find
     QTextDocument* document = edit_->document();
     QTextDocument::FindFlags flags = FlagsOf(options);
     flags &= ~QTextDocument::FindBackward;
-    const QString replacement = PlainLines(with);
+    const QString replacement = TextAsLines(with);
     // One cursor makes every replacement, so a single Undo takes them all back.
     QTextCursor editor(document);
     int count = 0;

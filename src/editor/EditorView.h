@@ -6,37 +6,14 @@
 
 #include <memory>
 
-#include <QPlainTextEdit>
 #include <QPointer>
 
+#include "editor/EditorEdit.h"
 #include "editor/FindReplaceDlg.h"
 #include "framework/Document.h"
 
 class QMenu;
 class QPrinter;
-
-// The editor control inside the view.
-class CEditorEdit : public QPlainTextEdit {
-    Q_OBJECT
-public:
-    explicit CEditorEdit(QWidget* parent = nullptr);
-
-signals:
-    // A key press or release, or a left mouse-button release: the caret may have moved.
-    void CaretMayHaveMoved();
-    void ContextMenuRequested(const QPoint& globalPos);
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
-    void keyReleaseEvent(QKeyEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void contextMenuEvent(QContextMenuEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
-    void insertFromMimeData(const QMimeData* source) override;
-};
 
 class CEditorView : public CView {
     Q_OBJECT
