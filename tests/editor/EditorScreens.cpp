@@ -34,8 +34,8 @@ void Settle() {
 }
 
 void SaveScreen(const QString& name) {
-    Settle();
     CEditorApp::Instance()->MainFrame()->UpdateCommandStates();
+    Settle();
     QApplication::primaryScreen()->grabWindow(0).save(QDir(g_dir).filePath(name + ".png"));
 }
 
