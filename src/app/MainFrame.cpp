@@ -21,8 +21,10 @@
 #include "app/EditorApp.h"
 #include "app/FrameStatusBar.h"
 #include "app/KeyboardIndicators.h"
+#include "app/NewDialog.h"
 #include "app/ProductInfo.h"
 #include "app/TextToolBar.h"
+#include "app/WizardDlg.h"
 #include "framework/ChildFrame.h"
 #include "framework/Clock.h"
 #include "framework/CommandActions.h"
@@ -161,7 +163,15 @@ void CMainFrame::ApplyPlacement() {
     }
     const QSize extra = frameGeometry().size() - geometry().size();
     if (extra.width() > 0 || extra.height() > 0) {
+        // A lock at start-up came before the frame was known: it keeps the placed size.
+        const bool frozen = sizeFrozen_;
+        FreezeSize(false);
         resize(pendingFrameRect_.size() - extra);
+        if (frozen) {
+            lockTimeWidth_ = pendingFrameRect_.width();
+            lockTimeHeight_ = pendingFrameRect_.height();
+            FreezeSize(true);
+        }
     }
 }
 
@@ -180,8 +190,8 @@ CommandRoute CMainFrame::Route() const {
 }
 
 void CMainFrame::ExecuteCommand(int id) {
-    // While busy every command but the busy protocol's own is swallowed.
-    if (BusyFlag && !IsScreenLocked() && !IsBusyCommand(id)) {
+    // While locked or busy every command but the busy protocol's own is swallowed.
+    if ((IsScreenLocked() || BusyFlag) && !IsBusyCommand(id)) {
         return;
     }
     Route().Dispatch(id);
@@ -205,8 +215,23 @@ void CMainFrame::UpdateCommandStates() {
 
 bool CMainFrame::OnCommand(int id) {
     switch (id) {
+    case ID_FILE_NEW:
+        OnFileNew();
+        return true;
     case ID_FILE_OPEN:
         OnFileOpen();
+        return true;
+    case ID_WIZARD:
+        OnWizard();
+        return true;
+    case ID_SCREEN_LOCK_OPTIONS:
+        OnScreenLockOptions();
+        return true;
+    case ID_LOCK_SCREEN:
+        LockScreen();
+        return true;
+    case ID_WINDOW_NEW:
+        LockScreenDefaultPrompt();
         return true;
     case ID_WEB_BROWSER:
         if (CDocTemplate* browser = app_.BrowserTemplate()) {
@@ -256,7 +281,12 @@ bool CMainFrame::OnCommand(int id) {
 
 bool CMainFrame::OnUpdateCommand(CCmdUI& ui) {
     switch (ui.id) {
+    case ID_FILE_NEW:
     case ID_FILE_OPEN:
+    case ID_WIZARD:
+    case ID_SCREEN_LOCK_OPTIONS:
+    case ID_LOCK_SCREEN:
+    case ID_WINDOW_NEW:
     case ID_WEB_BROWSER:
     case ID_HELP:
     case ID_WEB_SITE:
@@ -280,6 +310,33 @@ bool CMainFrame::OnUpdateCommand(CCmdUI& ui) {
     default:
         return false;
     }
+}
+
+void CMainFrame::OnFileNew() {
+    CNewDialog dialog(this);
+    CDocTemplate* chosen = nullptr;
+    switch (dialog.DoModal()) {
+    case CNewDialog::Text:
+        chosen = app_.TextTemplate();
+        break;
+    case CNewDialog::Passwords:
+        chosen = app_.PasswordsTemplate();
+        break;
+    case CNewDialog::Storage:
+        chosen = app_.StorageTemplate();
+        break;
+    default:
+        break;
+    }
+    if (chosen != nullptr) {
+        chosen->OpenDocumentFile(QString(), true);
+    }
+}
+
+void CMainFrame::OnWizard() {
+    CWizardDlg wizard(this);
+    wizard.SetReceiver([this](int id) { DispatchCommand(id); });
+    wizard.DoModal();
 }
 
 void CMainFrame::OnFileOpen() {
@@ -397,11 +454,18 @@ void CMainFrame::EndBusy() {
 }
 
 bool CMainFrame::InThisWindow(QObject* watched) const {
-    const auto* widget = qobject_cast<const QWidget*>(watched);
-    if (widget == nullptr) {
+    if (const auto* window = qobject_cast<const QWindow*>(watched)) {
         // Events for the window's native surface.
-        const auto* window = qobject_cast<const QWindow*>(watched);
-        return window != nullptr && window == windowHandle();
+        return window == windowHandle();
+    }
+    // Actions and shortcuts belong to the widget they hang from.
+    const QObject* owner = watched;
+    while (owner != nullptr && !owner->isWidgetType()) {
+        owner = owner->parent();
+    }
+    const auto* widget = static_cast<const QWidget*>(owner);
+    if (widget == nullptr) {
+        return false;
     }
     if (widget->window() == this) {
         return true;
@@ -413,7 +477,10 @@ bool CMainFrame::InThisWindow(QObject* watched) const {
 }
 
 bool CMainFrame::PreTranslateMessage(QObject* watched, QEvent* event) {
-    if (!BusyFlag || IsScreenLocked()) {
+    if (IsScreenLocked()) {
+        return LockFilter(watched, event);
+    }
+    if (!BusyFlag) {
         return false;
     }
     switch (event->type()) {
@@ -439,6 +506,9 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
 // --- Timer tick ----------------------------------------------------------------------
 
 void CMainFrame::OnTimer() {
+    if (IdleCheck()) {
+        return;
+    }
     RefreshSizePane();
     RefreshIndicators();
     UpdateCommandStates();
@@ -603,6 +673,9 @@ void CMainFrame::moveEvent(QMoveEvent* event) {
 void CMainFrame::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     NoteFrameMargins();
+    if (overlay_ != nullptr) {
+        overlay_->setGeometry(rect());
+    }
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
@@ -625,7 +698,8 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 }
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls()) {
+    // Nothing opens behind the lock.
+    if (!IsScreenLocked() && event->mimeData()->hasUrls()) {
         for (const QUrl& url : event->mimeData()->urls()) {
             if (url.isLocalFile()) {
                 event->acceptProposedAction();

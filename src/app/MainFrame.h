@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include "app/CommandTable.h"
+#include "controls/JMatrixCtrl.h"
 #include "framework/CmdTarget.h"
 #include "framework/DocManager.h"
 #include "framework/LockHost.h"
@@ -69,21 +70,48 @@ public:
     static constexpr int kTimerIntervalMs = 100;
     void OnTimer();
 
-    // --- Idle clock and lock state (the screen lock builds on these) -----------------
+    // --- Idle clock and screen lock ---------------------------------------------------
     bool IsScreenLocked() const override { return locked_; }
     uint32_t IdleSeconds() const override;
     uint32_t IdleTimeoutSeconds() const override { return idleTimeoutSeconds_; }
     void ResetIdleTimer() override;
     void SetReopenFlag(ReopenFlag flag, int command = 0) override;
     QWidget* HostWindow() override { return this; }
-    // Until the screen lock exists the window is never locked, so a document may always close.
-    bool UnlockForDocumentClose() override { return !locked_; }
+    // The close check of a document while locked: the screen password when one is enabled,
+    // then the overlay goes; the reopen flags stay for the next unlock by the frame.
+    bool UnlockForDocumentClose() override;
     void SetIdleTimeoutSeconds(uint32_t seconds) { idleTimeoutSeconds_ = seconds; }
     const std::string& PromptText() const { return promptText_; }
     void SetPromptText(const std::string& text) { promptText_ = text; }
     bool ReopenFlagSet(ReopenFlag flag) const;
     int ReopenCommand(ReopenFlag flag) const;
     void ClearReopenFlag(ReopenFlag flag);
+
+    // Covers the window with the animation, with the configured prompt (after re-reading the
+    // settings record) or with the default prompt. Nothing happens when already locked.
+    void LockScreen();
+    void LockScreenDefaultPrompt();
+    // The screen password when one is enabled, then the overlay goes and the dialogs the
+    // lock closed come back. Stays locked when the password prompt is cancelled.
+    void UnlockScreen();
+    // The screen-password prompt loop; true when the typed password matches (at once when
+    // none is stored). `closeOnLock` lets the prompt end itself when the screen locks.
+    bool RequestScreenPassword(bool closeOnLock);
+    // Destroys the overlay and restarts the idle clock.
+    void RemoveLockOverlay();
+    // The overlay while locked, else null.
+    JMatrixCtrl* LockOverlay() const { return overlay_; }
+    bool LockPending() const { return pendingLock_; }
+    // The size the window keeps while locked: its outer size when the lock went up.
+    QSize LockTimeSize() const { return {lockTimeWidth_, lockTimeHeight_}; }
+
+    static constexpr const char* kDefaultPrompt = "Press any key to unlock the screen...";
+    static constexpr const char* kWrongScreenPasswordText =
+        "You have entered an incrorrect screen password. Retry? ";
+
+    // Runs a command as a message sent to the window: straight along the route, past the
+    // input filters of the lock and the busy protocol.
+    void DispatchCommand(int id) { Route().Dispatch(id); }
 
     // The start-up lock and welcome wizard, run as their commands when the command line
     // named no file.
@@ -121,7 +149,7 @@ protected:
 
     CEditorApp& app_;
 
-    // Screen lock state: created here in its initial state, driven by the screen lock.
+    // Screen lock state: created here in its initial state, driven by ScreenLock.cpp.
     uint32_t lastActivity_ = 0;
     uint32_t idleTimeoutSeconds_ = 10;
     bool locked_ = false;
@@ -129,7 +157,7 @@ protected:
     bool pendingLock_ = false;
     int lockTimeWidth_ = 0;
     int lockTimeHeight_ = 0;
-    QPointer<QWidget> overlay_;
+    QPointer<JMatrixCtrl> overlay_;
 
 private:
     void CreateMenus();
@@ -142,6 +170,16 @@ private:
     void RefreshSizePane();
     void RefreshIndicators();
     void OnFileOpen();
+    void OnFileNew();
+    void OnWizard();
+    void OnScreenLockOptions();
+    // The idle check of a timer tick; true when it locked the screen.
+    bool IdleCheck();
+    void LockWithPrompt(const QString& prompt);
+    void ReissueDeferredCommands();
+    bool LockFilter(QObject* watched, QEvent* event);
+    void QueueUnlock();
+    void FreezeSize(bool freeze);
     void OnHelp();
     void OnWebSite();
     void ArrangeIcons();
@@ -164,4 +202,10 @@ private:
     uint32_t reopenFlags_ = 0;
     int reopenOpenCommand_ = 0;
     int reopenSaveCommand_ = 0;
+
+    bool unlockQueued_ = false;
+    bool unlocking_ = false;
+    bool sizeFrozen_ = false;
+    QSize unfrozenMinimum_;
+    QSize unfrozenMaximum_;
 };

@@ -8,6 +8,7 @@
 #include "framework/CommandIds.h"
 #include "framework/DocManager.h"
 #include "framework/DocTemplate.h"
+#include "framework/LockHost.h"
 #include "framework/MessageBox.h"
 #include "framework/ResultCodes.h"
 
@@ -98,6 +99,11 @@ void CDocument::OnCloseDocument() {
 }
 
 bool CDocument::SaveModified() {
+    // Nothing about the document shows while the screen is locked: the screen password comes
+    // first, and refusing it keeps the document open.
+    if (!UnlockForDocumentClose()) {
+        return false;
+    }
     if (!IsModified()) {
         return true;
     }

@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include "AppFixture.h"
+
 #include "app/AboutDlg.h"
 #include "app/AppSettings.h"
 #include "app/CommandLine.h"
@@ -35,17 +37,6 @@
 #include "framework/ModalSeam.h"
 #include "framework/ResultCodes.h"
 
-// Receives the addresses the program hands to the desktop.
-class UrlCatcher : public QObject {
-    Q_OBJECT
-public:
-    explicit UrlCatcher(QList<QUrl>& list) : list_(list) {}
-    Q_INVOKABLE void open(const QUrl& url) { list_ << url; }
-
-private:
-    QList<QUrl>& list_;
-};
-
 namespace {
 
 QStringList MenuTexts(const QMenu* menu) {
@@ -55,36 +46,6 @@ QStringList MenuTexts(const QMenu* menu) {
     }
     return texts;
 }
-
-class AppTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        AppSettings::Open()->clear();
-        ModalSeam::Install();
-    }
-    void TearDown() override {
-        app.reset();
-        EXPECT_TRUE(ModalSeam::Unanswered().isEmpty())
-            << ModalSeam::Unanswered().join(", ").toStdString();
-        ModalSeam::Uninstall();
-    }
-    bool Start(const QStringList& args) {
-        app = std::make_unique<CEditorApp>();
-        return app->InitInstance(args);
-    }
-    CMainFrame& Frame() { return *app->MainFrame(); }
-    QString File(const QString& name) {
-        const QString path = dir.filePath(name);
-        QFile f(path);
-        f.open(QIODevice::WriteOnly);
-        return path;
-    }
-
-    ManualClock clock;
-    ScopedProgramClock useClock{clock};
-    QTemporaryDir dir;
-    std::unique_ptr<CEditorApp> app;
-};
 
 TEST(CommandLine, Parsing) {
     struct Case {
@@ -530,5 +491,3 @@ TEST_F(AppTest, ASecondLaunchHandsItsFileOver) {
 }
 
 } // namespace
-
-#include "MainFrameTest.moc"
