@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "../support/ScratchFolders.h"
 #include "app/AppSettings.h"
 #include "app/CommonAppData.h"
 #include "app/EditorApp.h"
@@ -45,10 +46,7 @@ ModalSeam::Script Snap(const QString& name, int ms, int result = IDCANCEL) {
 
 int main(int argc, char** argv) {
     QTemporaryDir scratch;
-    const QByteArray root = scratch.path().toLocal8Bit();
-    ::setenv("XDG_CONFIG_HOME", (root + "/config").constData(), 1);
-    ::setenv("XDG_DATA_HOME", (root + "/data").constData(), 1);
-    ::setenv("OMBRIVAULT_COMMON_APPDATA", (root + "/common").constData(), 1);
+    UseScratchFolders(scratch);
     QApplication qapp(argc, argv);
     Q_INIT_RESOURCE(ombrivault);
     g_dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "../support/ScratchFolders.h"
 #include "app/AppSettings.h"
 #include "app/EditorApp.h"
 #include "app/MainFrame.h"
@@ -63,10 +64,7 @@ const char* const kNotes = "Bank accounts\r\n"
 
 int main(int argc, char** argv) {
     QTemporaryDir scratch;
-    const QByteArray root = scratch.path().toLocal8Bit();
-    ::setenv("XDG_CONFIG_HOME", (root + "/config").constData(), 1);
-    ::setenv("XDG_DATA_HOME", (root + "/data").constData(), 1);
-    ::setenv("OMBRIVAULT_COMMON_APPDATA", (root + "/common").constData(), 1);
+    UseScratchFolders(scratch);
     QApplication qapp(argc, argv);
     Q_INIT_RESOURCE(ombrivault);
     g_dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();

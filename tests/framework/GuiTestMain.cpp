@@ -3,22 +3,15 @@
 #include <cstdlib>
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include "support/ScratchFolders.h"
+
 int main(int argc, char** argv) {
     QTemporaryDir scratch;
-    const QByteArray root = scratch.path().toLocal8Bit();
-    ::setenv("XDG_CONFIG_HOME", (root + "/config").constData(), 1);
-    ::setenv("XDG_DATA_HOME", (root + "/data").constData(), 1);
-    ::setenv("XDG_RUNTIME_DIR", (root + "/runtime").constData(), 1);
-    ::setenv("OMBRIVAULT_COMMON_APPDATA", (root + "/common").constData(), 1);
-    QDir().mkpath(QString::fromLocal8Bit(root + "/runtime"));
-    QFile::setPermissions(QString::fromLocal8Bit(root + "/runtime"),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    UseScratchFolders(scratch);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
     Q_INIT_RESOURCE(ombrivault);
