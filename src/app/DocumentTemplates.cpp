@@ -5,6 +5,9 @@
 #include <QIcon>
 
 #include "app/PlaceholderDocument.h"
+#include "editor/ChildFrame.h"
+#include "editor/EditorDoc.h"
+#include "editor/EditorView.h"
 #include "framework/DocManager.h"
 #include "framework/DocTemplate.h"
 #include "passwords/PasswordsTemplate.h"
@@ -53,6 +56,11 @@ void RegisterDocumentTemplates(CDocManager& manager) {
         std::unique_ptr<CDocTemplate> t;
         if (kind.id == IDR_PASSWORDS_TYPE || kind.id == IDR_PASSWORDS_OVF_TYPE) {
             t = MakePasswordsTemplate(kind.id, docString);
+        } else if (kind.id == IDR_TEXT_TYPE || kind.id == IDR_TEXT_ETX_TYPE) {
+            t = std::make_unique<CDocTemplate>(
+                kind.id, docString, [] { return std::make_unique<CEditorDoc>(); },
+                [] { return new CChildFrame(); },
+                [](CDocument* doc) { return new CEditorView(doc); });
         } else {
             // The kinds whose document class is not built yet open an empty window.
             t = std::make_unique<CDocTemplate>(

@@ -137,12 +137,14 @@ TEST_F(AppTest, StartWithDdeOpensNothing) {
     EXPECT_TRUE(app->CommandLine().shellCommand == CCommandLineInfo::FileDDE);
 }
 
-TEST_F(AppTest, StartWithAMissingFileEndsTheProgram) {
+TEST_F(AppTest, StartWithAFileThatDoesNotOpenEndsTheProgram) {
+    // A text file whose password prompt is cancelled.
+    const QString path = File("locked.ovt");
     ModalSeam::Push([](QDialog& d) {
-        EXPECT_EQ(d.windowTitle(), "Ombrivault Error...");
-        d.done(IDOK);
+        EXPECT_EQ(d.windowTitle(), "Enter Password");
+        d.done(IDCANCEL);
     });
-    EXPECT_FALSE(Start({dir.filePath("missing.ovt")}));
+    EXPECT_FALSE(Start({path}));
 }
 
 TEST_F(AppTest, TemplatesInOrderWithTheirMenus) {
@@ -163,20 +165,43 @@ TEST_F(AppTest, TemplatesInOrderWithTheirMenus) {
 
 TEST_F(AppTest, OpenCommandUsesTheProgramFileDialogAndTheTypeRule) {
     ASSERT_TRUE(Start({}));
-    const QString path = File("Notes.TXT");
+    // An empty file: its kind is known by its name before its password is asked for.
+    const QString path = File("Notes.OVT");
     ModalSeam::Push([&](QDialog& d) {
         auto& fd = static_cast<QFileDialog&>(d);
         EXPECT_EQ(fd.nameFilters().size(), 4);
         EXPECT_EQ(fd.fileMode(), QFileDialog::ExistingFile);
         answer::Files({path})(d);
     });
+    QString asked;
+    ModalSeam::Push([&](QDialog& d) {
+        asked = d.windowTitle();
+        d.done(IDCANCEL);
+    });
     Frame().ExecuteCommand(ID_FILE_OPEN);
+    EXPECT_EQ(asked, "Enter Password");
+    EXPECT_TRUE(app->DocManager().GetDocuments().empty());
+
+    // A foreign extension goes to the text kind, which names its own extensions.
+    const QString foreign = File("Notes.TXT");
+    QString refusal;
+    ModalSeam::Push(answer::Files({foreign}));
+    ModalSeam::Push([&](QDialog& d) {
+        refusal = d.findChild<QLabel*>("text")->text();
+        d.done(IDOK);
+    });
+    Frame().ExecuteCommand(ID_FILE_OPEN);
+    EXPECT_TRUE(refusal.contains("Notes.TXT") && refusal.contains(".ovt")) << refusal.toStdString();
+
+    // A file that opens (a new one, here) is remembered, and opening it again activates the
+    // same window.
+    const QString fresh = dir.filePath("Fresh.ovt");
+    ASSERT_NE(app->OpenDocumentFile(fresh), nullptr);
     const auto docs = app->DocManager().GetDocuments();
     ASSERT_EQ(docs.size(), 1u);
     EXPECT_EQ(docs.front()->GetDocTemplate()->GetResourceId(), IDR_TEXT_TYPE);
-    EXPECT_EQ(app->DocManager().RecentFiles().At(0), path);
-    // Opening it again activates the same window.
-    EXPECT_EQ(app->OpenDocumentFile(path), docs.front());
+    EXPECT_EQ(app->DocManager().RecentFiles().At(0), fresh);
+    EXPECT_EQ(app->OpenDocumentFile(fresh), docs.front());
     EXPECT_EQ(Frame().MdiArea()->subWindowList().size(), 1);
 }
 
@@ -302,7 +327,8 @@ TEST_F(AppTest, SizePaneFollowsTheStatusSize) {
 }
 
 TEST_F(AppTest, BusyProtocolSwallowsInputAndCommands) {
-    ASSERT_TRUE(Start({File("busy.ovt")}));
+    // A text file that does not exist yet opens as an empty document.
+    ASSERT_TRUE(Start({dir.filePath("busy.ovt")}));
     QCoreApplication::processEvents();
     CMDIChildWnd* child = Frame().ActiveChildFrame();
     ASSERT_NE(child, nullptr);

@@ -14,12 +14,14 @@
 #include "app/NewDialog.h"
 #include "app/WizardDlg.h"
 #include "controls/ShadeButton.h"
+#include "crypto/EncryptedFile.h"
 #include "framework/ChildFrame.h"
 #include "framework/CommandIds.h"
 #include "framework/DocTemplate.h"
 #include "framework/Document.h"
 #include "framework/LockHost.h"
 #include "framework/ResultCodes.h"
+#include "support/DocumentDialogs.h"
 
 namespace {
 
@@ -248,12 +250,14 @@ TEST_F(WizardTest, CreateLeadsIntoTheChooser) {
 }
 
 TEST_F(WizardTest, OpenLeadsIntoTheOpenDialog) {
-    const QString path = File("existing.ovt");
+    const QString path = dir.filePath("existing.ovt");
+    ASSERT_TRUE(SaveEncryptedText(path.toStdString(), "text", "pw", BlobForm::Current));
     ModalSeam::Push(answer::Click("open"));
     ModalSeam::Push([&](QDialog& d) {
         EXPECT_EQ(d.windowTitle(), "Open");
         answer::Files({path})(d);
     });
+    ModalSeam::Push(EnterPassword("pw"));
     Frame().ExecuteCommand(ID_WIZARD);
     EXPECT_EQ(DocumentKinds(*app), std::vector<int>{IDR_TEXT_TYPE});
 }

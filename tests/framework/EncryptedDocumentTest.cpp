@@ -18,7 +18,7 @@
 #include "framework/ModalSeam.h"
 #include "framework/ResultCodes.h"
 #include "framework/TimedFileDialog.h"
-#include "support/DialogScripts.h"
+#include "support/DocumentDialogs.h"
 #include "support/TestFiles.h"
 
 namespace {
@@ -47,12 +47,6 @@ public:
     void ActivateChildFrame(CMDIChildWnd* frame) override { area.setActiveSubWindow(frame); }
     QMdiArea area;
 };
-
-std::string Decrypt(const std::string& path, std::string_view password, BlobForm form) {
-    std::string text;
-    return LoadEncryptedText(path, password, form, text) == LoadTextStatus::Text ? text
-                                                                                 : "<failed>";
-}
 
 class EncryptedDocumentTest : public ::testing::Test {
 protected:

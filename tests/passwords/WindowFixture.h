@@ -18,7 +18,7 @@
 #include "framework/ModalSeam.h"
 #include "passwords/OmbrivaultChildFrame.h"
 #include "passwords/OmbrivaultDoc.h"
-#include "support/DialogScripts.h"
+#include "support/DocumentDialogs.h"
 #include "support/QtPrinters.h"
 #include "support/TestFiles.h"
 

@@ -1,27 +1,31 @@
-// Scripts for the password and message dialogs of the document flows, for the modal seam.
+// Scripts for the modal seam that answer the dialogs of the encrypted documents, and a
+// check of what a file decrypts to. Shared by the tests of the document kinds.
 #pragma once
+
+#include <string>
+#include <string_view>
 
 #include <QDialog>
 #include <QLabel>
 #include <QMessageBox>
-#include <QString>
 
+#include "crypto/EncryptedFile.h"
 #include "framework/ModalSeam.h"
 
-// Types the password into "Enter Password" and confirms it.
+// Types `password` into "Enter Password" and presses OK.
 inline ModalSeam::Script EnterPassword(const QString& password) {
     return answer::Type(QStringLiteral("password"), password, answer::Click(QStringLiteral("ok")));
 }
 
-// Types the password twice into "Set File Password" and confirms it.
+// Types `password` twice into "Set File Password" and presses Save.
 inline ModalSeam::Script SetPassword(const QString& password) {
     return answer::Steps({answer::Type(QStringLiteral("password"), password),
                           answer::Type(QStringLiteral("confirm"), password),
                           answer::Click(QStringLiteral("save"))});
 }
 
-// Records the text of a message dialog (its "text" label, or a message box's text), then
-// presses `button`.
+// Records the text of one of our message dialogs (or of a plain message box), then presses
+// `button`.
 inline ModalSeam::Script Message(QString& text, const QString& button = QStringLiteral("ok")) {
     return [&text, button](QDialog& d) {
         if (const auto* label = d.findChild<QLabel*>(QStringLiteral("text"))) {
@@ -31,4 +35,11 @@ inline ModalSeam::Script Message(QString& text, const QString& button = QStringL
         }
         answer::Click(button)(d);
     };
+}
+
+// The text `path` decrypts to, or "<failed>".
+inline std::string Decrypt(const std::string& path, std::string_view password, BlobForm form) {
+    std::string text;
+    return LoadEncryptedText(path, password, form, text) == LoadTextStatus::Text ? text
+                                                                                 : "<failed>";
 }
