@@ -9,13 +9,20 @@ jobs=$(nproc)
 echo "== build"
 ov_build "$ov_root/build"
 echo "== tests"
-ctest --test-dir "$ov_root/build" --output-on-failure -j"$jobs" --timeout 300
+summary=$(mktemp)
+trap 'rm -f "$summary"' EXIT
+ctest --test-dir "$ov_root/build" --output-on-failure -j"$jobs" --timeout 300 | tee "$summary"
 
 echo "== core tests with sanitizers"
 ov_build "$ov_root/build-asan" -DOV_SANITIZE=ON -DOV_BUILD_GUI=OFF -DOV_BUILD_BENCH=OFF \
     -DCMAKE_BUILD_TYPE=Debug
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest --test-dir "$ov_root/build-asan" --output-on-failure -j"$jobs" --timeout 600 -L core
+    ctest --test-dir "$ov_root/build-asan" --output-on-failure -j"$jobs" --timeout 600 -L core |
+    tee -a "$summary"
 
 echo "== fuzzers"
 "$ov_root/scripts/fuzz.sh" "${OV_FUZZ_SECONDS:-15}"
+
+# One closing line for both ctest runs (a failure has already stopped the script).
+total=$(awk '/tests passed, [0-9]+ tests failed out of/ { n += $NF } END { print n + 0 }' "$summary")
+echo "tests: $total passed, 0 failed"
