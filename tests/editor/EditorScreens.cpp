@@ -63,14 +63,11 @@ const char* const kNotes = "Bank accounts\r\n"
 } // namespace
 
 int main(int argc, char** argv) {
-    QTemporaryDir scratch;
-    UseScratchFolders(scratch);
-    QApplication qapp(argc, argv);
-    Q_INIT_RESOURCE(ombrivault);
-    g_dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
+    PictureToolApp tool(argc, argv);
+    g_dir = tool.outputDir;
     AppSettings::SetShowWizard(0);
 
-    const std::string file = scratch.filePath(QStringLiteral("notes.ovt")).toStdString();
+    const std::string file = tool.scratch.filePath(QStringLiteral("notes.ovt")).toStdString();
     SaveEncryptedText(file, kNotes, "secret", BlobForm::Current);
 
     ScopedModalSeam seam;

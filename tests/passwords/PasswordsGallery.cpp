@@ -48,11 +48,8 @@ void Fill(CAccountForm* form, AccountField field, const QString& text) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QTemporaryDir scratch;
-    UseScratchFolders(scratch);
-    QApplication qapp(argc, argv);
-    Q_INIT_RESOURCE(ombrivault);
-    g_dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
+    PictureToolApp tool(argc, argv);
+    g_dir = tool.outputDir;
     ScopedModalSeam seam;
 
     CEditorApp app;

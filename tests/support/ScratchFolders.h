@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -19,3 +20,23 @@ inline void UseScratchFolders(const QTemporaryDir& scratch) {
     QFile::setPermissions(QString::fromLocal8Bit(root + "/runtime"),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
+
+// The start of a picture tool's main(): scratch folders, the application with the program's
+// resources, and the folder the pictures go to (the first argument, or the current folder).
+class PictureToolApp {
+public:
+    PictureToolApp(int& argc, char** argv)
+        : scratchReady_((UseScratchFolders(scratch), true)), app_(argc, argv),
+          outputDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath()) {
+        Q_INIT_RESOURCE(ombrivault);
+    }
+
+    QTemporaryDir scratch;
+
+private:
+    bool scratchReady_;
+    QApplication app_;
+
+public:
+    const QString outputDir;
+};
