@@ -1,5 +1,6 @@
 #include "crypto/Ciphers.h"
 
+#include "crypto/AesSlices.h"
 #include "crypto/CodePage.h"
 
 // The DES key schedule and string-to-key have no replacement outside the deprecated
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <sys/mman.h>
 
 namespace {
 
@@ -33,22 +35,19 @@ CipherCtx NewAesEcb(const AesKey& key, bool encrypt) {
     return ctx;
 }
 
-// Runs whole blocks through the cipher; EVP_CipherUpdate takes an int length, so large
-// buffers go in slices.
-bool AesBlocks(EVP_CIPHER_CTX* ctx, const uint8_t* in, uint8_t* out, size_t length) {
-    constexpr size_t kSlice = size_t{1} << 30;
-    while (length > 0) {
-        const size_t n = std::min(length, kSlice);
-        int written = 0;
-        if (EVP_CipherUpdate(ctx, out, &written, in, static_cast<int>(n)) != 1 ||
-            static_cast<size_t>(written) != n) {
-            return false;
-        }
-        in += n;
-        out += n;
-        length -= n;
-    }
-    return true;
+// Slices are cache-sized, and a multiple of the 128-byte scramble period.
+constexpr size_t kSlice = 64 * 1024;
+
+bool CipherSlice(EVP_CIPHER_CTX* ctx, const uint8_t* in, uint8_t* out, size_t length) {
+    int written = 0;
+    return EVP_CipherUpdate(ctx, out, &written, in, static_cast<int>(length)) == 1 &&
+           static_cast<size_t>(written) == length;
+}
+
+bool FailAndWipe(Bytes& out) {
+    SecureWipe(out.data(), out.size());
+    out.clear();
+    return false;
 }
 
 bool DesSchedule(const DesKey& key, DES_key_schedule& schedule) {
@@ -118,31 +117,62 @@ DesKey DeriveDesKey(const char* password) {
     return key;
 }
 
-bool AesEncryptPadded(const uint8_t* data, size_t length, const AesKey& key, Bytes& out) {
+void ReserveLarge(Bytes& out, size_t length) {
+    out.reserve(length);
+    constexpr size_t kHuge = size_t{2} << 20;
+    if (length < 2 * kHuge) {
+        return;
+    }
+    const auto start = reinterpret_cast<uintptr_t>(out.data());
+    const uintptr_t first = (start + kHuge - 1) & ~(kHuge - 1);
+    const uintptr_t last = (start + length) & ~(kHuge - 1);
+    if (last > first) {
+        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+    }
+}
+
+bool AesEncryptPaddedSlices(const uint8_t* data, size_t length, const AesKey& key, Bytes& out,
+                            EncryptedSliceHook afterEncrypt) {
     out.clear();
     if (data == nullptr || length == 0) {
         return false;
     }
-    const size_t pad = kAesBlock - length % kAesBlock;
-    const size_t whole = length - length % kAesBlock;
     CipherCtx ctx = NewAesEcb(key, true);
     if (!ctx) {
         return false;
     }
-    out.resize(length + pad);
+    const size_t pad = kAesBlock - length % kAesBlock;
+    const size_t whole = length - length % kAesBlock;
+    // The output grows slice by slice, so each slice is cleared, encrypted and handed on while
+    // it is in cache instead of the whole buffer being cleared up front.
+    ReserveLarge(out, length + pad);
+    for (size_t off = 0; off < whole; off += kSlice) {
+        const size_t n = std::min(kSlice, whole - off);
+        out.resize(off + n);
+        if (!CipherSlice(ctx.get(), data + off, out.data() + off, n)) {
+            return FailAndWipe(out);
+        }
+        if (afterEncrypt != nullptr) {
+            afterEncrypt(out.data() + off, n, off);
+        }
+    }
     uint8_t last[kAesBlock];
     std::memcpy(last, data + whole, length - whole);
     std::memset(last + (length - whole), static_cast<int>(pad), pad);
-    const bool ok = AesBlocks(ctx.get(), data, out.data(), whole) &&
-                    AesBlocks(ctx.get(), last, out.data() + whole, kAesBlock);
+    out.resize(length + pad);
+    const bool ok = CipherSlice(ctx.get(), last, out.data() + whole, kAesBlock);
     SecureWipe(last, sizeof last);
     if (!ok) {
-        out.clear();
+        return FailAndWipe(out);
     }
-    return ok;
+    if (afterEncrypt != nullptr) {
+        afterEncrypt(out.data() + whole, kAesBlock, whole);
+    }
+    return true;
 }
 
-bool AesDecryptPadded(const uint8_t* data, size_t length, const AesKey& key, Bytes& out) {
+bool AesDecryptPaddedSlices(const uint8_t* data, size_t length, const AesKey& key, Bytes& out,
+                            CiphertextSliceHook fillSlice) {
     out.clear();
     if (data == nullptr || length == 0 || length % kAesBlock != 0) {
         return false;
@@ -151,12 +181,28 @@ bool AesDecryptPadded(const uint8_t* data, size_t length, const AesKey& key, Byt
     if (!ctx) {
         return false;
     }
-    out.resize(length);
-    if (!AesBlocks(ctx.get(), data, out.data(), length)) {
-        out.clear();
-        return false;
+    ReserveLarge(out, length);
+    for (size_t off = 0; off < length; off += kSlice) {
+        const size_t n = std::min(kSlice, length - off);
+        out.resize(off + n);
+        if (fillSlice != nullptr) {
+            fillSlice(data + off, out.data() + off, n, off);
+        } else {
+            std::memcpy(out.data() + off, data + off, n);
+        }
+        if (!CipherSlice(ctx.get(), out.data() + off, out.data() + off, n)) {
+            return FailAndWipe(out);
+        }
     }
     return TrimBlockPadding(out, kAesBlock);
+}
+
+bool AesEncryptPadded(const uint8_t* data, size_t length, const AesKey& key, Bytes& out) {
+    return AesEncryptPaddedSlices(data, length, key, out, nullptr);
+}
+
+bool AesDecryptPadded(const uint8_t* data, size_t length, const AesKey& key, Bytes& out) {
+    return AesDecryptPaddedSlices(data, length, key, out, nullptr);
 }
 
 bool DesEncryptPadded(const uint8_t* data, size_t length, const DesKey& key, Bytes& out) {

@@ -1,72 +1,27 @@
 #include "crypto/EncryptedFile.h"
 
+#include "crypto/AesSlices.h"
 #include "crypto/CodePage.h"
 #include "crypto/SimpleFile.h"
 #include "crypto/WordRotation.h"
 
-#include <openssl/evp.h>
 #include <openssl/rand.h>
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-constexpr size_t kAesBlock = 16;
-// Long buffers are encrypted and scrambled slice by slice so each slice is rotated while it is
-// still in cache. A multiple of the 128-byte rotation period.
-constexpr size_t kSlice = 64 * 1024;
 // SimpleFile moves at most this much per call.
 constexpr size_t kIoChunk = size_t{1} << 30;
 
 // A password ends at its first NUL, like the fixed buffer it comes from.
 std::string_view PasswordBytes(std::string_view password) {
     return password.substr(0, password.find('\0'));
-}
-
-struct CtxDeleter {
-    void operator()(EVP_CIPHER_CTX* ctx) const { EVP_CIPHER_CTX_free(ctx); }
-};
-
-std::unique_ptr<EVP_CIPHER_CTX, CtxDeleter> AesEcbContext(std::string_view password, bool encrypt) {
-    AesKey key = DeriveAesKey(PasswordBytes(password));
-    std::unique_ptr<EVP_CIPHER_CTX, CtxDeleter> ctx(EVP_CIPHER_CTX_new());
-    const bool ok = ctx && EVP_CipherInit_ex(ctx.get(), EVP_aes_256_ecb(), nullptr, key.data(),
-                                             nullptr, encrypt ? 1 : 0) == 1;
-    SecureWipe(key.data(), key.size());
-    if (!ok) {
-        return nullptr;
-    }
-    EVP_CIPHER_CTX_set_padding(ctx.get(), 0);
-    return ctx;
-}
-
-bool CipherSlice(EVP_CIPHER_CTX* ctx, const uint8_t* in, uint8_t* out, size_t length) {
-    int written = 0;
-    return EVP_CipherUpdate(ctx, out, &written, in, static_cast<int>(length)) == 1 &&
-           static_cast<size_t>(written) == length;
-}
-
-// Reserves room for a large output and asks for transparent huge pages on it before it is
-// first touched: a 64 MiB buffer then takes a few dozen page faults instead of 16,384, which
-// more than pays for clearing it.
-void ReserveLarge(Bytes& out, size_t length) {
-    out.reserve(length);
-    constexpr size_t kHuge = size_t{2} << 20;
-    if (length < 2 * kHuge) {
-        return;
-    }
-    const auto start = reinterpret_cast<uintptr_t>(out.data());
-    const uintptr_t first = (start + kHuge - 1) & ~(kHuge - 1);
-    const uintptr_t last = (start + length) & ~(kHuge - 1);
-    if (last > first) {
-        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-    }
 }
 
 void Fail(int* error, int code) {
@@ -115,63 +70,23 @@ std::string TemporaryNameBeside(const std::string& target) {
 } // namespace
 
 bool EncryptBuffer(const uint8_t* data, size_t length, std::string_view password, Bytes& out) {
-    out.clear();
-    if (data == nullptr || length == 0) {
-        return false;
-    }
-    auto ctx = AesEcbContext(password, true);
-    if (!ctx) {
-        return false;
-    }
-    const size_t pad = kAesBlock - length % kAesBlock;
-    const size_t whole = length - length % kAesBlock;
-    // The output grows slice by slice, so each slice is zeroed, encrypted and scrambled while
-    // it is in cache instead of the whole buffer being cleared up front.
-    ReserveLarge(out, length + pad);
-    for (size_t off = 0; off < whole; off += kSlice) {
-        const size_t n = std::min(kSlice, whole - off);
-        out.resize(off + n);
-        if (!CipherSlice(ctx.get(), data + off, out.data() + off, n)) {
-            out.clear();
-            return false;
-        }
-        RotateWordRangeLeft(out.data() + off, n / 4, off / 4);
-    }
-    uint8_t last[kAesBlock];
-    std::memcpy(last, data + whole, length - whole);
-    std::memset(last + (length - whole), static_cast<int>(pad), pad);
-    out.resize(length + pad);
-    const bool ok = CipherSlice(ctx.get(), last, out.data() + whole, kAesBlock);
-    SecureWipe(last, sizeof last);
-    if (!ok) {
-        out.clear();
-        return false;
-    }
-    RotateWordRangeLeft(out.data() + whole, kAesBlock / 4, whole / 4);
-    return true;
+    AesKey key = DeriveAesKey(PasswordBytes(password));
+    const bool ok =
+        AesEncryptPaddedSlices(data, length, key, out, [](uint8_t* slice, size_t n, size_t offset) {
+            RotateWordRangeLeft(slice, n / 4, offset / 4);
+        });
+    SecureWipe(key.data(), key.size());
+    return ok;
 }
 
 bool DecryptBuffer(const uint8_t* data, size_t length, std::string_view password, Bytes& out) {
-    out.clear();
-    if (data == nullptr || length == 0 || length % kAesBlock != 0) {
-        return false;
-    }
-    auto ctx = AesEcbContext(password, false);
-    if (!ctx) {
-        return false;
-    }
-    ReserveLarge(out, length);
-    for (size_t off = 0; off < length; off += kSlice) {
-        const size_t n = std::min(kSlice, length - off);
-        out.resize(off + n);
-        RotateWordRangeRight(data + off, out.data() + off, n / 4, off / 4);
-        if (!CipherSlice(ctx.get(), out.data() + off, out.data() + off, n)) {
-            SecureWipe(out.data(), out.size());
-            out.clear();
-            return false;
-        }
-    }
-    return TrimBlockPadding(out, kAesBlock);
+    AesKey key = DeriveAesKey(PasswordBytes(password));
+    const bool ok = AesDecryptPaddedSlices(
+        data, length, key, out, [](const uint8_t* in, uint8_t* slice, size_t n, size_t offset) {
+            RotateWordRangeRight(in, slice, n / 4, offset / 4);
+        });
+    SecureWipe(key.data(), key.size());
+    return ok;
 }
 
 bool EncryptBufferLegacy(const uint8_t* data, size_t length, std::string_view password,

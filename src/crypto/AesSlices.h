@@ -1,0 +1,21 @@
+// AES-256-ECB with block padding, run slice by slice so that a caller can work on each slice
+// while it is still in cache (the blob's word scramble does). `offset` is where the slice
+// starts in the whole buffer; slices are whole multiples of the 128-byte scramble period.
+#pragma once
+
+#include "crypto/Ciphers.h"
+
+// Runs on each slice of ciphertext right after it is written, the padded last block included.
+using EncryptedSliceHook = void (*)(uint8_t* slice, size_t length, size_t offset);
+// Fills each output slice from the input before it is decrypted in place (null: a copy).
+using CiphertextSliceHook = void (*)(const uint8_t* in, uint8_t* out, size_t length, size_t offset);
+
+bool AesEncryptPaddedSlices(const uint8_t* data, size_t length, const AesKey& key, Bytes& out,
+                            EncryptedSliceHook afterEncrypt);
+bool AesDecryptPaddedSlices(const uint8_t* data, size_t length, const AesKey& key, Bytes& out,
+                            CiphertextSliceHook fillSlice);
+
+// Reserves room for a large buffer and asks for transparent huge pages on it before it is
+// first touched: 64 MiB then takes a few dozen page faults instead of 16,384, which more
+// than pays for clearing it.
+void ReserveLarge(Bytes& out, size_t length);
