@@ -8,10 +8,13 @@
 
 #include <QString>
 
+#include "crypto/Ciphers.h"
+
 class PasswordBuffer {
 public:
     static constexpr size_t kCapacity = 260;
     static constexpr size_t kMaxLength = kCapacity - 1;
+    static_assert(kMaxLength == kMaxPasswordBytes, "the command-line tool cuts passwords alike");
 
     PasswordBuffer();
     ~PasswordBuffer();
