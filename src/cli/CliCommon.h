@@ -12,7 +12,8 @@ enum CliExit {
     kExitOk = 0,
     kExitDecryptFailed = 1, // wrong password or a damaged file
     kExitUsage = 2,
-    kExitFile = 3, // a file missing, unreadable or unwritable
+    kExitFile = 3,    // a file missing, unreadable or unwritable
+    kExitDamaged = 4, // part of a file does not decrypt although the password is right
 };
 
 struct CliOptions {
@@ -57,3 +58,7 @@ extern const CliCommand kDecryptCommand;
 extern const CliCommand kEncryptCommand;
 extern const CliCommand kListCommand;
 extern const CliCommand kShowCommand;
+extern const CliCommand kLsCommand;
+extern const CliCommand kExportCommand;
+extern const CliCommand kAddCommand;
+extern const CliCommand kCheckCommand;
