@@ -494,7 +494,7 @@ TEST_F(StorageFileTest, OlefileReadsWhatWeWrite) {
         ours += name + " " + std::to_string(bytes.size()) + " " + hash + "\n";
     }
     EXPECT_EQ(listed, ours);
-    EXPECT_NE(listed.find("F/BBC3709EB40C.INF 272 "), std::string::npos);
+    EXPECT_NE(listed.find("0/BBC3709EB40C.INF 272 "), std::string::npos);
     EXPECT_NE(listed.find("BBC3709EB40C.INF 272 "), std::string::npos);
 }
 
