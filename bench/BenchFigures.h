@@ -34,7 +34,9 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
-                times_.Set(run.run_name.function_name,
+                // Runs with arguments are told apart by them: "BM_Name/100".
+                const std::string& args = run.run_name.args;
+                times_.Set(run.run_name.function_name + (args.empty() ? "" : "/" + args),
                            run.GetAdjustedRealTime() *
                                benchmark::GetTimeUnitMultiplier(benchmark::kNanosecond) /
                                benchmark::GetTimeUnitMultiplier(run.time_unit));
