@@ -52,7 +52,8 @@ std::optional<BlobForm> TextFormOf(const std::string& path) {
 struct OpenStorage {
     CompoundReader reader;
     StorageItemTable table;
-    StorageTree tree; // display order
+    StorageTree readOrder; // as read, the order it is written back in
+    StorageTree tree;      // display order
     StorageReadResult read;
     std::map<int32_t, std::string> paths; // item -> path as `ls` prints it
 };
@@ -151,10 +152,10 @@ void ReportDamage(const std::string& path, const OpenStorage& storage) {
     }
 }
 
-// Opens and reads a storage with the password from the options.
+// Opens and reads a storage with the password from the options, which stays in `password`
+// for a save (the caller wipes it).
 int LoadStorage(const CliOptions& options, const std::string& path, OpenStorage& storage,
-                bool forCheck = false) {
-    std::string password;
+                std::string& password, bool forCheck = false) {
     if (const int code = ReadPasswordForFile(options, path, password); code != kExitOk) {
         return code;
     }
@@ -167,10 +168,8 @@ int LoadStorage(const CliOptions& options, const std::string& path, OpenStorage&
         WipePassword(password);
         return PasswordFail(path, check, forCheck);
     }
-    StorageTree tree;
-    storage.read = ReadStorage(storage.reader, password, storage.table, tree);
-    WipePassword(password);
-    storage.tree = SortedTree(tree, storage.table);
+    storage.read = ReadStorage(storage.reader, password, storage.table, storage.readOrder);
+    storage.tree = SortedTree(storage.readOrder, storage.table);
     for (const StorageTreeEntry& entry : storage.tree) {
         const std::string& parent =
             entry.parent == kRootParent ? std::string() : storage.paths[entry.parent];
@@ -178,6 +177,15 @@ int LoadStorage(const CliOptions& options, const std::string& path, OpenStorage&
                                     PathComponent(storage.table.Get(entry.item)->name);
     }
     return kExitOk;
+}
+
+// The same for commands that only read.
+int LoadStorage(const CliOptions& options, const std::string& path, OpenStorage& storage,
+                bool forCheck = false) {
+    std::string password;
+    const int code = LoadStorage(options, path, storage, password, forCheck);
+    WipePassword(password);
+    return code;
 }
 
 const char* TypeWord(const StorageItem& item) {
@@ -454,23 +462,11 @@ int Add(const CliOptions& options) {
     uint64_t size = 0;
     const bool exists = GetFileSizeByName(path, size) && size > 0;
     OpenStorage storage;
-    StorageTree tree;
     std::string password;
     if (exists) {
-        // Read in reading order, as it will be written back.
-        if (const int code = ReadPasswordForFile(options, path, password); code != kExitOk) {
+        if (const int code = LoadStorage(options, path, storage, password); code != kExitOk) {
             return code;
         }
-        StoragePasswordCheck check;
-        check.openResult = OpenStorageFile(path, storage.reader);
-        if (check.openResult == CompoundResult::Ok) {
-            check = CheckStoragePassword(storage.reader, password);
-        }
-        if (!check.ok()) {
-            WipePassword(password);
-            return PasswordFail(path, check, false);
-        }
-        storage.read = ReadStorage(storage.reader, password, storage.table, tree);
         if (!storage.read.damaged.empty()) {
             WipePassword(password);
             ReportDamage(path, storage);
@@ -479,6 +475,7 @@ int Add(const CliOptions& options) {
     } else if (const int code = ReadNewPassword(options, password); code != kExitOk) {
         return code;
     }
+    StorageTree& tree = storage.readOrder;
     const int32_t folder = FolderAt(
         storage.table, tree, folderPath ? SplitPath(*folderPath) : std::vector<std::string>());
     for (auto& item : items) {

@@ -7,21 +7,6 @@
 
 namespace {
 
-struct ItemField {
-    AccountField field;
-    const char* element;
-};
-
-constexpr ItemField kWebFields[] = {{AccountField::Name, "NAME"},
-                                    {AccountField::Address, "ADDRESS"},
-                                    {AccountField::UserId, "USERID"},
-                                    {AccountField::Password, "PASSWORD"},
-                                    {AccountField::Notes, "NOTES"}};
-constexpr ItemField kOtherFields[] = {{AccountField::Name, "NAME"},
-                                      {AccountField::UserId, "USERID"},
-                                      {AccountField::Password, "PASSWORD"},
-                                      {AccountField::Notes, "NOTES"}};
-
 const char* ElementOf(AccountKind kind) {
     switch (kind) {
     case AccountKind::Web:
@@ -34,14 +19,9 @@ const char* ElementOf(AccountKind kind) {
     return nullptr;
 }
 
-std::span<const ItemField> FieldsOf(AccountKind kind) {
-    if (kind == AccountKind::Web) {
-        return kWebFields;
-    }
-    if (kind == AccountKind::Other) {
-        return kOtherFields;
-    }
-    return {};
+// Mail accounts have no item of their own.
+std::span<const XmlField> FieldsOf(AccountKind kind) {
+    return kind == AccountKind::Mail ? std::span<const XmlField>() : XmlFields(kind);
 }
 
 } // namespace
@@ -57,7 +37,7 @@ std::string WriteItemXml(const Account& account) {
     xml.EnterElement();
     xml.AppendElement(element);
     xml.EnterElement();
-    for (const ItemField& f : FieldsOf(account.Kind())) {
+    for (const XmlField& f : FieldsOf(account.Kind())) {
         const std::string* value = account.Field(f.field);
         xml.AppendElement(f.element, value ? std::string_view(*value) : std::string_view());
     }
@@ -65,8 +45,8 @@ std::string WriteItemXml(const Account& account) {
 }
 
 void ReadItemXml(std::string_view text, Account& account) {
-    const std::span<const ItemField> fields = FieldsOf(account.Kind());
-    for (const ItemField& f : fields) {
+    const std::span<const XmlField> fields = FieldsOf(account.Kind());
+    for (const XmlField& f : fields) {
         account.Field(f.field)->clear();
     }
     const char* element = ElementOf(account.Kind());
@@ -78,7 +58,7 @@ void ReadItemXml(std::string_view text, Account& account) {
     if (!xml.FindNextElement() || !xml.EnterElement() || !xml.FindNextElement(element)) {
         return;
     }
-    for (const ItemField& f : fields) {
+    for (const XmlField& f : fields) {
         // A missing child reads as empty rather than as the text of the child before it.
         if (xml.FindNextChildElement(f.element)) {
             *account.Field(f.field) = xml.GetChildText();
