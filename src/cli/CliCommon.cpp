@@ -67,8 +67,6 @@ bool PromptOnTerminal(std::string& line, bool& tooLong) {
     if (tty < 0) {
         return false;
     }
-    static const char kPrompt[] = "Password: ";
-    (void)!::write(tty, kPrompt, sizeof kPrompt - 1);
     termios old{};
     const bool haveTermios = ::tcgetattr(tty, &old) == 0;
     struct sigaction previous[std::size(kPromptSignals)] = {};
@@ -85,6 +83,8 @@ bool PromptOnTerminal(std::string& line, bool& tooLong) {
         quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
         ::tcsetattr(tty, TCSAFLUSH, &quiet);
     }
+    static const char kPrompt[] = "Password: ";
+    (void)!::write(tty, kPrompt, sizeof kPrompt - 1);
     char c = 0;
     bool gotAny = false;
     tooLong = !ReadBoundedLine(

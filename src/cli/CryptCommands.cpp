@@ -69,6 +69,9 @@ int Decrypt(const CliOptions& options) {
     if (!form) {
         return UsageFail(path + " is not " + kKnownTypes);
     }
+    if (out && *out != "-" && SameFile(path, *out)) {
+        return UsageFail("the output " + *out + " is the input file; write to another file");
+    }
     std::string password;
     if (const int code = ReadPasswordForFile(options, path, password); code != kExitOk) {
         return code;

@@ -6,9 +6,12 @@
 
 #include <set>
 
+#include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <termios.h>
 
 namespace fs = std::filesystem;
 
@@ -129,6 +132,7 @@ TEST_F(CliTest, HostileTargetsAndSourcesAreRefused) {
         {"--password-file pw decrypt doc.ovt -o shared/notes.txt", "", 3, "symbolic link", true},
         {"--password-file pw encrypt doc.ovt -o doc.ovt", "", 2, "is the input file", false},
         {"--password-file pw encrypt doc.ovt -o same.ovt", "", 2, "is the input file", false},
+        {"--password-file pw decrypt same.ovt -o doc.ovt", "", 2, "is the input file", false},
         {"--password-file pw encrypt bad.txt -o out.ovt", "", 2, "at byte offset 11", false},
         {"--password-file pw encrypt overlong.txt -o out.ovt", "", 2, "at byte offset 6", false},
         {"--password-file nulpw encrypt in.txt -o out.ovt", "", 2, "starts with a NUL", false},
@@ -181,6 +185,68 @@ TEST_F(CliTest, APasswordGivenAsAnArgumentIsNeverRepeated) {
         EXPECT_EQ(r.err.find("hunter2"), std::string::npos) << args << "\n" << r.err;
         EXPECT_NE(r.err.find("--password-file"), std::string::npos) << args;
     }
+}
+
+// While the password is asked for, echo is off and the waiting process cannot be read by
+// other processes of its user; Ctrl-C there ends it with the echo switched back on.
+TEST_F(CliTest, InterruptedPromptRestoresEchoAndMemoryStaysUnreadable) {
+    Write("in.txt", "text");
+    ASSERT_EQ(Run("--password-file pw encrypt in.txt -o doc.ovt").code, 0);
+    ASSERT_EQ(::chmod((dir_ / "doc.ovt").c_str(), 0644), 0);
+    const bool root = ::geteuid() == 0;
+
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const std::string slaveName = ::ptsname(master);
+    const std::string cli = std::string(OV_BINARY_DIR) + "/bin/ombrivault-cli";
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::setsid();
+        const int slave = ::open(slaveName.c_str(), O_RDWR);
+        ::ioctl(slave, TIOCSCTTY, 0);
+        for (int fd = 0; fd < 3; ++fd) {
+            ::dup2(slave, fd);
+        }
+        // As another user, so that the owner of its /proc entries shows whether it can be read.
+        if (::chdir(dir_.path().c_str()) != 0 ||
+            (root && (::setgid(4242) != 0 || ::setuid(4242) != 0))) {
+            ::_exit(126);
+        }
+        ::execl(cli.c_str(), cli.c_str(), "decrypt", "doc.ovt", nullptr);
+        ::_exit(127);
+    }
+    std::string seen;
+    char buffer[256];
+    while (seen.find("Password: ") == std::string::npos) {
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n <= 0) {
+            break;
+        }
+        seen.append(buffer, static_cast<size_t>(n));
+    }
+    ASSERT_NE(seen.find("Password: "), std::string::npos) << seen;
+    const int slave = ::open(slaveName.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(slave, 0);
+    termios mode{};
+    ASSERT_EQ(::tcgetattr(slave, &mode), 0);
+    EXPECT_EQ(mode.c_lflag & ECHO, 0u) << "echo is off at the prompt";
+    if (root) {
+        struct stat st {};
+        ASSERT_EQ(::stat(("/proc/" + std::to_string(child) + "/mem").c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, 0u) << "a dumpable process's entries would belong to its user";
+    }
+
+    ASSERT_EQ(::write(master, "\x03", 1), 1); // Ctrl-C
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    ASSERT_EQ(::tcgetattr(slave, &mode), 0);
+    EXPECT_NE(mode.c_lflag & ECHO, 0u) << "echo is back on";
+    ::close(slave);
+    ::close(master);
 }
 
 TEST_F(CliTest, DecryptsAFileMadeElsewhere) {
