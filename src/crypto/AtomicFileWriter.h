@@ -31,11 +31,11 @@
 // Commit(): flushes the data to disk, gives the file its mode and owner, links it into place
 // in one step (a new file appears complete or not at all; an existing one is replaced by
 // rename, after the unnamed file got a hidden name: a kill between those two calls is the
-// one moment that can leave a ".NAME.<hex>.tmp" behind), then flushes the folder. Mode: a new file gets `newFileMode` (owner-only by
-// default); a replaced file keeps the old file's permission bits masked with `keptModeMask`
-// (owner-only by default, so a document never becomes readable to others through a save),
-// and set-id bits are dropped. When we may (as root, say), the replaced file keeps its owner
-// and group.
+// one moment that can leave a ".NAME.<hex>.tmp" behind), then flushes the folder. Mode: a new file
+// gets `newFileMode` (owner-only by default); a replaced file keeps the old file's permission bits
+// masked with `keptModeMask` (owner-only by default, so a document never becomes readable to others
+// through a save), and set-id bits are dropped. When we may (as root, say), the replaced file keeps
+// its owner and group.
 //
 // CommitWithBackup(backupPath): as Commit, but the previous file survives under backupPath
 // (replacing an older backup there) on the same file system. The new file is complete and
