@@ -24,5 +24,7 @@ std::span<const XmlField> XmlFields(AccountKind kind);
 std::string WriteAccountsXml(const AccountLists& lists);
 
 // Replaces the lists with the accounts of the text. Text that does not parse leaves them
-// empty; that is not an error of its own.
-void ReadAccountsXml(std::string_view text, AccountLists& lists);
+// empty and returns false.
+bool ReadAccountsXml(std::string_view text, AccountLists& lists);
+// True when the text parses as XML with a root element, as a passwords document does.
+bool IsAccountsXml(std::string_view text);
