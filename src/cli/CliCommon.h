@@ -45,6 +45,10 @@ int ReadPasswordForFile(const CliOptions& options, const std::string& path, std:
 // Reads all of a file, or of standard input for "-". Prints the reason and returns false.
 bool ReadInput(const std::string& path, std::string& data);
 
+// A code-page value for one line of output: UTF-8 with tabs, line breaks, backslashes and
+// control characters escaped (\t, \n, \\, \xNN, \u00NN).
+std::string OneLine(const std::string& value);
+
 // Prints "ombrivault-cli: MESSAGE" on standard error and returns `code`.
 int Fail(int code, const std::string& message);
 // Prints a message naming the file and the reason for `error` (an errno value or a file-layer

@@ -58,64 +58,79 @@ struct OpenStorage {
     std::map<int32_t, std::string> paths; // item -> path as `ls` prints it
 };
 
-// One name as a path component: UTF-8, with "\" "/" tab and line breaks escaped, so that a
-// path names one place and every item stays on its line.
+// One name as `ls` prints it: escaped as OneLine does, and "/" as "\\/", so that a path names
+// one place and a name cannot send the terminal anything.
 std::string PathComponent(const std::string& name) {
-    const std::string utf8 = CodePage::Program()->ToUtf8(name);
     std::string out;
-    for (char c : utf8) {
-        switch (c) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case '/':
+    for (char c : OneLine(name)) {
+        if (c == '/') {
             out += "\\/";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        default:
+        } else {
             out += c;
         }
     }
     return out;
 }
 
-// Splits "A/B\/C" into its components, undoing the escapes of PathComponent. Empty
-// components (leading, trailing or doubled slashes) are dropped.
+// The components of a path as typed, escapes kept as they are; empty components (leading,
+// trailing or doubled slashes) are dropped.
 std::vector<std::string> SplitPath(const std::string& path) {
-    std::vector<std::string> parts;
-    std::string part;
+    std::vector<std::string> parts(1);
     for (size_t i = 0; i < path.size(); ++i) {
-        const char c = path[i];
-        if (c == '\\' && i + 1 < path.size()) {
-            const char n = path[++i];
-            part += n == 't' ? '\t' : n == 'n' ? '\n' : n == 'r' ? '\r' : n;
-        } else if (c == '/') {
-            if (!part.empty()) {
-                parts.push_back(part);
-            }
-            part.clear();
+        if (path[i] == '\\' && i + 1 < path.size()) {
+            parts.back() += path.substr(i++, 2);
+        } else if (path[i] == '/') {
+            parts.emplace_back();
         } else {
-            part += c;
+            parts.back() += path[i];
         }
     }
-    if (!part.empty()) {
-        parts.push_back(part);
-    }
+    std::erase(parts, std::string());
     return parts;
 }
 
+// A path as `ls` would print it, for comparing with the printed paths.
 std::string JoinPath(const std::vector<std::string>& parts) {
     std::string out;
     for (const std::string& p : parts) {
-        out += (out.empty() ? "" : "/") + PathComponent(CodePage::Program()->FromUtf8(p));
+        out += (out.empty() ? "" : "/") + p;
+    }
+    return out;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+}
+
+// The UTF-8 name a path component stands for: the escapes of PathComponent undone.
+std::string Unescape(const std::string& part) {
+    std::string out;
+    for (size_t i = 0; i < part.size(); ++i) {
+        if (part[i] != '\\' || i + 1 >= part.size()) {
+            out += part[i];
+            continue;
+        }
+        const char n = part[++i];
+        const bool hex2 = n == 'x' && i + 2 < part.size() && HexDigit(part[i + 1]) >= 0 &&
+                          HexDigit(part[i + 2]) >= 0;
+        const bool c1 = n == 'u' && i + 4 < part.size() && part.compare(i + 1, 2, "00") == 0 &&
+                        HexDigit(part[i + 3]) >= 0 && HexDigit(part[i + 4]) >= 0;
+        if (hex2) {
+            out += static_cast<char>(HexDigit(part[i + 1]) * 16 + HexDigit(part[i + 2]));
+            i += 2;
+        } else if (c1) {
+            out += static_cast<char>(0xC2);
+            out += static_cast<char>(HexDigit(part[i + 3]) * 16 + HexDigit(part[i + 4]));
+            i += 4;
+        } else {
+            out += n == 't' ? '\t' : n == 'n' ? '\n' : n;
+        }
     }
     return out;
 }
@@ -407,7 +422,7 @@ int32_t FolderAt(StorageItemTable& table, StorageTree& tree,
                  const std::vector<std::string>& parts) {
     int32_t folder = kRootParent;
     for (const std::string& part : parts) {
-        const std::string name = BoundedName(CodePage::Program()->FromUtf8(part));
+        const std::string name = BoundedName(CodePage::Program()->FromUtf8(Unescape(part)));
         int32_t next = kRootParent;
         for (const StorageTreeEntry& entry : SortedTree(tree, table)) {
             const StorageItem* item = table.Get(entry.item);
@@ -481,7 +496,11 @@ int Add(const CliOptions& options) {
     for (auto& item : items) {
         tree.push_back({storage.table.Add(std::move(item)), folder});
     }
-    const StorageSaveResult saved = SaveStorage(path, password, storage.table, tree);
+    // An existing storage is still open here, and its lock keeps other writers out.
+    StorageSaveOptions saveOptions;
+    saveOptions.fileHeldByCaller = storage.reader.IsOpen();
+    const StorageSaveResult saved =
+        SaveStorage(path, password, storage.table, tree, {}, saveOptions);
     WipePassword(password);
     return saved.ok ? kExitOk : Fail(kExitFile, saved.message);
 }

@@ -18,8 +18,14 @@ using StorageSaveProgressFn = std::function<void(const StorageSaveProgress&)>;
 
 struct StorageSaveResult {
     bool ok = false;
-    int error = 0;       // errno of a file failure, 0 otherwise
+    int error = 0;       // errno value or file-layer code (FileErrors.h), 0 on success
     std::string message; // why the save failed, for the user
+};
+
+struct StorageSaveOptions {
+    // The caller still has the old file open (and locked) for reading, as an open storage
+    // document does: the save then relies on that lock instead of taking its own.
+    bool fileHeldByCaller = false;
 };
 
 // The backup name: the path with its file name's extension replaced by ".BAK"
@@ -31,4 +37,5 @@ std::string StorageBackupPath(const std::string& path);
 // item is missing, or whose folder was not written, are skipped with what they hold.
 StorageSaveResult SaveStorage(const std::string& path, std::string_view password,
                               const StorageItemTable& table, const StorageTree& tree,
-                              const StorageSaveProgressFn& progress = {});
+                              const StorageSaveProgressFn& progress = {},
+                              const StorageSaveOptions& options = {});

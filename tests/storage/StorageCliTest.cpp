@@ -115,7 +115,7 @@ TEST_F(StorageCliTest, EqualNamesAndHostileNamesExportSafely) {
     // A name that would climb out of the export folder.
     StorageItemTable table;
     StorageTree tree;
-    for (const char* name : {"..", "x/y", "same.txt"}) {
+    for (const char* name : {"..", "x/y", "same.txt", "\x1B[2J"}) {
         auto item = std::make_unique<StorageItem>();
         item->type = static_cast<int32_t>(StorageItemType::File);
         item->name = name;
@@ -131,8 +131,14 @@ TEST_F(StorageCliTest, EqualNamesAndHostileNamesExportSafely) {
     EXPECT_EQ(Read("all/same.txt") + Read("all/same (2).txt"), "onetwo");
 
     r = Run("--password-file pw ls h.ovs");
-    EXPECT_EQ(r.out, "..\tfile\t1\nsame.txt\tfile\t1\nx\\/y\tfile\t1\n");
+    // Names print escaped, so no name can send the terminal a control sequence, and the
+    // printed path is what names the item.
+    EXPECT_EQ(r.out, "\\x1B[2J\tfile\t1\n..\tfile\t1\nsame.txt\tfile\t1\nx\\/y\tfile\t1\n");
     EXPECT_EQ(Run("--password-file pw export h.ovs 'x\\/y' -o -").out, "d");
+    EXPECT_EQ(Run("--password-file pw export h.ovs '\\x1B[2J' -o -").out, "d");
+    Write("f.bin", "f");
+    ASSERT_EQ(Run("--password-file pw add h.ovs --folder '/a\\/b//c\\x41/' f.bin").code, 0);
+    EXPECT_EQ(Run("--password-file pw export h.ovs 'a\\/b/cA/f.bin' -o -").out, "f");
     ASSERT_EQ(Run("--password-file pw export h.ovs / -o sub/h").code, 0);
     EXPECT_EQ(Read("sub/h/_.."), "d");
     EXPECT_EQ(Read("sub/h/x_y"), "d");

@@ -435,6 +435,25 @@ TEST_F(StorageFileTest, AnInterruptedSaveLeavesTheOldFileIntact) {
     EXPECT_EQ(Load(path).tree.size(), 1u);
 }
 
+TEST_F(StorageFileTest, AStorageOpenElsewhereIsNotSavedOver) {
+    const std::string path = Path("held.ovs");
+    StorageItemTable table;
+    StorageTree tree{{table.Add(DataItem(StorageItemType::File, "a", "v1")), kRootParent}};
+    ASSERT_TRUE(SaveStorage(path, kPassword, table, tree).ok);
+    const std::string before = ReadFileBytes(path);
+    CompoundReader other;
+    ASSERT_EQ(OpenStorageFile(path, other), CompoundResult::Ok);
+    table.Get(0)->data.assign({'2'});
+    const StorageSaveResult refused = SaveStorage(path, kPassword, table, tree);
+    EXPECT_FALSE(refused.ok);
+    EXPECT_EQ(ReadFileBytes(path), before);
+    // The document that holds the file itself saves over it.
+    StorageSaveOptions held;
+    held.fileHeldByCaller = true;
+    EXPECT_TRUE(SaveStorage(path, kPassword, table, tree, {}, held).ok);
+    EXPECT_EQ(ReadFileBytes(Path("held.BAK")), before);
+}
+
 // An independent reader sees every stream we wrote, with the same bytes.
 TEST_F(StorageFileTest, OlefileReadsWhatWeWrite) {
     if (std::system("/usr/bin/python3 -c 'import olefile' 2>/dev/null") != 0) {
