@@ -7,6 +7,11 @@
 
 namespace {
 
+struct XmlField {
+    AccountField field;
+    const char* element;
+};
+
 // The stored order; the mail order differs from the record's.
 constexpr XmlField kWebXml[] = {{AccountField::Name, "NAME"},
                                 {AccountField::Address, "ADDRESS"},
@@ -26,6 +31,18 @@ constexpr XmlField kOtherXml[] = {{AccountField::Name, "NAME"},
                                   {AccountField::Password, "PASSWORD"},
                                   {AccountField::Notes, "NOTES"}};
 
+std::span<const XmlField> XmlFields(AccountKind kind) {
+    switch (kind) {
+    case AccountKind::Web:
+        return kWebXml;
+    case AccountKind::Mail:
+        return kMailXml;
+    case AccountKind::Other:
+        return kOtherXml;
+    }
+    return {};
+}
+
 const char* ListElement(AccountKind kind) {
     switch (kind) {
     case AccountKind::Web:
@@ -39,18 +56,6 @@ const char* ListElement(AccountKind kind) {
 }
 
 } // namespace
-
-std::span<const XmlField> XmlFields(AccountKind kind) {
-    switch (kind) {
-    case AccountKind::Web:
-        return kWebXml;
-    case AccountKind::Mail:
-        return kMailXml;
-    case AccountKind::Other:
-        return kOtherXml;
-    }
-    return {};
-}
 
 std::string WriteAccountsXml(const AccountLists& lists) {
     CMarkup xml;

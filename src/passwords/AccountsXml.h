@@ -4,21 +4,11 @@
 
 #include "passwords/Accounts.h"
 
-#include <span>
 #include <string>
 #include <string_view>
 
 inline constexpr std::string_view kAccountsXmlHeader =
     "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n";
-
-// One field of an account and the element that holds it.
-struct XmlField {
-    AccountField field;
-    const char* element;
-};
-// The fields of an account of the kind in their stored order (the storage's account items
-// use the same children).
-std::span<const XmlField> XmlFields(AccountKind kind);
 
 // Deleted slots are skipped; empty lists are written as empty elements.
 std::string WriteAccountsXml(const AccountLists& lists);

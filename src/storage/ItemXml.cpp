@@ -1,67 +1,89 @@
 #include "storage/ItemXml.h"
 
+#include "crypto/Ciphers.h"
 #include "markup/CMarkup.h"
-#include "passwords/AccountsXml.h"
 
 #include <span>
 
 namespace {
 
-const char* ElementOf(AccountKind kind) {
-    switch (kind) {
-    case AccountKind::Web:
-        return "WEB_ACCOUNT";
-    case AccountKind::Other:
-        return "OTHER_ACCOUNTS";
-    case AccountKind::Mail:
-        break;
+constexpr std::string_view kXmlDeclaration = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n";
+
+struct ItemField {
+    const char* element;
+    std::string ItemAccount::*member;
+};
+
+constexpr ItemField kWebFields[] = {{"NAME", &ItemAccount::name},
+                                    {"ADDRESS", &ItemAccount::address},
+                                    {"USERID", &ItemAccount::userId},
+                                    {"PASSWORD", &ItemAccount::password},
+                                    {"NOTES", &ItemAccount::notes}};
+constexpr ItemField kOtherFields[] = {{"NAME", &ItemAccount::name},
+                                      {"USERID", &ItemAccount::userId},
+                                      {"PASSWORD", &ItemAccount::password},
+                                      {"NOTES", &ItemAccount::notes}};
+
+struct ItemSchema {
+    const char* element = nullptr;
+    std::span<const ItemField> fields;
+};
+
+ItemSchema SchemaOf(StorageItemType type) {
+    if (type == StorageItemType::WebAccount) {
+        return {"WEB_ACCOUNT", kWebFields};
     }
-    return nullptr;
+    if (type == StorageItemType::OtherAccount) {
+        return {"OTHER_ACCOUNTS", kOtherFields};
+    }
+    return {};
 }
 
-// Mail accounts have no item of their own.
-std::span<const XmlField> FieldsOf(AccountKind kind) {
-    return kind == AccountKind::Mail ? std::span<const XmlField>() : XmlFields(kind);
+void Wipe(std::string& s) {
+    SecureWipe(s.data(), s.size());
 }
 
 } // namespace
 
-std::string WriteItemXml(const Account& account) {
-    const char* element = ElementOf(account.Kind());
-    if (element == nullptr) {
+ItemAccount::~ItemAccount() {
+    for (std::string* field : {&name, &address, &userId, &password, &notes}) {
+        Wipe(*field);
+    }
+}
+
+std::string WriteItemXml(StorageItemType type, const ItemAccount& account) {
+    const ItemSchema schema = SchemaOf(type);
+    if (schema.element == nullptr) {
         return {};
     }
     CMarkup xml;
-    xml.SetText(kAccountsXmlHeader);
+    xml.SetText(kXmlDeclaration);
     xml.AppendElement("DOC");
     xml.EnterElement();
-    xml.AppendElement(element);
+    xml.AppendElement(schema.element);
     xml.EnterElement();
-    for (const XmlField& f : FieldsOf(account.Kind())) {
-        const std::string* value = account.Field(f.field);
-        xml.AppendElement(f.element, value ? std::string_view(*value) : std::string_view());
+    for (const ItemField& f : schema.fields) {
+        xml.AppendElement(f.element, account.*f.member);
     }
     return xml.GetText();
 }
 
-void ReadItemXml(std::string_view text, Account& account) {
-    const std::span<const XmlField> fields = FieldsOf(account.Kind());
-    for (const XmlField& f : fields) {
-        account.Field(f.field)->clear();
-    }
-    const char* element = ElementOf(account.Kind());
-    if (element == nullptr || text.empty()) {
-        return;
+ItemAccount ReadItemXml(StorageItemType type, std::string_view text) {
+    ItemAccount account;
+    const ItemSchema schema = SchemaOf(type);
+    if (schema.element == nullptr || text.empty()) {
+        return account;
     }
     CMarkup xml;
     xml.SetText(text);
-    if (!xml.FindNextElement() || !xml.EnterElement() || !xml.FindNextElement(element)) {
-        return;
+    if (!xml.FindNextElement() || !xml.EnterElement() || !xml.FindNextElement(schema.element)) {
+        return account;
     }
-    for (const XmlField& f : fields) {
+    for (const ItemField& f : schema.fields) {
         // A missing child reads as empty rather than as the text of the child before it.
         if (xml.FindNextChildElement(f.element)) {
-            *account.Field(f.field) = xml.GetChildText();
+            account.*f.member = xml.GetChildText();
         }
     }
+    return account;
 }

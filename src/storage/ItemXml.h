@@ -2,15 +2,31 @@
 // account element with every field as a child, written and read with CMarkup.
 #pragma once
 
-#include "passwords/Accounts.h"
+#include "storage/StorageLayout.h"
 
 #include <string>
 #include <string_view>
 
-// Web accounts are written as "WEB_ACCOUNT", other accounts as "OTHER_ACCOUNTS"; mail
-// accounts have no item of their own and give an empty text.
-std::string WriteItemXml(const Account& account);
-// Fills the fields of `account` (its kind chooses the element); the name field included.
-// An empty text or one that does not parse leaves every field empty, as does a missing
-// element; a missing child leaves that field empty.
-void ReadItemXml(std::string_view text, Account& account);
+// The fields of an account item, in the program's code page. Other accounts have no address.
+// They hold passwords, so they are wiped when the record goes.
+struct ItemAccount {
+    ItemAccount() = default;
+    ItemAccount(const ItemAccount&) = default;
+    ItemAccount& operator=(const ItemAccount&) = default;
+    ~ItemAccount();
+
+    std::string name;
+    std::string address;
+    std::string userId;
+    std::string password;
+    std::string notes;
+};
+
+// Web accounts are written as "WEB_ACCOUNT" with NAME, ADDRESS, USERID, PASSWORD and NOTES;
+// other accounts as "OTHER_ACCOUNTS" without the address. Every child is written, empty ones
+// included. Any other type gives an empty text.
+std::string WriteItemXml(StorageItemType type, const ItemAccount& account);
+// Reads the fields of an item of that type. An empty text (a new item) or one that does not
+// parse leaves every field empty, as does a missing account element; a missing child leaves
+// its field empty.
+ItemAccount ReadItemXml(StorageItemType type, std::string_view text);

@@ -2,7 +2,6 @@
 #include "storage/StorageLayout.h"
 #include "crypto/CodePage.h"
 #include "crypto/EncryptedFile.h"
-#include "passwords/Accounts.h"
 #include "storage/ItemCipher.h"
 #include "storage/ItemXml.h"
 #include "storage/StorageItem.h"
@@ -151,46 +150,47 @@ TEST(StorageLayoutTest, InPlaceDecryptionRejectsWhatDecryptBufferRejects) {
 }
 
 TEST(StorageLayoutTest, AccountItemXml) {
-    WebAccount web;
+    ItemAccount web;
     web.name = "bank";
     web.address = "https://bank.example/";
     web.userId = "me & you";
     web.password = "<secret>";
-    const std::string xml = WriteItemXml(web);
+    const std::string xml = WriteItemXml(StorageItemType::WebAccount, web);
     EXPECT_EQ(xml,
               "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n"
               "<DOC>\r\n<WEB_ACCOUNT>\r\n<NAME>bank</NAME>\r\n"
               "<ADDRESS>https://bank.example/</ADDRESS>\r\n<USERID>me &amp; you</USERID>\r\n"
               "<PASSWORD>&lt;secret&gt;</PASSWORD>\r\n<NOTES/>\r\n</WEB_ACCOUNT>\r\n</DOC>\r\n");
-    WebAccount back;
-    back.notes = "stale";
-    ReadItemXml(xml, back);
+    const ItemAccount back = ReadItemXml(StorageItemType::WebAccount, xml);
     EXPECT_EQ(back.name, "bank");
     EXPECT_EQ(back.address, web.address);
     EXPECT_EQ(back.userId, web.userId);
     EXPECT_EQ(back.password, web.password);
     EXPECT_EQ(back.notes, "");
 
-    OtherAccount other;
+    ItemAccount other;
     other.name = "door";
+    other.address = "not stored for other accounts";
     other.password = "1234";
-    OtherAccount otherBack;
-    ReadItemXml(WriteItemXml(other), otherBack);
+    const std::string otherXml = WriteItemXml(StorageItemType::OtherAccount, other);
+    EXPECT_EQ(otherXml.find("ADDRESS"), std::string::npos);
+    EXPECT_NE(otherXml.find("<OTHER_ACCOUNTS>"), std::string::npos);
+    const ItemAccount otherBack = ReadItemXml(StorageItemType::OtherAccount, otherXml);
     EXPECT_EQ(otherBack.password, "1234");
     EXPECT_EQ(otherBack.name, "door");
+    EXPECT_EQ(otherBack.address, "");
 
-    // An empty text (a new item) and a web text read as an other account give empty fields;
-    // a missing child does not take its neighbour's text.
-    OtherAccount empty;
-    empty.userId = "x";
-    ReadItemXml("", empty);
-    EXPECT_EQ(empty.userId, "");
-    ReadItemXml(xml, empty);
-    EXPECT_EQ(empty.name, "");
-    ReadItemXml("<DOC><WEB_ACCOUNT><NAME>n</NAME><PASSWORD>p</PASSWORD></WEB_ACCOUNT></DOC>", back);
-    EXPECT_EQ(back.address, "");
-    EXPECT_EQ(back.userId, "");
-    EXPECT_EQ(back.password, "p");
+    // An empty text (a new item), a web text read as an other account and a note give empty
+    // fields; a missing child does not take its neighbour's text.
+    EXPECT_EQ(ReadItemXml(StorageItemType::OtherAccount, "").userId, "");
+    EXPECT_EQ(ReadItemXml(StorageItemType::OtherAccount, xml).name, "");
+    EXPECT_EQ(WriteItemXml(StorageItemType::Text, web), "");
+    const ItemAccount partial =
+        ReadItemXml(StorageItemType::WebAccount,
+                    "<DOC><WEB_ACCOUNT><NAME>n</NAME><PASSWORD>p</PASSWORD></WEB_ACCOUNT></DOC>");
+    EXPECT_EQ(partial.address, "");
+    EXPECT_EQ(partial.userId, "");
+    EXPECT_EQ(partial.password, "p");
 }
 
 TEST(StorageLayoutTest, ItemTableKeepsIndexesAndSortsTheTree) {
