@@ -343,7 +343,7 @@ TEST_F(StorageFileTest, PasswordCheckSaysWhatFailed) {
               "Another instance of Ombrivault process has opened the file.");
 }
 
-// root: 0 ok, 1 folder {2 ok, 3 damaged, 4 ok}, 5 ok, 6 damaged, 7 ok
+// root: 0 ok, 1 folder {2 ok, 3 too short, 4 ok}, 5 ok, 6 not a blob, 7 ok
 TEST_F(StorageFileTest, ADamagedStreamCutsItsLevelShort) {
     const std::string path = Path("damaged.ovs");
     {
@@ -353,7 +353,9 @@ TEST_F(StorageFileTest, ADamagedStreamCutsItsLevelShort) {
         const uint32_t folder = file.Folder(CompoundWriter::kRoot, "1");
         file.Info(folder, StorageInfoRecord::Folder("one", false));
         file.Item(folder, "2", "two", "2");
-        file.Put(folder, "3", Bytes(48, 0x5A));
+        // Decrypts, but is too short to hold an item header.
+        const Bytes shortPlain(100, 'x');
+        file.Put(folder, "3", HandMade::Encrypt(shortPlain.data(), shortPlain.size(), kPassword));
         file.Item(folder, "4", "four", "4");
         file.Item(CompoundWriter::kRoot, "5", "five", "5");
         file.Put(CompoundWriter::kRoot, "6", Bytes(17, 1)); // not even whole blocks
