@@ -173,8 +173,11 @@ struct CompoundReader::State {
             }
             difat = Get32(sector.data() + 4 * (per - 1));
         }
+        // A table sector listed twice, or also used as an index sector, only spoils table
+        // entries; every chain is still checked against the file, so it is tolerated (one
+        // widely used writer lists its index sector as the last table sector above 2 GB).
         for (const uint32_t sid : fatSids) {
-            if (sid >= sectorCount || used[sid]) {
+            if (sid >= sectorCount) {
                 return CompoundResult::NotCompoundFile;
             }
             used[sid] = 1;
