@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <mutex>
 #include <new>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -63,9 +64,37 @@ struct CompoundReader::State {
         }
     }
 
+    // Small reads (the small streams, which lie side by side in the order they were written)
+    // go through a window of the file, so that thousands of them cost few system calls.
+    static constexpr size_t kWindow = size_t{64} << 10;
+    mutable std::mutex windowMutex;
+    mutable std::vector<uint8_t> window;
+    mutable uint64_t windowStart = 0;
+
+    bool ReadAt(uint64_t offset, uint8_t* dst, size_t size) const {
+        if (fd < 0 || size > kMiniCutoff) {
+            return ReadDirect(offset, dst, size);
+        }
+        std::lock_guard<std::mutex> lock(windowMutex);
+        if (window.empty() || offset < windowStart || offset + size > windowStart + window.size()) {
+            windowStart = offset / kWindow * kWindow;
+            window.resize(kWindow);
+            if (!ReadDirect(windowStart, window.data(), kWindow)) {
+                window.clear();
+                return false;
+            }
+            if (offset + size > windowStart + kWindow) {
+                window.clear(); // straddles the window's end: read it directly
+                return ReadDirect(offset, dst, size);
+            }
+        }
+        std::memcpy(dst, window.data() + (offset - windowStart), size);
+        return true;
+    }
+
     // Reads file bytes; what lies past the end of the file reads as zeros (a last sector
     // may be cut short). False on an input/output error.
-    bool ReadAt(uint64_t offset, uint8_t* dst, size_t size) const {
+    bool ReadDirect(uint64_t offset, uint8_t* dst, size_t size) const {
         size_t have = 0;
         if (offset < fileSize) {
             have = static_cast<size_t>(std::min<uint64_t>(size, fileSize - offset));
@@ -131,6 +160,28 @@ struct CompoundReader::State {
         return true;
     }
 
+    void ParseEntry(const uint8_t* p, Entry& e) const {
+        e.type = p[66];
+        if (e.type != 1 && e.type != 2 && e.type != 5) {
+            e.type = 0;
+            return;
+        }
+        const uint16_t nameBytes = Get16(p + 64);
+        size_t units = nameBytes >= 2 && nameBytes <= 64 ? nameBytes / 2 - 1 : kMaxNameUnits;
+        units = std::min(units, kMaxNameUnits);
+        char16_t name[kMaxNameUnits];
+        size_t length = 0;
+        while (length < units && (name[length] = Get16(p + 2 * length)) != 0) {
+            ++length;
+        }
+        e.name.assign(name, length);
+        e.left = Get32(p + 68);
+        e.right = Get32(p + 72);
+        e.child = Get32(p + 76);
+        e.start = Get32(p + 116);
+        e.size = version == 3 ? Get32(p + 120) : Get64(p + 120);
+    }
+
     CompoundResult Parse() {
         uint8_t h[512];
         if (fileSize < 512 || !ReadAt(0, h, sizeof h) ||
@@ -191,36 +242,26 @@ struct CompoundReader::State {
             fat[i] = Get32(raw.data() + 4 * i);
         }
 
-        // Directory.
+        // Directory, read a few sectors at a time.
         std::vector<uint32_t> chain;
-        if (!Walk(Get32(h + 48), 0, &chain) || chain.empty() || !ReadSectors(chain, raw)) {
+        if (!Walk(Get32(h + 48), 0, &chain) || chain.empty()) {
             return CompoundResult::NotCompoundFile;
         }
-        const size_t count = std::min<size_t>(raw.size() / kDirEntrySize, kMaxRegSect);
+        const size_t perSector = sectorSize / kDirEntrySize;
+        const size_t count = std::min<size_t>(chain.size() * perSector, kMaxRegSect);
         entries.resize(count);
-        for (size_t i = 0; i < count; ++i) {
-            const uint8_t* p = raw.data() + i * kDirEntrySize;
-            Entry& e = entries[i];
-            e.type = p[66];
-            if (e.type != 1 && e.type != 2 && e.type != 5) {
-                e.type = 0;
-                continue;
+        constexpr size_t kGroup = 16;
+        std::vector<uint32_t> group;
+        for (size_t first = 0; first < chain.size(); first += kGroup) {
+            group.assign(chain.begin() + static_cast<long>(first),
+                         chain.begin() + static_cast<long>(std::min(chain.size(), first + kGroup)));
+            if (!ReadSectors(group, raw)) {
+                return CompoundResult::NotCompoundFile;
             }
-            const uint16_t nameBytes = Get16(p + 64);
-            size_t units = nameBytes >= 2 && nameBytes <= 64 ? nameBytes / 2 - 1 : kMaxNameUnits;
-            units = std::min(units, kMaxNameUnits);
-            for (size_t k = 0; k < units; ++k) {
-                const char16_t c = Get16(p + 2 * k);
-                if (c == 0) {
-                    break;
-                }
-                e.name.push_back(c);
+            const size_t base = first * perSector;
+            for (size_t i = 0; i < group.size() * perSector && base + i < count; ++i) {
+                ParseEntry(raw.data() + i * kDirEntrySize, entries[base + i]);
             }
-            e.left = Get32(p + 68);
-            e.right = Get32(p + 72);
-            e.child = Get32(p + 76);
-            e.start = Get32(p + 116);
-            e.size = version == 3 ? Get32(p + 120) : Get64(p + 120);
         }
         if (entries[0].type != 5) {
             return CompoundResult::NotCompoundFile;

@@ -58,7 +58,7 @@ struct CompoundWriter::State {
     uint32_t miniLast = kEndOfChain;
 
     std::vector<DirEntry> dir;
-    std::unordered_set<std::u16string> names; // parent id + upper-cased name
+    std::unordered_set<uint64_t> nameHashes;
 
     CompoundResult Fail(CompoundResult r) {
         if (failure == CompoundResult::Ok) {
@@ -239,18 +239,21 @@ struct CompoundWriter::State {
         if (!Utf8ToUtf16(name, wide) || !IsValidElementName(wide)) {
             return CompoundResult::InvalidName;
         }
-        std::u16string key;
-        key.reserve(wide.size() + 2);
-        key.push_back(static_cast<char16_t>(parent & 0xFFFF));
-        key.push_back(static_cast<char16_t>(parent >> 16));
-        for (const char16_t c : wide) {
-            key.push_back(UpperUnit(c));
-        }
-        if (!names.insert(key).second) {
-            return CompoundResult::AlreadyExists;
-        }
         if (dir.size() >= kMaxRegSect) {
             return CompoundResult::TooLarge;
+        }
+        // Names are kept unique per storage through a hash of (storage, upper-cased name);
+        // only when the hash is known already are the names compared.
+        uint64_t hash = 1469598103934665603ull ^ (uint64_t{parent} * 0x9E3779B97F4A7C15ull);
+        for (const char16_t c : wide) {
+            hash = (hash ^ UpperUnit(c)) * 1099511628211ull;
+        }
+        if (!nameHashes.insert(hash).second) {
+            for (const uint32_t other : dir[parent].children) {
+                if (CompareNames(dir[other].name, wide) == 0) {
+                    return CompoundResult::AlreadyExists;
+                }
+            }
         }
         id = static_cast<uint32_t>(dir.size());
         DirEntry e;
