@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <mutex>
 #include <new>
+#include <span>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,7 +19,8 @@ using namespace compound;
 namespace {
 
 struct Entry {
-    std::u16string name;
+    uint32_t nameOffset = 0; // into State::names
+    uint8_t nameLength = 0;
     uint8_t type = 0; // 0 unused, 1 storage, 2 stream, 5 root
     uint32_t left = kNoStream;
     uint32_t right = kNoStream;
@@ -27,7 +29,8 @@ struct Entry {
     uint64_t size = 0;
     bool reachable = false;
     bool damaged = false;
-    std::vector<uint32_t> children; // storages: in directory order
+    uint32_t firstChild = 0; // storages: children[firstChild, firstChild + childCount)
+    uint32_t childCount = 0;
 };
 
 // Folder part of a path ("." when there is none).
@@ -55,6 +58,15 @@ struct CompoundReader::State {
     uint64_t miniSectorCount = 0;
     bool miniBroken = false;
     std::vector<Entry> entries;
+    std::vector<char16_t> names;    // all entry names, back to back
+    std::vector<uint32_t> children; // each storage's children, in directory order
+
+    std::u16string_view Name(uint32_t id) const {
+        return {names.data() + entries[id].nameOffset, entries[id].nameLength};
+    }
+    std::span<const uint32_t> Children(const Entry& storage) const {
+        return {children.data() + storage.firstChild, storage.childCount};
+    }
     std::vector<uint8_t> used;     // sector already claimed by a table or a stream
     std::vector<uint8_t> miniUsed; // small sector already claimed by a stream
 
@@ -160,7 +172,7 @@ struct CompoundReader::State {
         return true;
     }
 
-    void ParseEntry(const uint8_t* p, Entry& e) const {
+    void ParseEntry(const uint8_t* p, Entry& e) {
         e.type = p[66];
         if (e.type != 1 && e.type != 2 && e.type != 5) {
             e.type = 0;
@@ -174,7 +186,9 @@ struct CompoundReader::State {
         while (length < units && (name[length] = Get16(p + 2 * length)) != 0) {
             ++length;
         }
-        e.name.assign(name, length);
+        e.nameOffset = static_cast<uint32_t>(names.size());
+        e.nameLength = static_cast<uint8_t>(length);
+        names.insert(names.end(), name, name + length);
         e.left = Get32(p + 68);
         e.right = Get32(p + 72);
         e.child = Get32(p + 76);
@@ -302,6 +316,7 @@ struct CompoundReader::State {
             const uint32_t s = storages.back();
             storages.pop_back();
             uint32_t cur = entries[s].child;
+            entries[s].firstChild = static_cast<uint32_t>(children.size());
             path.clear();
             for (;;) {
                 while (cur < entries.size() && !entries[cur].reachable &&
@@ -315,7 +330,8 @@ struct CompoundReader::State {
                 }
                 const uint32_t node = path.back();
                 path.pop_back();
-                entries[s].children.push_back(node);
+                children.push_back(node);
+                ++entries[s].childCount;
                 if (entries[node].type == 1) {
                     storages.push_back(node);
                 } else {
@@ -410,7 +426,7 @@ struct CompoundReader::State {
     CompoundEntry Describe(uint32_t id) const {
         const Entry& e = entries[id];
         CompoundEntry out;
-        out.name = Utf16ToUtf8(e.name);
+        out.name = Utf16ToUtf8(Name(id));
         out.type = e.type == 2 ? CompoundEntryType::Stream : CompoundEntryType::Storage;
         out.size = e.type == 2 ? e.size : 0;
         out.id = id;
@@ -531,8 +547,8 @@ CompoundResult CompoundReader::List(uint32_t storage, std::vector<CompoundEntry>
         return CompoundResult::NotFound;
     }
     try {
-        out.reserve(s->children.size());
-        for (const uint32_t id : s->children) {
+        out.reserve(s->childCount);
+        for (const uint32_t id : state_->Children(*s)) {
             out.push_back(state_->Describe(id));
         }
     } catch (const std::bad_alloc&) {
@@ -544,7 +560,7 @@ CompoundResult CompoundReader::List(uint32_t storage, std::vector<CompoundEntry>
 
 size_t CompoundReader::ChildCount(uint32_t storage) const {
     const Entry* s = state_ ? state_->Storage(storage) : nullptr;
-    return s == nullptr ? 0 : s->children.size();
+    return s == nullptr ? 0 : s->childCount;
 }
 
 CompoundResult CompoundReader::Find(uint32_t storage, std::string_view name,
@@ -557,20 +573,19 @@ CompoundResult CompoundReader::Find(uint32_t storage, std::string_view name,
     if (s == nullptr || !Utf8ToUtf16(name, wide)) {
         return CompoundResult::NotFound;
     }
-    const std::vector<Entry>& entries = state_->entries;
-    const auto& kids = s->children;
+    const auto kids = state_->Children(*s);
     // Children come in the sorted order of a sound file; a file that breaks the order still
     // finds its names, by the slower walk.
     const auto it = std::lower_bound(kids.begin(), kids.end(), wide,
                                      [&](uint32_t id, const std::u16string& key) {
-                                         return CompareNames(entries[id].name, key) < 0;
+                                         return CompareNames(state_->Name(id), key) < 0;
                                      });
-    if (it != kids.end() && CompareNames(entries[*it].name, wide) == 0) {
+    if (it != kids.end() && CompareNames(state_->Name(*it), wide) == 0) {
         out = state_->Describe(*it);
         return CompoundResult::Ok;
     }
     for (const uint32_t id : kids) {
-        if (CompareNames(entries[id].name, wide) == 0) {
+        if (CompareNames(state_->Name(id), wide) == 0) {
             out = state_->Describe(id);
             return CompoundResult::Ok;
         }
