@@ -20,7 +20,8 @@
 // broken, too short, cyclic or shared with another stream is listed but cannot be read
 // (ReadStream returns Corrupt). The file stays open and locked (exclusive advisory lock,
 // flock) until Close() or destruction: a second open of the same file, from this process or
-// another, gets ShareViolation.
+// another, gets ShareViolation. Once open, the const operations (List, Find, ReadStream) may
+// run on several threads at once; Open and Close may not overlap with anything.
 #pragma once
 
 #include <cstddef>

@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <mutex>
 #include <new>
+#include <span>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,7 +19,8 @@ using namespace compound;
 namespace {
 
 struct Entry {
-    std::u16string name;
+    uint32_t nameOffset = 0; // into State::names
+    uint8_t nameLength = 0;
     uint8_t type = 0; // 0 unused, 1 storage, 2 stream, 5 root
     uint32_t left = kNoStream;
     uint32_t right = kNoStream;
@@ -26,7 +29,8 @@ struct Entry {
     uint64_t size = 0;
     bool reachable = false;
     bool damaged = false;
-    std::vector<uint32_t> children; // storages: in directory order
+    uint32_t firstChild = 0; // storages: children[firstChild, firstChild + childCount)
+    uint32_t childCount = 0;
 };
 
 // Folder part of a path ("." when there is none).
@@ -54,6 +58,15 @@ struct CompoundReader::State {
     uint64_t miniSectorCount = 0;
     bool miniBroken = false;
     std::vector<Entry> entries;
+    std::vector<char16_t> names;    // all entry names, back to back
+    std::vector<uint32_t> children; // each storage's children, in directory order
+
+    std::u16string_view Name(uint32_t id) const {
+        return {names.data() + entries[id].nameOffset, entries[id].nameLength};
+    }
+    std::span<const uint32_t> Children(const Entry& storage) const {
+        return {children.data() + storage.firstChild, storage.childCount};
+    }
     std::vector<uint8_t> used;     // sector already claimed by a table or a stream
     std::vector<uint8_t> miniUsed; // small sector already claimed by a stream
 
@@ -63,9 +76,37 @@ struct CompoundReader::State {
         }
     }
 
+    // Small reads (the small streams, which lie side by side in the order they were written)
+    // go through a window of the file, so that thousands of them cost few system calls.
+    static constexpr size_t kWindow = size_t{64} << 10;
+    mutable std::mutex windowMutex;
+    mutable std::vector<uint8_t> window;
+    mutable uint64_t windowStart = 0;
+
+    bool ReadAt(uint64_t offset, uint8_t* dst, size_t size) const {
+        if (fd < 0 || size > kMiniCutoff) {
+            return ReadDirect(offset, dst, size);
+        }
+        std::lock_guard<std::mutex> lock(windowMutex);
+        if (window.empty() || offset < windowStart || offset + size > windowStart + window.size()) {
+            windowStart = offset / kWindow * kWindow;
+            window.resize(kWindow);
+            if (!ReadDirect(windowStart, window.data(), kWindow)) {
+                window.clear();
+                return false;
+            }
+            if (offset + size > windowStart + kWindow) {
+                window.clear(); // straddles the window's end: read it directly
+                return ReadDirect(offset, dst, size);
+            }
+        }
+        std::memcpy(dst, window.data() + (offset - windowStart), size);
+        return true;
+    }
+
     // Reads file bytes; what lies past the end of the file reads as zeros (a last sector
     // may be cut short). False on an input/output error.
-    bool ReadAt(uint64_t offset, uint8_t* dst, size_t size) const {
+    bool ReadDirect(uint64_t offset, uint8_t* dst, size_t size) const {
         size_t have = 0;
         if (offset < fileSize) {
             have = static_cast<size_t>(std::min<uint64_t>(size, fileSize - offset));
@@ -131,6 +172,30 @@ struct CompoundReader::State {
         return true;
     }
 
+    void ParseEntry(const uint8_t* p, Entry& e) {
+        e.type = p[66];
+        if (e.type != 1 && e.type != 2 && e.type != 5) {
+            e.type = 0;
+            return;
+        }
+        const uint16_t nameBytes = Get16(p + 64);
+        size_t units = nameBytes >= 2 && nameBytes <= 64 ? nameBytes / 2 - 1 : kMaxNameUnits;
+        units = std::min(units, kMaxNameUnits);
+        char16_t name[kMaxNameUnits];
+        size_t length = 0;
+        while (length < units && (name[length] = Get16(p + 2 * length)) != 0) {
+            ++length;
+        }
+        e.nameOffset = static_cast<uint32_t>(names.size());
+        e.nameLength = static_cast<uint8_t>(length);
+        names.insert(names.end(), name, name + length);
+        e.left = Get32(p + 68);
+        e.right = Get32(p + 72);
+        e.child = Get32(p + 76);
+        e.start = Get32(p + 116);
+        e.size = version == 3 ? Get32(p + 120) : Get64(p + 120);
+    }
+
     CompoundResult Parse() {
         uint8_t h[512];
         if (fileSize < 512 || !ReadAt(0, h, sizeof h) ||
@@ -173,8 +238,11 @@ struct CompoundReader::State {
             }
             difat = Get32(sector.data() + 4 * (per - 1));
         }
+        // A table sector listed twice, or also used as an index sector, only spoils table
+        // entries; every chain is still checked against the file, so it is tolerated (one
+        // widely used writer lists its index sector as the last table sector above 2 GB).
         for (const uint32_t sid : fatSids) {
-            if (sid >= sectorCount || used[sid]) {
+            if (sid >= sectorCount) {
                 return CompoundResult::NotCompoundFile;
             }
             used[sid] = 1;
@@ -188,36 +256,26 @@ struct CompoundReader::State {
             fat[i] = Get32(raw.data() + 4 * i);
         }
 
-        // Directory.
+        // Directory, read a few sectors at a time.
         std::vector<uint32_t> chain;
-        if (!Walk(Get32(h + 48), 0, &chain) || chain.empty() || !ReadSectors(chain, raw)) {
+        if (!Walk(Get32(h + 48), 0, &chain) || chain.empty()) {
             return CompoundResult::NotCompoundFile;
         }
-        const size_t count = std::min<size_t>(raw.size() / kDirEntrySize, kMaxRegSect);
+        const size_t perSector = sectorSize / kDirEntrySize;
+        const size_t count = std::min<size_t>(chain.size() * perSector, kMaxRegSect);
         entries.resize(count);
-        for (size_t i = 0; i < count; ++i) {
-            const uint8_t* p = raw.data() + i * kDirEntrySize;
-            Entry& e = entries[i];
-            e.type = p[66];
-            if (e.type != 1 && e.type != 2 && e.type != 5) {
-                e.type = 0;
-                continue;
+        constexpr size_t kGroup = 16;
+        std::vector<uint32_t> group;
+        for (size_t first = 0; first < chain.size(); first += kGroup) {
+            group.assign(chain.begin() + static_cast<long>(first),
+                         chain.begin() + static_cast<long>(std::min(chain.size(), first + kGroup)));
+            if (!ReadSectors(group, raw)) {
+                return CompoundResult::NotCompoundFile;
             }
-            const uint16_t nameBytes = Get16(p + 64);
-            size_t units = nameBytes >= 2 && nameBytes <= 64 ? nameBytes / 2 - 1 : kMaxNameUnits;
-            units = std::min(units, kMaxNameUnits);
-            for (size_t k = 0; k < units; ++k) {
-                const char16_t c = Get16(p + 2 * k);
-                if (c == 0) {
-                    break;
-                }
-                e.name.push_back(c);
+            const size_t base = first * perSector;
+            for (size_t i = 0; i < group.size() * perSector && base + i < count; ++i) {
+                ParseEntry(raw.data() + i * kDirEntrySize, entries[base + i]);
             }
-            e.left = Get32(p + 68);
-            e.right = Get32(p + 72);
-            e.child = Get32(p + 76);
-            e.start = Get32(p + 116);
-            e.size = version == 3 ? Get32(p + 120) : Get64(p + 120);
         }
         if (entries[0].type != 5) {
             return CompoundResult::NotCompoundFile;
@@ -258,6 +316,7 @@ struct CompoundReader::State {
             const uint32_t s = storages.back();
             storages.pop_back();
             uint32_t cur = entries[s].child;
+            entries[s].firstChild = static_cast<uint32_t>(children.size());
             path.clear();
             for (;;) {
                 while (cur < entries.size() && !entries[cur].reachable &&
@@ -271,7 +330,8 @@ struct CompoundReader::State {
                 }
                 const uint32_t node = path.back();
                 path.pop_back();
-                entries[s].children.push_back(node);
+                children.push_back(node);
+                ++entries[s].childCount;
                 if (entries[node].type == 1) {
                     storages.push_back(node);
                 } else {
@@ -366,7 +426,7 @@ struct CompoundReader::State {
     CompoundEntry Describe(uint32_t id) const {
         const Entry& e = entries[id];
         CompoundEntry out;
-        out.name = Utf16ToUtf8(e.name);
+        out.name = Utf16ToUtf8(Name(id));
         out.type = e.type == 2 ? CompoundEntryType::Stream : CompoundEntryType::Storage;
         out.size = e.type == 2 ? e.size : 0;
         out.id = id;
@@ -487,8 +547,8 @@ CompoundResult CompoundReader::List(uint32_t storage, std::vector<CompoundEntry>
         return CompoundResult::NotFound;
     }
     try {
-        out.reserve(s->children.size());
-        for (const uint32_t id : s->children) {
+        out.reserve(s->childCount);
+        for (const uint32_t id : state_->Children(*s)) {
             out.push_back(state_->Describe(id));
         }
     } catch (const std::bad_alloc&) {
@@ -500,7 +560,7 @@ CompoundResult CompoundReader::List(uint32_t storage, std::vector<CompoundEntry>
 
 size_t CompoundReader::ChildCount(uint32_t storage) const {
     const Entry* s = state_ ? state_->Storage(storage) : nullptr;
-    return s == nullptr ? 0 : s->children.size();
+    return s == nullptr ? 0 : s->childCount;
 }
 
 CompoundResult CompoundReader::Find(uint32_t storage, std::string_view name,
@@ -513,20 +573,19 @@ CompoundResult CompoundReader::Find(uint32_t storage, std::string_view name,
     if (s == nullptr || !Utf8ToUtf16(name, wide)) {
         return CompoundResult::NotFound;
     }
-    const std::vector<Entry>& entries = state_->entries;
-    const auto& kids = s->children;
+    const auto kids = state_->Children(*s);
     // Children come in the sorted order of a sound file; a file that breaks the order still
     // finds its names, by the slower walk.
     const auto it = std::lower_bound(kids.begin(), kids.end(), wide,
                                      [&](uint32_t id, const std::u16string& key) {
-                                         return CompareNames(entries[id].name, key) < 0;
+                                         return CompareNames(state_->Name(id), key) < 0;
                                      });
-    if (it != kids.end() && CompareNames(entries[*it].name, wide) == 0) {
+    if (it != kids.end() && CompareNames(state_->Name(*it), wide) == 0) {
         out = state_->Describe(*it);
         return CompoundResult::Ok;
     }
     for (const uint32_t id : kids) {
-        if (CompareNames(entries[id].name, wide) == 0) {
+        if (CompareNames(state_->Name(id), wide) == 0) {
             out = state_->Describe(id);
             return CompoundResult::Ok;
         }

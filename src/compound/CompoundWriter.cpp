@@ -58,7 +58,7 @@ struct CompoundWriter::State {
     uint32_t miniLast = kEndOfChain;
 
     std::vector<DirEntry> dir;
-    std::unordered_set<std::u16string> names; // parent id + upper-cased name
+    std::unordered_set<uint64_t> nameHashes;
 
     CompoundResult Fail(CompoundResult r) {
         if (failure == CompoundResult::Ok) {
@@ -67,11 +67,11 @@ struct CompoundWriter::State {
         return failure;
     }
 
-    bool FlushOut() {
+    bool WriteAll(const uint8_t* data, size_t size, uint64_t offset) {
         size_t done = 0;
-        while (done < out.size()) {
-            const ssize_t n = ::pwrite(fd, out.data() + done, out.size() - done,
-                                       static_cast<off_t>(outOffset + done));
+        while (done < size) {
+            const ssize_t n =
+                ::pwrite(fd, data + done, size - done, static_cast<off_t>(offset + done));
             if (n < 0 && errno == EINTR) {
                 continue;
             }
@@ -82,18 +82,29 @@ struct CompoundWriter::State {
             }
             done += static_cast<size_t>(n);
         }
+        return true;
+    }
+
+    bool FlushOut() {
+        if (!WriteAll(out.data(), out.size(), outOffset)) {
+            return false;
+        }
         outOffset += out.size();
         out.clear();
         return true;
     }
 
+    // Appends bytes to the file; large pieces go straight from the caller's buffer.
     bool Emit(const uint8_t* data, size_t size) {
         if (out.size() + size > kOutBufferSize && !FlushOut()) {
             return false;
         }
         if (size >= kOutBufferSize) {
-            out.assign(data, data + size);
-            return FlushOut();
+            if (!WriteAll(data, size, outOffset)) {
+                return false;
+            }
+            outOffset += size;
+            return true;
         }
         out.insert(out.end(), data, data + size);
         return true;
@@ -130,29 +141,38 @@ struct CompoundWriter::State {
         return true;
     }
 
-    // Writes `size` bytes as a new chain of sectors (the last one padded with zeros).
-    bool WriteChain(const uint8_t* data, size_t size, uint32_t& first, uint32_t mark) {
+    // Writes `size` bytes as a new chain of sectors (the last one padded with zeros), in
+    // runs of neighbouring sectors between range-lock skips.
+    bool WriteChain(const uint8_t* data, size_t size, uint32_t& first) {
         first = kEndOfChain;
         uint32_t prev = kEndOfChain;
-        for (size_t pos = 0; pos < size; pos += sectorSize) {
+        size_t pos = 0;
+        while (pos < size) {
             uint32_t sid = 0;
-            if (!Allocate(sid, mark)) {
+            if (!Allocate(sid, kEndOfChain)) {
                 return false;
             }
-            if (mark == kEndOfChain) {
-                if (prev == kEndOfChain) {
-                    first = sid;
-                } else {
-                    fat[prev] = sid;
-                }
-                prev = sid;
-            } else if (first == kEndOfChain) {
+            uint64_t run = 1;
+            const uint64_t wanted = (size - pos + sectorSize - 1) / sectorSize;
+            while (run < wanted && fat.size() != rangeLock && fat.size() < maxSector) {
+                fat.push_back(kEndOfChain);
+                ++run;
+            }
+            fileSize += (run - 1) * sectorSize;
+            if (prev == kEndOfChain) {
                 first = sid;
+            } else {
+                fat[prev] = sid;
             }
-            const size_t n = std::min<size_t>(sectorSize, size - pos);
-            if (!Emit(data + pos, n) || !EmitZeros(sectorSize - n)) {
+            for (uint64_t k = 0; k + 1 < run; ++k) {
+                fat[sid + k] = static_cast<uint32_t>(sid + k + 1);
+            }
+            prev = static_cast<uint32_t>(sid + run - 1);
+            const size_t n = static_cast<size_t>(std::min<uint64_t>(run * sectorSize, size - pos));
+            if (!Emit(data + pos, n) || !EmitZeros(run * sectorSize - n)) {
                 return false;
             }
+            pos += n;
         }
         return true;
     }
@@ -219,18 +239,21 @@ struct CompoundWriter::State {
         if (!Utf8ToUtf16(name, wide) || !IsValidElementName(wide)) {
             return CompoundResult::InvalidName;
         }
-        std::u16string key;
-        key.reserve(wide.size() + 2);
-        key.push_back(static_cast<char16_t>(parent & 0xFFFF));
-        key.push_back(static_cast<char16_t>(parent >> 16));
-        for (const char16_t c : wide) {
-            key.push_back(UpperUnit(c));
-        }
-        if (!names.insert(key).second) {
-            return CompoundResult::AlreadyExists;
-        }
         if (dir.size() >= kMaxRegSect) {
             return CompoundResult::TooLarge;
+        }
+        // Names are kept unique per storage through a hash of (storage, upper-cased name);
+        // only when the hash is known already are the names compared.
+        uint64_t hash = 1469598103934665603ull ^ (uint64_t{parent} * 0x9E3779B97F4A7C15ull);
+        for (const char16_t c : wide) {
+            hash = (hash ^ UpperUnit(c)) * 1099511628211ull;
+        }
+        if (!nameHashes.insert(hash).second) {
+            for (const uint32_t other : dir[parent].children) {
+                if (CompareNames(dir[other].name, wide) == 0) {
+                    return CompoundResult::AlreadyExists;
+                }
+            }
         }
         id = static_cast<uint32_t>(dir.size());
         DirEntry e;
@@ -327,7 +350,7 @@ struct CompoundWriter::State {
             }
         }
         uint32_t firstDir = kEndOfChain;
-        if (!WriteChain(dirBytes.data(), dirBytes.size(), firstDir, kEndOfChain)) {
+        if (!WriteChain(dirBytes.data(), dirBytes.size(), firstDir)) {
             return failure;
         }
         std::vector<uint8_t>().swap(dirBytes);
@@ -342,7 +365,7 @@ struct CompoundWriter::State {
             for (size_t i = 0; i < miniFat.size(); ++i) {
                 Put32(bytes.data() + 4 * i, miniFat[i]);
             }
-            if (!WriteChain(bytes.data(), bytes.size(), firstMiniFat, kEndOfChain)) {
+            if (!WriteChain(bytes.data(), bytes.size(), firstMiniFat)) {
                 return failure;
             }
         }
@@ -577,7 +600,7 @@ CompoundResult CompoundWriter::WriteStream(uint32_t parent, std::string_view nam
             }
         } else {
             uint32_t first = kEndOfChain;
-            if (!s.WriteChain(bytes, size, first, kEndOfChain)) {
+            if (!s.WriteChain(bytes, size, first)) {
                 return s.failure;
             }
             s.dir[id].start = first;

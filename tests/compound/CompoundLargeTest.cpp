@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <filesystem>
+#include <unistd.h>
 
 namespace {
 
@@ -17,6 +19,11 @@ Layout LargeLayout() {
         layout.push_back({"small" + std::to_string(i), false, uint64_t(100 + i)});
     }
     return layout;
+}
+
+const std::vector<std::string>& Expected() {
+    static const std::vector<std::string> lines = Describe(LargeLayout());
+    return lines;
 }
 
 void SkipWithoutSpace(const ScratchDir& dir) {
@@ -40,7 +47,7 @@ TEST(CompoundLarge, OursAbove2GBReadsEverywhere) {
     options.sync = false;
     ASSERT_EQ(WriteOurs(file, layout, options), CompoundResult::Ok);
     ASSERT_GT(std::filesystem::file_size(file), uint64_t{1} << 31);
-    const auto expected = Describe(layout);
+    const auto& expected = Expected();
     EXPECT_EQ(ReadOurs(file), expected);
     EXPECT_EQ(ReadOlefile(file), expected);
     EXPECT_EQ(ReadGsf(file), expected);
@@ -53,16 +60,17 @@ TEST(CompoundLarge, LibgsfAbove2GBReadsInOurs) {
     const Layout layout = LargeLayout();
     ASSERT_TRUE(WriteGsf(file, layout, true));
     ASSERT_GT(std::filesystem::file_size(file), uint64_t{1} << 31);
-    EXPECT_EQ(ReadOurs(file), Describe(layout));
+    EXPECT_EQ(ReadOurs(file), Expected());
 }
 
 TEST(CompoundLarge, Version3RefusesToGrowPast2GB) {
-    ScratchDir dir;
-    SkipWithoutSpace(dir);
+    // Nothing needs to reach a disk for this: the writer counts sectors, /dev/null swallows.
+    const int fd = ::open("/dev/null", O_WRONLY);
+    ASSERT_GE(fd, 0);
     CompoundWriter writer;
     CompoundWriteOptions options;
     options.sync = false;
-    ASSERT_EQ(writer.Create(dir / "v3.cfb", options), CompoundResult::Ok);
+    ASSERT_EQ(writer.Attach(fd, options), CompoundResult::Ok);
     const std::vector<uint8_t> chunk(size_t{256} << 20, 1);
     CompoundResult r = CompoundResult::Ok;
     for (int i = 0; i < 9 && r == CompoundResult::Ok; ++i) {
@@ -71,4 +79,5 @@ TEST(CompoundLarge, Version3RefusesToGrowPast2GB) {
     }
     EXPECT_EQ(r, CompoundResult::TooLarge);
     EXPECT_EQ(writer.Commit(), CompoundResult::TooLarge);
+    ::close(fd);
 }

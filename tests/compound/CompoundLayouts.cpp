@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <sys/wait.h>
@@ -54,9 +55,22 @@ void FillContent(const std::string& path, uint64_t offset, uint8_t* out, size_t 
     for (const char c : path) {
         seed = (seed ^ static_cast<uint8_t>(c)) * 1099511628211ull;
     }
-    for (size_t i = 0; i < size; ++i) {
-        const uint64_t x = (offset + i) * 0x9E3779B97F4A7C15ull ^ seed;
-        out[i] = static_cast<uint8_t>(x >> 29 ^ x >> 47);
+    // Byte i of the content is byte (i % 8) of word i / 8, so any slice can be produced.
+    auto word = [seed](uint64_t index) {
+        const uint64_t x = (index + 1) * 0x9E3779B97F4A7C15ull ^ seed;
+        return x ^ (x >> 29) ^ (x << 7);
+    };
+    size_t i = 0;
+    while (i < size && (offset + i) % 8 != 0) {
+        out[i] = static_cast<uint8_t>(word((offset + i) / 8) >> (8 * ((offset + i) % 8)));
+        ++i;
+    }
+    for (; i + 8 <= size; i += 8) {
+        const uint64_t w = word((offset + i) / 8);
+        std::memcpy(out + i, &w, 8); // little-endian machines only, like the tests' hosts
+    }
+    for (; i < size; ++i) {
+        out[i] = static_cast<uint8_t>(word((offset + i) / 8) >> (8 * ((offset + i) % 8)));
     }
 }
 
