@@ -33,8 +33,11 @@ bool Cipher(EVP_CIPHER_CTX* ctx, uint8_t* data, size_t length) {
 
 } // namespace
 
-ItemEncryptor::ItemEncryptor(const AesKey& key, Sink sink)
-    : ctx_(NewContext(key, true), EVP_CIPHER_CTX_free), sink_(std::move(sink)), slice_(kSlice) {
+ItemEncryptor::ItemEncryptor(const AesKey& key, Sink sink, uint64_t plainLength)
+    : ctx_(NewContext(key, true), EVP_CIPHER_CTX_free), sink_(std::move(sink)),
+      // Room for the whole item and its padding block, in whole scramble periods.
+      slice_(std::min(
+          kSlice, static_cast<size_t>(std::min<uint64_t>(plainLength, kSlice)) / 128 * 128 + 128)) {
     failed_ = ctx_ == nullptr;
 }
 

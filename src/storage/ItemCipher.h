@@ -16,7 +16,8 @@ public:
     // Receives each slice of ciphertext in order; false stops the encryption.
     using Sink = std::function<bool(const uint8_t* data, size_t length)>;
 
-    ItemEncryptor(const AesKey& key, Sink sink);
+    // `plainLength`, when known, keeps the working buffer no larger than the item needs.
+    ItemEncryptor(const AesKey& key, Sink sink, uint64_t plainLength = UINT64_MAX);
     ~ItemEncryptor();
     ItemEncryptor(const ItemEncryptor&) = delete;
     ItemEncryptor& operator=(const ItemEncryptor&) = delete;

@@ -215,10 +215,13 @@ StorageWriter::EncryptItemBytes(uint32_t container, std::string_view name,
     // The buffer keeps its capacity from item to item: no fresh pages for every stream.
     blob_.clear();
     blob_.reserve(ItemEncryptor::BlobLength(plainLength));
-    ItemEncryptor encryptor(key_, [this](const uint8_t* data, size_t length) {
-        blob_.insert(blob_.end(), data, data + length);
-        return true;
-    });
+    ItemEncryptor encryptor(
+        key_,
+        [this](const uint8_t* data, size_t length) {
+            blob_.insert(blob_.end(), data, data + length);
+            return true;
+        },
+        plainLength);
     for (const auto& part : parts) {
         if (!encryptor.Add(part.first, part.second)) {
             return CompoundResult::Unknown;

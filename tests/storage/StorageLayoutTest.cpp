@@ -113,19 +113,25 @@ TEST(StorageLayoutTest, StreamedBlobEqualsEncryptBuffer) {
         }
         Bytes expected;
         ASSERT_TRUE(EncryptBuffer(plain.data(), plain.size(), "pass word", expected));
-        Bytes streamed;
-        ItemEncryptor enc(key, [&](const uint8_t* d, size_t n) {
-            streamed.insert(streamed.end(), d, d + n);
-            return true;
-        });
-        const size_t first = std::min<size_t>(length, 292);
-        ASSERT_TRUE(enc.Add(plain.data(), first));
-        for (size_t off = first; off < length; off += 100003) {
-            ASSERT_TRUE(enc.Add(plain.data() + off, std::min<size_t>(100003, length - off)));
+        // With the length known, unknown, and given too small.
+        for (uint64_t hint : {uint64_t{length}, UINT64_MAX, uint64_t{100}}) {
+            Bytes streamed;
+            ItemEncryptor enc(
+                key,
+                [&](const uint8_t* d, size_t n) {
+                    streamed.insert(streamed.end(), d, d + n);
+                    return true;
+                },
+                hint);
+            const size_t first = std::min<size_t>(length, 292);
+            ASSERT_TRUE(enc.Add(plain.data(), first));
+            for (size_t off = first; off < length; off += 100003) {
+                ASSERT_TRUE(enc.Add(plain.data() + off, std::min<size_t>(100003, length - off)));
+            }
+            ASSERT_TRUE(enc.Finish());
+            EXPECT_EQ(streamed, expected) << length << " " << hint;
+            EXPECT_EQ(streamed.size(), ItemEncryptor::BlobLength(length));
         }
-        ASSERT_TRUE(enc.Finish());
-        EXPECT_EQ(streamed, expected) << length;
-        EXPECT_EQ(streamed.size(), ItemEncryptor::BlobLength(length));
 
         Bytes inPlace = expected;
         ASSERT_TRUE(DecryptItemInPlace(inPlace, key)) << length;
