@@ -1,0 +1,221 @@
+// TIFF through libtiff: every page on reading, the first frame on writing.
+#include "image/CodecAdapter.h"
+#include "image/CodecFormats.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include <tiffio.h>
+
+namespace {
+
+// A TIFF file held in memory, readable and (when `out` is set) writable.
+struct MemoryFile {
+    const uint8_t* data = nullptr;
+    size_t length = 0;
+    std::vector<uint8_t>* out = nullptr;
+    size_t at = 0;
+
+    size_t Size() const { return out != nullptr ? out->size() : length; }
+    const uint8_t* Bytes() const { return out != nullptr ? out->data() : data; }
+};
+
+tmsize_t ReadProc(thandle_t h, void* buffer, tmsize_t size) {
+    auto* f = static_cast<MemoryFile*>(h);
+    if (size <= 0 || f->at >= f->Size()) {
+        return 0;
+    }
+    const size_t n = std::min(static_cast<size_t>(size), f->Size() - f->at);
+    std::memcpy(buffer, f->Bytes() + f->at, n);
+    f->at += n;
+    return static_cast<tmsize_t>(n);
+}
+
+tmsize_t WriteProc(thandle_t h, void* buffer, tmsize_t size) {
+    auto* f = static_cast<MemoryFile*>(h);
+    if (f->out == nullptr || size < 0) {
+        return -1;
+    }
+    const auto n = static_cast<size_t>(size);
+    if (f->out->size() < f->at + n) {
+        f->out->resize(f->at + n);
+    }
+    std::memcpy(f->out->data() + f->at, buffer, n);
+    f->at += n;
+    return size;
+}
+
+toff_t SeekProc(thandle_t h, toff_t offset, int whence) {
+    auto* f = static_cast<MemoryFile*>(h);
+    uint64_t base = 0;
+    if (whence == SEEK_CUR) {
+        base = f->at;
+    } else if (whence == SEEK_END) {
+        base = f->Size();
+    }
+    const uint64_t target = base + offset;
+    // Readers may not wander far past the end; writers may leave gaps they fill later.
+    if (target > (f->out != nullptr ? uint64_t{1} << 40 : f->Size())) {
+        return static_cast<toff_t>(-1);
+    }
+    f->at = static_cast<size_t>(target);
+    return target;
+}
+
+int CloseProc(thandle_t) {
+    return 0;
+}
+toff_t SizeProc(thandle_t h) {
+    return static_cast<MemoryFile*>(h)->Size();
+}
+int MapProc(thandle_t, void**, toff_t*) {
+    return 0;
+}
+void UnmapProc(thandle_t, void*, toff_t) {}
+
+int Quiet(TIFF*, void*, const char*, const char*, va_list) {
+    return 1;
+}
+
+struct TiffCloser {
+    void operator()(TIFF* tif) const { TIFFClose(tif); }
+};
+
+std::unique_ptr<TIFF, TiffCloser> OpenMemory(MemoryFile& file, const char* mode) {
+    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+    if (options == nullptr) {
+        return nullptr;
+    }
+    TIFFOpenOptionsSetErrorHandlerExtR(options, Quiet, nullptr);
+    TIFFOpenOptionsSetWarningHandlerExtR(options, Quiet, nullptr);
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options, static_cast<tmsize_t>(FCObjImage::kMaxBytes));
+    TIFF* tif = TIFFClientOpenExt("memory", mode, &file, ReadProc, WriteProc, SeekProc, CloseProc,
+                                  SizeProc, MapProc, UnmapProc, options);
+    TIFFOpenOptionsFree(options);
+    return std::unique_ptr<TIFF, TiffCloser>(tif);
+}
+
+constexpr int kMaxPages = 4096;
+
+// The current page as a 24-bit picture, or 32 bits when it carries alpha.
+std::unique_ptr<FCObjImage> ReadPage(TIFF* tif, DecodeBudget& budget) {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    if (!TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width) ||
+        !TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height) || width > 0x7FFFFFFF ||
+        height > 0x7FFFFFFF) {
+        return nullptr;
+    }
+    auto image = std::make_unique<FCObjImage>();
+    // Decoded bottom row first, four bytes a pixel, straight into the pixel block.
+    if (!image->CreateBlank(static_cast<int32_t>(width), static_cast<int32_t>(height), 32) ||
+        !budget.Take(image->GetPixelBytes())) {
+        return nullptr;
+    }
+    char message[1024];
+    if (!TIFFRGBAImageOK(tif, message)) {
+        return nullptr;
+    }
+    if (!TIFFReadRGBAImageOriented(tif, width, height,
+                                   reinterpret_cast<uint32_t*>(image->GetMemStart()),
+                                   ORIENTATION_BOTLEFT, 0)) {
+        return nullptr;
+    }
+    uint16_t extra = 0;
+    uint16_t* extraTypes = nullptr;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &extra, &extraTypes);
+    // Words come as red | green << 8 | blue << 16 | alpha << 24: swap red and blue.
+    for (int32_t row = 0; row < image->Height(); ++row) {
+        uint8_t* p = image->LineAt(row);
+        for (uint32_t x = 0; x < width; ++x, p += 4) {
+            std::swap(p[0], p[2]);
+        }
+    }
+    if (extra == 0) {
+        image->ConvertDepth(24);
+    }
+    return image;
+}
+
+} // namespace
+
+bool DecodeTiff(const uint8_t* bytes, size_t length, PCL_Interface_Composite& frames,
+                FCImageTags& tags) {
+    MemoryFile file;
+    file.data = bytes;
+    file.length = length;
+    auto tif = OpenMemory(file, "rm");
+    if (!tif) {
+        return false;
+    }
+    PCL_Interface_Composite decoded;
+    DecodeBudget budget;
+    int pages = 0;
+    do {
+        if (std::unique_ptr<FCObjImage> page = ReadPage(tif.get(), budget)) {
+            decoded.PushFrame(std::move(page));
+        }
+    } while (++pages < kMaxPages && TIFFReadDirectory(tif.get()));
+    if (decoded.FrameCount() == 0) {
+        return false;
+    }
+    ReadTiffMetadata(bytes, length, tags);
+    frames.Append(decoded);
+    return true;
+}
+
+bool EncodeTiff(const FCObjImage& source, const FCImageTags& tags, std::vector<uint8_t>& out) {
+    FCObjImage scratch;
+    const FCObjImage& image = TrueColour(source, scratch, true);
+    const bool alpha = image.ColorBits() == 32;
+    const int samples = alpha ? 4 : 3;
+    out.clear();
+    MemoryFile file;
+    file.out = &out;
+    auto tif = OpenMemory(file, "w");
+    if (!tif) {
+        return false;
+    }
+    TIFF* t = tif.get();
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(image.Width()));
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(image.Height()));
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, samples);
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    TIFFSetField(t, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    if (alpha) {
+        const uint16_t kinds[1] = {EXTRASAMPLE_UNASSALPHA};
+        TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, kinds);
+    }
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(t, 0));
+    for (const int tag : {271, 272}) {
+        if (tags.Has(tag)) {
+            TIFFSetField(t, static_cast<uint32_t>(tag), tags.GetValue(tag).c_str());
+        }
+    }
+    std::vector<uint8_t> row(static_cast<size_t>(image.Width()) * samples);
+    bool ok = true;
+    for (int32_t y = 0; ok && y < image.Height(); ++y) {
+        const uint8_t* s = image.LineAt(y);
+        for (size_t x = 0; x < static_cast<size_t>(image.Width()); ++x) {
+            uint8_t* d = row.data() + x * samples;
+            const uint8_t* p = s + x * samples;
+            d[0] = p[2];
+            d[1] = p[1];
+            d[2] = p[0];
+            if (alpha) {
+                d[3] = p[3];
+            }
+        }
+        ok = TIFFWriteScanline(t, row.data(), static_cast<uint32_t>(y), 0) == 1;
+    }
+    ok = ok && TIFFWriteDirectory(t) == 1;
+    tif.reset();
+    if (!ok) {
+        out.clear();
+    }
+    return ok;
+}
