@@ -98,6 +98,56 @@ std::unique_ptr<TIFF, TiffCloser> OpenMemory(MemoryFile& file, const char* mode)
 
 constexpr int kMaxPages = 4096;
 
+// Plain 8-bit RGB or RGBA strips are read row by row as they are stored, so unassociated
+// alpha keeps its colour values exactly. Null when the page has another layout.
+std::unique_ptr<FCObjImage> ReadPlainRgbPage(TIFF* tif, uint32_t width, uint32_t height,
+                                             DecodeBudget& budget) {
+    uint16_t bits = 0;
+    uint16_t samples = 0;
+    uint16_t photometric = 0;
+    uint16_t planar = 0;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+    if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric) || bits != 8 ||
+        photometric != PHOTOMETRIC_RGB || planar != PLANARCONFIG_CONTIG || TIFFIsTiled(tif) ||
+        (samples != 3 && samples != 4)) {
+        return nullptr;
+    }
+    if (samples == 4) {
+        uint16_t extra = 0;
+        uint16_t* kinds = nullptr;
+        TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &extra, &kinds);
+        if (extra != 1 || kinds == nullptr || kinds[0] == EXTRASAMPLE_ASSOCALPHA) {
+            return nullptr; // premultiplied alpha goes the general way
+        }
+    }
+    auto image = std::make_unique<FCObjImage>();
+    if (TIFFScanlineSize64(tif) < uint64_t{width} * samples ||
+        !image->CreateBlank(static_cast<int32_t>(width), static_cast<int32_t>(height),
+                            samples * 8) ||
+        !budget.Take(image->GetPixelBytes())) {
+        return nullptr;
+    }
+    std::vector<uint8_t> row(static_cast<size_t>(TIFFScanlineSize64(tif)));
+    for (uint32_t y = 0; y < height; ++y) {
+        if (TIFFReadScanline(tif, row.data(), y, 0) != 1) {
+            break; // a damaged strip keeps the rows read so far
+        }
+        uint8_t* d = image->LineAt(static_cast<int32_t>(y));
+        for (uint32_t x = 0; x < width; ++x, d += samples) {
+            const uint8_t* p = row.data() + size_t{x} * samples;
+            d[0] = p[2];
+            d[1] = p[1];
+            d[2] = p[0];
+            if (samples == 4) {
+                d[3] = p[3];
+            }
+        }
+    }
+    return image;
+}
+
 // The current page as a 24-bit picture, or 32 bits when it carries alpha.
 std::unique_ptr<FCObjImage> ReadPage(TIFF* tif, DecodeBudget& budget) {
     uint32_t width = 0;
@@ -107,14 +157,17 @@ std::unique_ptr<FCObjImage> ReadPage(TIFF* tif, DecodeBudget& budget) {
         height > 0x7FFFFFFF) {
         return nullptr;
     }
+    if (std::unique_ptr<FCObjImage> plain = ReadPlainRgbPage(tif, width, height, budget)) {
+        return plain;
+    }
+    char message[1024];
+    if (!TIFFRGBAImageOK(tif, message)) {
+        return nullptr;
+    }
     auto image = std::make_unique<FCObjImage>();
     // Decoded bottom row first, four bytes a pixel, straight into the pixel block.
     if (!image->CreateBlank(static_cast<int32_t>(width), static_cast<int32_t>(height), 32) ||
         !budget.Take(image->GetPixelBytes())) {
-        return nullptr;
-    }
-    char message[1024];
-    if (!TIFFRGBAImageOK(tif, message)) {
         return nullptr;
     }
     if (!TIFFReadRGBAImageOriented(tif, width, height,
@@ -123,8 +176,8 @@ std::unique_ptr<FCObjImage> ReadPage(TIFF* tif, DecodeBudget& budget) {
         return nullptr;
     }
     uint16_t extra = 0;
-    uint16_t* extraTypes = nullptr;
-    TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &extra, &extraTypes);
+    uint16_t* kinds = nullptr;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &extra, &kinds);
     // Words come as red | green << 8 | blue << 16 | alpha << 24: swap red and blue.
     for (int32_t row = 0; row < image->Height(); ++row) {
         uint8_t* p = image->LineAt(row);

@@ -76,9 +76,8 @@ TEST_P(BmpWriterTest, OffsetsCompressionAndRoundTrip) {
 }
 
 const BmpCase kBmpCases[] = {
-    {"Mono", 1, 0, 54 + 8, 0},        {"Sixteen", 4, 0, 54 + 64, 0},
-    {"Indexed", 8, 0, 54 + 1024, 0},  {"Rgb555", 16, 0x03E0, 54, 0},
-    {"Rgb565", 16, 0x07E0, 66, 3},    {"True24", 24, 0, 54, 0},
+    {"Mono", 1, 0, 54 + 8, 0},     {"Sixteen", 4, 0, 54 + 64, 0}, {"Indexed", 8, 0, 54 + 1024, 0},
+    {"Rgb555", 16, 0x03E0, 54, 0}, {"Rgb565", 16, 0x07E0, 66, 3}, {"True24", 24, 0, 54, 0},
     {"True32", 32, 0, 54, 0},
 };
 INSTANTIATE_TEST_SUITE_P(Depths, BmpWriterTest, ::testing::ValuesIn(kBmpCases),
@@ -94,11 +93,9 @@ TEST(BmpReaderTest, RefusesMalformedFiles) {
         size_t length;
     };
     const Case cases[] = {
-        {"NotBM", 0, 'X', 0},          {"FourteenBytes", 0, 'B', 14},
-        {"OffsetAtEnd", 10, 102, 0},   {"RunLength8", 30, 1, 0},
-        {"RunLength4", 30, 2, 0},      {"TopDown", 25, 0xFF, 0},
-        {"TwoBits", 28, 2, 0},         {"ZeroWidth", 18, 0, 0},
-        {"HeaderCut", 0, 'B', 30},
+        {"NotBM", 0, 'X', 0},     {"FourteenBytes", 0, 'B', 14}, {"OffsetAtEnd", 10, 102, 0},
+        {"RunLength8", 30, 1, 0}, {"RunLength4", 30, 2, 0},      {"TopDown", 25, 0xFF, 0},
+        {"TwoBits", 28, 2, 0},    {"ZeroWidth", 18, 0, 0},       {"HeaderCut", 0, 'B', 30},
     };
     for (const Case& c : cases) {
         std::vector<uint8_t> bytes = good;
@@ -146,8 +143,8 @@ TEST(BmpReaderTest, PaletteFollowsTheHeaderSizeAndStaysInside) {
 
 // ---- TGA ----
 
-std::vector<uint8_t> TgaHeader(uint8_t mapType, uint8_t imageType, uint16_t width,
-                               uint16_t height, uint8_t depth, uint8_t descriptor) {
+std::vector<uint8_t> TgaHeader(uint8_t mapType, uint8_t imageType, uint16_t width, uint16_t height,
+                               uint8_t depth, uint8_t descriptor) {
     std::vector<uint8_t> h(18, 0);
     h[1] = mapType;
     h[2] = imageType;
@@ -219,8 +216,8 @@ TEST(TgaReaderTest, FifteenBitsBottomUpAndRunLength) {
     // Run-length encoded 24 bits, top-left origin: a run packet and a raw packet per row;
     // the second row's run spills past the row and is cut there.
     std::vector<uint8_t> rle = TgaHeader(0, 10, 3, 2, 24, 0x20);
-    const uint8_t packets[] = {0x81, 1,   2,   3,   0x00, 4, 5, 6, // row 0: 2 × (1,2,3), (4,5,6)
-                               0x83, 9,   8,   7,                  // row 1: run of 4 → 3 used
+    const uint8_t packets[] = {0x81, 1,    2,    3,   0x00, 4, 5, 6, // row 0: 2 × (1,2,3), (4,5,6)
+                               0x83, 9,    8,    7,                  // row 1: run of 4 → 3 used
                                0x00, 0xAA, 0xBB, 0xCC};
     rle.insert(rle.end(), packets, packets + sizeof(packets));
     FCImageTags tags;

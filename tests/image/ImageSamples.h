@@ -23,8 +23,8 @@ inline FCObjImage Sample(int32_t width, int32_t height, int bits) {
                 const int shift = (per - 1 - x % per) * bits;
                 row[x / per] = static_cast<uint8_t>(row[x / per] | (index << shift));
             } else if (bits == 16) {
-                const uint16_t v = static_cast<uint16_t>(((200 >> 3) << 10) | ((g >> 3) << 5) |
-                                                         (b >> 3));
+                const uint16_t v =
+                    static_cast<uint16_t>(((200 >> 3) << 10) | ((g >> 3) << 5) | (b >> 3));
                 std::memcpy(row + 2 * x, &v, 2);
             } else {
                 uint8_t* p = row + x * (bits / 8);

@@ -1,6 +1,6 @@
+#include "image/ObjImage.h"
 #include "image/DibBlocks.h"
 #include "image/ImageDrawing.h"
-#include "image/ObjImage.h"
 #include "image/PclTemplates.h"
 
 #include "ImageSamples.h"
@@ -43,9 +43,8 @@ TEST(ObjImageTest, CreateRefusesBadHeadersAndKeepsThePicture) {
         uint16_t bits;
         uint32_t compression;
     };
-    const Case cases[] = {{0, 4, 24, 0},  {4, 0, 24, 0},      {4, -4, 24, 0},
-                          {4, 4, 2, 0},   {4, 4, 24, 1},      {4, 4, 8, 2},
-                          {-1, 4, 24, 0}, {1 << 30, 1 << 20, 32, 0}};
+    const Case cases[] = {{0, 4, 24, 0}, {4, 0, 24, 0}, {4, -4, 24, 0}, {4, 4, 2, 0},
+                          {4, 4, 24, 1}, {4, 4, 8, 2},  {-1, 4, 24, 0}, {1 << 30, 1 << 20, 32, 0}};
     for (const Case& c : cases) {
         BITMAPINFOHEADER h;
         h.biWidth = c.width;
@@ -251,8 +250,8 @@ TEST(ObjImageTest, ExportInfoHeaderHoldsPaletteOrMasks) {
         int bits;
         size_t size;
     };
-    for (const Case c : {Case{1, 48}, Case{4, 104}, Case{8, 1064}, Case{16, 52}, Case{24, 52},
-                         Case{32, 52}}) {
+    for (const Case c :
+         {Case{1, 48}, Case{4, 104}, Case{8, 1064}, Case{16, 52}, Case{24, 52}, Case{32, 52}}) {
         const FCObjImage image = Sample(3, 2, c.bits);
         const std::vector<uint8_t> block = image.ExportInfoHeader();
         ASSERT_EQ(block.size(), c.size) << c.bits;
@@ -386,9 +385,9 @@ TEST(ZoomScaleTest, StepsSkipTheSecondHundredPercent) {
         bool in;
         int32_t to;
     };
-    const Step steps[] = {{1, false, -2},  {-2, true, -1}, {-1, true, 2},  {1, true, 2},
-                          {16, true, 16},  {-16, false, -16}, {-15, false, -16},
-                          {15, true, 16},  {2, false, 1},  {-1, false, -2}, {0, true, 1}};
+    const Step steps[] = {{1, false, -2}, {-2, true, -1},    {-1, true, 2},     {1, true, 2},
+                          {16, true, 16}, {-16, false, -16}, {-15, false, -16}, {15, true, 16},
+                          {2, false, 1},  {-1, false, -2},   {0, true, 1}};
     for (const Step& s : steps) {
         PCL_Interface_ZoomScale zoom;
         zoom.SetScale(s.from);
