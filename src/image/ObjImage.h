@@ -58,8 +58,13 @@ public:
 class FCObjImage : public FCObjGraph {
 public:
     // Largest picture held: pixel block and row table together. Far above any photograph,
-    // low enough that a forged header cannot exhaust memory.
+    // low enough that a forged header cannot exhaust memory. Fuzzing builds set a smaller
+    // limit so that every run stays quick.
+#ifdef OV_IMAGE_MAX_BYTES
+    static constexpr size_t kMaxBytes = OV_IMAGE_MAX_BYTES;
+#else
     static constexpr size_t kMaxBytes = size_t{512} << 20;
+#endif
 
     FCObjImage() = default;
     FCObjImage(const FCObjImage& other) { CopyFrom(other); }
