@@ -74,9 +74,7 @@ bool FCImageHandleBase::WriteFile(const std::string& path, const std::vector<uin
 
 // ---- BMP ----
 
-bool FCImageHandle_Bmp::LoadFromMemory(const uint8_t* bytes, size_t length,
-                                       PCL_Interface_Composite& frames,
-                                       std::unique_ptr<FCImageTags>& tags) {
+bool FCImageHandle_Bmp::Decode(const uint8_t* bytes, size_t length, FCObjImage& image) {
     if (bytes == nullptr || length <= kBmpFileHeader || bytes[0] != 'B' || bytes[1] != 'M') {
         return false;
     }
@@ -89,17 +87,30 @@ bool FCImageHandle_Bmp::LoadFromMemory(const uint8_t* bytes, size_t length,
     if (!ReadDibHeader(bytes, length, kBmpFileHeader, header, masks)) {
         return false;
     }
-    auto image = std::make_unique<FCObjImage>();
-    if (!CreateFromDibHeader(*image, header, masks, length >= kBmpFileHeader + 52)) {
+    // Nothing can fail after a successful Create, so the picture is only touched when the
+    // whole file is taken.
+    if (!CreateFromDibHeader(image, header, masks, length >= kBmpFileHeader + 52)) {
         return false;
     }
     // The header's own size says where the colour table starts; a forged size just makes the
     // table read from elsewhere inside the file (or not at all).
     const size_t paletteAt = kBmpFileHeader + static_cast<size_t>(header.biSize);
     if (header.biSize <= length) {
-        ReadDibPalette(*image, bytes, length, paletteAt);
+        ReadDibPalette(image, bytes, length, paletteAt);
     }
-    ReadDibPixels(*image, bytes, length, pixelOffset);
+    ReadDibPixels(image, bytes, length, pixelOffset);
+    image.x = 0;
+    image.y = 0;
+    return true;
+}
+
+bool FCImageHandle_Bmp::LoadFromMemory(const uint8_t* bytes, size_t length,
+                                       PCL_Interface_Composite& frames,
+                                       std::unique_ptr<FCImageTags>& tags) {
+    auto image = std::make_unique<FCObjImage>();
+    if (!Decode(bytes, length, *image)) {
+        return false;
+    }
     frames.PushFrame(std::move(image));
     return true;
 }

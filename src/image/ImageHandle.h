@@ -44,6 +44,9 @@ protected:
 
 class FCImageHandle_Bmp : public FCImageHandleBase {
 public:
+    // Reads a BMP file image into `image`, reusing its pixel memory when the size matches.
+    // On failure `image` is unchanged.
+    static bool Decode(const uint8_t* bytes, size_t length, FCObjImage& image);
     bool LoadFromMemory(const uint8_t* bytes, size_t length, PCL_Interface_Composite& frames,
                         std::unique_ptr<FCImageTags>& tags) override;
     bool SaveToFile(const std::string& path, const ImageFrames& frames,

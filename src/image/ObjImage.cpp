@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <sys/mman.h>
 
 namespace {
 
@@ -42,8 +43,36 @@ size_t DibStride(int32_t width, int bits) {
     return static_cast<size_t>((rowBits + 31) / 32 * 4);
 }
 
-void FCObjImage::FreeBlock::operator()(uint8_t* p) const {
-    std::free(p);
+FCObjImage::PixelBlock FCObjImage::PixelBlock::Allocate(size_t bytes, bool zeroFill) {
+    constexpr size_t kMapAbove = size_t{2} << 20;
+    PixelBlock block;
+    if (bytes >= kMapAbove) {
+        void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED) {
+            return block;
+        }
+        madvise(p, bytes, MADV_HUGEPAGE); // advice only: fine when refused
+        block.data_ = static_cast<uint8_t*>(p);
+        block.mapped_ = true;
+    } else {
+        block.data_ = static_cast<uint8_t*>(zeroFill ? std::calloc(bytes, 1) : std::malloc(bytes));
+    }
+    block.size_ = block.data_ != nullptr ? bytes : 0;
+    return block;
+}
+
+FCObjImage::PixelBlock::~PixelBlock() {
+    if (mapped_) {
+        munmap(data_, size_);
+    } else {
+        std::free(data_);
+    }
+}
+
+void FCObjImage::PixelBlock::Swap(PixelBlock& other) noexcept {
+    std::swap(data_, other.data_);
+    std::swap(size_, other.size_);
+    std::swap(mapped_, other.mapped_);
 }
 
 FCObjImage::~FCObjImage() = default;
@@ -68,15 +97,15 @@ bool FCObjImage::CreateImpl(const BITMAPINFOHEADER* header, const uint32_t* mask
 
     // A block of the same size is reused: reloading a picture of one size does not go back
     // to the system for fresh pages every time.
-    std::unique_ptr<uint8_t, FreeBlock> block;
-    if (block_ && blockBytes_ == bytes) {
+    PixelBlock block;
+    if (block_.data() != nullptr && block_.size() == bytes) {
         block = std::move(block_);
         if (zeroFill) {
-            std::memset(block.get(), 0, bytes);
+            std::memset(block.data(), 0, bytes);
         }
     } else {
-        block.reset(static_cast<uint8_t*>(zeroFill ? std::calloc(bytes, 1) : std::malloc(bytes)));
-        if (!block) {
+        block = PixelBlock::Allocate(bytes, zeroFill);
+        if (block.data() == nullptr) {
             return false;
         }
     }
@@ -103,9 +132,8 @@ bool FCObjImage::CreateImpl(const BITMAPINFOHEADER* header, const uint32_t* mask
     }
 
     stride_ = stride;
-    blockBytes_ = bytes;
     block_ = std::move(block);
-    pixels_ = block_.get();
+    pixels_ = block_.data();
     lines_.resize(height);
     uint8_t* line = pixels_ + bytes - stride;
     for (size_t i = 0; i < height; ++i, line -= stride) {
@@ -127,8 +155,7 @@ bool FCObjImage::CreateBlank(int32_t width, int32_t height, int bits) {
 }
 
 void FCObjImage::Destroy() {
-    block_.reset();
-    blockBytes_ = 0;
+    block_ = PixelBlock{};
     pixels_ = nullptr;
     lines_.clear();
     lines_.shrink_to_fit();
@@ -141,8 +168,7 @@ void FCObjImage::Destroy() {
 void FCObjImage::SwapContents(FCObjImage& other) noexcept {
     std::swap(info_, other.info_);
     std::swap(stride_, other.stride_);
-    std::swap(block_, other.block_);
-    std::swap(blockBytes_, other.blockBytes_);
+    block_.Swap(other.block_);
     std::swap(pixels_, other.pixels_);
     std::swap(lines_, other.lines_);
     std::swap(masks_, other.masks_);
@@ -340,6 +366,11 @@ size_t FCObjImage::Serialize(bool save, std::vector<uint8_t>& buffer) {
 }
 
 bool FCObjImage::LoadImage(const uint8_t* bytes, size_t length, ImageType type, FCImageTags* tags) {
+    // BMP decodes straight into this picture (same result, no second pixel block); it
+    // produces no tags.
+    if (type == Bmp) {
+        return FCImageHandle_Bmp::Decode(bytes, length, *this);
+    }
     std::unique_ptr<FCImageHandleBase> handler = GetImageFactory().CreateHandler(type);
     if (!handler) {
         return false;

@@ -67,12 +67,16 @@ public:
 #endif
 
     FCObjImage() = default;
-    FCObjImage(const FCObjImage& other) { CopyFrom(other); }
+    FCObjImage(const FCObjImage& other) {
+        CopyFrom(other);
+    }
     FCObjImage& operator=(const FCObjImage& other) {
         CopyFrom(other);
         return *this;
     }
-    FCObjImage(FCObjImage&& other) noexcept { SwapContents(other); }
+    FCObjImage(FCObjImage&& other) noexcept {
+        SwapContents(other);
+    }
     FCObjImage& operator=(FCObjImage&& other) noexcept {
         if (this != &other) {
             FCObjImage taken;
@@ -92,19 +96,41 @@ public:
     void Destroy();
     void CopyFrom(const FCObjImage& other);
 
-    bool IsValid() const { return pixels_ != nullptr; }
-    int32_t Width() const { return info_.biWidth; }
-    int32_t Height() const { return info_.biHeight; }
-    int ColorBits() const { return info_.biBitCount; }
+    bool IsValid() const {
+        return pixels_ != nullptr;
+    }
+    int32_t Width() const {
+        return info_.biWidth;
+    }
+    int32_t Height() const {
+        return info_.biHeight;
+    }
+    int ColorBits() const {
+        return info_.biBitCount;
+    }
     // Bytes per row, padded to 4.
-    size_t GetPitch() const { return stride_; }
-    const BITMAPINFOHEADER& InfoHeader() const { return info_; }
-    uint32_t RedMask() const { return masks_[0]; }
-    uint32_t GreenMask() const { return masks_[1]; }
-    uint32_t BlueMask() const { return masks_[2]; }
+    size_t GetPitch() const {
+        return stride_;
+    }
+    const BITMAPINFOHEADER& InfoHeader() const {
+        return info_;
+    }
+    uint32_t RedMask() const {
+        return masks_[0];
+    }
+    uint32_t GreenMask() const {
+        return masks_[1];
+    }
+    uint32_t BlueMask() const {
+        return masks_[2];
+    }
     // The pixel block, bottom row first; stride × height bytes.
-    uint8_t* GetMemStart() const { return pixels_; }
-    size_t GetPixelBytes() const { return IsValid() ? stride_ * static_cast<size_t>(Height()) : 0; }
+    uint8_t* GetMemStart() const {
+        return pixels_;
+    }
+    size_t GetPixelBytes() const {
+        return IsValid() ? stride_ * static_cast<size_t>(Height()) : 0;
+    }
 
     // Row y (0 = top); null outside the picture.
     uint8_t* LineAt(int32_t y) const {
@@ -116,8 +142,12 @@ public:
 
     bool GetPalette(int first, int count, RGBQUAD* entries) const;
     bool SetPalette(int first, int count, const RGBQUAD* entries);
-    const RGBQUAD* Palette() const { return palette_.empty() ? nullptr : palette_.data(); }
-    int PaletteSize() const { return static_cast<int>(palette_.size()); }
+    const RGBQUAD* Palette() const {
+        return palette_.empty() ? nullptr : palette_.data();
+    }
+    int PaletteSize() const {
+        return static_cast<int>(palette_.size());
+    }
     void SetGreyPalette();
     void SetAllAlpha(uint8_t value);
     // Converts to 24 or 32 bits; other targets, the same depth or an empty image: nothing.
@@ -151,11 +181,30 @@ private:
 
     BITMAPINFOHEADER info_{};
     size_t stride_ = 0;
-    struct FreeBlock {
-        void operator()(uint8_t* p) const;
+    // The pixel memory. Large blocks come straight from the kernel as zeroed pages, in huge
+    // pages where the system allows, so a big picture costs few page faults.
+    class PixelBlock {
+    public:
+        PixelBlock() = default;
+        static PixelBlock Allocate(size_t bytes, bool zeroFill);
+        PixelBlock(PixelBlock&& other) noexcept { Swap(other); }
+        PixelBlock& operator=(PixelBlock&& other) noexcept {
+            PixelBlock taken;
+            taken.Swap(other);
+            Swap(taken);
+            return *this;
+        }
+        ~PixelBlock();
+        void Swap(PixelBlock& other) noexcept;
+        uint8_t* data() const { return data_; }
+        size_t size() const { return size_; }
+
+    private:
+        uint8_t* data_ = nullptr;
+        size_t size_ = 0;
+        bool mapped_ = false;
     };
-    std::unique_ptr<uint8_t, FreeBlock> block_;
-    size_t blockBytes_ = 0;
+    PixelBlock block_;
     uint8_t* pixels_ = nullptr;
     std::vector<uint8_t*> lines_;
     uint32_t masks_[3] = {0, 0, 0};
