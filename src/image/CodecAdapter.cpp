@@ -271,6 +271,7 @@ size_t TypeSize(uint16_t type) {
     case 4:
     case 9:
     case 11:
+    case 13: // a directory offset
         return 4;
     case 5:
     case 10:

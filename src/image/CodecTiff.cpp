@@ -191,6 +191,94 @@ std::unique_ptr<FCObjImage> ReadPage(TIFF* tif, DecodeBudget& budget) {
     return image;
 }
 
+uint32_t Get32(const std::vector<uint8_t>& b, size_t at) {
+    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (uint32_t{b[at + 3]} << 24);
+}
+uint16_t Get16(const std::vector<uint8_t>& b, size_t at) {
+    return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
+}
+
+// libtiff takes rationals as floating point and stores an approximation; the metadata is
+// text like "1/250" and must come back as exactly those two numbers. Puts the exact
+// numerator and denominator into the written Exif directory (little-endian, as we write).
+void PutExactRationals(std::vector<uint8_t>& tiff, const FCImageTags& tags) {
+    auto has = [&tiff](size_t at, size_t n) { return at <= tiff.size() && tiff.size() - at >= n; };
+    if (!has(0, 8) || tiff[0] != 'I') {
+        return;
+    }
+    const uint32_t first = Get32(tiff, 4);
+    if (!has(first, 2)) {
+        return;
+    }
+    uint32_t exif = 0;
+    for (uint32_t i = 0, n = Get16(tiff, first); i < n && has(first + 2 + i * 12, 12); ++i) {
+        if (Get16(tiff, first + 2 + i * 12) == 34665) {
+            exif = Get32(tiff, first + 2 + i * 12 + 8);
+        }
+    }
+    if (exif == 0 || !has(exif, 2)) {
+        return;
+    }
+    for (uint32_t i = 0, n = Get16(tiff, exif); i < n && has(exif + 2 + i * 12, 12); ++i) {
+        const size_t entry = exif + 2 + size_t{i} * 12;
+        const uint16_t tag = Get16(tiff, entry);
+        const uint16_t type = Get16(tiff, entry + 2);
+        std::vector<uint8_t> value;
+        if ((type != kTypeRational && type != kTypeSRational) || Get32(tiff, entry + 4) != 1 ||
+            !tags.Has(tag) || !MetadataValueBytes(type, tags.GetValue(tag), value)) {
+            continue;
+        }
+        const uint32_t at = Get32(tiff, entry + 8);
+        if (has(at, 8)) {
+            std::memcpy(tiff.data() + at, value.data(), 8);
+        }
+    }
+}
+
+// Writes the Exif directory of the written tags and points the main directory at it.
+bool WriteExifDirectory(TIFF* t, const FCImageTags& tags) {
+    if (TIFFCreateEXIFDirectory(t) != 0) {
+        return false;
+    }
+    for (const WritableTag& w : kWritableTags) {
+        std::vector<uint8_t> value;
+        if (!w.exifDirectory || !tags.Has(w.tag) ||
+            !MetadataValueBytes(w.type, tags.GetValue(w.tag), value)) {
+            continue;
+        }
+        const std::string text = tags.GetValue(w.tag);
+        if (w.type == kTypeAscii) {
+            TIFFSetField(t, w.tag, text.c_str());
+        } else if (w.type == kTypeShort) {
+            const uint16_t v = static_cast<uint16_t>(value[0] | (value[1] << 8));
+            if (w.tag == 34855) { // ISOSpeedRatings is a list
+                TIFFSetField(t, w.tag, 1, &v);
+            } else {
+                TIFFSetField(t, w.tag, v);
+            }
+        } else {
+            uint32_t num = 0;
+            uint32_t den = 0;
+            std::memcpy(&num, value.data(), 4);
+            std::memcpy(&den, value.data() + 4, 4);
+            if (den == 0) {
+                continue;
+            }
+            const double v =
+                w.type == kTypeSRational
+                    ? static_cast<double>(static_cast<int32_t>(num)) / static_cast<int32_t>(den)
+                    : static_cast<double>(num) / den;
+            TIFFSetField(t, w.tag, v);
+        }
+    }
+    uint64_t offset = 0;
+    if (TIFFWriteCustomDirectory(t, &offset) != 1 || TIFFSetDirectory(t, 0) != 1) {
+        return false;
+    }
+    TIFFSetField(t, TIFFTAG_EXIFIFD, offset);
+    return TIFFRewriteDirectory(t) == 1;
+}
+
 } // namespace
 
 bool DecodeTiff(const uint8_t* bytes, size_t length, PCL_Interface_Composite& frames,
@@ -265,10 +353,24 @@ bool EncodeTiff(const FCObjImage& source, const FCImageTags& tags, std::vector<u
         }
         ok = TIFFWriteScanline(t, row.data(), static_cast<uint32_t>(y), 0) == 1;
     }
+    bool exif = false;
+    for (const WritableTag& w : kWritableTags) {
+        exif = exif || (w.exifDirectory && tags.Has(w.tag));
+    }
+    if (exif) {
+        TIFFSetField(t, TIFFTAG_EXIFIFD, uint64_t{0}); // the place is kept; filled in below
+    }
     ok = ok && TIFFWriteDirectory(t) == 1;
+    if (ok && exif) {
+        ok = WriteExifDirectory(t, tags);
+    }
     tif.reset();
     if (!ok) {
         out.clear();
+        return false;
     }
-    return ok;
+    if (exif) {
+        PutExactRationals(out, tags);
+    }
+    return true;
 }

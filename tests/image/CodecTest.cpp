@@ -348,6 +348,11 @@ TEST(TiffTest, RoundTripThroughOurWriter) {
         std::vector<uint8_t> tiff;
         FCImageTags tags;
         tags.SetValue(272, "Model X");
+        tags.SetValue(33434, "1/250");
+        tags.SetValue(37380, "-1/3");
+        tags.SetValue(34855, "200");
+        tags.SetValue(37385, "9");
+        tags.SetValue(36867, "2020:02:02 10:00:00");
         ASSERT_TRUE(EncodeImage(Tiff, image, tags, tiff)) << bits;
         FCImageTags read;
         FCObjImage back;
@@ -358,6 +363,11 @@ TEST(TiffTest, RoundTripThroughOurWriter) {
         }
         EXPECT_TRUE(SamePixels(back, expected)) << bits;
         EXPECT_EQ(read.GetValue(272), "Model X");
+        EXPECT_EQ(read.GetValue(33434), "1/250");
+        EXPECT_EQ(read.GetValue(37380), "-1/3");
+        EXPECT_EQ(read.GetValue(34855), "200");
+        EXPECT_EQ(read.GetValue(37385), "9");
+        EXPECT_EQ(read.GetValue(36867), "2020:02:02 10:00:00");
     }
 }
 
