@@ -148,6 +148,63 @@ std::unique_ptr<FCObjImage> ReadPlainRgbPage(TIFF* tif, uint32_t width, uint32_t
     return image;
 }
 
+// Bilevel, grey and palette pages of 1, 4 or 8 bits stay indexed, with their palette.
+// Null when the page has another layout.
+std::unique_ptr<FCObjImage> ReadIndexedPage(TIFF* tif, uint32_t width, uint32_t height,
+                                            DecodeBudget& budget) {
+    uint16_t bits = 0;
+    uint16_t samples = 0;
+    uint16_t photometric = 0;
+    uint16_t planar = 0;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+    if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric) ||
+        (bits != 1 && bits != 4 && bits != 8) || samples != 1 || TIFFIsTiled(tif) ||
+        (photometric != PHOTOMETRIC_MINISBLACK && photometric != PHOTOMETRIC_MINISWHITE &&
+         photometric != PHOTOMETRIC_PALETTE)) {
+        return nullptr;
+    }
+    auto image = std::make_unique<FCObjImage>();
+    if (!image->CreateBlank(static_cast<int32_t>(width), static_cast<int32_t>(height), bits) ||
+        !budget.Take(image->GetPixelBytes()) ||
+        static_cast<uint64_t>(TIFFScanlineSize64(tif)) > image->GetPitch()) {
+        return nullptr;
+    }
+    const int entries = 1 << bits;
+    std::vector<RGBQUAD> palette(static_cast<size_t>(entries));
+    if (photometric == PHOTOMETRIC_PALETTE) {
+        uint16_t* red = nullptr;
+        uint16_t* green = nullptr;
+        uint16_t* blue = nullptr;
+        if (!TIFFGetField(tif, TIFFTAG_COLORMAP, &red, &green, &blue)) {
+            return nullptr;
+        }
+        // Old writers stored 8-bit values; everyone else scales them to 16 bits.
+        bool sixteen = false;
+        for (int i = 0; i < entries; ++i) {
+            sixteen = sixteen || red[i] > 255 || green[i] > 255 || blue[i] > 255;
+        }
+        const int shift = sixteen ? 8 : 0;
+        for (int i = 0; i < entries; ++i) {
+            palette[static_cast<size_t>(i)] = RGBQUAD{static_cast<uint8_t>(blue[i] >> shift),
+                                                      static_cast<uint8_t>(green[i] >> shift),
+                                                      static_cast<uint8_t>(red[i] >> shift), 0};
+        }
+        image->SetPalette(0, entries, palette.data());
+    } else if (photometric == PHOTOMETRIC_MINISWHITE) {
+        image->GetPalette(0, entries, palette.data());
+        std::reverse(palette.begin(), palette.end());
+        image->SetPalette(0, entries, palette.data());
+    }
+    for (uint32_t y = 0; y < height; ++y) {
+        if (TIFFReadScanline(tif, image->LineAt(static_cast<int32_t>(y)), y, 0) != 1) {
+            break; // a damaged strip keeps the rows read so far
+        }
+    }
+    return image;
+}
+
 // The current page as a 24-bit picture, or 32 bits when it carries alpha.
 std::unique_ptr<FCObjImage> ReadPage(TIFF* tif, DecodeBudget& budget) {
     uint32_t width = 0;
@@ -159,6 +216,9 @@ std::unique_ptr<FCObjImage> ReadPage(TIFF* tif, DecodeBudget& budget) {
     }
     if (std::unique_ptr<FCObjImage> plain = ReadPlainRgbPage(tif, width, height, budget)) {
         return plain;
+    }
+    if (std::unique_ptr<FCObjImage> indexed = ReadIndexedPage(tif, width, height, budget)) {
+        return indexed;
     }
     char message[1024];
     if (!TIFFRGBAImageOK(tif, message)) {
@@ -308,9 +368,11 @@ bool DecodeTiff(const uint8_t* bytes, size_t length, PCL_Interface_Composite& fr
 
 bool EncodeTiff(const FCObjImage& source, const FCImageTags& tags, std::vector<uint8_t>& out) {
     FCObjImage scratch;
-    const FCObjImage& image = TrueColour(source, scratch, true);
+    // 1, 4 and 8 bits stay indexed with their palette; 16 bits become 24.
+    const FCObjImage& image = source.ColorBits() <= 8 ? source : TrueColour(source, scratch, true);
+    const bool indexed = image.ColorBits() <= 8;
     const bool alpha = image.ColorBits() == 32;
-    const int samples = alpha ? 4 : 3;
+    const int samples = indexed ? 1 : alpha ? 4 : 3;
     out.clear();
     MemoryFile file;
     file.out = &out;
@@ -321,9 +383,9 @@ bool EncodeTiff(const FCObjImage& source, const FCImageTags& tags, std::vector<u
     TIFF* t = tif.get();
     TIFFSetField(t, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(image.Width()));
     TIFFSetField(t, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(image.Height()));
-    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, indexed ? image.ColorBits() : 8);
     TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, samples);
-    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, indexed ? PHOTOMETRIC_PALETTE : PHOTOMETRIC_RGB);
     TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
     TIFFSetField(t, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
@@ -331,24 +393,38 @@ bool EncodeTiff(const FCObjImage& source, const FCImageTags& tags, std::vector<u
         const uint16_t kinds[1] = {EXTRASAMPLE_UNASSALPHA};
         TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, kinds);
     }
+    if (indexed) {
+        const auto entries = static_cast<size_t>(image.PaletteSize());
+        std::vector<uint16_t> red(entries), green(entries), blue(entries);
+        for (size_t i = 0; i < entries; ++i) {
+            red[i] = static_cast<uint16_t>(image.Palette()[i].rgbRed * 257);
+            green[i] = static_cast<uint16_t>(image.Palette()[i].rgbGreen * 257);
+            blue[i] = static_cast<uint16_t>(image.Palette()[i].rgbBlue * 257);
+        }
+        TIFFSetField(t, TIFFTAG_COLORMAP, red.data(), green.data(), blue.data());
+    }
     TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(t, 0));
     for (const int tag : {271, 272}) {
         if (tags.Has(tag)) {
             TIFFSetField(t, static_cast<uint32_t>(tag), tags.GetValue(tag).c_str());
         }
     }
-    std::vector<uint8_t> row(static_cast<size_t>(image.Width()) * samples);
+    std::vector<uint8_t> row(image.GetPitch());
     bool ok = true;
     for (int32_t y = 0; ok && y < image.Height(); ++y) {
         const uint8_t* s = image.LineAt(y);
-        for (size_t x = 0; x < static_cast<size_t>(image.Width()); ++x) {
-            uint8_t* d = row.data() + x * samples;
-            const uint8_t* p = s + x * samples;
-            d[0] = p[2];
-            d[1] = p[1];
-            d[2] = p[0];
-            if (alpha) {
-                d[3] = p[3];
+        if (indexed) {
+            std::memcpy(row.data(), s, row.size());
+        } else {
+            for (size_t x = 0; x < static_cast<size_t>(image.Width()); ++x) {
+                uint8_t* d = row.data() + x * samples;
+                const uint8_t* p = s + x * samples;
+                d[0] = p[2];
+                d[1] = p[1];
+                d[2] = p[0];
+                if (alpha) {
+                    d[3] = p[3];
+                }
             }
         }
         ok = TIFFWriteScanline(t, row.data(), static_cast<uint32_t>(y), 0) == 1;

@@ -342,8 +342,66 @@ TEST(TiffTest, EveryPageInOrder) {
     EXPECT_EQ(tags->GetValue(271), "Scanner Co");
 }
 
+// One page of 1, 4 or 8 bits with the given photometric interpretation.
+std::vector<uint8_t> IndexedTiff(const std::string& path, int bits, uint16_t photometric) {
+    TIFF* tif = TIFFOpen(path.c_str(), "w");
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 3);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 2);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, bits);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, photometric);
+    std::vector<uint16_t> red(size_t{1} << bits), green(red.size()), blue(red.size());
+    for (size_t i = 0; i < red.size(); ++i) {
+        red[i] = static_cast<uint16_t>(i * 257);
+        green[i] = 0xFFFF;
+        blue[i] = 0x1100;
+    }
+    if (photometric == PHOTOMETRIC_PALETTE) {
+        TIFFSetField(tif, TIFFTAG_COLORMAP, red.data(), green.data(), blue.data());
+    }
+    // Row 0: pixels 0, 1, 0 (bit/nibble/byte packed from the top); row 1: all 1.
+    for (uint32_t y = 0; y < 2; ++y) {
+        uint8_t row[3] = {0, 0, 0};
+        for (int x = 0; x < 3; ++x) {
+            const int value = y == 1 || x == 1 ? 1 : 0;
+            const int per = 8 / bits;
+            row[x / per] =
+                static_cast<uint8_t>(row[x / per] | value << ((per - 1 - x % per) * bits));
+        }
+        TIFFWriteScanline(tif, row, y, 0);
+    }
+    TIFFClose(tif);
+    return FileBytes(path);
+}
+
+TEST(TiffTest, IndexedPagesKeepTheirPalette) {
+    ScratchDir dir;
+    struct Case {
+        int bits;
+        uint16_t photometric;
+        RGBQUAD entry1;
+    };
+    const Case cases[] = {
+        {1, PHOTOMETRIC_MINISBLACK, {255, 255, 255, 0}},
+        {1, PHOTOMETRIC_MINISWHITE, {0, 0, 0, 0}},
+        {4, PHOTOMETRIC_MINISBLACK, {17, 17, 17, 0}},
+        {8, PHOTOMETRIC_PALETTE, {0x11, 0xFF, 1, 0}},
+        {4, PHOTOMETRIC_PALETTE, {0x11, 0xFF, 1, 0}},
+    };
+    for (const Case& c : cases) {
+        const std::vector<uint8_t> tiff = IndexedTiff(dir / "i.tif", c.bits, c.photometric);
+        FCObjImage image;
+        ASSERT_TRUE(image.LoadImage(tiff.data(), tiff.size(), Tiff)) << c.bits;
+        ASSERT_EQ(image.ColorBits(), c.bits);
+        EXPECT_EQ(image.PixelValue(0, 0), 0u) << c.bits;
+        EXPECT_EQ(image.PixelValue(1, 0), 1u) << c.bits;
+        EXPECT_EQ(image.PixelValue(2, 1), 1u) << c.bits;
+        EXPECT_EQ(image.Palette()[1], c.entry1) << c.bits << " " << c.photometric;
+    }
+}
+
 TEST(TiffTest, RoundTripThroughOurWriter) {
-    for (const int bits : {8, 24, 32}) {
+    for (const int bits : {1, 4, 8, 16, 24, 32}) {
         const FCObjImage image = Sample(6, 3, bits);
         std::vector<uint8_t> tiff;
         FCImageTags tags;
@@ -358,10 +416,13 @@ TEST(TiffTest, RoundTripThroughOurWriter) {
         FCObjImage back;
         ASSERT_TRUE(back.LoadImage(tiff.data(), tiff.size(), Tiff, &read)) << bits;
         FCObjImage expected = image;
-        if (bits == 8) {
+        if (bits == 16) {
             expected.ConvertDepth(24);
         }
         EXPECT_TRUE(SamePixels(back, expected)) << bits;
+        if (bits <= 8) {
+            EXPECT_EQ(back.Palette()[1], image.Palette()[1]) << bits;
+        }
         EXPECT_EQ(read.GetValue(272), "Model X");
         EXPECT_EQ(read.GetValue(33434), "1/250");
         EXPECT_EQ(read.GetValue(37380), "-1/3");
