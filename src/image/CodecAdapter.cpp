@@ -1,5 +1,6 @@
 #include "image/CodecAdapter.h"
 
+#include "image/ByteOrder.h"
 #include "image/CodecFormats.h"
 
 #include <algorithm>
@@ -32,14 +33,6 @@ Format Sniff(const uint8_t* b, size_t n) {
         return Format::Bmp;
     }
     return Format::Unknown;
-}
-
-uint32_t Read32(const uint8_t* p, bool bigEndian) {
-    return bigEndian ? (uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3])
-                     : (uint32_t{p[3]} << 24 | uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0]);
-}
-uint16_t Read16(const uint8_t* p, bool bigEndian) {
-    return static_cast<uint16_t>(bigEndian ? (p[0] << 8 | p[1]) : (p[1] << 8 | p[0]));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // ICO (and CUR) files: a directory of images, each a PNG file or a DIB whose height covers
 // the colour rows and the 1-bit transparency mask after them. Every image is a frame.
+#include "image/ByteOrder.h"
 #include "image/CodecFormats.h"
 #include "image/DibBlocks.h"
 
@@ -9,34 +10,14 @@
 
 namespace {
 
-uint16_t Le16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-uint32_t Le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0] | (p[1] << 8) | (p[2] << 16)) |
-           (static_cast<uint32_t>(p[3]) << 24);
-}
-
 std::unique_ptr<FCObjImage> ReadIconDib(const uint8_t* data, size_t length, DecodeBudget& budget) {
-    BITMAPINFOHEADER header;
-    uint32_t masks[3];
-    if (!ReadDibHeader(data, length, 0, header, masks) || header.biSize < 40 ||
-        header.biSize > length) {
-        return nullptr;
-    }
-    header.biHeight /= 2; // the mask rows follow the colour rows
     auto image = std::make_unique<FCObjImage>();
-    if (!CreateFromDibHeader(*image, header, masks, length >= 52) ||
-        !budget.Take(image->GetPixelBytes())) {
+    // The 1-bit transparency mask follows the colour rows.
+    const size_t maskAt =
+        ReadPackedDib(data, length, MaskSkip::WhenBitFieldsAndPlainSize, true, *image);
+    if (maskAt == 0 || !budget.Take(image->GetPixelBytes())) {
         return nullptr;
     }
-    size_t at = header.biSize;
-    at += ReadDibPalette(*image, data, length, at);
-    if (header.biCompression == BI_BITFIELDS && header.biSize == 40) {
-        at += 12;
-    }
-    ReadDibPixels(*image, data, length, at);
-    const size_t maskAt = at + image->GetPixelBytes();
     // Alpha: the 32-bit colour rows' own when any pixel has some, else the mask's.
     bool hasAlpha = false;
     if (image->ColorBits() == 32) {
@@ -77,10 +58,10 @@ std::unique_ptr<FCObjImage> ReadIconDib(const uint8_t* data, size_t length, Deco
 
 bool DecodeIco(const uint8_t* bytes, size_t length, PCL_Interface_Composite& frames,
                FCImageTags& tags) {
-    if (bytes == nullptr || length < 6 || Le16(bytes) != 0) {
+    if (bytes == nullptr || length < 6 || Read16(bytes) != 0) {
         return false;
     }
-    const uint16_t count = Le16(bytes + 4);
+    const uint16_t count = Read16(bytes + 4);
     PCL_Interface_Composite decoded;
     DecodeBudget budget;
     for (uint16_t i = 0; i < count; ++i) {
@@ -88,8 +69,8 @@ bool DecodeIco(const uint8_t* bytes, size_t length, PCL_Interface_Composite& fra
         if (entry + 16 > length) {
             break;
         }
-        const uint32_t size = Le32(bytes + entry + 8);
-        const uint32_t offset = Le32(bytes + entry + 12);
+        const uint32_t size = Read32(bytes + entry + 8);
+        const uint32_t offset = Read32(bytes + entry + 12);
         if (offset >= length || size == 0) {
             continue;
         }

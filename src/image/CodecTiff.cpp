@@ -1,4 +1,5 @@
 // TIFF through libtiff: every page on reading, the first frame on writing.
+#include "image/ByteOrder.h"
 #include "image/CodecAdapter.h"
 #include "image/CodecFormats.h"
 
@@ -98,20 +99,31 @@ std::unique_ptr<TIFF, TiffCloser> OpenMemory(MemoryFile& file, const char* mode)
 
 constexpr int kMaxPages = 4096;
 
-// Plain 8-bit RGB or RGBA strips are read row by row as they are stored, so unassociated
-// alpha keeps its colour values exactly. Null when the page has another layout.
-std::unique_ptr<FCObjImage> ReadPlainRgbPage(TIFF* tif, uint32_t width, uint32_t height,
-                                             DecodeBudget& budget) {
+// How the samples of the current page are stored.
+struct PageLayout {
     uint16_t bits = 0;
     uint16_t samples = 0;
     uint16_t photometric = 0;
-    uint16_t planar = 0;
-    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
-    if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric) || bits != 8 ||
-        photometric != PHOTOMETRIC_RGB || planar != PLANARCONFIG_CONTIG || TIFFIsTiled(tif) ||
-        (samples != 3 && samples != 4)) {
+    bool hasPhotometric = false;
+    bool stripsOfPixels = false; // contiguous samples in strips: readable row by row
+
+    explicit PageLayout(TIFF* tif) {
+        uint16_t planar = 0;
+        TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+        hasPhotometric = TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric) != 0;
+        stripsOfPixels = planar == PLANARCONFIG_CONTIG && !TIFFIsTiled(tif);
+    }
+};
+
+// Plain 8-bit RGB or RGBA strips are read row by row as they are stored, so unassociated
+// alpha keeps its colour values exactly. Null when the page has another layout.
+std::unique_ptr<FCObjImage> ReadPlainRgbPage(TIFF* tif, const PageLayout& page, uint32_t width,
+                                             uint32_t height, DecodeBudget& budget) {
+    const uint16_t samples = page.samples;
+    if (!page.hasPhotometric || page.bits != 8 || page.photometric != PHOTOMETRIC_RGB ||
+        !page.stripsOfPixels || (samples != 3 && samples != 4)) {
         return nullptr;
     }
     if (samples == 4) {
@@ -150,17 +162,12 @@ std::unique_ptr<FCObjImage> ReadPlainRgbPage(TIFF* tif, uint32_t width, uint32_t
 
 // Bilevel, grey and palette pages of 1, 4 or 8 bits stay indexed, with their palette.
 // Null when the page has another layout.
-std::unique_ptr<FCObjImage> ReadIndexedPage(TIFF* tif, uint32_t width, uint32_t height,
-                                            DecodeBudget& budget) {
-    uint16_t bits = 0;
-    uint16_t samples = 0;
-    uint16_t photometric = 0;
-    uint16_t planar = 0;
-    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
-    if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric) ||
-        (bits != 1 && bits != 4 && bits != 8) || samples != 1 || TIFFIsTiled(tif) ||
+std::unique_ptr<FCObjImage> ReadIndexedPage(TIFF* tif, const PageLayout& page, uint32_t width,
+                                            uint32_t height, DecodeBudget& budget) {
+    const uint16_t bits = page.bits;
+    const uint16_t photometric = page.photometric;
+    if (!page.hasPhotometric || (bits != 1 && bits != 4 && bits != 8) || page.samples != 1 ||
+        !page.stripsOfPixels ||
         (photometric != PHOTOMETRIC_MINISBLACK && photometric != PHOTOMETRIC_MINISWHITE &&
          photometric != PHOTOMETRIC_PALETTE)) {
         return nullptr;
@@ -214,10 +221,11 @@ std::unique_ptr<FCObjImage> ReadPage(TIFF* tif, DecodeBudget& budget) {
         height > 0x7FFFFFFF) {
         return nullptr;
     }
-    if (std::unique_ptr<FCObjImage> plain = ReadPlainRgbPage(tif, width, height, budget)) {
+    const PageLayout page(tif);
+    if (auto plain = ReadPlainRgbPage(tif, page, width, height, budget)) {
         return plain;
     }
-    if (std::unique_ptr<FCObjImage> indexed = ReadIndexedPage(tif, width, height, budget)) {
+    if (auto indexed = ReadIndexedPage(tif, page, width, height, budget)) {
         return indexed;
     }
     char message[1024];
@@ -251,13 +259,6 @@ std::unique_ptr<FCObjImage> ReadPage(TIFF* tif, DecodeBudget& budget) {
     return image;
 }
 
-uint32_t Get32(const std::vector<uint8_t>& b, size_t at) {
-    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (uint32_t{b[at + 3]} << 24);
-}
-uint16_t Get16(const std::vector<uint8_t>& b, size_t at) {
-    return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
-}
-
 // libtiff takes rationals as floating point and stores an approximation; the metadata is
 // text like "1/250" and must come back as exactly those two numbers. Puts the exact
 // numerator and denominator into the written Exif directory (little-endian, as we write).
@@ -266,29 +267,31 @@ void PutExactRationals(std::vector<uint8_t>& tiff, const FCImageTags& tags) {
     if (!has(0, 8) || tiff[0] != 'I') {
         return;
     }
-    const uint32_t first = Get32(tiff, 4);
+    const uint32_t first = Read32(tiff.data() + 4);
     if (!has(first, 2)) {
         return;
     }
     uint32_t exif = 0;
-    for (uint32_t i = 0, n = Get16(tiff, first); i < n && has(first + 2 + i * 12, 12); ++i) {
-        if (Get16(tiff, first + 2 + i * 12) == 34665) {
-            exif = Get32(tiff, first + 2 + i * 12 + 8);
+    for (uint32_t i = 0, n = Read16(tiff.data() + first); i < n && has(first + 2 + i * 12, 12);
+         ++i) {
+        if (Read16(tiff.data() + first + 2 + i * 12) == 34665) {
+            exif = Read32(tiff.data() + first + 2 + i * 12 + 8);
         }
     }
     if (exif == 0 || !has(exif, 2)) {
         return;
     }
-    for (uint32_t i = 0, n = Get16(tiff, exif); i < n && has(exif + 2 + i * 12, 12); ++i) {
+    for (uint32_t i = 0, n = Read16(tiff.data() + exif); i < n && has(exif + 2 + i * 12, 12); ++i) {
         const size_t entry = exif + 2 + size_t{i} * 12;
-        const uint16_t tag = Get16(tiff, entry);
-        const uint16_t type = Get16(tiff, entry + 2);
+        const uint16_t tag = Read16(tiff.data() + entry);
+        const uint16_t type = Read16(tiff.data() + entry + 2);
         std::vector<uint8_t> value;
-        if ((type != kTypeRational && type != kTypeSRational) || Get32(tiff, entry + 4) != 1 ||
-            !tags.Has(tag) || !MetadataValueBytes(type, tags.GetValue(tag), value)) {
+        if ((type != kTypeRational && type != kTypeSRational) ||
+            Read32(tiff.data() + entry + 4) != 1 || !tags.Has(tag) ||
+            !MetadataValueBytes(type, tags.GetValue(tag), value)) {
             continue;
         }
-        const uint32_t at = Get32(tiff, entry + 8);
+        const uint32_t at = Read32(tiff.data() + entry + 8);
         if (has(at, 8)) {
             std::memcpy(tiff.data() + at, value.data(), 8);
         }

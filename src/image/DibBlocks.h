@@ -22,6 +22,18 @@ size_t ReadDibPalette(FCObjImage& image, const uint8_t* data, size_t length, siz
 // Copies the pixel block from `at`, as much as the input holds, and zeroes the rest.
 void ReadDibPixels(FCObjImage& image, const uint8_t* data, size_t length, size_t at);
 
+// Where the pixels of a packed DIB start after a bit-fields header.
+enum class MaskSkip {
+    WhenBitFields,             // the three masks always follow a bit-fields header
+    WhenBitFieldsAndPlainSize, // only after a 40-byte header (larger headers hold them)
+};
+// Reads a packed DIB (info header, colour table, pixels) into a fresh picture. With
+// `halfHeight` the header's height counts two stacked bitmaps and only the first is read (an
+// icon's colour rows). Returns the offset just past the colour rows, or 0 when the header is
+// refused; `image` is only replaced on success.
+size_t ReadPackedDib(const uint8_t* bytes, size_t length, MaskSkip skip, bool halfHeight,
+                     FCObjImage& image);
+
 // The block CopyToClipboard hands over: the 40-byte header directly followed by the pixel
 // block. Only 24- and 32-bit pictures are copied; anything else gives an empty block.
 std::vector<uint8_t> MakeClipboardDib(const FCObjImage& image);

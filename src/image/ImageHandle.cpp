@@ -1,28 +1,13 @@
 #include "image/ImageHandle.h"
 
 #include "crypto/EncryptedFile.h"
+#include "image/ByteOrder.h"
 #include "image/DibBlocks.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace {
-
-uint16_t Le16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-uint32_t Le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-void PutLe16(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-void PutLe32(uint8_t* p, uint32_t v) {
-    PutLe16(p, v);
-    PutLe16(p + 2, v >> 16);
-}
 
 constexpr size_t kBmpFileHeader = 14;
 constexpr size_t kTgaHeader = 18;
@@ -78,7 +63,7 @@ bool FCImageHandle_Bmp::Decode(const uint8_t* bytes, size_t length, FCObjImage& 
     if (bytes == nullptr || length <= kBmpFileHeader || bytes[0] != 'B' || bytes[1] != 'M') {
         return false;
     }
-    const uint32_t pixelOffset = Le32(bytes + 10);
+    const uint32_t pixelOffset = Read32(bytes + 10);
     if (pixelOffset >= length) {
         return false;
     }
@@ -216,11 +201,11 @@ bool FCImageHandle_Tga::LoadFromMemory(const uint8_t* bytes, size_t length,
     const uint8_t idLength = bytes[0];
     const uint8_t mapType = bytes[1];
     const uint8_t imageType = bytes[2];
-    const uint16_t mapFirst = Le16(bytes + 3);
-    const uint16_t mapLength = Le16(bytes + 5);
+    const uint16_t mapFirst = Read16(bytes + 3);
+    const uint16_t mapLength = Read16(bytes + 5);
     const uint8_t mapEntryBits = bytes[7];
-    const int32_t width = Le16(bytes + 12);
-    const int32_t height = Le16(bytes + 14);
+    const int32_t width = Read16(bytes + 12);
+    const int32_t height = Read16(bytes + 14);
     const int depth = bytes[16] == 15 ? 16 : bytes[16];
     const uint8_t descriptor = bytes[17];
     if (mapEntryBits == 15 || mapEntryBits == 16) {

@@ -1,6 +1,7 @@
 #include "image/ObjImage.h"
 
 #include "crypto/EncryptedFile.h"
+#include "image/ByteOrder.h"
 #include "image/DibBlocks.h"
 #include "image/ImageFactory.h"
 #include "image/ImageHandle.h"
@@ -416,26 +417,40 @@ bool FCObjImage::SaveBmpToMemory(std::vector<uint8_t>& out) const {
 }
 
 bool FCObjImage::LoadPackedDib(const uint8_t* bytes, size_t length) {
-    BITMAPINFOHEADER header;
-    uint32_t masks[3];
-    if (!ReadDibHeader(bytes, length, 0, header, masks) || header.biSize < 40 ||
-        header.biSize > length) {
-        return false;
-    }
     FCObjImage loaded;
-    if (!CreateFromDibHeader(loaded, header, masks, length >= 52)) {
+    if (ReadPackedDib(bytes, length, MaskSkip::WhenBitFields, false, loaded) == 0) {
         return false;
     }
-    size_t at = header.biSize;
-    at += ReadDibPalette(loaded, bytes, length, at);
-    if (header.biCompression == BI_BITFIELDS) {
-        at += 12;
-    }
-    ReadDibPixels(loaded, bytes, length, at);
     loaded.x = x;
     loaded.y = y;
     SwapContents(loaded);
     return true;
+}
+
+size_t ReadPackedDib(const uint8_t* bytes, size_t length, MaskSkip skip, bool halfHeight,
+                     FCObjImage& image) {
+    BITMAPINFOHEADER header;
+    uint32_t masks[3];
+    if (!ReadDibHeader(bytes, length, 0, header, masks) || header.biSize < 40 ||
+        header.biSize > length) {
+        return 0;
+    }
+    if (halfHeight) {
+        header.biHeight /= 2;
+    }
+    FCObjImage loaded;
+    if (!CreateFromDibHeader(loaded, header, masks, length >= 52)) {
+        return 0;
+    }
+    size_t at = header.biSize;
+    at += ReadDibPalette(loaded, bytes, length, at);
+    if (header.biCompression == BI_BITFIELDS &&
+        (skip == MaskSkip::WhenBitFields || header.biSize == 40)) {
+        at += 12;
+    }
+    ReadDibPixels(loaded, bytes, length, at);
+    image = std::move(loaded);
+    return at + image.GetPixelBytes();
 }
 
 bool ReadDibHeader(const uint8_t* data, size_t length, size_t at, BITMAPINFOHEADER& header,
@@ -495,25 +510,14 @@ std::vector<uint8_t> MakeClipboardDib(const FCObjImage& image) {
 }
 
 bool ImageFromClipboardDib(const uint8_t* bytes, size_t length, FCObjImage& image) {
-    BITMAPINFOHEADER header;
-    uint32_t masks[3];
-    if (!ReadDibHeader(bytes, length, 0, header, masks) || header.biSize < 40 ||
-        header.biSize > length) {
-        return false;
-    }
     FCObjImage pasted;
-    if (!CreateFromDibHeader(pasted, header, masks, length >= 52)) {
+    if (ReadPackedDib(bytes, length, MaskSkip::WhenBitFieldsAndPlainSize, false, pasted) == 0) {
         return false;
     }
-    size_t at = header.biSize;
-    at += ReadDibPalette(pasted, bytes, length, at);
-    if (header.biCompression == BI_BITFIELDS && header.biSize == 40) {
-        at += 12;
-    }
-    ReadDibPixels(pasted, bytes, length, at);
+    const bool bitFields = pasted.ColorBits() == 32 && Read32(bytes + 16) == BI_BITFIELDS;
     if (pasted.ColorBits() != 32) {
         pasted.ConvertDepth(32);
-    } else if (header.biCompression == BI_BITFIELDS) {
+    } else if (bitFields) {
         pasted.SetAllAlpha(255);
     }
     if (pasted.ColorBits() != 32) {
