@@ -204,10 +204,10 @@ void BM_Memcpy(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bmp.size()));
 }
 
-BENCHMARK(BM_JpegDecode)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
-BENCHMARK(BM_DjpegDecode)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
-BENCHMARK(BM_JpegEncode)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
-BENCHMARK(BM_CjpegEncode)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
+BENCHMARK(BM_JpegDecode)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1)->Repetitions(3);
+BENCHMARK(BM_DjpegDecode)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1)->Repetitions(3);
+BENCHMARK(BM_JpegEncode)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1)->Repetitions(3);
+BENCHMARK(BM_CjpegEncode)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1)->Repetitions(3);
 BENCHMARK(BM_BmpRead)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_BmpWrite)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Memcpy)->Unit(benchmark::kMillisecond)->UseRealTime();
