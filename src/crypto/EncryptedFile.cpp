@@ -71,20 +71,14 @@ std::string TemporaryNameBeside(const std::string& target) {
 
 bool EncryptBuffer(const uint8_t* data, size_t length, std::string_view password, Bytes& out) {
     AesKey key = DeriveAesKey(PasswordBytes(password));
-    const bool ok =
-        AesEncryptPaddedSlices(data, length, key, out, [](uint8_t* slice, size_t n, size_t offset) {
-            RotateWordRangeLeft(slice, n / 4, offset / 4);
-        });
+    const bool ok = AesEncryptRotated(data, length, key, out);
     SecureWipe(key.data(), key.size());
     return ok;
 }
 
 bool DecryptBuffer(const uint8_t* data, size_t length, std::string_view password, Bytes& out) {
     AesKey key = DeriveAesKey(PasswordBytes(password));
-    const bool ok = AesDecryptPaddedSlices(
-        data, length, key, out, [](const uint8_t* in, uint8_t* slice, size_t n, size_t offset) {
-            RotateWordRangeRight(in, slice, n / 4, offset / 4);
-        });
+    const bool ok = AesDecryptRotated(data, length, key, out);
     SecureWipe(key.data(), key.size());
     return ok;
 }
