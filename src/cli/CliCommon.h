@@ -37,7 +37,7 @@ void WipePassword(std::string& password);
 int ReadPasswordForFile(const CliOptions& options, const std::string& path, std::string& password);
 
 // Reads all of a file, or of standard input for "-". Prints the reason and returns false.
-bool ReadInput(const std::string& path, std::string& data);
+bool ReadInput(const std::string& path, Bytes& data);
 
 // Prints "ombrivault-cli: MESSAGE" on standard error and returns `code`.
 int Fail(int code, const std::string& message);

@@ -13,6 +13,10 @@ enum class BlobForm { Current, Legacy };
 // Passwords are byte strings in the program's code page; a NUL ends them.
 bool EncryptBuffer(const uint8_t* data, size_t length, std::string_view password, Bytes& out);
 bool DecryptBuffer(const uint8_t* data, size_t length, std::string_view password, Bytes& out);
+// The same in place: `buffer` holds the plaintext and receives the blob, or the reverse. Room
+// for the padding block is best reserved by the caller; without it the buffer moves once.
+bool EncryptBufferInPlace(Bytes& buffer, std::string_view password);
+bool DecryptBufferInPlace(Bytes& buffer, std::string_view password);
 bool EncryptBufferLegacy(const uint8_t* data, size_t length, std::string_view password, Bytes& out);
 bool DecryptBufferLegacy(const uint8_t* data, size_t length, std::string_view password, Bytes& out);
 
