@@ -251,16 +251,22 @@ bool SaveEncryptedText(const std::string& path, std::string_view text, std::stri
     Bytes plain;
     ReserveLarge(plain, 2 * text.size() + 16);
     CodePage::Program()->AppendUtf16Le(text, plain);
+    return SaveEncryptedUtf16(path, plain, password, form, error);
+}
+
+bool SaveEncryptedUtf16(const std::string& path, Bytes& plain, std::string_view password,
+                        BlobForm form, int* error) {
     bool encrypted = false;
     Bytes blob;
     if (form == BlobForm::Current) {
         encrypted = EncryptBufferInPlace(plain, password);
     } else {
         encrypted = EncryptBufferLegacy(plain.data(), plain.size(), password, blob);
+    }
+    if (!encrypted || form != BlobForm::Current) {
         SecureWipe(plain.data(), plain.size());
     }
     if (!encrypted) {
-        SecureWipe(plain.data(), plain.size());
         Fail(error, EINVAL);
         return false;
     }
@@ -271,6 +277,20 @@ bool SaveEncryptedText(const std::string& path, std::string_view text, std::stri
 LoadTextStatus LoadEncryptedText(const std::string& path, std::string_view password, BlobForm form,
                                  std::string& text, int* error) {
     text.clear();
+    Bytes plain;
+    const LoadTextStatus status = LoadEncryptedUtf16(path, password, form, plain, error);
+    if (status == LoadTextStatus::Text) {
+        // The text is a NUL-terminated string: anything after an embedded NUL is not part
+        // of it.
+        text = CodePage::Program()->FromUtf16Le(plain.data(), plain.size());
+        SecureWipe(plain.data(), plain.size());
+    }
+    return status;
+}
+
+LoadTextStatus LoadEncryptedUtf16(const std::string& path, std::string_view password, BlobForm form,
+                                  Bytes& plain, int* error) {
+    plain.clear();
     Bytes blob;
     if (!ReadWholeFile(path, blob, error)) {
         return LoadTextStatus::Unreadable;
@@ -280,17 +300,15 @@ LoadTextStatus LoadEncryptedText(const std::string& path, std::string_view passw
         Fail(error, 0);
         return LoadTextStatus::Unreadable;
     }
-    Bytes legacy;
     const bool ok = form == BlobForm::Current
                         ? DecryptBufferInPlace(blob, password)
-                        : DecryptBufferLegacy(blob.data(), blob.size(), password, legacy);
+                        : DecryptBufferLegacy(blob.data(), blob.size(), password, plain);
     if (!ok) {
         return LoadTextStatus::DecryptFailed;
     }
-    Bytes& plain = form == BlobForm::Current ? blob : legacy;
-    // The text is a NUL-terminated string: anything after an embedded NUL is not part of it.
-    text = CodePage::Program()->FromUtf16Le(plain.data(), plain.size());
-    SecureWipe(plain.data(), plain.size());
+    if (form == BlobForm::Current) {
+        plain.swap(blob);
+    }
     return LoadTextStatus::Text;
 }
 

@@ -38,6 +38,14 @@ enum class LoadTextStatus { Text, Unreadable, DecryptFailed };
 LoadTextStatus LoadEncryptedText(const std::string& path, std::string_view password, BlobForm form,
                                  std::string& text, int* error = nullptr);
 
+// The same with the stored form itself, for callers that hold text as UTF-16: `plain` is
+// UTF-16LE text, encrypted in place (and wiped) and written; or it receives the decrypted
+// UTF-16LE text, whole, which the caller wipes.
+bool SaveEncryptedUtf16(const std::string& path, Bytes& plain, std::string_view password,
+                        BlobForm form, int* error = nullptr);
+LoadTextStatus LoadEncryptedUtf16(const std::string& path, std::string_view password, BlobForm form,
+                                  Bytes& plain, int* error = nullptr);
+
 // Extension test without regard to case; `extension` includes the dot (".ovd").
 bool HasExtension(std::string_view path, std::string_view extension);
 // The part of a path after its last slash (or backslash).
