@@ -27,9 +27,14 @@ struct CliCommand {
     int (*run)(const CliOptions& options);
 };
 
+// The longest password line read: a longer one is refused rather than read without end.
+inline constexpr size_t kMaxPasswordLineBytes = 4096;
+
 // The password from the first line of the password file, of standard input, or typed at the
 // terminal without echo; converted to the program's code page and cut to the longest length
-// a document keeps. Returns kExitOk, or prints why there is none and returns the exit code.
+// a document keeps. A line longer than kMaxPasswordLineBytes, or one that is empty once cut at
+// its first NUL byte, is refused. Returns kExitOk, or prints why there is none and returns
+// the exit code.
 int ReadPassword(const CliOptions& options, std::string& password);
 void WipePassword(std::string& password);
 // Checks that FILE can be opened before the password is asked for, so that a mistyped name
@@ -41,7 +46,8 @@ bool ReadInput(const std::string& path, Bytes& data);
 
 // Prints "ombrivault-cli: MESSAGE" on standard error and returns `code`.
 int Fail(int code, const std::string& message);
-// Prints a message naming the file and the reason for `error` (an errno value).
+// Prints a message naming the file and the reason for `error` (an errno value or a file-layer
+// code, see FileErrors.h).
 int FileFail(const std::string& path, int error, const char* doing);
 // Reports a whole-file load that gave no text (an unreadable file or a failed decryption)
 // and returns its exit code.

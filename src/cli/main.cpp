@@ -1,8 +1,13 @@
 // ombrivault-cli: scripted access to the program's encrypted files.
 #include "cli/CliCommon.h"
 
+#include "crypto/CodePage.h"
+
+#include <sys/prctl.h>
 #include <sys/resource.h>
 
+#include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 
@@ -27,6 +32,26 @@ void PrintUsage(std::ostream& out) {
            "3 file missing, unreadable or unwritable, or no account of the name given.\n";
 }
 
+// An option we do not know whose name suggests a password ("--password", "-pw", ...): its
+// value may be the password itself, so it must never be echoed back.
+bool LooksLikePasswordOption(const std::string& arg) {
+    if (!arg.starts_with("-")) {
+        return false;
+    }
+    std::string name = arg.substr(0, arg.find('='));
+    for (char& c : name) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return name == "-p" || name.find("pass") != std::string::npos ||
+           name.find("pw") != std::string::npos || name.find("secret") != std::string::npos;
+}
+
+// $OMBRIVAULT_CODEPAGE, when set, must name a code page the program can work in.
+bool CodePageUsable() {
+    const char* env = std::getenv("OMBRIVAULT_CODEPAGE");
+    return env == nullptr || *env == '\0' || CodePage::IsKnown(env);
+}
+
 } // namespace
 
 int UsageFail(const std::string& message) {
@@ -39,6 +64,14 @@ int main(int argc, char** argv) {
     // Decrypted secrets must never end up in a core file.
     const rlimit noCore{0, 0};
     ::setrlimit(RLIMIT_CORE, &noCore);
+    // Nor may another process of the same user read them from our memory.
+    ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+
+    if (!CodePageUsable()) {
+        return Fail(kExitUsage, "OMBRIVAULT_CODEPAGE names a code page that cannot be used: "
+                                "it must be one in which every ASCII character is a single "
+                                "byte, such as UTF-8, CP1252, CP932 or ISO-8859-1");
+    }
 
     CliOptions options;
     std::string commandName;
@@ -54,6 +87,10 @@ int main(int argc, char** argv) {
             options.passwordFile = argv[++i];
         } else if (arg == "--password-stdin") {
             options.passwordStdin = true;
+        } else if (arg != "--show-passwords" && LooksLikePasswordOption(arg)) {
+            return UsageFail("unknown option " + arg.substr(0, arg.find('=')) +
+                             " (its value is not repeated here); give the password with "
+                             "--password-file F or --password-stdin, never as an argument");
         } else if (commandName.empty() && !arg.starts_with("-")) {
             commandName = arg;
         } else {
