@@ -2,6 +2,8 @@
 // loads the same text from a plain file and saves it back to one (atomically, as the window
 // saves), on the offscreen platform. Alternating rounds; the fastest of each stands.
 #include "BenchFigures.h"
+#include "BenchSupport.h"
+#include "GuiBench.h"
 
 #include <QApplication>
 #include <QFile>
@@ -9,7 +11,6 @@
 #include <QSaveFile>
 
 #include <algorithm>
-#include <chrono>
 #include <string>
 
 #include "app/AppSettings.h"
@@ -19,49 +20,6 @@
 #include "editor/EditorView.h"
 #include "framework/ModalSeam.h"
 #include "support/ScratchFolders.h"
-
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point since) {
-    return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-void Settle() {
-    for (int i = 0; i < 3; ++i) {
-        QApplication::sendPostedEvents();
-        QApplication::processEvents();
-    }
-}
-
-// Lines of mostly ASCII prose with a few accented letters, CR LF between them.
-std::string MakeText(size_t bytes) {
-    static const char* const kWords[] = {"the",
-                                         "account",
-                                         "secret",
-                                         "Gr\xC3\xBC\xC3\x9F"
-                                         "e",
-                                         "note",
-                                         "kept",
-                                         "safe",
-                                         "\xE2\x82\xAC"
-                                         "12"};
-    std::string text;
-    text.reserve(bytes + 64);
-    uint32_t seed = 99;
-    int words = 0;
-    while (text.size() < bytes) {
-        seed = seed * 1103515245u + 12345u;
-        text += kWords[(seed >> 16) % 8];
-        text += ++words % 12 == 0 ? "\r\n" : " ";
-    }
-    text.resize(bytes - 1);
-    text += '.';
-    return text;
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -77,7 +35,7 @@ int main(int argc, char** argv) {
     if (!app.InitInstance({})) {
         return 1;
     }
-    const std::string text = MakeText(size_t{50} << 20);
+    const std::string text = MakeProseText(size_t{50} << 20);
     const QString plainPath = scratch.filePath(QStringLiteral("plain.txt"));
     const QString docPath = scratch.filePath(QStringLiteral("doc.ovt"));
     {
@@ -92,39 +50,39 @@ int main(int argc, char** argv) {
     double refOpen = 1e9, refSave = 1e9, ourOpen = 1e9, ourSave = 1e9;
     for (int round = 0; round < 3; ++round) {
         {
-            auto start = Clock::now();
+            auto start = BenchClock::now();
             QPlainTextEdit edit;
             QFile file(plainPath);
             file.open(QIODevice::ReadOnly);
             edit.setPlainText(QString::fromUtf8(file.readAll()));
             edit.resize(900, 700);
             edit.show();
-            Settle();
-            refOpen = std::min(refOpen, Seconds(start));
-            start = Clock::now();
+            SettleWindows();
+            refOpen = std::min(refOpen, SecondsSince(start));
+            start = BenchClock::now();
             QSaveFile out(scratch.filePath(QStringLiteral("saved.txt")));
             out.open(QIODevice::WriteOnly);
             out.write(edit.toPlainText().toUtf8());
             out.commit();
-            refSave = std::min(refSave, Seconds(start));
+            refSave = std::min(refSave, SecondsSince(start));
         }
         {
-            auto start = Clock::now();
+            auto start = BenchClock::now();
             ModalSeam::Push(answer::Type(QStringLiteral("password"), QStringLiteral("pw"),
                                          answer::Click(QStringLiteral("ok"))));
             auto* doc = dynamic_cast<CEditorDoc*>(app.OpenDocumentFile(docPath));
-            Settle();
-            ourOpen = std::min(ourOpen, Seconds(start));
+            SettleWindows();
+            ourOpen = std::min(ourOpen, SecondsSince(start));
             if (doc == nullptr) {
                 return 1;
             }
-            start = Clock::now();
+            start = BenchClock::now();
             const bool saved = doc->OnSaveDocument(scratch.filePath(QStringLiteral("saved.ovt")));
-            Settle();
-            ourSave = std::min(ourSave, Seconds(start));
+            SettleWindows();
+            ourSave = std::min(ourSave, SecondsSince(start));
             doc->SetModifiedFlag(false);
             app.DocManager().CloseAllDocuments();
-            Settle();
+            SettleWindows();
             if (!saved) {
                 return 1;
             }

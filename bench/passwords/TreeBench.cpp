@@ -3,6 +3,8 @@
 // names (with icon, italic font and colour) sorted once, both until the window is shown and
 // idle; then adding an account that sorts first or last, and jumping to the last item.
 #include "BenchFigures.h"
+#include "BenchSupport.h"
+#include "GuiBench.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -22,19 +24,6 @@
 #include "passwords/PaneParts.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point since) {
-    return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-void Settle() {
-    for (int i = 0; i < 3; ++i) {
-        QApplication::sendPostedEvents();
-        QApplication::processEvents();
-    }
-}
 
 // Names in no particular order, some sharing a prefix, some differing only in case.
 std::vector<QString> Names(int count) {
@@ -68,13 +57,13 @@ std::unique_ptr<COmbrivaultDoc> MakeDoc(const std::vector<QString>& names) {
 double LoadWindow(const std::vector<QString>& names, Window* keep = nullptr) {
     Window w;
     w.doc = MakeDoc(names);
-    const auto start = Clock::now();
+    const auto start = BenchClock::now();
     w.view = std::make_unique<CLeftView>(w.doc.get());
     w.view->resize(300, 700);
     w.view->OnInitialUpdate();
     w.view->show();
-    Settle();
-    const double seconds = Seconds(start);
+    SettleWindows();
+    const double seconds = SecondsSince(start);
     if (keep != nullptr) {
         *keep = std::move(w);
     }
@@ -82,7 +71,7 @@ double LoadWindow(const std::vector<QString>& names, Window* keep = nullptr) {
 }
 
 double LoadPlainTree(const std::vector<QString>& names) {
-    const auto start = Clock::now();
+    const auto start = BenchClock::now();
     QTreeWidget tree;
     tree.setHeaderHidden(true);
     tree.resize(300, 700);
@@ -111,15 +100,15 @@ double LoadPlainTree(const std::vector<QString>& names) {
     }
     tree.expandAll();
     tree.show();
-    Settle();
-    return Seconds(start);
+    SettleWindows();
+    return SecondsSince(start);
 }
 
 double Timed(const std::function<void()>& action) {
-    const auto start = Clock::now();
+    const auto start = BenchClock::now();
     action();
-    Settle();
-    return Seconds(start);
+    SettleWindows();
+    return SecondsSince(start);
 }
 
 } // namespace
@@ -152,7 +141,7 @@ int main(int argc, char** argv) {
             std::min(first, Timed([&] { w.view->AddAccount(AccountKind::Other, " aaa first"); }));
         last = std::min(last, Timed([&] { w.view->AddAccount(AccountKind::Other, "zzz last"); }));
         w.view->SelectRoot();
-        Settle();
+        SettleWindows();
         jump = std::min(jump, Timed([&] {
                             QKeyEvent end(QEvent::KeyPress, Qt::Key_End, Qt::NoModifier);
                             QApplication::sendEvent(w.view->Tree(), &end);

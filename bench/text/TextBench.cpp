@@ -4,6 +4,7 @@
 // beside this program, on the same disk as the build. Wall time and peak memory (maximum
 // resident set of the child process) are compared.
 #include "BenchFigures.h"
+#include "BenchSupport.h"
 
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -55,41 +56,8 @@ RunResult RunAndSync(const std::vector<std::string>& argv) {
     return result;
 }
 
-// Mostly ASCII prose with a few accented letters and symbols, in lines of varying length.
 void WriteText(const fs::path& path, size_t bytes) {
-    static const char* const kWords[] = {"the",
-                                         "account",
-                                         "secret",
-                                         "Gr\xC3\xBC\xC3\x9F"
-                                         "e",
-                                         "note",
-                                         "\xE2\x82\xAC"
-                                         "12",
-                                         "password",
-                                         "line",
-                                         "storage",
-                                         "kept",
-                                         "safe",
-                                         "with",
-                                         "care"};
-    std::string text;
-    text.reserve(bytes + 64);
-    uint32_t seed = 12345;
-    size_t lineLength = 0;
-    while (text.size() < bytes) {
-        seed = seed * 1103515245u + 12345u;
-        text += kWords[(seed >> 16) % (sizeof kWords / sizeof *kWords)];
-        lineLength += 8;
-        if (lineLength > 40 + (seed >> 8) % 60) {
-            text += "\r\n";
-            lineLength = 0;
-        } else {
-            text += ' ';
-        }
-    }
-    text.resize(bytes);
-    // A multi-byte character cut at the end would be replaced; end on a plain letter.
-    text.back() = '.';
+    const std::string text = MakeProseText(bytes);
     std::ofstream(path, std::ios::binary).write(text.data(), static_cast<std::streamsize>(bytes));
 }
 

@@ -24,26 +24,23 @@ struct RoundKeys {
 };
 
 // The AES-256 key schedule, two round keys per step.
+// Each word of the result is the xor of the words of `key` up to it, then `assist`.
+__attribute__((target("sse2"))) __m128i PrefixXor(__m128i key, __m128i assist) {
+    __m128i t = _mm_slli_si128(key, 4);
+    key = _mm_xor_si128(key, t);
+    t = _mm_slli_si128(t, 4);
+    key = _mm_xor_si128(key, t);
+    t = _mm_slli_si128(t, 4);
+    key = _mm_xor_si128(key, t);
+    return _mm_xor_si128(key, assist);
+}
+
 __attribute__((target("aes,sse2"))) __m128i NextEven(__m128i previous, __m128i assist) {
-    assist = _mm_shuffle_epi32(assist, 0xff);
-    __m128i t = _mm_slli_si128(previous, 4);
-    previous = _mm_xor_si128(previous, t);
-    t = _mm_slli_si128(t, 4);
-    previous = _mm_xor_si128(previous, t);
-    t = _mm_slli_si128(t, 4);
-    previous = _mm_xor_si128(previous, t);
-    return _mm_xor_si128(previous, assist);
+    return PrefixXor(previous, _mm_shuffle_epi32(assist, 0xff));
 }
 
 __attribute__((target("aes,sse2"))) __m128i NextOdd(__m128i even, __m128i previous) {
-    const __m128i assist = _mm_shuffle_epi32(_mm_aeskeygenassist_si128(even, 0), 0xaa);
-    __m128i t = _mm_slli_si128(previous, 4);
-    previous = _mm_xor_si128(previous, t);
-    t = _mm_slli_si128(t, 4);
-    previous = _mm_xor_si128(previous, t);
-    t = _mm_slli_si128(t, 4);
-    previous = _mm_xor_si128(previous, t);
-    return _mm_xor_si128(previous, assist);
+    return PrefixXor(previous, _mm_shuffle_epi32(_mm_aeskeygenassist_si128(even, 0), 0xaa));
 }
 
 __attribute__((target("aes,sse2"))) void ExpandKey(const AesKey& key, RoundKeys& rk) {

@@ -3,7 +3,6 @@
 // step with the items through removal and renaming.
 #include "controls/SortedTree.h"
 
-#include <QApplication>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -119,12 +118,3 @@ TEST(SortedChildren, RemovalAndRenamingKeepTheLabelsInStep) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
