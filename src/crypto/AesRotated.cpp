@@ -6,6 +6,7 @@
 #include "crypto/WordRotation.h"
 
 #include <algorithm>
+#include <cpuid.h>
 #include <cstring>
 #include <immintrin.h>
 
@@ -159,9 +160,15 @@ CipherPeriods(const RoundKeys& rk, const uint8_t* in, uint8_t* out, size_t perio
 #undef OV_TURNS_LOW
 #undef OV_TURNS_HIGH
 
+// AVX-512 and AES as the compiler's runtime reports them (which includes the operating
+// system's support for the registers); vector AES from CPUID leaf 7, ECX bit 9, which not
+// every compiler's runtime names.
 bool VectorAesAvailable() {
-    static const bool available = __builtin_cpu_supports("avx512f") &&
-                                  __builtin_cpu_supports("vaes") && __builtin_cpu_supports("aes");
+    static const bool available = [] {
+        unsigned a = 0, b = 0, c = 0, d = 0;
+        const bool vaes = __get_cpuid_count(7, 0, &a, &b, &c, &d) != 0 && (c & (1u << 9)) != 0;
+        return vaes && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("aes");
+    }();
     return available;
 }
 
