@@ -129,7 +129,10 @@ int main(int argc, char** argv) {
     for (int round = 0; round < 3; ++round) {
         plain = std::min(plain, LoadPlainTree(large));
         window = std::min(window, LoadWindow(large));
-        window10k = std::min(window10k, LoadWindow(small));
+        // The small load is short, so one slow moment weighs more: it gets more tries.
+        for (int i = 0; i < 3; ++i) {
+            window10k = std::min(window10k, LoadWindow(small));
+        }
         std::printf("round %d: plain tree %.3f s, window 100k %.3f s, window 10k %.3f s\n", round,
                     plain, window, window10k);
     }
