@@ -244,3 +244,42 @@ bool TakeOption(std::vector<std::string>& args, const std::string& flag,
     }
     return true;
 }
+
+// A value for one line of output: UTF-8, with tabs and line breaks (CR LF, CR or LF) written
+// as \t and \n so that every account and every field keeps to its line. Other control
+// characters are written as \xNN (C1 controls as \u00NN), so a document cannot send the
+// terminal escape sequences, and a backslash as \\ so that a literal "\n" stays apart from
+// a line break.
+std::string OneLine(const std::string& value) {
+    static const char kHex[] = "0123456789ABCDEF";
+    const std::string utf8 = CodePage::Program()->ToUtf8(value);
+    std::string out;
+    out.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c == '\t') {
+            out += "\\t";
+        } else if (c == '\r' || c == '\n') {
+            out += "\\n";
+            if (c == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n') {
+                ++i;
+            }
+        } else if (c == '\\') {
+            out += "\\\\";
+        } else if (c < 0x20 || c == 0x7F) {
+            out += "\\x";
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        } else if (c == 0xC2 && i + 1 < utf8.size() &&
+                   static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {
+            const auto code = static_cast<unsigned char>(utf8[++i]);
+            out += "\\u00";
+            out += kHex[code >> 4];
+            out += kHex[code & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}

@@ -12,7 +12,8 @@ enum CliExit {
     kExitOk = 0,
     kExitDecryptFailed = 1, // wrong password or a damaged file
     kExitUsage = 2,
-    kExitFile = 3, // a file missing, unreadable or unwritable
+    kExitFile = 3,    // a file missing, unreadable or unwritable
+    kExitDamaged = 4, // part of a file does not decrypt although the password is right
 };
 
 struct CliOptions {
@@ -44,6 +45,10 @@ int ReadPasswordForFile(const CliOptions& options, const std::string& path, std:
 // Reads all of a file, or of standard input for "-". Prints the reason and returns false.
 bool ReadInput(const std::string& path, Bytes& data);
 
+// A code-page value for one line of output: UTF-8 with tabs, line breaks, backslashes and
+// control characters escaped (\t, \n, \\, \xNN, \u00NN).
+std::string OneLine(const std::string& value);
+
 // Prints "ombrivault-cli: MESSAGE" on standard error and returns `code`.
 int Fail(int code, const std::string& message);
 // Prints a message naming the file and the reason for `error` (an errno value or a file-layer
@@ -63,3 +68,7 @@ extern const CliCommand kDecryptCommand;
 extern const CliCommand kEncryptCommand;
 extern const CliCommand kListCommand;
 extern const CliCommand kShowCommand;
+extern const CliCommand kLsCommand;
+extern const CliCommand kExportCommand;
+extern const CliCommand kAddCommand;
+extern const CliCommand kCheckCommand;

@@ -15,10 +15,8 @@ namespace {
 
 // Commands in the order the usage text lists them.
 const CliCommand* const kCommands[] = {
-    &kDecryptCommand,
-    &kEncryptCommand,
-    &kListCommand,
-    &kShowCommand,
+    &kDecryptCommand, &kEncryptCommand, &kListCommand, &kShowCommand,
+    &kLsCommand,      &kExportCommand,  &kAddCommand,  &kCheckCommand,
 };
 
 void PrintUsage(std::ostream& out) {
@@ -29,7 +27,8 @@ void PrintUsage(std::ostream& out) {
     out << "\nThe password is the first line of F, or of standard input with --password-stdin;\n"
            "without either it is asked for on the terminal.\n"
            "Exit codes: 0 done, 1 wrong password or damaged file, 2 usage error,\n"
-           "3 file missing, unreadable or unwritable, or no account of the name given.\n";
+           "3 file missing, unreadable or unwritable, or no account of the name given,\n"
+           "4 part of a storage does not decrypt.\n";
 }
 
 // An option we do not know whose name suggests a password ("--password", "-pw", ...): its
