@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "AppFixture.h"
+#include "support/CaseNames.h"
 
 #include "app/AboutDlg.h"
 #include "app/FrameStatusBar.h"
@@ -580,14 +581,6 @@ INSTANTIATE_TEST_SUITE_P(
                       StartupCase{"lock without wizard", true, 0, false, false, true, {}},
                       StartupCase{"a file: neither", true, 1, true, false, false, {}},
                       StartupCase{"dde: neither", true, 1, false, true, false, {}}),
-    [](const ::testing::TestParamInfo<StartupCase>& info) {
-        std::string name = info.param.name;
-        for (char& ch : name) {
-            if (!std::isalnum(static_cast<unsigned char>(ch))) {
-                ch = '_';
-            }
-        }
-        return name;
-    });
+    NameByField<&StartupCase::name>());
 
 } // namespace
