@@ -5,7 +5,7 @@
 #include <QIcon>
 
 #include "app/PlaceholderDocument.h"
-#include "editor/ChildFrame.h"
+#include "editor/TextChildFrame.h"
 #include "editor/EditorDoc.h"
 #include "editor/EditorView.h"
 #include "framework/DocManager.h"

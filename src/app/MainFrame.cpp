@@ -23,7 +23,7 @@
 #include "app/KeyboardIndicators.h"
 #include "app/NewDialog.h"
 #include "app/ProductInfo.h"
-#include "app/TextToolBar.h"
+#include "controls/TextToolBar.h"
 #include "app/WizardDlg.h"
 #include "framework/ChildFrame.h"
 #include "framework/Clock.h"
@@ -116,9 +116,9 @@ CMainFrame::~CMainFrame() {
 // --- Creation ----------------------------------------------------------------------
 
 void CMainFrame::CreateMenus() {
-    menus124_ = BuildMenus(MenuResource::NoDocument, *actions_, recentActions_, this);
-    menus125_ = BuildMenus(MenuResource::Document, *actions_, recentActions_, this);
-    for (QMenu* menu : menus124_ + menus125_) {
+    noDocumentMenus_ = BuildMenus(MenuResource::NoDocument, *actions_, recentActions_, this);
+    documentMenus_ = BuildMenus(MenuResource::Document, *actions_, recentActions_, this);
+    for (QMenu* menu : noDocumentMenus_ + documentMenus_) {
         connect(menu, &QMenu::aboutToShow, this, [this] {
             UpdateCommandStates();
             UpdateRecentFileActions();
@@ -467,8 +467,8 @@ bool CMainFrame::InThisWindow(QObject* watched) const {
     }
     // Menus of the menu bar and the toolbar are windows of their own.
     const auto* menu = qobject_cast<const QMenu*>(widget);
-    return menu != nullptr && (menus124_.contains(const_cast<QMenu*>(menu)) ||
-                               menus125_.contains(const_cast<QMenu*>(menu)));
+    return menu != nullptr && (noDocumentMenus_.contains(const_cast<QMenu*>(menu)) ||
+                               documentMenus_.contains(const_cast<QMenu*>(menu)));
 }
 
 bool CMainFrame::PreTranslateMessage(QObject* watched, QEvent* event) {
@@ -586,7 +586,7 @@ void CMainFrame::ActivateChildFrame(CMDIChildWnd* frame) {
 }
 
 const QList<QMenu*>& CMainFrame::Menus(MenuResource resource) const {
-    return resource == MenuResource::Document ? menus125_ : menus124_;
+    return resource == MenuResource::Document ? documentMenus_ : noDocumentMenus_;
 }
 
 void CMainFrame::UpdateMenuBar() {

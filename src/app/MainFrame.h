@@ -191,8 +191,8 @@ private:
     CTextToolBar* toolBar_ = nullptr;
     CFrameStatusBar* statusBar_ = nullptr;
     QList<QAction*> recentActions_;
-    QList<QMenu*> menus124_;
-    QList<QMenu*> menus125_;
+    QList<QMenu*> noDocumentMenus_;
+    QList<QMenu*> documentMenus_;
     MenuResource currentMenu_ = MenuResource::NoDocument;
     QTimer timer_;
     QRect pendingFrameRect_;

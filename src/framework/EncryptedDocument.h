@@ -67,7 +67,6 @@ public:
     // The password in the program's code page; empty when none is known.
     std::string_view Password() const { return password_.View(); }
     void SetPassword(std::string_view password) { password_.SetBytes(password); }
-    void ClearPassword() { password_.Clear(); }
 
     // What the close check names: the own path, or the title with the default extension
     // appended when it holds no dot.

@@ -137,7 +137,6 @@ bool CMarkup::SetText(const char* text) {
 bool CMarkup::SetText(std::string_view text) {
     index_.resize(1);
     parent_ = current_ = child_ = 0;
-    nodeKind_ = 0;
     error_.clear();
     text_.assign(text.data(), text.size());
     index_[0] = ElemPos{};
@@ -386,7 +385,6 @@ bool CMarkup::FindNextElement(const char* name) {
     }
     current_ = found;
     child_ = 0;
-    nodeKind_ = 1;
     return true;
 }
 
@@ -413,7 +411,6 @@ bool CMarkup::EnterElement() {
     parent_ = current_;
     current_ = child_;
     child_ = 0;
-    nodeKind_ = current_ != 0 ? 1 : 0;
     return true;
 }
 
@@ -424,7 +421,6 @@ bool CMarkup::LeaveElement() {
     child_ = current_;
     current_ = parent_;
     parent_ = index_[parent_].parent;
-    nodeKind_ = 1;
     return true;
 }
 
@@ -668,7 +664,6 @@ bool CMarkup::AppendElement(const char* name, std::string_view data) {
     }
     current_ = i;
     child_ = 0;
-    nodeKind_ = 1;
     return true;
 }
 

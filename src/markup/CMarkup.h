@@ -16,10 +16,9 @@ struct ElemPos {
     int32_t startTagEnd = 0;   // the '>' that closes the start tag
     int32_t endTagStart = 0;   // the '<' of the end tag; the '/' of an empty element
     int32_t endTagEnd = 0;     // the '>' of the end tag; startTagEnd for an empty element
-    int32_t reserved = 0;
-    int32_t parent = 0;      // enclosing element, 0 for the root
-    int32_t firstChild = 0;  // 0 when there is none
-    int32_t nextSibling = 0; // 0 when there is none
+    int32_t parent = 0;        // enclosing element, 0 for the root
+    int32_t firstChild = 0;    // 0 when there is none
+    int32_t nextSibling = 0;   // 0 when there is none
 
     bool IsEmptyElement() const { return startTagEnd == endTagStart + 1; }
 };
@@ -99,7 +98,6 @@ private:
     int parent_ = 0;
     int current_ = 0;
     int child_ = 0;
-    int nodeKind_ = 0;
     std::array<uint8_t, 256> leadBytes_{};
     bool doubleByte_ = false;
     std::string scratch_;

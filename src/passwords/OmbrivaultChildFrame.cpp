@@ -2,7 +2,7 @@
 
 #include "passwords/AccountForms.h"
 #include "passwords/LeftView.h"
-#include "passwords/MultiViewSplitter.h"
+#include "controls/MultiViewSplitter.h"
 #include "passwords/RootPanes.h"
 
 COmbrivaultChildFrame::COmbrivaultChildFrame(QWidget* parent) : CMDIChildWnd(parent) {}

@@ -27,7 +27,7 @@
 #include "app/FrameStatusBar.h"
 #include "app/MainFrame.h"
 #include "app/SingleInstance.h"
-#include "app/TextToolBar.h"
+#include "controls/TextToolBar.h"
 #include "framework/ChildFrame.h"
 #include "framework/Clock.h"
 #include "framework/CommandActions.h"

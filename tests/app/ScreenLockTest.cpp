@@ -21,7 +21,7 @@
 
 #include "app/AboutDlg.h"
 #include "app/FrameStatusBar.h"
-#include "app/TextToolBar.h"
+#include "controls/TextToolBar.h"
 #include "framework/ChildFrame.h"
 #include "framework/CommandIds.h"
 #include "framework/DocTemplate.h"
