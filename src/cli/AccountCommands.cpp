@@ -15,13 +15,13 @@ int LoadAccounts(const CliOptions& options, const std::string& path, AccountList
     if (!PasswordsFormOf(path)) {
         return UsageFail(path + " is not a .ovd or .ovf file");
     }
-    std::string password;
+    SecretBuffer password;
     if (const int code = ReadPasswordForFile(options, path, password); code != kExitOk) {
         return code;
     }
     int error = 0;
-    const PasswordsLoadStatus status = LoadPasswordsFile(path, password, lists, &error);
-    WipePassword(password);
+    const PasswordsLoadStatus status = LoadPasswordsFile(path, password.View(), lists, &error);
+    password.Clear();
     switch (status) {
     case PasswordsLoadStatus::Loaded:
         return kExitOk;
@@ -86,14 +86,13 @@ int List(const CliOptions& options) {
             if (account == nullptr) {
                 continue;
             }
-            std::string line = std::string(KindWord(kind)) + '\t' + OneLine(account->name) + '\t' +
-                               FieldText(*account, AccountField::Address) + '\t' +
-                               FieldText(*account, AccountField::UserId);
+            SecretBuffer line(std::string(KindWord(kind)) + '\t' + OneLine(account->name) + '\t' +
+                              FieldText(*account, AccountField::Address) + '\t' +
+                              FieldText(*account, AccountField::UserId));
             if (showPasswords) {
-                line += '\t' + FieldText(*account, AccountField::Password);
+                line.Bytes() += '\t' + FieldText(*account, AccountField::Password);
             }
-            std::cout << line << '\n';
-            WipePassword(line);
+            std::cout << line.View() << '\n';
         }
     }
     return Finish();
@@ -124,9 +123,8 @@ int Show(const CliOptions& options) {
                 if (!label.ends_with(' ')) {
                     label += ' ';
                 }
-                std::string line = label + FieldText(*account, field);
-                std::cout << line << '\n';
-                WipePassword(line);
+                const SecretBuffer line(label + FieldText(*account, field));
+                std::cout << line.View() << '\n';
             }
         }
     }

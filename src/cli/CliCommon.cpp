@@ -74,8 +74,9 @@ int LoadFail(const std::string& path, LoadTextStatus status, int error) {
                       : FileFail(path, error, "read");
 }
 
-int ReadPassword(const CliOptions& options, std::string& password) {
-    std::string line;
+int ReadPassword(const CliOptions& options, SecretBuffer& password) {
+    SecretBuffer typed;
+    std::string& line = typed.Bytes();
     if (options.passwordFile) {
         std::ifstream in(*options.passwordFile, std::ios::binary);
         if (!in) {
@@ -90,27 +91,20 @@ int ReadPassword(const CliOptions& options, std::string& password) {
     }
     StripLineEnd(line);
     if (line.empty()) {
-        WipePassword(line);
         return Fail(kExitUsage, "the password is empty");
     }
-    const auto page = CodePage::Program();
-    password = page->FromUtf8(line);
-    WipePassword(line);
-    password.resize(page->CharacterBoundaryAtMost(password, kMaxPasswordBytes));
+    password = SecretBuffer(CodePage::Program()->FromUtf8(line));
+    password.CutToPasswordLength();
     return kExitOk;
 }
 
-int ReadPasswordForFile(const CliOptions& options, const std::string& path, std::string& password) {
+int ReadPasswordForFile(const CliOptions& options, const std::string& path,
+                        SecretBuffer& password) {
     uint64_t size = 0;
     if (!GetFileSizeByName(path, size)) {
         return FileFail(path, errno, "open");
     }
     return ReadPassword(options, password);
-}
-
-void WipePassword(std::string& password) {
-    SecureWipe(password.data(), password.size());
-    password.clear();
 }
 
 bool ReadInput(const std::string& path, std::string& data) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "crypto/EncryptedFile.h"
+#include "crypto/SecretBuffer.h"
 
 #include <optional>
 #include <string>
@@ -30,11 +31,10 @@ struct CliCommand {
 // The password from the first line of the password file, of standard input, or typed at the
 // terminal without echo; converted to the program's code page and cut to the longest length
 // a document keeps. Returns kExitOk, or prints why there is none and returns the exit code.
-int ReadPassword(const CliOptions& options, std::string& password);
-void WipePassword(std::string& password);
+int ReadPassword(const CliOptions& options, SecretBuffer& password);
 // Checks that FILE can be opened before the password is asked for, so that a mistyped name
 // costs no typing; then reads the password as ReadPassword does.
-int ReadPasswordForFile(const CliOptions& options, const std::string& path, std::string& password);
+int ReadPasswordForFile(const CliOptions& options, const std::string& path, SecretBuffer& password);
 
 // Reads all of a file, or of standard input for "-". Prints the reason and returns false.
 bool ReadInput(const std::string& path, std::string& data);

@@ -36,27 +36,27 @@ int Decrypt(const CliOptions& options) {
     if (!form) {
         return UsageFail(path + " is not " + kKnownTypes);
     }
-    std::string password;
+    SecretBuffer password;
     if (const int code = ReadPasswordForFile(options, path, password); code != kExitOk) {
         return code;
     }
-    std::string text;
+    SecretBuffer text;
     int error = 0;
-    const LoadTextStatus status = LoadEncryptedText(path, password, *form, text, &error);
-    WipePassword(password);
+    const LoadTextStatus status =
+        LoadEncryptedText(path, password.View(), *form, text.Bytes(), &error);
+    password.Clear();
     if (status != LoadTextStatus::Text) {
         return LoadFail(path, status, error);
     }
-    std::string utf8 = CodePage::Program()->ToUtf8(text);
-    WipePassword(text);
+    const SecretBuffer utf8(CodePage::Program()->ToUtf8(text.View()));
+    text.Clear();
     if (!out || *out == "-") {
-        std::cout << utf8;
+        std::cout << utf8.View();
         std::cout.flush();
         return std::cout ? kExitOk : Fail(kExitFile, "cannot write to standard output");
     }
     const bool ok =
-        WriteWholeFile(*out, reinterpret_cast<const uint8_t*>(utf8.data()), utf8.size(), &error);
-    WipePassword(utf8);
+        WriteWholeFile(*out, reinterpret_cast<const uint8_t*>(utf8.CStr()), utf8.Size(), &error);
     return ok ? kExitOk : FileFail(*out, error, "write");
 }
 
@@ -73,25 +73,21 @@ int Encrypt(const CliOptions& options) {
     if (!form) {
         return UsageFail(*out + " must be " + kKnownTypes);
     }
-    std::string password;
+    SecretBuffer password;
     if (const int code = ReadPassword(options, password); code != kExitOk) {
         return code;
     }
-    std::string input;
-    if (!ReadInput(args[0], input)) {
-        WipePassword(password);
+    SecretBuffer input;
+    if (!ReadInput(args[0], input.Bytes())) {
         return kExitFile;
     }
-    std::string text = CodePage::Program()->FromUtf8(input);
-    WipePassword(input);
-    if (text.empty()) {
-        WipePassword(password);
+    const SecretBuffer text(CodePage::Program()->FromUtf8(input.View()));
+    input.Clear();
+    if (text.Empty()) {
         return Fail(kExitFile, "nothing to encrypt: " + args[0] + " is empty");
     }
     int error = 0;
-    const bool ok = SaveEncryptedText(*out, text, password, *form, &error);
-    WipePassword(password);
-    WipePassword(text);
+    const bool ok = SaveEncryptedText(*out, text.View(), password.View(), *form, &error);
     return ok ? kExitOk : FileFail(*out, error, "write");
 }
 

@@ -4,6 +4,7 @@
 
 #include "crypto/Ciphers.h"
 #include "crypto/CodePage.h"
+#include "crypto/SecretBuffer.h"
 #include "editor/EditorView.h"
 #include "editor/TextLines.h"
 #include "framework/MessageBox.h"
@@ -18,11 +19,6 @@ struct WipedUtf8 {
     std::string_view View() const { return {bytes.constData(), static_cast<size_t>(bytes.size())}; }
     QByteArray bytes;
 };
-
-void Wipe(std::string& text) {
-    SecureWipe(text.data(), text.size());
-    text.clear();
-}
 
 } // namespace
 
@@ -62,11 +58,9 @@ bool CEditorDoc::OnSaveDocument(const QString& path) {
     CEditorView* view = GetView();
     if (!page->IsUtf8() && view != nullptr) {
         const WipedUtf8 typed(view->GetAllText());
-        std::string stored = page->FromUtf8(typed.View());
-        std::string back = page->ToUtf8(stored);
-        const bool exact = back == typed.View();
-        Wipe(stored);
-        Wipe(back);
+        const SecretBuffer stored(page->FromUtf8(typed.View()));
+        const SecretBuffer back(page->ToUtf8(stored.View()));
+        const bool exact = back.View() == typed.View();
         if (!exact &&
             ShowMessageBox(nullptr,
                            QStringLiteral("The text holds characters that the code page %1 "
@@ -87,10 +81,8 @@ std::string CEditorDoc::ProducePlaintext() {
         return {};
     }
     const WipedUtf8 typed(view->GetAllText());
-    std::string inPage = CodePage::Program()->FromUtf8(typed.View());
-    std::string stored = LinesToStoredText(inPage);
-    Wipe(inPage);
-    return stored;
+    const SecretBuffer inPage(CodePage::Program()->FromUtf8(typed.View()));
+    return LinesToStoredText(inPage.View());
 }
 
 void CEditorDoc::ConsumePlaintext(std::string_view text) {
@@ -98,11 +90,9 @@ void CEditorDoc::ConsumePlaintext(std::string_view text) {
     if (view == nullptr) {
         return;
     }
-    std::string lines = LinesFromStoredText(text);
-    std::string utf8 = CodePage::Program()->ToUtf8(lines);
-    Wipe(lines);
-    view->InsertLoadedText(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
-    Wipe(utf8);
+    const SecretBuffer lines(LinesFromStoredText(text));
+    const SecretBuffer utf8(CodePage::Program()->ToUtf8(lines.View()));
+    view->InsertLoadedText(QString::fromUtf8(utf8.CStr(), static_cast<qsizetype>(utf8.Size())));
 }
 
 void CEditorDoc::DeleteContents() {

@@ -6,7 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "crypto/Ciphers.h"
+#include "crypto/SecretBuffer.h"
 #include "crypto/SimpleFile.h"
 #include "dialogs/DialogParts.h"
 #include "dialogs/ExistingPasswordDlg.h"
@@ -20,12 +20,6 @@
 #include "framework/TimedFileDialog.h"
 
 namespace {
-
-// Decrypted text holds the document's secrets; it is overwritten before it is freed.
-struct WipedText {
-    std::string text;
-    ~WipedText() { SecureWipe(text.data(), text.size()); }
-};
 
 std::string NativePath(const QString& path) {
     return QFile::encodeName(path).toStdString();
@@ -104,9 +98,9 @@ bool CEncryptedDocument::OnOpenDocument(const QString& path) {
     }
     password_.SetBytes(prompt.Password());
 
-    WipedText plain;
+    SecretBuffer plain;
     int error = 0;
-    switch (LoadEncryptedText(NativePath(path), password_.View(), *form, plain.text, &error)) {
+    switch (LoadEncryptedText(NativePath(path), password_.View(), *form, plain.Bytes(), &error)) {
     case LoadTextStatus::Text:
         break;
     case LoadTextStatus::Unreadable:
@@ -118,7 +112,7 @@ bool CEncryptedDocument::OnOpenDocument(const QString& path) {
         return false;
     }
     DeleteContents();
-    ConsumePlaintext(plain.text);
+    ConsumePlaintext(plain.View());
     SetModifiedFlag(false);
     return true;
 }
@@ -146,12 +140,12 @@ bool CEncryptedDocument::OnSaveDocument(const QString& path) {
                         .arg(FileNamePart(path), DefaultExtension(), LegacyExtension()));
         return false;
     }
-    WipedText plain{ProducePlaintext()};
-    if (plain.text.empty()) {
+    const SecretBuffer plain(ProducePlaintext());
+    if (plain.Empty()) {
         return OnNothingToWrite(path);
     }
     int error = 0;
-    if (!SaveEncryptedText(NativePath(path), plain.text, password_.View(), *form, &error)) {
+    if (!SaveEncryptedText(NativePath(path), plain.View(), password_.View(), *form, &error)) {
         ReportError(QStringLiteral("The document could not be saved to %1: %2\nThe file on "
                                    "disk was left as it was; the changes are still open here.")
                         .arg(path, FileErrorText(error)));

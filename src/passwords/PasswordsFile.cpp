@@ -1,5 +1,6 @@
 #include "passwords/PasswordsFile.h"
 
+#include "crypto/SecretBuffer.h"
 #include "passwords/AccountsXml.h"
 
 std::optional<BlobForm> PasswordsFormOf(std::string_view path) {
@@ -12,24 +13,14 @@ std::optional<BlobForm> PasswordsFormOf(std::string_view path) {
     return std::nullopt;
 }
 
-namespace {
-
-// The plaintext holds every password of the file.
-struct WipedText {
-    std::string text;
-    ~WipedText() { SecureWipe(text.data(), text.size()); }
-};
-
-} // namespace
-
 PasswordsLoadStatus LoadPasswordsFile(const std::string& path, std::string_view password,
                                       AccountLists& lists, int* error) {
     std::optional<BlobForm> form = PasswordsFormOf(path);
     if (!form) {
         return PasswordsLoadStatus::UnknownExtension;
     }
-    WipedText plain;
-    switch (LoadEncryptedText(path, password, *form, plain.text, error)) {
+    SecretBuffer plain;
+    switch (LoadEncryptedText(path, password, *form, plain.Bytes(), error)) {
     case LoadTextStatus::Text:
         break;
     case LoadTextStatus::Unreadable:
@@ -37,7 +28,7 @@ PasswordsLoadStatus LoadPasswordsFile(const std::string& path, std::string_view 
     case LoadTextStatus::DecryptFailed:
         return PasswordsLoadStatus::DecryptFailed;
     }
-    ReadAccountsXml(plain.text, lists);
+    ReadAccountsXml(plain.View(), lists);
     return PasswordsLoadStatus::Loaded;
 }
 
@@ -47,8 +38,8 @@ PasswordsSaveStatus SavePasswordsFile(const std::string& path, std::string_view 
     if (!form) {
         return PasswordsSaveStatus::UnknownExtension;
     }
-    WipedText plain{WriteAccountsXml(lists)};
-    if (!SaveEncryptedText(path, plain.text, password, *form, error)) {
+    const SecretBuffer plain(WriteAccountsXml(lists));
+    if (!SaveEncryptedText(path, plain.View(), password, *form, error)) {
         return PasswordsSaveStatus::WriteFailed;
     }
     return PasswordsSaveStatus::Saved;
