@@ -31,7 +31,7 @@
 #include "framework/CommandIds.h"
 #include "framework/DocTemplate.h"
 #include "framework/Document.h"
-#include "framework/EncryptedDocument.h"
+#include "documents/EncryptedDocument.h"
 #include "framework/MessageBox.h"
 #include "framework/ResultCodes.h"
 #include "framework/TimedFileDialog.h"
@@ -336,7 +336,7 @@ void CMainFrame::OnWizard() {
 
 void CMainFrame::OnFileOpen() {
     CTimedFileDialog dialog(true, QString(), QString(), CTimedFileDialog::FileMustExist,
-                            QString::fromLatin1(CEncryptedDocument::kOpenFilter), nullptr, 0);
+                            QString::fromStdString(OpenFilter()), nullptr, 0);
     if (dialog.DoModal() == IDOK) {
         app_.OpenDocumentFile(dialog.GetPathName());
     }

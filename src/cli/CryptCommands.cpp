@@ -3,22 +3,12 @@
 
 #include "crypto/CodePage.h"
 #include "crypto/EncryptedFile.h"
+#include "documents/DocumentKinds.h"
 
 #include <cerrno>
 #include <iostream>
 
 namespace {
-
-// The stored form by extension; the content is never inspected.
-std::optional<BlobForm> FormOf(const std::string& path) {
-    if (HasExtension(path, ".ovt") || HasExtension(path, ".ovd")) {
-        return BlobForm::Current;
-    }
-    if (HasExtension(path, ".etx") || HasExtension(path, ".ovf")) {
-        return BlobForm::Legacy;
-    }
-    return std::nullopt;
-}
 
 const char* const kKnownTypes = "a .ovt, .etx, .ovd or .ovf file";
 
@@ -32,7 +22,7 @@ int Decrypt(const CliOptions& options) {
         return UsageFail("decrypt takes one FILE");
     }
     const std::string& path = args[0];
-    const auto form = FormOf(path);
+    const auto form = WholeFileFormOf(path);
     if (!form) {
         return UsageFail(path + " is not " + kKnownTypes);
     }
@@ -69,7 +59,7 @@ int Encrypt(const CliOptions& options) {
     if (args.size() != 1 || !out) {
         return UsageFail("encrypt takes IN and -o OUT");
     }
-    const auto form = FormOf(*out);
+    const auto form = WholeFileFormOf(*out);
     if (!form) {
         return UsageFail(*out + " must be " + kKnownTypes);
     }

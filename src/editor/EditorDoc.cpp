@@ -35,18 +35,6 @@ CEditorView* CEditorDoc::GetView() const {
     return nullptr;
 }
 
-QString CEditorDoc::DefaultExtension() const {
-    return QStringLiteral(".ovt");
-}
-
-QString CEditorDoc::LegacyExtension() const {
-    return QStringLiteral(".etx");
-}
-
-QString CEditorDoc::SaveAsFilter() const {
-    return QString::fromLatin1(kSaveAsFilter);
-}
-
 std::optional<BlobForm> CEditorDoc::SaveFormOf(const QString& path) const {
     return QFileInfo(path).fileName().endsWith(DefaultExtension(), Qt::CaseInsensitive)
                ? BlobForm::Current

@@ -1,16 +1,11 @@
 #include "passwords/PasswordsFile.h"
 
 #include "crypto/SecretBuffer.h"
+#include "documents/DocumentKinds.h"
 #include "passwords/AccountsXml.h"
 
 std::optional<BlobForm> PasswordsFormOf(std::string_view path) {
-    if (HasExtension(path, ".ovd")) {
-        return BlobForm::Current;
-    }
-    if (HasExtension(path, ".ovf")) {
-        return BlobForm::Legacy;
-    }
-    return std::nullopt;
+    return BlobFormOf(DocumentClass::Passwords, path);
 }
 
 PasswordsLoadStatus LoadPasswordsFile(const std::string& path, std::string_view password,

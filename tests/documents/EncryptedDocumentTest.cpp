@@ -1,6 +1,6 @@
 // The whole-file document flows on a small document kind that holds one text, with real
 // encrypted files in a scratch folder and every dialog answered through the modal seam.
-#include "framework/EncryptedDocument.h"
+#include "documents/EncryptedDocument.h"
 
 #include <QFileDialog>
 #include <QLabel>
@@ -10,11 +10,11 @@
 
 #include <gtest/gtest.h>
 
-#include "FakeLockHost.h"
 #include "framework/ChildFrame.h"
 #include "framework/CommandIds.h"
 #include "framework/DocManager.h"
 #include "framework/DocTemplate.h"
+#include "framework/FakeLockHost.h"
 #include "framework/ModalSeam.h"
 #include "framework/ResultCodes.h"
 #include "framework/TimedFileDialog.h"
@@ -30,11 +30,7 @@ public:
     bool asksNewPassword = true;
 
 protected:
-    QString DefaultExtension() const override { return QStringLiteral(".ovt"); }
-    QString LegacyExtension() const override { return QStringLiteral(".etx"); }
-    QString SaveAsFilter() const override {
-        return QStringLiteral("Ombrivault Encrypted Text Files (*.ovt)|*.ovt|");
-    }
+    DocumentClass Class() const override { return DocumentClass::Text; }
     bool SaveAsAsksNewPassword() const override { return asksNewPassword; }
     std::string ProducePlaintext() override { return text; }
     void ConsumePlaintext(std::string_view plain) override { text.assign(plain); }

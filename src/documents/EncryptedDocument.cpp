@@ -1,4 +1,4 @@
-#include "framework/EncryptedDocument.h"
+#include "documents/EncryptedDocument.h"
 
 #include <system_error>
 
@@ -32,12 +32,6 @@ qsizetype ExtensionDot(const QString& path) {
     return dot > slash ? dot : -1;
 }
 
-bool HasExtensionText(const QString& path, const QString& extension) {
-    const qsizetype dot = ExtensionDot(path);
-    return dot >= 0 && !extension.isEmpty() &&
-           path.mid(dot).compare(extension, Qt::CaseInsensitive) == 0;
-}
-
 } // namespace
 
 QString FileErrorText(int error) {
@@ -60,14 +54,22 @@ bool CEncryptedDocument::OnNewDocument() {
     return CDocument::OnNewDocument();
 }
 
+QString CEncryptedDocument::DefaultExtension() const {
+    return QString::fromStdString(::DefaultExtension(Class()));
+}
+
+QString CEncryptedDocument::LegacyExtension() const {
+    return QString::fromStdString(::LegacyExtension(Class()));
+}
+
+QString CEncryptedDocument::SaveAsFilter() const {
+    return QString::fromStdString(::SaveAsFilter(Class()));
+}
+
 std::optional<BlobForm> CEncryptedDocument::OpenFormOf(const QString& path) const {
-    if (HasExtensionText(path, DefaultExtension())) {
-        return BlobForm::Current;
-    }
-    if (HasExtensionText(path, LegacyExtension())) {
-        return BlobForm::Legacy;
-    }
-    return std::nullopt;
+    // Only the file name's own extension counts, not a dot in a folder name.
+    const qsizetype dot = ExtensionDot(path);
+    return dot < 0 ? std::nullopt : BlobFormOf(Class(), path.mid(dot).toStdString());
 }
 
 std::optional<BlobForm> CEncryptedDocument::SaveFormOf(const QString& path) const {
@@ -98,9 +100,8 @@ bool CEncryptedDocument::OnOpenDocument(const QString& path) {
     }
     password_.SetBytes(prompt.Password());
 
-    SecretBuffer plain;
     int error = 0;
-    switch (LoadEncryptedText(NativePath(path), password_.View(), *form, plain.Bytes(), &error)) {
+    switch (ReadContents(NativePath(path), password_.View(), *form, &error)) {
     case LoadTextStatus::Text:
         break;
     case LoadTextStatus::Unreadable:
@@ -111,10 +112,30 @@ bool CEncryptedDocument::OnOpenDocument(const QString& path) {
         CFailedDecrypt(FileNamePart(path)).DoModal();
         return false;
     }
-    DeleteContents();
-    ConsumePlaintext(plain.View());
     SetModifiedFlag(false);
     return true;
+}
+
+LoadTextStatus CEncryptedDocument::ReadContents(const std::string& path, std::string_view password,
+                                                BlobForm form, int* error) {
+    SecretBuffer plain;
+    const LoadTextStatus status = LoadEncryptedText(path, password, form, plain.Bytes(), error);
+    if (status == LoadTextStatus::Text) {
+        DeleteContents();
+        ConsumePlaintext(plain.View());
+    }
+    return status;
+}
+
+CEncryptedDocument::WriteResult CEncryptedDocument::WriteContents(const std::string& path,
+                                                                  std::string_view password,
+                                                                  BlobForm form, int* error) {
+    const SecretBuffer plain(ProducePlaintext());
+    if (plain.Empty()) {
+        return WriteResult::NothingToWrite;
+    }
+    return SaveEncryptedText(path, plain.View(), password, form, error) ? WriteResult::Written
+                                                                        : WriteResult::Failed;
 }
 
 bool CEncryptedDocument::AskNewPassword() {
@@ -140,12 +161,12 @@ bool CEncryptedDocument::OnSaveDocument(const QString& path) {
                         .arg(FileNamePart(path), DefaultExtension(), LegacyExtension()));
         return false;
     }
-    const SecretBuffer plain(ProducePlaintext());
-    if (plain.Empty()) {
+    int error = 0;
+    const WriteResult written = WriteContents(NativePath(path), password_.View(), *form, &error);
+    if (written == WriteResult::NothingToWrite) {
         return OnNothingToWrite(path);
     }
-    int error = 0;
-    if (!SaveEncryptedText(NativePath(path), plain.View(), password_.View(), *form, &error)) {
+    if (written == WriteResult::Failed) {
         ReportError(QStringLiteral("The document could not be saved to %1: %2\nThe file on "
                                    "disk was left as it was; the changes are still open here.")
                         .arg(path, FileErrorText(error)));
@@ -233,7 +254,7 @@ bool CEncryptedDocument::SetPasswordCommand() {
 
 void CEncryptedDocument::OpenCommand() {
     CTimedFileDialog dialog(true, QString(), QString(), CTimedFileDialog::FileMustExist,
-                            QString::fromLatin1(kOpenFilter), nullptr, 0);
+                            QString::fromStdString(OpenFilter()), nullptr, 0);
     if (dialog.DoModal() != IDOK) {
         return;
     }
