@@ -30,6 +30,7 @@ CEditorApp* g_app = nullptr;
 
 CEditorApp::CEditorApp() : docManager_(kRecentFileCount), lockStore_(GetCommonAppDataPath()) {
     g_app = this;
+    CPrintHost::SetCurrent(this);
 }
 
 CEditorApp::~CEditorApp() {
@@ -38,6 +39,9 @@ CEditorApp::~CEditorApp() {
     mainFrame_.reset();
     if (g_app == this) {
         g_app = nullptr;
+    }
+    if (CPrintHost::Current() == this) {
+        CPrintHost::SetCurrent(nullptr);
     }
 }
 

@@ -23,15 +23,15 @@
 #include "app/KeyboardIndicators.h"
 #include "app/NewDialog.h"
 #include "app/ProductInfo.h"
-#include "controls/TextToolBar.h"
 #include "app/WizardDlg.h"
+#include "controls/TextToolBar.h"
+#include "documents/EncryptedDocument.h"
 #include "framework/ChildFrame.h"
 #include "framework/Clock.h"
 #include "framework/CommandActions.h"
 #include "framework/CommandIds.h"
 #include "framework/DocTemplate.h"
 #include "framework/Document.h"
-#include "documents/EncryptedDocument.h"
 #include "framework/MessageBox.h"
 #include "framework/ResultCodes.h"
 #include "framework/TimedFileDialog.h"
@@ -103,6 +103,8 @@ CMainFrame::CMainFrame(CEditorApp& app) : app_(app) {
 
     qApp->installEventFilter(this);
     CLockHost::SetCurrent(this);
+    CCommandHost::SetCurrent(this);
+    CBusyHost::SetCurrent(&busy_);
     UpdateCommandStates();
 }
 
@@ -110,6 +112,12 @@ CMainFrame::~CMainFrame() {
     qApp->removeEventFilter(this);
     if (CLockHost::Current() == this) {
         CLockHost::SetCurrent(nullptr);
+    }
+    if (CCommandHost::Current() == this) {
+        CCommandHost::SetCurrent(nullptr);
+    }
+    if (CBusyHost::Current() == &busy_) {
+        CBusyHost::SetCurrent(nullptr);
     }
 }
 
@@ -186,7 +194,7 @@ CommandRoute CMainFrame::Route() const {
 
 void CMainFrame::ExecuteCommand(int id) {
     // While locked or busy every command but the busy protocol's own is swallowed.
-    if ((IsScreenLocked() || BusyFlag) && !IsBusyCommand(id)) {
+    if ((IsScreenLocked() || busy_.IsBusy()) && !IsBusyCommand(id)) {
         return;
     }
     Route().Dispatch(id);
@@ -240,13 +248,13 @@ bool CMainFrame::OnCommand(int id) {
         OnWebSite();
         return true;
     case ID_BEGIN_BUSY:
-        BeginBusy();
+        busy_.BeginBusy();
         return true;
     case ID_END_BUSY:
-        EndBusy();
+        busy_.EndBusy();
         return true;
     case ID_STEP_BUSY:
-        StepBusy();
+        busy_.StepBusy();
         return true;
     case ID_VIEW_TOOLBAR:
         toolBar_->setVisible(!toolBar_->isVisible());
@@ -399,7 +407,8 @@ void CMainFrame::PressToolbarButton(int id, bool pressed) {
 }
 
 void CMainFrame::RefreshSizePane() {
-    SetStatusPaneText(CFrameStatusBar::Size, CFrameStatusBar::SizeText(StatusSizeBytes.load()));
+    SetStatusPaneText(CFrameStatusBar::Size,
+                      CFrameStatusBar::SizeText(Busy().StatusSizeBytes.load()));
 }
 
 void CMainFrame::RefreshIndicators() {
@@ -422,30 +431,6 @@ bool CMainFrame::event(QEvent* event) {
         return true;
     }
     return QMainWindow::event(event);
-}
-
-// --- Busy protocol -------------------------------------------------------------------
-
-void CMainFrame::BeginBusy() {
-    ProgressPercent = 0;
-    if (statusBar_ != nullptr) {
-        statusBar_->ShowProgress();
-    }
-    SetStatusPaneText(CFrameStatusBar::Message, QStringLiteral("Please wait..."));
-}
-
-void CMainFrame::StepBusy() {
-    if (statusBar_ != nullptr && statusBar_->Progress() != nullptr) {
-        statusBar_->SetProgress(ProgressPercent);
-    }
-    SetStatusPaneText(CFrameStatusBar::Message, QStringLiteral("Please wait..."));
-}
-
-void CMainFrame::EndBusy() {
-    if (statusBar_ != nullptr) {
-        statusBar_->HideProgress();
-    }
-    SetStatusPaneText(CFrameStatusBar::Message, QStringLiteral("Ready"));
 }
 
 bool CMainFrame::InThisWindow(QObject* watched) const {
@@ -475,7 +460,7 @@ bool CMainFrame::PreTranslateMessage(QObject* watched, QEvent* event) {
     if (IsScreenLocked()) {
         return LockFilter(watched, event);
     }
-    if (!BusyFlag) {
+    if (!busy_.IsBusy()) {
         return false;
     }
     switch (event->type()) {
@@ -674,7 +659,7 @@ void CMainFrame::resizeEvent(QResizeEvent* event) {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    if (BusyFlag) {
+    if (busy_.IsBusy()) {
         event->ignore(); // no closing while a long operation runs
         return;
     }

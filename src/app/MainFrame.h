@@ -13,9 +13,11 @@
 #include <QTimer>
 
 #include "app/CommandTable.h"
+#include "app/FrameBusy.h"
 #include "controls/JMatrixCtrl.h"
 #include "framework/CmdTarget.h"
 #include "framework/DocManager.h"
+#include "framework/FrameHosts.h"
 #include "framework/LockHost.h"
 
 class CEditorApp;
@@ -27,7 +29,12 @@ class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
 
-class CMainFrame : public QMainWindow, public CCmdTarget, public CLockHost, public CFrameHost {
+class CMainFrame : public QMainWindow,
+                   public CCmdTarget,
+                   public CLockHost,
+                   public CFrameHost,
+                   public CStatusHost,
+                   public CCommandHost {
     Q_OBJECT
 public:
     explicit CMainFrame(CEditorApp& app);
@@ -37,9 +44,9 @@ public:
     // Runs a command along the route, unless the busy protocol swallows it.
     void ExecuteCommand(int id);
     // Runs a command on the user-interface thread and waits for it (from any thread).
-    void SendCommand(int id);
+    void SendCommand(int id) override;
     // Queues a command for the user-interface thread (from any thread).
-    void PostCommand(int id);
+    void PostCommand(int id) override;
     // Active view, its document, its child frame, this frame, the application.
     CommandRoute Route() const;
     CommandActions& Actions() const { return *actions_; }
@@ -51,20 +58,15 @@ public:
 
     // --- Status bar and toolbar ------------------------------------------------------
     // Sets the text of pane `index` (0 message, 1 size, 2 caret, ...) if the bar exists.
-    void SetStatusPaneText(int index, const QString& text);
-    QString StatusPaneText(int index) const;
+    void SetStatusPaneText(int index, const QString& text) override;
+    QString StatusPaneText(int index) const override;
     CFrameStatusBar* FrameStatusBar() const { return statusBar_; }
     CTextToolBar* ToolBar() const { return toolBar_; }
     void PressToolbarButton(int id, bool pressed);
 
     // --- Busy protocol ---------------------------------------------------------------
     // Written by long operations (possibly on worker threads), read by the timer tick.
-    std::atomic<bool> BusyFlag{false};
-    std::atomic<int> ProgressPercent{0};
-    std::atomic<int32_t> StatusSizeBytes{0};
-    void BeginBusy();
-    void StepBusy();
-    void EndBusy();
+    CBusyState& Busy() { return busy_.Busy(); }
 
     // --- The 100 ms tick -------------------------------------------------------------
     static constexpr int kTimerIntervalMs = 100;
@@ -186,6 +188,7 @@ private:
     bool InThisWindow(QObject* watched) const;
     void NoteFrameMargins();
 
+    CFrameBusy busy_{*this};
     QMdiArea* mdiArea_ = nullptr;
     CommandActions* actions_ = nullptr;
     CTextToolBar* toolBar_ = nullptr;

@@ -5,9 +5,8 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
-#include "app/EditorApp.h"
-#include "app/MainFrame.h"
 #include "dialogs/DialogParts.h"
+#include "framework/FrameHosts.h"
 #include "framework/LockHost.h"
 #include "passwords/OmbrivaultChildFrame.h"
 #include "passwords/OmbrivaultDoc.h"
@@ -56,10 +55,8 @@ QPushButton* MakeShadedButton(const QString& text, const QIcon& icon, QWidget* p
 }
 
 void PostMainWindowCommand(int id) {
-    if (CEditorApp* app = CEditorApp::Instance()) {
-        if (CMainFrame* frame = app->MainFrame()) {
-            frame->PostCommand(id);
-        }
+    if (CCommandHost* host = CCommandHost::Current()) {
+        host->PostCommand(id);
     }
 }
 

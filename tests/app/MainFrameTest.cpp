@@ -316,7 +316,7 @@ TEST_F(AppTest, SizePaneFollowsTheStatusSize) {
         EXPECT_EQ(CFrameStatusBar::SizeText(bytes), text);
     }
     ASSERT_TRUE(Start({}));
-    Frame().StatusSizeBytes = 2048;
+    Frame().Busy().StatusSizeBytes = 2048;
     Frame().OnTimer();
     EXPECT_EQ(Frame().StatusPaneText(1), "2.00 KB");
     Frame().SetStatusPaneText(2, " Ln 2, Col 3");
@@ -335,7 +335,7 @@ TEST_F(AppTest, BusyProtocolSwallowsInputAndCommands) {
     auto* edit = new QLineEdit(child->GetActiveView());
     edit->show();
 
-    Frame().BusyFlag = true;
+    Frame().Busy().BusyFlag = true;
     Frame().SendCommand(ID_BEGIN_BUSY);
     QProgressBar* progress = Frame().FrameStatusBar()->Progress();
     ASSERT_NE(progress, nullptr);
@@ -354,13 +354,13 @@ TEST_F(AppTest, BusyProtocolSwallowsInputAndCommands) {
     EXPECT_EQ(app->DocManager().GetDocuments().size(), 1u) << "commands are swallowed";
     EXPECT_FALSE(Frame().close()) << "no closing while busy";
 
-    Frame().ProgressPercent = 40;
+    Frame().Busy().ProgressPercent = 40;
     Frame().PostCommand(ID_STEP_BUSY);
     QCoreApplication::processEvents();
     EXPECT_EQ(progress->value(), 40);
 
     Frame().SendCommand(ID_END_BUSY);
-    Frame().BusyFlag = false;
+    Frame().Busy().BusyFlag = false;
     EXPECT_EQ(Frame().FrameStatusBar()->Progress(), nullptr);
     EXPECT_EQ(Frame().StatusPaneText(0), "Ready");
     QTest::keyClicks(edit, "abc");

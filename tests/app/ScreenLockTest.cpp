@@ -98,7 +98,7 @@ TEST_F(ScreenLockTest, IdleLockComesOneTickAfterTheFirstTickPastTheTimeout) {
     int tick = 0;
     for (const Step& step : steps) {
         clock.Advance(step.advanceMs);
-        Frame().StatusSizeBytes = 1000 + tick;
+        Frame().Busy().StatusSizeBytes = 1000 + tick;
         Frame().OnTimer();
         EXPECT_EQ(Frame().LockPending(), step.pending) << "tick " << tick;
         EXPECT_EQ(Frame().IsScreenLocked(), step.locked) << "tick " << tick;
@@ -273,11 +273,11 @@ TEST_F(ScreenLockTest, CommandsAreSwallowedWhileLockedButTheBusyProtocolPasses) 
     EXPECT_TRUE(app->DocManager().GetDocuments().empty());
     EXPECT_TRUE(ModalSeam::Shown().isEmpty());
 
-    Frame().BusyFlag = true;
+    Frame().Busy().BusyFlag = true;
     Frame().SendCommand(ID_BEGIN_BUSY);
     EXPECT_NE(Frame().FrameStatusBar()->Progress(), nullptr);
     Frame().SendCommand(ID_END_BUSY);
-    Frame().BusyFlag = false;
+    Frame().Busy().BusyFlag = false;
     EXPECT_EQ(Frame().FrameStatusBar()->Progress(), nullptr);
     EXPECT_TRUE(Frame().IsScreenLocked());
 }
