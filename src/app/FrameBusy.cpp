@@ -4,7 +4,8 @@
 #include "app/MainFrame.h"
 
 void CFrameBusy::BeginBusy() {
-    state_.ProgressPercent = 0;
+    // The percent is not reset here: a worker may already have reported progress before this
+    // queued command arrived (BusyReport resets it when the operation starts).
     if (CFrameStatusBar* bar = frame_.FrameStatusBar()) {
         bar->ShowProgress();
     }

@@ -17,6 +17,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <thread>
+
 #include "AppFixture.h"
 
 #include "app/AboutDlg.h"
@@ -34,6 +37,7 @@
 #include "framework/CommandIds.h"
 #include "framework/DocTemplate.h"
 #include "framework/Document.h"
+#include "framework/FrameHosts.h"
 #include "framework/ModalSeam.h"
 #include "framework/ResultCodes.h"
 #include "passwords/PasswordsFile.h"
@@ -367,6 +371,32 @@ TEST_F(AppTest, BusyProtocolSwallowsInputAndCommands) {
     EXPECT_EQ(edit->text(), "abc");
     Frame().ExecuteCommand(ID_WEB_BROWSER);
     EXPECT_EQ(app->DocManager().GetDocuments().size(), 2u);
+}
+
+// A worker thread reports through the framework's host interfaces alone; the frame shows the
+// report once its queued commands reach the user-interface thread.
+TEST_F(AppTest, BusyReportFromAWorkerThreadDrivesTheFrame) {
+    ASSERT_TRUE(Start({dir.filePath("worker.ovt")}));
+    QCoreApplication::processEvents();
+    std::unique_ptr<BusyReport> report;
+    std::thread([&] {
+        report = std::make_unique<BusyReport>();
+        report->Progress(130);
+    }).join();
+    EXPECT_TRUE(Frame().Busy().BusyFlag) << "the flag is up before the frame has seen anything";
+    QCoreApplication::processEvents();
+    QProgressBar* progress = Frame().FrameStatusBar()->Progress();
+    ASSERT_NE(progress, nullptr);
+    EXPECT_EQ(progress->value(), 100) << "progress is clamped";
+    EXPECT_EQ(Frame().StatusPaneText(0), "Please wait...");
+    Frame().ExecuteCommand(ID_WEB_BROWSER);
+    EXPECT_EQ(app->DocManager().GetDocuments().size(), 1u) << "commands are swallowed";
+
+    std::thread([&] { report.reset(); }).join();
+    EXPECT_FALSE(Frame().Busy().BusyFlag);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Frame().FrameStatusBar()->Progress(), nullptr);
+    EXPECT_EQ(Frame().StatusPaneText(0), "Ready");
 }
 
 TEST_F(AppTest, ClosingWhileMaximisedSavesTheRestoredRectangle) {
