@@ -23,6 +23,7 @@
 #include "app/KeyboardIndicators.h"
 #include "app/NewDialog.h"
 #include "app/ProductInfo.h"
+#include "app/ScreenLockDlg.h"
 #include "app/WizardDlg.h"
 #include "controls/TextToolBar.h"
 #include "documents/EncryptedDocument.h"
@@ -42,9 +43,6 @@ QSize ScreenSize() {
     return screen != nullptr ? screen->geometry().size() : QSize(1024, 768);
 }
 
-uint32_t Bit(ReopenFlag flag) {
-    return 1u << static_cast<unsigned>(flag);
-}
 } // namespace
 
 CMainFrame::CMainFrame(CEditorApp& app) : app_(app) {
@@ -98,11 +96,9 @@ CMainFrame::CMainFrame(CEditorApp& app) : app_(app) {
     timer_.setInterval(kTimerIntervalMs);
     connect(&timer_, &QTimer::timeout, this, &CMainFrame::OnTimer);
     timer_.start();
-    lastActivity_ = ProgramClock().Now();
-    locked_ = false;
 
     qApp->installEventFilter(this);
-    CLockHost::SetCurrent(this);
+    CLockHost::SetCurrent(&lock_);
     CCommandHost::SetCurrent(this);
     CBusyHost::SetCurrent(&busy_);
     UpdateCommandStates();
@@ -110,7 +106,7 @@ CMainFrame::CMainFrame(CEditorApp& app) : app_(app) {
 
 CMainFrame::~CMainFrame() {
     qApp->removeEventFilter(this);
-    if (CLockHost::Current() == this) {
+    if (CLockHost::Current() == &lock_) {
         CLockHost::SetCurrent(nullptr);
     }
     if (CCommandHost::Current() == this) {
@@ -167,14 +163,7 @@ void CMainFrame::ApplyPlacement() {
     const QSize extra = frameGeometry().size() - geometry().size();
     if (extra.width() > 0 || extra.height() > 0) {
         // A lock at start-up came before the frame was known: it keeps the placed size.
-        const bool frozen = sizeFrozen_;
-        FreezeSize(false);
-        resize(pendingFrameRect_.size() - extra);
-        if (frozen) {
-            lockTimeWidth_ = pendingFrameRect_.width();
-            lockTimeHeight_ = pendingFrameRect_.height();
-            FreezeSize(true);
-        }
+        lock_.ResizeKeepingLockSize(pendingFrameRect_.size() - extra, pendingFrameRect_.size());
     }
 }
 
@@ -458,7 +447,7 @@ bool CMainFrame::InThisWindow(QObject* watched) const {
 
 bool CMainFrame::PreTranslateMessage(QObject* watched, QEvent* event) {
     if (IsScreenLocked()) {
-        return LockFilter(watched, event);
+        return lock_.Filter(watched, event);
     }
     if (!busy_.IsBusy()) {
         return false;
@@ -486,47 +475,13 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
 // --- Timer tick ----------------------------------------------------------------------
 
 void CMainFrame::OnTimer() {
-    if (IdleCheck()) {
+    if (lock_.IdleCheck()) {
         return;
     }
     RefreshSizePane();
     RefreshIndicators();
     UpdateCommandStates();
     UpdateCaption();
-}
-
-// --- Idle clock ----------------------------------------------------------------------
-
-uint32_t CMainFrame::IdleSeconds() const {
-    return (ProgramClock().Now() - lastActivity_) / 1000;
-}
-
-void CMainFrame::ResetIdleTimer() {
-    lastActivity_ = ProgramClock().Now();
-}
-
-void CMainFrame::SetReopenFlag(ReopenFlag flag, int command) {
-    reopenFlags_ |= Bit(flag);
-    if (flag == ReopenFlag::OpenDialog) {
-        reopenOpenCommand_ = command;
-    } else if (flag == ReopenFlag::SaveDialog) {
-        reopenSaveCommand_ = command;
-    }
-}
-
-bool CMainFrame::ReopenFlagSet(ReopenFlag flag) const {
-    return (reopenFlags_ & Bit(flag)) != 0;
-}
-
-int CMainFrame::ReopenCommand(ReopenFlag flag) const {
-    if (flag == ReopenFlag::OpenDialog) {
-        return reopenOpenCommand_;
-    }
-    return flag == ReopenFlag::SaveDialog ? reopenSaveCommand_ : 0;
-}
-
-void CMainFrame::ClearReopenFlag(ReopenFlag flag) {
-    reopenFlags_ &= ~Bit(flag);
 }
 
 void CMainFrame::ShowStartupScreens(bool lockAtStartup, bool showWizard) {
@@ -653,8 +608,8 @@ void CMainFrame::moveEvent(QMoveEvent* event) {
 void CMainFrame::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     NoteFrameMargins();
-    if (overlay_ != nullptr) {
-        overlay_->setGeometry(rect());
+    if (JMatrixCtrl* overlay = lock_.Overlay()) {
+        overlay->setGeometry(rect());
     }
 }
 
@@ -697,4 +652,13 @@ void CMainFrame::dropEvent(QDropEvent* event) {
             app_.OpenDocumentFile(url.toLocalFile());
         }
     }
+}
+
+void CMainFrame::OnScreenLockOptions() {
+    app_.LoadScreenLockSettings();
+    if (app_.LockSettings().passwordEnabled != 0 && !lock_.RequestScreenPassword(true)) {
+        return;
+    }
+    CScreenLockDlg dialog(app_, this);
+    dialog.DoModal();
 }

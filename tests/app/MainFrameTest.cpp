@@ -476,11 +476,8 @@ TEST_F(AppTest, AboutBoxComesBackAfterTheLock) {
     ASSERT_TRUE(Start({}));
     CAboutDlg about;
     ModalSeam::Push([&](QDialog&) {
-        // The frame's lock state as the screen lock sets it.
-        struct Locker : CMainFrame {
-            static void Lock(CMainFrame& f) { static_cast<Locker&>(f).locked_ = true; }
-        };
-        Locker::Lock(Frame());
+        // The screen locks while the box is up.
+        Frame().LockScreenDefaultPrompt();
         clock.Advance(11000);
         EXPECT_TRUE(about.LockTick());
     });
