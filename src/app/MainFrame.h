@@ -126,6 +126,8 @@ public:
     // The help page "42.html": beside the installed data of the executable first, then in
     // the "Help" folder of the current directory. Empty when neither exists.
     static QString FindHelpPage();
+    // The size of the primary screen (1024 x 768 when there is none).
+    static QSize ScreenSize();
 
 protected:
     // Input filter applied to every event of the program before it is delivered; true
