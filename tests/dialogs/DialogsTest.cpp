@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include "../framework/FakeLockHost.h"
 #include "crypto/CodePage.h"
 #include "dialogs/DialogParts.h"
 #include "dialogs/ExistingPasswordDlg.h"
@@ -14,6 +13,8 @@
 #include "dialogs/PasswordDlg.h"
 #include "framework/ModalSeam.h"
 #include "framework/ResultCodes.h"
+#include "support/FakeLockHost.h"
+#include "support/GuiFixture.h"
 
 namespace {
 
@@ -24,14 +25,9 @@ QLineEdit* Edit(QDialog& d, const char* name) {
     return d.findChild<QLineEdit*>(name);
 }
 
-class DialogTest : public ::testing::Test {
+class DialogTest : public GuiFixture {
 protected:
-    void TearDown() override {
-        EXPECT_TRUE(ModalSeam::Unanswered().isEmpty())
-            << ModalSeam::Unanswered().join(", ").toStdString();
-    }
     FakeLockHost host;
-    ScopedModalSeam seam;
 };
 
 // --- Enter Password ------------------------------------------------------------------

@@ -14,11 +14,12 @@
 #include "framework/CommandIds.h"
 #include "framework/DocManager.h"
 #include "framework/DocTemplate.h"
-#include "framework/FakeLockHost.h"
 #include "framework/ModalSeam.h"
 #include "framework/ResultCodes.h"
 #include "framework/TimedFileDialog.h"
 #include "support/DocumentDialogs.h"
+#include "support/FakeLockHost.h"
+#include "support/GuiFixture.h"
 #include "support/TestFiles.h"
 
 namespace {
@@ -44,9 +45,10 @@ public:
     QMdiArea area;
 };
 
-class EncryptedDocumentTest : public ::testing::Test {
+class EncryptedDocumentTest : public GuiFixture {
 protected:
     void SetUp() override {
+        GuiFixture::SetUp();
         manager.SetFrameHost(&host);
         manager.AddDocTemplate(std::make_unique<CDocTemplate>(
             125,
@@ -55,13 +57,11 @@ protected:
             [] { return std::make_unique<NoteDoc>(); }, [] { return new CMDIChildWnd(); },
             [](CDocument* d) { return new CView(d); }));
     }
-    void TearDown() override {
+    void ReleaseWindows() override {
         for (CDocument* doc : manager.GetDocuments()) {
             doc->SetModifiedFlag(false);
         }
         manager.CloseAllDocuments();
-        EXPECT_TRUE(ModalSeam::Unanswered().isEmpty())
-            << ModalSeam::Unanswered().join(", ").toStdString();
     }
 
     NoteDoc* Open(const std::string& path) {

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "FakeLockHost.h"
+#include "support/FakeLockHost.h"
 #include "framework/MessageBox.h"
 #include "framework/ModalSeam.h"
 #include "framework/ResultCodes.h"
