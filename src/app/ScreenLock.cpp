@@ -216,7 +216,7 @@ bool CScreenLock::RequestScreenPassword(bool closeOnLock) {
         }
         if (ShowMessageBox(&frame_, QString::fromLatin1(kWrongScreenPasswordText),
                            QString::fromLatin1(kAppTitle), MessageButtons::RetryCancel,
-                           MessageIcon::Error) != IDRETRY) {
+                           MessageIcon::Error) != MessageResult::Retry) {
             return false;
         }
     }

@@ -56,7 +56,7 @@ bool CEditorDoc::OnSaveDocument(const QString& path) {
                                           "anyway?")
                                .arg(QString::fromStdString(page->Name())),
                            QStringLiteral("Ombrivault Storage"), MessageButtons::YesNo,
-                           MessageIcon::Exclamation) != IDYES) {
+                           MessageIcon::Exclamation) != MessageResult::Yes) {
             return false;
         }
     }
