@@ -7,7 +7,8 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 
-#include "dialogs/DialogParts.h"
+#include "dialogs/DialogLook.h"
+#include "dialogs/DialogWidgets.h"
 #include "framework/LockHost.h"
 #include "framework/MessageBox.h"
 #include "framework/ResultCodes.h"

@@ -8,7 +8,8 @@
 
 #include "crypto/SecretBuffer.h"
 #include "crypto/SimpleFile.h"
-#include "dialogs/DialogParts.h"
+#include "dialogs/DialogLook.h"
+#include "dialogs/DialogWidgets.h"
 #include "dialogs/ExistingPasswordDlg.h"
 #include "dialogs/MessageDialogs.h"
 #include "dialogs/PasswordDlg.h"

@@ -10,7 +10,7 @@
 #include <QFont>
 
 #include "passwords/Accounts.h"
-#include "passwords/PaneParts.h"
+#include "passwords/PasswordsPane.h"
 
 class QMenu;
 class QTreeWidget;

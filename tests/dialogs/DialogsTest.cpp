@@ -6,7 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "crypto/CodePage.h"
-#include "dialogs/DialogParts.h"
+#include "dialogs/DialogLook.h"
+#include "dialogs/DialogWidgets.h"
 #include "dialogs/ExistingPasswordDlg.h"
 #include "dialogs/MessageDialogs.h"
 #include "dialogs/PasswordBuffer.h"
