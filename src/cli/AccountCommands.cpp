@@ -15,45 +15,26 @@ int LoadAccounts(const CliOptions& options, const std::string& path, AccountList
     if (!PasswordsFormOf(path)) {
         return UsageFail(path + " is not a .ovd or .ovf file");
     }
-    SecretBuffer password;
+    std::string password;
     if (const int code = ReadPasswordForFile(options, path, password); code != kExitOk) {
         return code;
     }
     int error = 0;
-    const PasswordsLoadStatus status = LoadPasswordsFile(path, password.View(), lists, &error);
-    password.Clear();
+    const PasswordsLoadStatus status = LoadPasswordsFile(path, password, lists, &error);
+    WipePassword(password);
     switch (status) {
     case PasswordsLoadStatus::Loaded:
         return kExitOk;
     case PasswordsLoadStatus::DecryptFailed:
         return LoadFail(path, LoadTextStatus::DecryptFailed, error);
+    case PasswordsLoadStatus::NotPasswords:
+        return Fail(kExitDecryptFailed, path + " decrypted, but it holds no passwords document: "
+                                               "the file is damaged or the password is wrong");
     case PasswordsLoadStatus::Unreadable:
     case PasswordsLoadStatus::UnknownExtension:
         break;
     }
     return LoadFail(path, LoadTextStatus::Unreadable, error);
-}
-
-// A value for one line of output: UTF-8, with tabs and line breaks (CR LF, CR or LF) written
-// as \t and \n so that every account and every field keeps to its line.
-std::string OneLine(const std::string& value) {
-    const std::string utf8 = CodePage::Program()->ToUtf8(value);
-    std::string out;
-    out.reserve(utf8.size());
-    for (size_t i = 0; i < utf8.size(); ++i) {
-        const char c = utf8[i];
-        if (c == '\t') {
-            out += "\\t";
-        } else if (c == '\r' || c == '\n') {
-            out += "\\n";
-            if (c == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n') {
-                ++i;
-            }
-        } else {
-            out += c;
-        }
-    }
-    return out;
 }
 
 std::string FieldText(const Account& account, AccountField field) {
@@ -86,13 +67,14 @@ int List(const CliOptions& options) {
             if (account == nullptr) {
                 continue;
             }
-            SecretBuffer line(std::string(KindWord(kind)) + '\t' + OneLine(account->name) + '\t' +
-                              FieldText(*account, AccountField::Address) + '\t' +
-                              FieldText(*account, AccountField::UserId));
+            std::string line = std::string(KindWord(kind)) + '\t' + OneLine(account->name) + '\t' +
+                               FieldText(*account, AccountField::Address) + '\t' +
+                               FieldText(*account, AccountField::UserId);
             if (showPasswords) {
-                line.Bytes() += '\t' + FieldText(*account, AccountField::Password);
+                line += '\t' + FieldText(*account, AccountField::Password);
             }
-            std::cout << line.View() << '\n';
+            std::cout << line << '\n';
+            WipePassword(line);
         }
     }
     return Finish();
@@ -123,8 +105,9 @@ int Show(const CliOptions& options) {
                 if (!label.ends_with(' ')) {
                     label += ' ';
                 }
-                const SecretBuffer line(label + FieldText(*account, field));
-                std::cout << line.View() << '\n';
+                std::string line = label + FieldText(*account, field);
+                std::cout << line << '\n';
+                WipePassword(line);
             }
         }
     }

@@ -4,13 +4,52 @@
 #include "crypto/CodePage.h"
 #include "crypto/EncryptedFile.h"
 #include "documents/DocumentKinds.h"
+#include "passwords/AccountsXml.h"
+#include "passwords/PasswordsFile.h"
 
 #include <cerrno>
 #include <iostream>
+#include <sys/stat.h>
 
 namespace {
 
+// The stored form by extension, from the table of document kinds; the content is never
+// inspected.
+std::optional<BlobForm> FormOf(const std::string& path) {
+    return WholeFileFormOf(path);
+}
+
 const char* const kKnownTypes = "a .ovt, .etx, .ovd or .ovf file";
+
+// True when both names lead to one existing file, so writing one would destroy the other.
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa {};
+    struct stat sb {};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+// The text to encrypt must be UTF-8: anything else would be changed silently. Reports the
+// first bad byte and returns kExitUsage, or returns kExitOk.
+int CheckUtf8Input(const std::string& name, std::string_view input) {
+    const size_t bad = FirstInvalidUtf8(input);
+    if (bad == std::string_view::npos) {
+        return kExitOk;
+    }
+    return Fail(kExitUsage, name + " is not UTF-8 text: invalid byte sequence at byte offset " +
+                                std::to_string(bad));
+}
+
+// A passwords file must hold a passwords document, or it will not open as one.
+int CheckPasswordsInput(const std::string& name, const std::string& out, std::string_view text) {
+    if (!PasswordsFormOf(out) || IsAccountsXml(text)) {
+        return kExitOk;
+    }
+    return Fail(kExitUsage, name +
+                                " is not a passwords document (the XML of a .ovd or .ovf "
+                                "file), so it cannot be encrypted to " +
+                                FileNameOf(out));
+}
 
 int Decrypt(const CliOptions& options) {
     std::vector<std::string> args = options.args;
@@ -22,31 +61,34 @@ int Decrypt(const CliOptions& options) {
         return UsageFail("decrypt takes one FILE");
     }
     const std::string& path = args[0];
-    const auto form = WholeFileFormOf(path);
+    const auto form = FormOf(path);
     if (!form) {
         return UsageFail(path + " is not " + kKnownTypes);
     }
-    SecretBuffer password;
+    if (out && *out != "-" && SameFile(path, *out)) {
+        return UsageFail("the output " + *out + " is the input file; write to another file");
+    }
+    std::string password;
     if (const int code = ReadPasswordForFile(options, path, password); code != kExitOk) {
         return code;
     }
-    SecretBuffer text;
+    std::string text;
     int error = 0;
-    const LoadTextStatus status =
-        LoadEncryptedText(path, password.View(), *form, text.Bytes(), &error);
-    password.Clear();
+    const LoadTextStatus status = LoadEncryptedText(path, password, *form, text, &error);
+    WipePassword(password);
     if (status != LoadTextStatus::Text) {
         return LoadFail(path, status, error);
     }
-    const SecretBuffer utf8(CodePage::Program()->ToUtf8(text.View()));
-    text.Clear();
+    std::string utf8 = CodePage::Program()->ToUtf8(text);
+    WipePassword(text);
     if (!out || *out == "-") {
-        std::cout << utf8.View();
+        std::cout << utf8;
         std::cout.flush();
         return std::cout ? kExitOk : Fail(kExitFile, "cannot write to standard output");
     }
     const bool ok =
-        WriteWholeFile(*out, reinterpret_cast<const uint8_t*>(utf8.CStr()), utf8.Size(), &error);
+        WriteWholeFile(*out, reinterpret_cast<const uint8_t*>(utf8.data()), utf8.size(), &error);
+    WipePassword(utf8);
     return ok ? kExitOk : FileFail(*out, error, "write");
 }
 
@@ -59,25 +101,42 @@ int Encrypt(const CliOptions& options) {
     if (args.size() != 1 || !out) {
         return UsageFail("encrypt takes IN and -o OUT");
     }
-    const auto form = WholeFileFormOf(*out);
+    const auto form = FormOf(*out);
     if (!form) {
         return UsageFail(*out + " must be " + kKnownTypes);
     }
-    SecretBuffer password;
+    if (args[0] != "-" && SameFile(args[0], *out)) {
+        return UsageFail("the output " + *out + " is the input file; write to another file");
+    }
+    std::string password;
     if (const int code = ReadPassword(options, password); code != kExitOk) {
         return code;
     }
-    SecretBuffer input;
-    if (!ReadInput(args[0], input.Bytes())) {
+    std::string input;
+    if (!ReadInput(args[0], input)) {
+        WipePassword(password);
         return kExitFile;
     }
-    const SecretBuffer text(CodePage::Program()->FromUtf8(input.View()));
-    input.Clear();
-    if (text.Empty()) {
+    if (const int code = CheckUtf8Input(args[0], input); code != kExitOk) {
+        WipePassword(input);
+        WipePassword(password);
+        return code;
+    }
+    std::string text = CodePage::Program()->FromUtf8(input);
+    WipePassword(input);
+    if (text.empty()) {
+        WipePassword(password);
         return Fail(kExitFile, "nothing to encrypt: " + args[0] + " is empty");
     }
+    if (const int code = CheckPasswordsInput(args[0], *out, text); code != kExitOk) {
+        WipePassword(text);
+        WipePassword(password);
+        return code;
+    }
     int error = 0;
-    const bool ok = SaveEncryptedText(*out, text.View(), password.View(), *form, &error);
+    const bool ok = SaveEncryptedText(*out, text, password, *form, &error);
+    WipePassword(password);
+    WipePassword(text);
     return ok ? kExitOk : FileFail(*out, error, "write");
 }
 

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include "crypto/SecretBuffer.h"
+#include "crypto/FileErrors.h"
 #include "crypto/SimpleFile.h"
 #include "dialogs/DialogLook.h"
 #include "dialogs/DialogWidgets.h"
@@ -39,10 +40,7 @@ QString FileErrorText(int error) {
     if (error == kErrorDiskFull) {
         return QStringLiteral("There is not enough space on the disk.");
     }
-    if (error == 0) {
-        return QStringLiteral("Unknown error.");
-    }
-    return QString::fromStdString(std::generic_category().message(error)) + QLatin1Char('.');
+    return QString::fromStdString(FileErrorMessage(error)) + QLatin1Char('.');
 }
 
 CEncryptedDocument::CEncryptedDocument() = default;

@@ -44,6 +44,9 @@ LoadTextStatus COmbrivaultDoc::ReadContents(const std::string& path, std::string
     case PasswordsLoadStatus::Loaded:
         return LoadTextStatus::Text;
     case PasswordsLoadStatus::DecryptFailed:
+    case PasswordsLoadStatus::NotPasswords:
+        // Text that is not a passwords document never opens as an empty one: saving that
+        // would destroy the real file.
         return LoadTextStatus::DecryptFailed;
     case PasswordsLoadStatus::Unreadable:
     case PasswordsLoadStatus::UnknownExtension:

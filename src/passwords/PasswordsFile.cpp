@@ -23,7 +23,11 @@ PasswordsLoadStatus LoadPasswordsFile(const std::string& path, std::string_view 
     case LoadTextStatus::DecryptFailed:
         return PasswordsLoadStatus::DecryptFailed;
     }
-    ReadAccountsXml(plain.View(), lists);
+    AccountLists read;
+    if (!ReadAccountsXml(plain.View(), read)) {
+        return PasswordsLoadStatus::NotPasswords;
+    }
+    lists = std::move(read);
     return PasswordsLoadStatus::Loaded;
 }
 
