@@ -75,12 +75,12 @@ int Decrypt(const CliOptions& options) {
     std::string text;
     int error = 0;
     const LoadTextStatus status = LoadEncryptedText(path, password, *form, text, &error);
-    WipePassword(password);
+    WipeSecret(password);
     if (status != LoadTextStatus::Text) {
         return LoadFail(path, status, error);
     }
     std::string utf8 = CodePage::Program()->ToUtf8(text);
-    WipePassword(text);
+    WipeSecret(text);
     if (!out || *out == "-") {
         std::cout << utf8;
         std::cout.flush();
@@ -88,7 +88,7 @@ int Decrypt(const CliOptions& options) {
     }
     const bool ok =
         WriteWholeFile(*out, reinterpret_cast<const uint8_t*>(utf8.data()), utf8.size(), &error);
-    WipePassword(utf8);
+    WipeSecret(utf8);
     return ok ? kExitOk : FileFail(*out, error, "write");
 }
 
@@ -114,29 +114,29 @@ int Encrypt(const CliOptions& options) {
     }
     std::string input;
     if (!ReadInput(args[0], input)) {
-        WipePassword(password);
+        WipeSecret(password);
         return kExitFile;
     }
     if (const int code = CheckUtf8Input(args[0], input); code != kExitOk) {
-        WipePassword(input);
-        WipePassword(password);
+        WipeSecret(input);
+        WipeSecret(password);
         return code;
     }
     std::string text = CodePage::Program()->FromUtf8(input);
-    WipePassword(input);
+    WipeSecret(input);
     if (text.empty()) {
-        WipePassword(password);
+        WipeSecret(password);
         return Fail(kExitFile, "nothing to encrypt: " + args[0] + " is empty");
     }
     if (const int code = CheckPasswordsInput(args[0], *out, text); code != kExitOk) {
-        WipePassword(text);
-        WipePassword(password);
+        WipeSecret(text);
+        WipeSecret(password);
         return code;
     }
     int error = 0;
     const bool ok = SaveEncryptedText(*out, text, password, *form, &error);
-    WipePassword(password);
-    WipePassword(text);
+    WipeSecret(password);
+    WipeSecret(text);
     return ok ? kExitOk : FileFail(*out, error, "write");
 }
 

@@ -181,7 +181,7 @@ int LoadStorage(const CliOptions& options, const std::string& path, OpenStorage&
         check = CheckStoragePassword(storage.reader, password);
     }
     if (!check.ok()) {
-        WipePassword(password);
+        WipeSecret(password);
         return PasswordFail(path, check, forCheck);
     }
     storage.read = ReadStorage(storage.reader, password, storage.table, storage.readOrder);
@@ -200,7 +200,7 @@ int LoadStorage(const CliOptions& options, const std::string& path, OpenStorage&
                 bool forCheck = false) {
     std::string password;
     const int code = LoadStorage(options, path, storage, password, forCheck);
-    WipePassword(password);
+    WipeSecret(password);
     return code;
 }
 
@@ -406,13 +406,13 @@ int ReadNewPassword(const CliOptions& options, std::string& password) {
     }
     std::string again;
     if (const int code = ReadPassword(options, again); code != kExitOk) {
-        WipePassword(password);
+        WipeSecret(password);
         return code;
     }
     const bool same = again == password;
-    WipePassword(again);
+    WipeSecret(again);
     if (!same) {
-        WipePassword(password);
+        WipeSecret(password);
         return Fail(kExitUsage, "the two passwords differ; nothing was written");
     }
     return kExitOk;
@@ -484,7 +484,7 @@ int Add(const CliOptions& options) {
             return code;
         }
         if (!storage.read.damaged.empty()) {
-            WipePassword(password);
+            WipeSecret(password);
             ReportDamage(path, storage);
             return Fail(kExitDamaged, "nothing was added: saving would lose the damaged part");
         }
@@ -502,7 +502,7 @@ int Add(const CliOptions& options) {
     saveOptions.fileHeldByCaller = storage.reader.IsOpen();
     const StorageSaveResult saved =
         SaveStorage(path, password, storage.table, tree, {}, saveOptions);
-    WipePassword(password);
+    WipeSecret(password);
     return saved.ok ? kExitOk : Fail(kExitFile, saved.message);
 }
 
@@ -533,8 +533,8 @@ int CheckFile(const CliOptions& options) {
         int error = 0;
         const LoadTextStatus status =
             LoadEncryptedText(path, password, *TextFormOf(path), text, &error);
-        WipePassword(password);
-        WipePassword(text);
+        WipeSecret(password);
+        WipeSecret(text);
         if (status != LoadTextStatus::Text) {
             return LoadFail(path, status, error);
         }
@@ -548,7 +548,7 @@ int CheckFile(const CliOptions& options) {
         AccountLists lists;
         int error = 0;
         const PasswordsLoadStatus status = LoadPasswordsFile(path, password, lists, &error);
-        WipePassword(password);
+        WipeSecret(password);
         if (status != PasswordsLoadStatus::Loaded) {
             return LoadFail(path,
                             status == PasswordsLoadStatus::DecryptFailed

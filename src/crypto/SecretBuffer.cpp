@@ -5,7 +5,7 @@
 #include "crypto/Ciphers.h"
 #include "crypto/CodePage.h"
 
-void SecretBuffer::WipeAll(std::string& bytes) noexcept {
+void WipeSecret(std::string& bytes) noexcept {
     // Growing to the capacity never reallocates, and makes the whole buffer ours to write.
     bytes.resize(bytes.capacity());
     SecureWipe(bytes.data(), bytes.size());
@@ -14,37 +14,37 @@ void SecretBuffer::WipeAll(std::string& bytes) noexcept {
 
 SecretBuffer::SecretBuffer(std::string&& bytes) noexcept : bytes_(std::move(bytes)) {
     // A short string moves by copying its inline bytes, which stay behind in `bytes`.
-    WipeAll(bytes);
+    WipeSecret(bytes);
 }
 
 SecretBuffer::SecretBuffer(std::string_view bytes) : bytes_(bytes) {}
 
 SecretBuffer::~SecretBuffer() {
-    WipeAll(bytes_);
+    WipeSecret(bytes_);
 }
 
 SecretBuffer::SecretBuffer(SecretBuffer&& other) noexcept : bytes_(std::move(other.bytes_)) {
-    WipeAll(other.bytes_);
+    WipeSecret(other.bytes_);
 }
 
 SecretBuffer& SecretBuffer::operator=(SecretBuffer&& other) noexcept {
     if (this != &other) {
-        WipeAll(bytes_);
+        WipeSecret(bytes_);
         bytes_ = std::move(other.bytes_);
-        WipeAll(other.bytes_);
+        WipeSecret(other.bytes_);
     }
     return *this;
 }
 
 void SecretBuffer::Assign(std::string_view bytes) {
-    WipeAll(bytes_);
+    WipeSecret(bytes_);
     // Reserving first means the copy lands in one allocation that this buffer wipes later.
     bytes_.reserve(bytes.size());
     bytes_.assign(bytes.data(), bytes.size());
 }
 
 void SecretBuffer::Clear() {
-    WipeAll(bytes_);
+    WipeSecret(bytes_);
 }
 
 void SecretBuffer::Reserve(size_t bytes) {
@@ -54,7 +54,7 @@ void SecretBuffer::Reserve(size_t bytes) {
     std::string larger;
     larger.reserve(bytes);
     larger.assign(bytes_);
-    WipeAll(bytes_);
+    WipeSecret(bytes_);
     bytes_.swap(larger);
 }
 

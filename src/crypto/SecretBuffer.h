@@ -10,6 +10,11 @@
 
 class CodePage;
 
+// Overwrites every byte a std::string that held a secret owns, its unused capacity included,
+// and empties it: for secrets that must stay in a std::string (a line being read, an
+// argument for a library call).
+void WipeSecret(std::string& bytes) noexcept;
+
 class SecretBuffer {
 public:
     SecretBuffer() = default;
@@ -49,8 +54,5 @@ public:
     void CutToPasswordLength();
 
 private:
-    // Overwrites every byte the string owns, its unused capacity included.
-    static void WipeAll(std::string& bytes) noexcept;
-
     std::string bytes_;
 };
