@@ -134,7 +134,7 @@ namespace {
 // after its line end and everything from its first NUL are gone.
 int TakePassword(std::string& line, bool complete, std::string& password) {
     if (!complete) {
-        WipePassword(line);
+        WipeSecret(line);
         return Fail(kExitUsage, "the password is longer than " +
                                     std::to_string(kMaxPasswordLineBytes) + " bytes");
     }
@@ -142,7 +142,7 @@ int TakePassword(std::string& line, bool complete, std::string& password) {
     // A password ends at its first NUL byte, so one that starts with it would be empty.
     const size_t nul = line.find('\0');
     if (nul == 0) {
-        WipePassword(line);
+        WipeSecret(line);
         return Fail(kExitUsage, "the password is empty: it starts with a NUL byte");
     }
     if (nul != std::string::npos) {
@@ -152,10 +152,11 @@ int TakePassword(std::string& line, bool complete, std::string& password) {
     if (line.empty()) {
         return Fail(kExitUsage, "the password is empty");
     }
-    const auto page = CodePage::Program();
-    password = page->FromUtf8(line);
-    WipePassword(line);
-    password.resize(page->CharacterBoundaryAtMost(password, kMaxPasswordBytes));
+    SecretBuffer converted(CodePage::Program()->FromUtf8(line));
+    WipeSecret(line);
+    converted.CutToPasswordLength();
+    // The old contents of `password` go with `converted`, wiped.
+    password.swap(converted.Bytes());
     return kExitOk;
 }
 
@@ -197,24 +198,29 @@ int ReadPasswordForFile(const CliOptions& options, const std::string& path, std:
     return ReadPassword(options, password);
 }
 
-void WipePassword(std::string& password) {
-    SecureWipe(password.data(), password.size());
-    password.clear();
-}
-
-bool ReadInput(const std::string& path, std::string& data) {
-    if (path == "-") {
-        data.assign(std::istreambuf_iterator<char>(std::cin), {});
+bool ReadInput(const std::string& path, Bytes& data) {
+    data.clear();
+    if (path != "-") {
+        int error = 0;
+        if (!ReadWholeFile(path, data, &error)) {
+            FileFail(path, error, "read");
+            return false;
+        }
         return true;
     }
-    Bytes bytes;
-    int error = 0;
-    if (!ReadWholeFile(path, bytes, &error)) {
-        FileFail(path, error, "read");
+    // Standard input in large reads through the stream, which may hold the password line's
+    // neighbours already; its length is not known in advance.
+    constexpr size_t kStep = size_t{1} << 20;
+    while (std::cin) {
+        const size_t done = data.size();
+        data.resize(done + kStep);
+        std::cin.read(reinterpret_cast<char*>(data.data() + done), kStep);
+        data.resize(done + static_cast<size_t>(std::cin.gcount()));
+    }
+    if (std::cin.bad()) {
+        FileFail("standard input", errno, "read");
         return false;
     }
-    data.assign(bytes.begin(), bytes.end());
-    SecureWipe(bytes.data(), bytes.size());
     return true;
 }
 

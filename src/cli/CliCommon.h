@@ -3,6 +3,7 @@
 #pragma once
 
 #include "crypto/EncryptedFile.h"
+#include "crypto/SecretBuffer.h"
 
 #include <optional>
 #include <string>
@@ -37,13 +38,12 @@ inline constexpr size_t kMaxPasswordLineBytes = 4096;
 // its first NUL byte, is refused. Returns kExitOk, or prints why there is none and returns
 // the exit code.
 int ReadPassword(const CliOptions& options, std::string& password);
-void WipePassword(std::string& password);
 // Checks that FILE can be opened before the password is asked for, so that a mistyped name
 // costs no typing; then reads the password as ReadPassword does.
 int ReadPasswordForFile(const CliOptions& options, const std::string& path, std::string& password);
 
 // Reads all of a file, or of standard input for "-". Prints the reason and returns false.
-bool ReadInput(const std::string& path, std::string& data);
+bool ReadInput(const std::string& path, Bytes& data);
 
 // A code-page value for one line of output: UTF-8 with tabs, line breaks, backslashes and
 // control characters escaped (\t, \n, \\, \xNN, \u00NN).

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
 
@@ -21,7 +22,9 @@
 
 namespace {
 
+// An account item's slot in its list, and its kind (as an int); other items have neither.
 constexpr int kSlotRole = Qt::UserRole;
+constexpr int kKindRole = Qt::UserRole + 1;
 
 // The label of a kind's category item and the kind's name in the delete question.
 struct KindTexts {
@@ -86,8 +89,11 @@ CLeftView::CLeftView(CDocument* document, QWidget* parent) : CPasswordsPane(docu
     tree_->setMouseTracking(true);
     tree_->viewport()->setMouseTracking(true);
     tree_->viewport()->installEventFilter(this);
+    // Every row is one line of one font size: the view need not measure rows to lay them out
+    // or to jump to the end. The column is widened as items come, never by measuring them all.
+    tree_->setUniformRowHeights(true);
     tree_->header()->setStretchLastSection(false);
-    tree_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    tree_->header()->setSectionResizeMode(QHeaderView::Interactive);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(tree_);
@@ -114,10 +120,14 @@ QTreeWidgetItem* CLeftView::CategoryItem(AccountKind kind) const {
 }
 
 std::optional<AccountKind> CLeftView::AccountKindOf(const QTreeWidgetItem* item) const {
-    if (item == nullptr || item->parent() == nullptr) {
+    if (item == nullptr) {
         return std::nullopt;
     }
-    return CategoryOfLabel(item->parent()->text(0));
+    const QVariant kind = item->data(0, kKindRole);
+    if (!kind.isValid()) {
+        return std::nullopt;
+    }
+    return static_cast<AccountKind>(kind.toInt());
 }
 
 QString CLeftView::RootLabel() const {
@@ -134,6 +144,7 @@ void CLeftView::OnInitialUpdate() {
 void CLeftView::OnUpdate(CView* sender) {
     if (root_ != nullptr) {
         root_->setText(0, RootLabel());
+        FitColumnTo(root_);
     }
 }
 
@@ -148,12 +159,44 @@ void CLeftView::BuildTree() {
         category->setIcon(0, PasswordsIcon("category"));
         categories_[static_cast<int>(kind)] = category;
     }
+    for (AccountKind kind : kAccountKinds) {
+        const int k = static_cast<int>(kind);
+        accountIcons_[k] = PasswordsIcon(KindWord(kind));
+        accounts_[k].Reset(categories_[k]);
+    }
+    FitColumnTo(root_);
+    for (const QTreeWidgetItem* category : categories_) {
+        FitColumnTo(category);
+    }
+    // Each category's accounts are made, sorted once and inserted in one step.
     if (const COmbrivaultDoc* doc = Doc()) {
         for (AccountKind kind : kAccountKinds) {
+            std::vector<QString> names;
+            std::vector<int> slotOf;
+            names.reserve(static_cast<size_t>(doc->GetSlotCount(kind)));
+            slotOf.reserve(names.capacity());
             for (int slot = 0; slot < doc->GetSlotCount(kind); ++slot) {
                 if (const Account* account = doc->GetAccount(kind, slot)) {
-                    InsertAccountItem(kind, AccountText(account->name), slot);
+                    names.push_back(AccountText(account->name));
+                    slotOf.push_back(slot);
                 }
+            }
+            styles_.reserve(styles_.size() + names.size());
+            bold_.reserve(bold_.size() + names.size());
+            // Measuring every label would cost more than the rest of the build: the longest
+            // one stands for the widest.
+            size_t longest = 0;
+            for (size_t i = 0; i < names.size(); ++i) {
+                longest = names[i].size() > names[longest].size() ? i : longest;
+            }
+            QTreeWidgetItem* widest = nullptr;
+            accounts_[static_cast<int>(kind)].AddSorted(names, [&](size_t i) {
+                QTreeWidgetItem* item = MakeAccountItem(kind, names[i], slotOf[i]);
+                widest = i == longest ? item : widest;
+                return item;
+            });
+            if (widest != nullptr) {
+                FitColumnTo(widest);
             }
         }
     }
@@ -164,23 +207,40 @@ void CLeftView::BuildTree() {
     tree_->setCurrentItem(root_);
 }
 
-QTreeWidgetItem* CLeftView::InsertAccountItem(AccountKind kind, const QString& name, int slot) {
-    QTreeWidgetItem* category = CategoryItem(kind);
-    int index = category->childCount();
-    for (int i = 0; i < category->childCount(); ++i) {
-        if (QString::compare(category->child(i)->text(0), name, Qt::CaseInsensitive) > 0) {
-            index = i;
-            break;
-        }
-    }
+QTreeWidgetItem* CLeftView::MakeAccountItem(AccountKind kind, const QString& name, int slot) {
     auto* item = new QTreeWidgetItem(QStringList{name});
     item->setData(0, kSlotRole, slot);
-    item->setIcon(0, PasswordsIcon(KindWord(kind)));
-    item->setFlags(item->flags() | Qt::ItemIsEditable);
-    category->insertChild(index, item);
-    category->setExpanded(true);
+    item->setData(0, kKindRole, static_cast<int>(kind));
+    item->setIcon(0, accountIcons_[static_cast<int>(kind)]);
+    // An account never has children; saying so spares the view asking for them as it lays
+    // out every row.
+    item->setFlags(item->flags() | Qt::ItemIsEditable | Qt::ItemNeverHasChildren);
     SetItemStyle(item, Italic, kPaneBlue);
     return item;
+}
+
+QTreeWidgetItem* CLeftView::InsertAccountItem(AccountKind kind, const QString& name, int slot) {
+    QTreeWidgetItem* item = MakeAccountItem(kind, name, slot);
+    accounts_[static_cast<int>(kind)].Insert(item);
+    CategoryItem(kind)->setExpanded(true);
+    FitColumnTo(item);
+    return item;
+}
+
+void CLeftView::FitColumnTo(const QTreeWidgetItem* item) {
+    int depth = 0;
+    for (const QTreeWidgetItem* p = item->parent(); p != nullptr; p = p->parent()) {
+        ++depth;
+    }
+    // A label's own width, its icon and the spacing around both, after its indentation
+    // (the root's decoration counts as one more level).
+    const int margin =
+        tree_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, tree_) + 1;
+    const int width = tree_->indentation() * (depth + 1) + tree_->iconSize().width() +
+                      QFontMetrics(item->font(0)).horizontalAdvance(item->text(0)) + 4 * margin;
+    if (width > tree_->header()->sectionSize(0)) {
+        tree_->header()->resizeSection(0, width);
+    }
 }
 
 QTreeWidgetItem* CLeftView::AddAccount(AccountKind kind, const QString& name) {
@@ -217,11 +277,12 @@ void CLeftView::DeleteSelectedAccount() {
     const QString question = QStringLiteral("Are you sure you want to delete \"%1\" %2 Account?")
                                  .arg(item->text(0), QLatin1String(TextsOf(*kind).name));
     if (ShowMessageBox(nullptr, question, QStringLiteral("Ombrivault Storage"),
-                       MessageButtons::YesNo, MessageIcon::Question) != IDYES) {
+                       MessageButtons::YesNo, MessageIcon::Question) != MessageResult::Yes) {
         return;
     }
     doc->DeleteAccount(*kind, SlotOf(item));
     ForgetStyles(item);
+    accounts_[static_cast<int>(*kind)].Remove(item);
     delete item;
     doc->SetModifiedFlag(true);
 }
@@ -243,7 +304,12 @@ void CLeftView::EndLabelEdit(QTreeWidgetItem* item, const QString& typed) {
     const std::optional<AccountKind> kind = AccountKindOf(item);
     COmbrivaultDoc* doc = Doc();
     Account* account = kind && doc != nullptr ? doc->GetAccount(*kind, SlotOf(item)) : nullptr;
-    item->setText(0, text);
+    if (kind && item->parent() == CategoryItem(*kind)) {
+        accounts_[static_cast<int>(*kind)].Relabel(item, text);
+        FitColumnTo(item);
+    } else {
+        item->setText(0, text);
+    }
     if (account == nullptr) {
         return;
     }
