@@ -11,6 +11,7 @@
 #include "framework/DocManager.h"
 #include "framework/DocTemplate.h"
 #include "passwords/PasswordsTemplate.h"
+#include "storage/StorageTemplate.h"
 
 namespace {
 
@@ -28,6 +29,7 @@ std::unique_ptr<CDocTemplate> MakeTemplate(const DocumentKind& kind) {
         return t;
     }
     case DocumentClass::Storage:
+        return MakeStorageTemplate(kind.templateId, docString);
     case DocumentClass::Browser:
         break;
     }
