@@ -5,6 +5,7 @@
 #include <QIcon>
 
 #include "app/PlaceholderDocument.h"
+#include "browser/BrowserTemplate.h"
 #include "editor/ChildFrame.h"
 #include "editor/EditorDoc.h"
 #include "editor/EditorView.h"
@@ -61,6 +62,8 @@ void RegisterDocumentTemplates(CDocManager& manager) {
                 kind.id, docString, [] { return std::make_unique<CEditorDoc>(); },
                 [] { return new CChildFrame(); },
                 [](CDocument* doc) { return new CEditorView(doc); });
+        } else if (kind.id == IDR_BROWSER_TYPE) {
+            t = MakeBrowserTemplate(kind.id, docString);
         } else {
             // The kinds whose document class is not built yet open an empty window.
             t = std::make_unique<CDocTemplate>(

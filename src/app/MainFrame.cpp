@@ -118,7 +118,8 @@ CMainFrame::~CMainFrame() {
 void CMainFrame::CreateMenus() {
     menus124_ = BuildMenus(MenuResource::NoDocument, *actions_, recentActions_, this);
     menus125_ = BuildMenus(MenuResource::Document, *actions_, recentActions_, this);
-    for (QMenu* menu : menus124_ + menus125_) {
+    webMenu_ = BuildWebMenu(*actions_, this);
+    for (QMenu* menu : menus124_ + menus125_ + QList<QMenu*>{webMenu_}) {
         connect(menu, &QMenu::aboutToShow, this, [this] {
             UpdateCommandStates();
             UpdateRecentFileActions();
@@ -468,7 +469,7 @@ bool CMainFrame::InThisWindow(QObject* watched) const {
     // Menus of the menu bar and the toolbar are windows of their own.
     const auto* menu = qobject_cast<const QMenu*>(widget);
     return menu != nullptr && (menus124_.contains(const_cast<QMenu*>(menu)) ||
-                               menus125_.contains(const_cast<QMenu*>(menu)));
+                               menus125_.contains(const_cast<QMenu*>(menu)) || menu == webMenu_);
 }
 
 bool CMainFrame::PreTranslateMessage(QObject* watched, QEvent* event) {
@@ -591,20 +592,27 @@ const QList<QMenu*>& CMainFrame::Menus(MenuResource resource) const {
 
 void CMainFrame::UpdateMenuBar() {
     MenuResource wanted = MenuResource::NoDocument;
+    bool web = false;
     if (CMDIChildWnd* child = ActiveChildFrame()) {
         const CDocument* doc = child->GetActiveDocument();
         const CDocTemplate* t = doc != nullptr ? doc->GetDocTemplate() : nullptr;
         if (t != nullptr && t->GetMenuId() == static_cast<int>(MenuResource::Document)) {
             wanted = MenuResource::Document;
         }
+        web = t != nullptr && t == app_.BrowserTemplate();
     }
-    if (wanted == currentMenu_) {
+    if (wanted == currentMenu_ && web == webMenuShown_) {
         return;
     }
     currentMenu_ = wanted;
+    webMenuShown_ = web;
     menuBar()->clear();
-    for (QMenu* menu : Menus(wanted)) {
-        menuBar()->addMenu(menu);
+    const QList<QMenu*>& menus = Menus(wanted);
+    for (int i = 0; i < menus.size(); ++i) {
+        if (web && i == menus.size() - 1) {
+            menuBar()->addMenu(webMenu_);
+        }
+        menuBar()->addMenu(menus[i]);
     }
     actions_->Action(ID_WEB_BROWSER)->setText(WebBrowserMenuText(wanted));
 }
@@ -630,7 +638,11 @@ void CMainFrame::UpdateCaption() {
     QString caption = QString::fromLatin1(kAppTitle);
     if (CMDIChildWnd* child = ActiveChildFrame()) {
         if (child->GetActiveDocument() != nullptr) {
-            caption += QStringLiteral(" - ") + child->GetActiveDocument()->GetTitle();
+            // A maximised document window names itself in brackets, as the document area
+            // adds it to the caption of the window it fills.
+            caption += child->isMaximized()
+                           ? QStringLiteral(" - [%1]").arg(child->windowTitle())
+                           : QStringLiteral(" - ") + child->GetActiveDocument()->GetTitle();
         }
     }
     if (windowTitle() != caption) {

@@ -193,6 +193,9 @@ private:
     QList<QAction*> recentActions_;
     QList<QMenu*> menus124_;
     QList<QMenu*> menus125_;
+    // Shown before Help while a browser window is active.
+    QMenu* webMenu_ = nullptr;
+    bool webMenuShown_ = false;
     MenuResource currentMenu_ = MenuResource::NoDocument;
     QTimer timer_;
     QRect pendingFrameRect_;
