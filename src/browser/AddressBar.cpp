@@ -27,8 +27,20 @@ CAddressBar::CAddressBar(QWidget* parent) : QComboBox(parent) {
         if (fromList_) {
             fromList_ = false;
             emit Chosen(index);
+        } else {
+            // No entry is current: the field shows typed or reported text, not an entry.
+            const QString text = Text();
+            const bool blocked = blockSignals(true);
+            setCurrentIndex(-1);
+            blockSignals(blocked);
+            SetText(text);
         }
     });
+}
+
+void CAddressBar::SetEntryIcon(const QIcon& icon) {
+    // The field always shows the entries' image, whatever it holds.
+    lineEdit()->addAction(icon, QLineEdit::LeadingPosition);
 }
 
 QString CAddressBar::Text() const {

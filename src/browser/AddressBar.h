@@ -4,6 +4,8 @@
 
 #include <QComboBox>
 
+class QIcon;
+
 class CAddressBar : public QComboBox {
     Q_OBJECT
 public:
@@ -13,6 +15,8 @@ public:
     QString Text() const;
     void SetText(const QString& text);
     bool EditHasFocus() const;
+    // The image of every entry, shown in the edit field as well.
+    void SetEntryIcon(const QIcon& icon);
 
     void showPopup() override;
     void hidePopup() override;

@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <array>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "app/CommonAppData.h"
 #include "crypto/EncryptedFile.h"
 
@@ -20,6 +24,21 @@ std::string ToLowerAscii(std::string_view text) {
 
 constexpr std::array<std::string_view, 5> kSchemes = {"http://", "https://", "ftp://", "file://",
                                                       "res://"};
+
+// A history left readable by others (written by hand, say) becomes owner-only before it is
+// rewritten, and the rewrite keeps that. Links are not followed.
+void RestrictToOwner(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+        (st.st_mode & 077) != 0) {
+        ::fchmod(fd, st.st_mode & 0700);
+    }
+    ::close(fd);
+}
 
 } // namespace
 
@@ -142,6 +161,7 @@ bool BrowserHistory::Save(const std::string& path) const {
     if (slash != std::string::npos && slash > 0 && !EnsureDirectory(path.substr(0, slash))) {
         return false;
     }
+    RestrictToOwner(path);
     const std::string text = Serialize();
     return WriteWholeFile(path, reinterpret_cast<const uint8_t*>(text.data()), text.size());
 }

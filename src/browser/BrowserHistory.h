@@ -64,8 +64,9 @@ public:
     static std::string DefaultPath();
     // A missing or unreadable file gives an empty list.
     void Load(const std::string& path);
-    // Replaces the file atomically; a new file is readable by its owner only. The folder is
-    // created when missing. False when it cannot be written (the old file stays as it was).
+    // Replaces the file atomically; the file is readable by its owner only (an existing one
+    // readable by others is restricted first). The folder is created when missing. False when it
+    // cannot be written (the old file stays as it was).
     bool Save(const std::string& path) const;
 
 private:

@@ -74,6 +74,7 @@ bool CSafeBrowserChildFrame::OnCreateClient(CDocument* document, CDocTemplate* d
     row->setContentsMargins(6, 2, 2, 2);
     auto* label = new QLabel(QStringLiteral("Address: "), bar);
     addressBar_ = new CAddressBar(bar);
+    addressBar_->SetEntryIcon(entryIcon_);
     label->setBuddy(addressBar_);
     row->addWidget(label);
     row->addWidget(addressBar_, 1);

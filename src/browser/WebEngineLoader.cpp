@@ -37,6 +37,9 @@ Module& Load() {
         module.error = QStringLiteral("The program was started without shared OpenGL contexts.");
         return module;
     }
+    // Compiled shaders of the page's drawing would be kept on disk; the browser keeps
+    // nothing there but its address history.
+    QCoreApplication::setAttribute(Qt::AA_DisableShaderDiskCache);
     for (const QString& path : Candidates()) {
         if (!QFileInfo(path).isFile()) {
             continue;

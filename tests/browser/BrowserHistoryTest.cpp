@@ -166,6 +166,12 @@ TEST_F(BrowserHistoryFile, SavesOwnerOnlyInTheCommonFolderAndReadsBack) {
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 
+    // A file someone left readable by others is owner-only after the next save.
+    ::chmod(path.c_str(), 0644);
+    ASSERT_TRUE(history.Save(path));
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
     BrowserHistory read = HistoryOf({"stale"});
     read.Load(path);
     EXPECT_EQ(read.Entries(), history.Entries());
