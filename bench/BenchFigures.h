@@ -34,10 +34,15 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
-                times_.Set(run.run_name.function_name,
-                           run.GetAdjustedRealTime() *
-                               benchmark::GetTimeUnitMultiplier(benchmark::kNanosecond) /
-                               benchmark::GetTimeUnitMultiplier(run.time_unit));
+                // Runs with arguments are told apart by them: "BM_Name/100". The CPU time is
+                // kept as "BM_Name/100:cpu" for runs that wait for nothing but the processor.
+                const std::string& args = run.run_name.args;
+                const std::string name =
+                    run.run_name.function_name + (args.empty() ? "" : "/" + args);
+                const double toNs = benchmark::GetTimeUnitMultiplier(benchmark::kNanosecond) /
+                                    benchmark::GetTimeUnitMultiplier(run.time_unit);
+                times_.Set(name, run.GetAdjustedRealTime() * toNs);
+                times_.Set(name + ":cpu", run.GetAdjustedCPUTime() * toNs);
             }
         }
         ConsoleReporter::ReportRuns(runs);

@@ -8,7 +8,7 @@ packages=(
   libssl-dev
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-pdf-dev qt6-svg-dev qt6-image-formats-plugins
   qt6-tools-dev-tools libqt6opengl6-dev
-  libjpeg62-turbo-dev libpng-dev libgif-dev libtiff-dev libexif-dev
+  libjpeg62-turbo-dev libpng-dev libgif-dev libtiff-dev libexif-dev libjpeg-turbo-progs
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-dejavu-core poppler-utils
   libgsf-1-dev python3-olefile libxml2-dev

@@ -54,11 +54,19 @@ void CEditorApp::ApplyCodePageSetting() {
     // $OMBRIVAULT_CODEPAGE, read by the code page itself, wins over the stored setting.
     const char* env = std::getenv("OMBRIVAULT_CODEPAGE");
     if (env != nullptr && *env != '\0') {
+        if (!CodePage::IsKnown(env)) {
+            std::fprintf(stderr,
+                         "ombrivault: OMBRIVAULT_CODEPAGE \"%s\" is unknown or not one in which "
+                         "ASCII characters are single bytes; using %s\n",
+                         env, CodePage::Program()->Name().c_str());
+        }
         return;
     }
     const QString name = AppSettings::CodePageName();
     if (!name.isEmpty() && !CodePage::SetProgram(name.toStdString())) {
-        std::fprintf(stderr, "ombrivault: unknown code page \"%s\" in the settings; using %s\n",
+        std::fprintf(stderr,
+                     "ombrivault: code page \"%s\" in the settings is unknown or not one in which "
+                     "ASCII characters are single bytes; using %s\n",
                      name.toLocal8Bit().constData(), CodePage::Program()->Name().c_str());
     }
 }

@@ -27,33 +27,14 @@ int LoadAccounts(const CliOptions& options, const std::string& path, AccountList
         return kExitOk;
     case PasswordsLoadStatus::DecryptFailed:
         return LoadFail(path, LoadTextStatus::DecryptFailed, error);
+    case PasswordsLoadStatus::NotPasswords:
+        return Fail(kExitDecryptFailed, path + " decrypted, but it holds no passwords document: "
+                                               "the file is damaged or the password is wrong");
     case PasswordsLoadStatus::Unreadable:
     case PasswordsLoadStatus::UnknownExtension:
         break;
     }
     return LoadFail(path, LoadTextStatus::Unreadable, error);
-}
-
-// A value for one line of output: UTF-8, with tabs and line breaks (CR LF, CR or LF) written
-// as \t and \n so that every account and every field keeps to its line.
-std::string OneLine(const std::string& value) {
-    const std::string utf8 = CodePage::Program()->ToUtf8(value);
-    std::string out;
-    out.reserve(utf8.size());
-    for (size_t i = 0; i < utf8.size(); ++i) {
-        const char c = utf8[i];
-        if (c == '\t') {
-            out += "\\t";
-        } else if (c == '\r' || c == '\n') {
-            out += "\\n";
-            if (c == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n') {
-                ++i;
-            }
-        } else {
-            out += c;
-        }
-    }
-    return out;
 }
 
 std::string FieldText(const Account& account, AccountField field) {

@@ -2,14 +2,18 @@
 
 #include "crypto/Ciphers.h"
 #include "crypto/CodePage.h"
+#include "crypto/FileErrors.h"
+#include "crypto/SimpleFile.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -21,32 +25,82 @@ void StripLineEnd(std::string& line) {
     }
 }
 
-// Reads one line from the terminal with echo switched off.
-bool PromptOnTerminal(std::string& line) {
+// Reads one line of at most kMaxPasswordLineBytes through `next` (a byte, or -1 at the end),
+// without its LF. Returns false when the line is longer: the rest is not read.
+template <typename Next> bool ReadBoundedLine(Next next, std::string& line, bool& gotAny) {
+    gotAny = false;
+    for (;;) {
+        const int c = next();
+        if (c < 0) {
+            return true;
+        }
+        gotAny = true;
+        if (c == '\n') {
+            return true;
+        }
+        if (line.size() >= kMaxPasswordLineBytes) {
+            return false;
+        }
+        line.push_back(static_cast<char>(c));
+    }
+}
+
+// The terminal whose echo a prompt switched off, for the signal handler to restore.
+int g_promptTty = -1;
+termios g_promptSaved{};
+
+extern "C" void RestoreEchoAndDie(int sig) {
+    if (g_promptTty >= 0) {
+        ::tcsetattr(g_promptTty, TCSAFLUSH, &g_promptSaved);
+        (void)!::write(g_promptTty, "\n", 1);
+    }
+    ::signal(sig, SIG_DFL);
+    ::raise(sig);
+}
+
+constexpr int kPromptSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+// Reads one line from the terminal with echo switched off; a signal that ends the program
+// meanwhile switches it back on first.
+bool PromptOnTerminal(std::string& line, bool& tooLong) {
     const int tty = ::open("/dev/tty", O_RDWR | O_CLOEXEC);
     if (tty < 0) {
         return false;
     }
-    static const char kPrompt[] = "Password: ";
-    (void)!::write(tty, kPrompt, sizeof kPrompt - 1);
     termios old{};
     const bool haveTermios = ::tcgetattr(tty, &old) == 0;
+    struct sigaction previous[std::size(kPromptSignals)] = {};
     if (haveTermios) {
+        g_promptSaved = old;
+        g_promptTty = tty;
+        struct sigaction restore {};
+        restore.sa_handler = RestoreEchoAndDie;
+        sigemptyset(&restore.sa_mask);
+        for (size_t i = 0; i < std::size(kPromptSignals); ++i) {
+            ::sigaction(kPromptSignals[i], &restore, &previous[i]);
+        }
         termios quiet = old;
         quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
         ::tcsetattr(tty, TCSAFLUSH, &quiet);
     }
-    char c;
+    static const char kPrompt[] = "Password: ";
+    (void)!::write(tty, kPrompt, sizeof kPrompt - 1);
+    char c = 0;
     bool gotAny = false;
-    while (::read(tty, &c, 1) == 1) {
-        gotAny = true;
-        if (c == '\n') {
-            break;
-        }
-        line.push_back(c);
-    }
+    tooLong = !ReadBoundedLine(
+        [&] {
+            ssize_t n;
+            while ((n = ::read(tty, &c, 1)) < 0 && errno == EINTR) {
+            }
+            return n == 1 ? static_cast<unsigned char>(c) : -1;
+        },
+        line, gotAny);
     if (haveTermios) {
         ::tcsetattr(tty, TCSAFLUSH, &old);
+        for (size_t i = 0; i < std::size(kPromptSignals); ++i) {
+            ::sigaction(kPromptSignals[i], &previous[i], nullptr);
+        }
+        g_promptTty = -1;
     }
     (void)!::write(tty, "\n", 1);
     ::close(tty);
@@ -62,8 +116,8 @@ int Fail(int code, const std::string& message) {
 }
 
 int FileFail(const std::string& path, int error, const char* doing) {
-    return Fail(kExitFile, std::string("cannot ") + doing + " " + path + ": " +
-                               (error != 0 ? std::strerror(error) : "unknown error"));
+    return Fail(kExitFile,
+                std::string("cannot ") + doing + " " + path + ": " + FileErrorMessage(error));
 }
 
 int LoadFail(const std::string& path, LoadTextStatus status, int error) {
@@ -74,23 +128,28 @@ int LoadFail(const std::string& path, LoadTextStatus status, int error) {
                       : FileFail(path, error, "read");
 }
 
-int ReadPassword(const CliOptions& options, std::string& password) {
-    std::string line;
-    if (options.passwordFile) {
-        std::ifstream in(*options.passwordFile, std::ios::binary);
-        if (!in) {
-            return FileFail(*options.passwordFile, errno, "read the password file");
-        }
-        std::getline(in, line);
-    } else if (options.passwordStdin) {
-        std::getline(std::cin, line);
-    } else if (!PromptOnTerminal(line)) {
-        return Fail(kExitUsage, "no password: give --password-file F or --password-stdin, or "
-                                "run it on a terminal");
+namespace {
+
+// Checks and converts the line read as a password: refused when it was cut short or is empty
+// after its line end and everything from its first NUL are gone.
+int TakePassword(std::string& line, bool complete, std::string& password) {
+    if (!complete) {
+        WipePassword(line);
+        return Fail(kExitUsage, "the password is longer than " +
+                                    std::to_string(kMaxPasswordLineBytes) + " bytes");
     }
     StripLineEnd(line);
-    if (line.empty()) {
+    // A password ends at its first NUL byte, so one that starts with it would be empty.
+    const size_t nul = line.find('\0');
+    if (nul == 0) {
         WipePassword(line);
+        return Fail(kExitUsage, "the password is empty: it starts with a NUL byte");
+    }
+    if (nul != std::string::npos) {
+        SecureWipe(line.data() + nul, line.size() - nul);
+        line.resize(nul);
+    }
+    if (line.empty()) {
         return Fail(kExitUsage, "the password is empty");
     }
     const auto page = CodePage::Program();
@@ -100,11 +159,41 @@ int ReadPassword(const CliOptions& options, std::string& password) {
     return kExitOk;
 }
 
-int ReadPasswordForFile(const CliOptions& options, const std::string& path, std::string& password) {
-    uint64_t size = 0;
-    if (!GetFileSizeByName(path, size)) {
-        return FileFail(path, errno, "open");
+} // namespace
+
+int ReadPassword(const CliOptions& options, std::string& password) {
+    std::string line;
+    bool gotAny = false;
+    bool complete = true;
+    if (options.passwordFile) {
+        struct stat st {};
+        if (::stat(options.passwordFile->c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+            return FileFail(*options.passwordFile, EISDIR, "read the password file");
+        }
+        std::ifstream in(*options.passwordFile, std::ios::binary);
+        if (!in) {
+            return FileFail(*options.passwordFile, errno, "read the password file");
+        }
+        complete = ReadBoundedLine([&] { return in.get(); }, line, gotAny);
+    } else if (options.passwordStdin) {
+        complete = ReadBoundedLine([] { return std::cin.get(); }, line, gotAny);
+    } else {
+        bool tooLong = false;
+        if (!PromptOnTerminal(line, tooLong)) {
+            return Fail(kExitUsage, "no password: give --password-file F or --password-stdin, "
+                                    "or run it on a terminal");
+        }
+        complete = !tooLong;
     }
+    return TakePassword(line, complete, password);
+}
+
+int ReadPasswordForFile(const CliOptions& options, const std::string& path, std::string& password) {
+    SimpleFile file;
+    if (!file.Open(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL)) {
+        return FileFail(path, file.LastError(), "open");
+    }
+    file.Close();
     return ReadPassword(options, password);
 }
 
@@ -118,16 +207,14 @@ bool ReadInput(const std::string& path, std::string& data) {
         data.assign(std::istreambuf_iterator<char>(std::cin), {});
         return true;
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        FileFail(path, errno, "read");
+    Bytes bytes;
+    int error = 0;
+    if (!ReadWholeFile(path, bytes, &error)) {
+        FileFail(path, error, "read");
         return false;
     }
-    data.assign(std::istreambuf_iterator<char>(in), {});
-    if (in.bad()) {
-        FileFail(path, errno, "read");
-        return false;
-    }
+    data.assign(bytes.begin(), bytes.end());
+    SecureWipe(bytes.data(), bytes.size());
     return true;
 }
 
@@ -146,4 +233,43 @@ bool TakeOption(std::vector<std::string>& args, const std::string& flag,
         return true;
     }
     return true;
+}
+
+// A value for one line of output: UTF-8, with tabs and line breaks (CR LF, CR or LF) written
+// as \t and \n so that every account and every field keeps to its line. Other control
+// characters are written as \xNN (C1 controls as \u00NN), so a document cannot send the
+// terminal escape sequences, and a backslash as \\ so that a literal "\n" stays apart from
+// a line break.
+std::string OneLine(const std::string& value) {
+    static const char kHex[] = "0123456789ABCDEF";
+    const std::string utf8 = CodePage::Program()->ToUtf8(value);
+    std::string out;
+    out.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c == '\t') {
+            out += "\\t";
+        } else if (c == '\r' || c == '\n') {
+            out += "\\n";
+            if (c == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n') {
+                ++i;
+            }
+        } else if (c == '\\') {
+            out += "\\\\";
+        } else if (c < 0x20 || c == 0x7F) {
+            out += "\\x";
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        } else if (c == 0xC2 && i + 1 < utf8.size() &&
+                   static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {
+            const auto code = static_cast<unsigned char>(utf8[++i]);
+            out += "\\u00";
+            out += kHex[code >> 4];
+            out += kHex[code & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
 }

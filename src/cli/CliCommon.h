@@ -12,7 +12,8 @@ enum CliExit {
     kExitOk = 0,
     kExitDecryptFailed = 1, // wrong password or a damaged file
     kExitUsage = 2,
-    kExitFile = 3, // a file missing, unreadable or unwritable
+    kExitFile = 3,    // a file missing, unreadable or unwritable
+    kExitDamaged = 4, // part of a file does not decrypt although the password is right
 };
 
 struct CliOptions {
@@ -27,9 +28,14 @@ struct CliCommand {
     int (*run)(const CliOptions& options);
 };
 
+// The longest password line read: a longer one is refused rather than read without end.
+inline constexpr size_t kMaxPasswordLineBytes = 4096;
+
 // The password from the first line of the password file, of standard input, or typed at the
 // terminal without echo; converted to the program's code page and cut to the longest length
-// a document keeps. Returns kExitOk, or prints why there is none and returns the exit code.
+// a document keeps. A line longer than kMaxPasswordLineBytes, or one that is empty once cut at
+// its first NUL byte, is refused. Returns kExitOk, or prints why there is none and returns
+// the exit code.
 int ReadPassword(const CliOptions& options, std::string& password);
 void WipePassword(std::string& password);
 // Checks that FILE can be opened before the password is asked for, so that a mistyped name
@@ -39,9 +45,14 @@ int ReadPasswordForFile(const CliOptions& options, const std::string& path, std:
 // Reads all of a file, or of standard input for "-". Prints the reason and returns false.
 bool ReadInput(const std::string& path, std::string& data);
 
+// A code-page value for one line of output: UTF-8 with tabs, line breaks, backslashes and
+// control characters escaped (\t, \n, \\, \xNN, \u00NN).
+std::string OneLine(const std::string& value);
+
 // Prints "ombrivault-cli: MESSAGE" on standard error and returns `code`.
 int Fail(int code, const std::string& message);
-// Prints a message naming the file and the reason for `error` (an errno value).
+// Prints a message naming the file and the reason for `error` (an errno value or a file-layer
+// code, see FileErrors.h).
 int FileFail(const std::string& path, int error, const char* doing);
 // Reports a whole-file load that gave no text (an unreadable file or a failed decryption)
 // and returns its exit code.
@@ -57,3 +68,7 @@ extern const CliCommand kDecryptCommand;
 extern const CliCommand kEncryptCommand;
 extern const CliCommand kListCommand;
 extern const CliCommand kShowCommand;
+extern const CliCommand kLsCommand;
+extern const CliCommand kExportCommand;
+extern const CliCommand kAddCommand;
+extern const CliCommand kCheckCommand;

@@ -3,9 +3,12 @@
 
 #include "crypto/CodePage.h"
 #include "crypto/EncryptedFile.h"
+#include "passwords/AccountsXml.h"
+#include "passwords/PasswordsFile.h"
 
 #include <cerrno>
 #include <iostream>
+#include <sys/stat.h>
 
 namespace {
 
@@ -22,6 +25,36 @@ std::optional<BlobForm> FormOf(const std::string& path) {
 
 const char* const kKnownTypes = "a .ovt, .etx, .ovd or .ovf file";
 
+// True when both names lead to one existing file, so writing one would destroy the other.
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa {};
+    struct stat sb {};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+// The text to encrypt must be UTF-8: anything else would be changed silently. Reports the
+// first bad byte and returns kExitUsage, or returns kExitOk.
+int CheckUtf8Input(const std::string& name, std::string_view input) {
+    const size_t bad = FirstInvalidUtf8(input);
+    if (bad == std::string_view::npos) {
+        return kExitOk;
+    }
+    return Fail(kExitUsage, name + " is not UTF-8 text: invalid byte sequence at byte offset " +
+                                std::to_string(bad));
+}
+
+// A passwords file must hold a passwords document, or it will not open as one.
+int CheckPasswordsInput(const std::string& name, const std::string& out, std::string_view text) {
+    if (!PasswordsFormOf(out) || IsAccountsXml(text)) {
+        return kExitOk;
+    }
+    return Fail(kExitUsage, name +
+                                " is not a passwords document (the XML of a .ovd or .ovf "
+                                "file), so it cannot be encrypted to " +
+                                FileNameOf(out));
+}
+
 int Decrypt(const CliOptions& options) {
     std::vector<std::string> args = options.args;
     std::optional<std::string> out;
@@ -35,6 +68,9 @@ int Decrypt(const CliOptions& options) {
     const auto form = FormOf(path);
     if (!form) {
         return UsageFail(path + " is not " + kKnownTypes);
+    }
+    if (out && *out != "-" && SameFile(path, *out)) {
+        return UsageFail("the output " + *out + " is the input file; write to another file");
     }
     std::string password;
     if (const int code = ReadPasswordForFile(options, path, password); code != kExitOk) {
@@ -73,6 +109,9 @@ int Encrypt(const CliOptions& options) {
     if (!form) {
         return UsageFail(*out + " must be " + kKnownTypes);
     }
+    if (args[0] != "-" && SameFile(args[0], *out)) {
+        return UsageFail("the output " + *out + " is the input file; write to another file");
+    }
     std::string password;
     if (const int code = ReadPassword(options, password); code != kExitOk) {
         return code;
@@ -82,11 +121,21 @@ int Encrypt(const CliOptions& options) {
         WipePassword(password);
         return kExitFile;
     }
+    if (const int code = CheckUtf8Input(args[0], input); code != kExitOk) {
+        WipePassword(input);
+        WipePassword(password);
+        return code;
+    }
     std::string text = CodePage::Program()->FromUtf8(input);
     WipePassword(input);
     if (text.empty()) {
         WipePassword(password);
         return Fail(kExitFile, "nothing to encrypt: " + args[0] + " is empty");
+    }
+    if (const int code = CheckPasswordsInput(args[0], *out, text); code != kExitOk) {
+        WipePassword(text);
+        WipePassword(password);
+        return code;
     }
     int error = 0;
     const bool ok = SaveEncryptedText(*out, text, password, *form, &error);

@@ -1,8 +1,13 @@
 // ombrivault-cli: scripted access to the program's encrypted files.
 #include "cli/CliCommon.h"
 
+#include "crypto/CodePage.h"
+
+#include <sys/prctl.h>
 #include <sys/resource.h>
 
+#include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 
@@ -10,10 +15,8 @@ namespace {
 
 // Commands in the order the usage text lists them.
 const CliCommand* const kCommands[] = {
-    &kDecryptCommand,
-    &kEncryptCommand,
-    &kListCommand,
-    &kShowCommand,
+    &kDecryptCommand, &kEncryptCommand, &kListCommand, &kShowCommand,
+    &kLsCommand,      &kExportCommand,  &kAddCommand,  &kCheckCommand,
 };
 
 void PrintUsage(std::ostream& out) {
@@ -24,7 +27,28 @@ void PrintUsage(std::ostream& out) {
     out << "\nThe password is the first line of F, or of standard input with --password-stdin;\n"
            "without either it is asked for on the terminal.\n"
            "Exit codes: 0 done, 1 wrong password or damaged file, 2 usage error,\n"
-           "3 file missing, unreadable or unwritable, or no account of the name given.\n";
+           "3 file missing, unreadable or unwritable, or no account of the name given,\n"
+           "4 part of a storage does not decrypt.\n";
+}
+
+// An option we do not know whose name suggests a password ("--password", "-pw", ...): its
+// value may be the password itself, so it must never be echoed back.
+bool LooksLikePasswordOption(const std::string& arg) {
+    if (!arg.starts_with("-")) {
+        return false;
+    }
+    std::string name = arg.substr(0, arg.find('='));
+    for (char& c : name) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return name == "-p" || name.find("pass") != std::string::npos ||
+           name.find("pw") != std::string::npos || name.find("secret") != std::string::npos;
+}
+
+// $OMBRIVAULT_CODEPAGE, when set, must name a code page the program can work in.
+bool CodePageUsable() {
+    const char* env = std::getenv("OMBRIVAULT_CODEPAGE");
+    return env == nullptr || *env == '\0' || CodePage::IsKnown(env);
 }
 
 } // namespace
@@ -39,6 +63,14 @@ int main(int argc, char** argv) {
     // Decrypted secrets must never end up in a core file.
     const rlimit noCore{0, 0};
     ::setrlimit(RLIMIT_CORE, &noCore);
+    // Nor may another process of the same user read them from our memory.
+    ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+
+    if (!CodePageUsable()) {
+        return Fail(kExitUsage, "OMBRIVAULT_CODEPAGE names a code page that cannot be used: "
+                                "it must be one in which every ASCII character is a single "
+                                "byte, such as UTF-8, CP1252, CP932 or ISO-8859-1");
+    }
 
     CliOptions options;
     std::string commandName;
@@ -54,6 +86,10 @@ int main(int argc, char** argv) {
             options.passwordFile = argv[++i];
         } else if (arg == "--password-stdin") {
             options.passwordStdin = true;
+        } else if (arg != "--show-passwords" && LooksLikePasswordOption(arg)) {
+            return UsageFail("unknown option " + arg.substr(0, arg.find('=')) +
+                             " (its value is not repeated here); give the password with "
+                             "--password-file F or --password-stdin, never as an argument");
         } else if (commandName.empty() && !arg.starts_with("-")) {
             commandName = arg;
         } else {

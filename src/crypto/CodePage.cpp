@@ -233,7 +233,43 @@ bool CodePage::IsKnown(const std::string& name) {
         return false;
     }
     const std::string n = NormaliseName(name);
-    return n == "UTF-8" || Iconv("UTF-16LE", n).ok();
+    if (n == "UTF-8") {
+        return true;
+    }
+    // Every ASCII character must be its own single byte, both ways: passwords and markup are
+    // handled as bytes, and a NUL ends a password.
+    std::string ascii;
+    std::string wide;
+    for (int c = 1; c < 0x80; ++c) {
+        ascii.push_back(static_cast<char>(c));
+        wide.push_back(static_cast<char>(c));
+        wide.push_back('\0');
+    }
+    Iconv toWide("UTF-16LE", n);
+    Iconv fromWide(n, "UTF-16LE");
+    if (!toWide.ok() || !fromWide.ok()) {
+        return false;
+    }
+    const auto bad = [](const char*, size_t, std::string& out) {
+        out.push_back('\xFF');
+        return size_t{1};
+    };
+    std::string narrowed;
+    std::string widened;
+    fromWide.Convert(wide.data(), wide.size(), narrowed, bad);
+    toWide.Convert(ascii.data(), ascii.size(), widened, bad);
+    return narrowed == ascii && widened == wide;
+}
+
+size_t FirstInvalidUtf8(std::string_view text) {
+    for (size_t pos = 0; pos < text.size();) {
+        const size_t len = Utf8SequenceLength(text, pos, nullptr);
+        if (len == 0) {
+            return pos;
+        }
+        pos += len;
+    }
+    return std::string_view::npos;
 }
 
 bool CodePage::IsLeadByte(uint8_t b) const {

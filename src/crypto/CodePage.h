@@ -18,6 +18,9 @@ public:
     static std::shared_ptr<const CodePage> Program();
     // Returns false, changing nothing, when the name is not a usable code page.
     static bool SetProgram(const std::string& name);
+    // True for a code page iconv knows in which every ASCII character is the same single byte
+    // (UTF-8, the Windows ANSI and double-byte code pages, ISO-8859-x). UTF-16, UTF-32, UCS-2
+    // and the like are refused: a password in them would end at its first NUL byte.
     static bool IsKnown(const std::string& name);
 
     const std::string& Name() const { return name_; }
@@ -47,6 +50,10 @@ private:
     bool dbcs_ = false;
     uint8_t leadLow1_ = 0, leadHigh1_ = 0, leadLow2_ = 0, leadHigh2_ = 0;
 };
+
+// The byte offset of the first sequence in `text` that is not UTF-8 (overlong forms,
+// surrogates and values past U+10FFFF included), or npos when all of it is.
+size_t FirstInvalidUtf8(std::string_view text);
 
 // UTF-16 code units to and from their little-endian bytes; an odd last byte is ignored.
 std::vector<uint8_t> Utf16ToLeBytes(std::u16string_view text);

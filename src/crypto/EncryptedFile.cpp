@@ -1,11 +1,10 @@
 #include "crypto/EncryptedFile.h"
 
 #include "crypto/AesSlices.h"
+#include "crypto/AtomicFileWriter.h"
 #include "crypto/CodePage.h"
 #include "crypto/SimpleFile.h"
 #include "crypto/WordRotation.h"
-
-#include <openssl/rand.h>
 
 #include <cerrno>
 #include <cstring>
@@ -28,43 +27,6 @@ void Fail(int* error, int code) {
     if (error != nullptr) {
         *error = code;
     }
-}
-
-std::string DirectoryOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// The file a save must replace: a symbolic link is followed, so the link stays a link.
-std::string ResolveTarget(const std::string& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr),
-                                                         &std::free);
-        if (real) {
-            return real.get();
-        }
-    }
-    return path;
-}
-
-std::string TemporaryNameBeside(const std::string& target) {
-    uint8_t random[6];
-    if (RAND_bytes(random, sizeof random) != 1) {
-        std::memset(random, 0, sizeof random);
-        std::memcpy(random, &target, std::min(sizeof random, sizeof &target));
-    }
-    static const char kHex[] = "0123456789abcdef";
-    std::string suffix;
-    for (uint8_t b : random) {
-        suffix += kHex[b >> 4];
-        suffix += kHex[b & 15];
-    }
-    const std::string dir = DirectoryOf(target);
-    return (dir == "/" ? "" : dir) + "/." + FileNameOf(target) + "." + suffix + ".tmp";
 }
 
 } // namespace
@@ -120,7 +82,7 @@ bool DecryptBufferLegacy(const uint8_t* data, size_t length, std::string_view pa
 bool ReadWholeFile(const std::string& path, Bytes& out, int* error) {
     out.clear();
     SimpleFile file;
-    if (!file.Open(path, GENERIC_READ, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL)) {
+    if (!file.Open(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL)) {
         Fail(error, file.LastError());
         return false;
     }
@@ -154,63 +116,10 @@ bool WriteWholeFile(const std::string& path, const uint8_t* data, size_t length,
         Fail(error, EINVAL);
         return false;
     }
-    const std::string target = ResolveTarget(path);
-    struct stat existing {};
-    const bool exists = ::stat(target.c_str(), &existing) == 0;
-    if (exists && S_ISDIR(existing.st_mode)) {
-        Fail(error, EISDIR);
+    AtomicFileWriter writer;
+    if (!writer.Open(path) || !writer.Write(data, length) || !writer.Commit()) {
+        Fail(error, writer.LastError());
         return false;
-    }
-
-    std::string temp;
-    SimpleFile file;
-    for (int attempt = 0; attempt < 8 && !file.IsOpen(); ++attempt) {
-        temp = TemporaryNameBeside(target);
-        if (!file.Open(temp, GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, 0600) &&
-            file.LastError() != EEXIST) {
-            break;
-        }
-    }
-    if (!file.IsOpen()) {
-        Fail(error, file.LastError());
-        return false;
-    }
-    auto abandon = [&](int code) {
-        file.Abort();
-        ::unlink(temp.c_str());
-        Fail(error, code);
-        return false;
-    };
-    if (exists && ::fchmod(file.Handle(), existing.st_mode & 07777) != 0) {
-        return abandon(errno);
-    }
-    for (size_t done = 0; done < length;) {
-        const auto want = static_cast<uint32_t>(std::min(kIoChunk, length - done));
-        const int64_t n = file.Write(data + done, want);
-        if (n != want) {
-            return abandon(file.LastError());
-        }
-        done += want;
-    }
-    if (!file.Flush()) {
-        return abandon(file.LastError());
-    }
-    if (!file.Close()) {
-        ::unlink(temp.c_str());
-        Fail(error, file.LastError());
-        return false;
-    }
-    if (::rename(temp.c_str(), target.c_str()) != 0) {
-        const int code = errno;
-        ::unlink(temp.c_str());
-        Fail(error, code);
-        return false;
-    }
-    // Make the rename itself durable.
-    const int dir = ::open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
     }
     return true;
 }

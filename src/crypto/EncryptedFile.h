@@ -16,11 +16,13 @@ bool DecryptBuffer(const uint8_t* data, size_t length, std::string_view password
 bool EncryptBufferLegacy(const uint8_t* data, size_t length, std::string_view password, Bytes& out);
 bool DecryptBufferLegacy(const uint8_t* data, size_t length, std::string_view password, Bytes& out);
 
-// `error`, when given, receives the errno of a failure (kErrorDiskFull for a short write).
+// `error`, when given, receives the errno or file-layer code of a failure (see FileErrors.h;
+// FileErrorMessage() explains it). Reading shares the file with other readers and refuses
+// anything that is not a regular file.
 bool ReadWholeFile(const std::string& path, Bytes& out, int* error = nullptr);
-// Replaces the file atomically: a temporary file beside it is written, flushed to disk and
-// renamed over the target. A new file is readable by its owner only; an existing one keeps
-// its mode. On failure the previous file is untouched.
+// Replaces the file atomically through AtomicFileWriter (see there for which targets are
+// refused, how links are followed and which mode and owner the file gets). On failure the
+// previous file is untouched and nothing is left behind.
 bool WriteWholeFile(const std::string& path, const uint8_t* data, size_t length,
                     int* error = nullptr);
 bool GetFileSizeByName(const std::string& path, uint64_t& size);

@@ -9,7 +9,8 @@
 namespace {
 
 int OpenFlags(uint32_t access, uint32_t disposition) {
-    int flags = O_CLOEXEC;
+    // Without blocking, so a pipe without a writer cannot hang us before we find out what it is.
+    int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
     const bool read = (access & GENERIC_READ) != 0;
     const bool write = (access & GENERIC_WRITE) != 0;
     flags |= (read && write) ? O_RDWR : write ? O_WRONLY : O_RDONLY;
@@ -25,6 +26,14 @@ int OpenFlags(uint32_t access, uint32_t disposition) {
         break;
     }
     return flags;
+}
+
+// EISDIR for a directory, kErrorNotRegularFile for anything else that is not a regular file.
+int NotRegularError(mode_t mode) {
+    if (S_ISREG(mode)) {
+        return 0;
+    }
+    return S_ISDIR(mode) ? EISDIR : kErrorNotRegularFile;
 }
 
 } // namespace
@@ -46,24 +55,33 @@ bool SimpleFile::Open(const std::string& name, uint32_t desiredAccess, uint32_t 
         lastError_ = EINVAL;
         return false;
     }
+    // Look before opening: opening a device can have effects of its own.
+    struct stat st {};
+    if (::stat(name.c_str(), &st) == 0 && NotRegularError(st.st_mode) != 0) {
+        lastError_ = NotRegularError(st.st_mode);
+        return false;
+    }
     const int fd = ::open(name.c_str(), OpenFlags(desiredAccess, creationDisposition),
                           static_cast<mode_t>(newFileMode));
     if (fd < 0) {
-        lastError_ = errno;
+        // A pipe without a reader refuses a non-blocking open for writing.
+        lastError_ = errno == ENXIO ? kErrorNotRegularFile : errno;
         return false;
     }
-    // Sharing: an exclusive open keeps every other open of this program out, a shared one
-    // only the exclusive ones. The lock is taken before truncating, so a file that someone
-    // else holds is never emptied under them.
-    const int lock = (shareMode == 0) ? LOCK_EX : LOCK_SH;
-    if (::flock(fd, lock | LOCK_NB) != 0) {
-        lastError_ = (errno == EWOULDBLOCK) ? kErrorSharingViolation : errno;
+    // Look again at what was opened, in case the name changed in between.
+    if (::fstat(fd, &st) != 0 || NotRegularError(st.st_mode) != 0) {
+        lastError_ = S_ISREG(st.st_mode) ? errno : NotRegularError(st.st_mode);
         ::close(fd);
         return false;
     }
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        lastError_ = EISDIR;
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    // Sharing: a writer keeps every other open of this program out; readers share and keep
+    // only writers out. The lock is taken before truncating, so a file that someone else holds
+    // is never emptied under them.
+    (void)shareMode;
+    const int lock = (desiredAccess & GENERIC_WRITE) != 0 ? LOCK_EX : LOCK_SH;
+    if (::flock(fd, lock | LOCK_NB) != 0) {
+        lastError_ = (errno == EWOULDBLOCK) ? kErrorSharingViolation : errno;
         ::close(fd);
         return false;
     }
@@ -139,7 +157,8 @@ int64_t SimpleFile::Write(const void* buffer, uint32_t count) {
         if (n <= 0) {
             // Any write that stops short of the count is reported as a full disk, except a
             // call that could not write at all for another reason (a closed handle, say).
-            lastError_ = (n < 0 && done == 0 && errno != ENOSPC) ? errno : kErrorDiskFull;
+            lastError_ =
+                (n < 0 && done == 0 && errno != ENOSPC && errno != EDQUOT) ? errno : kErrorDiskFull;
             break;
         }
         done += static_cast<size_t>(n);

@@ -2,13 +2,15 @@
 // the file layers keep the access, sharing and creation semantics of the stored formats.
 #pragma once
 
+#include "crypto/FileErrors.h"
+
 #include <cstdint>
 #include <string>
 
 // Desired access.
 inline constexpr uint32_t GENERIC_READ = 0x80000000u;
 inline constexpr uint32_t GENERIC_WRITE = 0x40000000u;
-// Share mode: 0 is exclusive; FILE_SHARE_READ lets other readers in.
+// Share mode: accepted for the stored formats' sake; readers always share, writers exclude.
 inline constexpr uint32_t FILE_SHARE_READ = 0x1u;
 inline constexpr uint32_t FILE_SHARE_WRITE = 0x2u;
 // Creation disposition.
@@ -19,10 +21,6 @@ inline constexpr uint32_t OPEN_ALWAYS = 4;
 inline constexpr uint32_t TRUNCATE_EXISTING = 5;
 // Flags and attributes (accepted, no effect here).
 inline constexpr uint32_t FILE_ATTRIBUTE_NORMAL = 0x80u;
-// Error code recorded for a short write: the disk is full.
-inline constexpr int kErrorDiskFull = 39;
-// Error code recorded when another open of the file excludes ours.
-inline constexpr int kErrorSharingViolation = 32;
 
 class SimpleFile {
 public:
@@ -43,6 +41,10 @@ public:
     virtual bool Flush();
     virtual bool Close();
 
+    // Opens a regular file only: a directory fails with EISDIR, a device, pipe or socket with
+    // kErrorNotRegularFile, and neither is opened (so a pipe cannot block us). Readers share
+    // the file whatever their share mode; a writer excludes everyone else, and a file someone
+    // else holds fails with kErrorSharingViolation before anything is truncated.
     bool Open(const std::string& name, uint32_t desiredAccess, uint32_t shareMode,
               uint32_t creationDisposition, uint32_t flagsAndAttributes,
               unsigned newFileMode = 0600);

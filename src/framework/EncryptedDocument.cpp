@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include "crypto/Ciphers.h"
+#include "crypto/FileErrors.h"
 #include "crypto/SimpleFile.h"
 #include "dialogs/DialogParts.h"
 #include "dialogs/ExistingPasswordDlg.h"
@@ -50,10 +51,7 @@ QString FileErrorText(int error) {
     if (error == kErrorDiskFull) {
         return QStringLiteral("There is not enough space on the disk.");
     }
-    if (error == 0) {
-        return QStringLiteral("Unknown error.");
-    }
-    return QString::fromStdString(std::generic_category().message(error)) + QLatin1Char('.');
+    return QString::fromStdString(FileErrorMessage(error)) + QLatin1Char('.');
 }
 
 CEncryptedDocument::CEncryptedDocument() = default;

@@ -82,12 +82,16 @@ std::string WriteAccountsXml(const AccountLists& lists) {
     return xml.GetText();
 }
 
-void ReadAccountsXml(std::string_view text, AccountLists& lists) {
+bool IsAccountsXml(std::string_view text) {
+    CMarkup xml;
+    return xml.SetText(text);
+}
+
+bool ReadAccountsXml(std::string_view text, AccountLists& lists) {
     lists.Clear();
     CMarkup xml;
-    xml.SetText(text);
-    if (!xml.FindNextElement() || !xml.EnterElement()) {
-        return;
+    if (!xml.SetText(text) || !xml.FindNextElement() || !xml.EnterElement()) {
+        return false;
     }
     for (AccountKind kind : kAccountKinds) {
         while (xml.FindNextElement(ListElement(kind))) {
@@ -106,4 +110,5 @@ void ReadAccountsXml(std::string_view text, AccountLists& lists) {
             xml.LeaveElement();
         }
     }
+    return true;
 }

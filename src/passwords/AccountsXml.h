@@ -14,5 +14,7 @@ inline constexpr std::string_view kAccountsXmlHeader =
 std::string WriteAccountsXml(const AccountLists& lists);
 
 // Replaces the lists with the accounts of the text. Text that does not parse leaves them
-// empty; that is not an error of its own.
-void ReadAccountsXml(std::string_view text, AccountLists& lists);
+// empty and returns false.
+bool ReadAccountsXml(std::string_view text, AccountLists& lists);
+// True when the text parses as XML with a root element, as a passwords document does.
+bool IsAccountsXml(std::string_view text);

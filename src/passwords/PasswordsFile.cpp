@@ -37,7 +37,11 @@ PasswordsLoadStatus LoadPasswordsFile(const std::string& path, std::string_view 
     case LoadTextStatus::DecryptFailed:
         return PasswordsLoadStatus::DecryptFailed;
     }
-    ReadAccountsXml(plain.text, lists);
+    AccountLists read;
+    if (!ReadAccountsXml(plain.text, read)) {
+        return PasswordsLoadStatus::NotPasswords;
+    }
+    lists = std::move(read);
     return PasswordsLoadStatus::Loaded;
 }
 

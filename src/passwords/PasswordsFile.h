@@ -12,7 +12,15 @@
 // ".ovd" (any case) is the current form, ".ovf" the legacy form; any other name has none.
 std::optional<BlobForm> PasswordsFormOf(std::string_view path);
 
-enum class PasswordsLoadStatus { Loaded, UnknownExtension, Unreadable, DecryptFailed };
+// NotPasswords: the file decrypted, but its text is not a passwords document (the file is
+// damaged, or a wrong password happened to decrypt it).
+enum class PasswordsLoadStatus {
+    Loaded,
+    UnknownExtension,
+    Unreadable,
+    DecryptFailed,
+    NotPasswords
+};
 enum class PasswordsSaveStatus { Saved, UnknownExtension, WriteFailed };
 
 // On success the lists hold exactly the accounts of the file; on failure they are unchanged.

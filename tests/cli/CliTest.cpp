@@ -4,7 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <termios.h>
 
 namespace fs = std::filesystem;
 
@@ -29,11 +36,13 @@ protected:
     bool Exists(const std::string& name) { return fs::exists(dir_ / name); }
 
     // Runs the tool in the scratch folder with `input` on standard input.
-    Result Run(const std::string& args, const std::string& input = "") {
+    // `env` is put before the command ("NAME=value "); a command that blocks is stopped.
+    Result Run(const std::string& args, const std::string& input = "",
+               const std::string& env = "") {
         Write(".stdin", input);
-        const std::string cmd = "cd '" + dir_.path().string() + "' && OMBRIVAULT_CODEPAGE= '" +
-                                std::string(OV_BINARY_DIR) + "/bin/ombrivault-cli' " + args +
-                                " <.stdin >.stdout 2>.stderr";
+        const std::string cmd = "cd '" + dir_.path().string() + "' && OMBRIVAULT_CODEPAGE= " + env +
+                                "timeout 60 '" + std::string(OV_BINARY_DIR) +
+                                "/bin/ombrivault-cli' " + args + " <.stdin >.stdout 2>.stderr";
         const int status = std::system(cmd.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Read(".stdout"), Read(".stderr")};
     }
@@ -50,9 +59,12 @@ protected:
 };
 
 TEST_F(CliTest, EncryptThenDecryptEveryForm) {
-    const std::string text = "line one\r\nline two: \xC3\xA4\xE2\x82\xAC\n";
-    Write("in.txt", text);
     for (const char* name : {"a.ovt", "b.ETX", "c.ovd", "d.ovf"}) {
+        // Passwords files hold a passwords document.
+        const std::string text = HasExtension(name, ".ovd") || HasExtension(name, ".ovf")
+                                     ? "<DOC><WEB_ACCOUNTS/>\r\n<!-- \xC3\xA4\xE2\x82\xAC --></DOC>"
+                                     : "line one\r\nline two: \xC3\xA4\xE2\x82\xAC\n";
+        Write("in.txt", text);
         Result r = Run(std::string("--password-file pw encrypt in.txt -o ") + name);
         ASSERT_EQ(r.code, 0) << name << r.err;
         r = Run(std::string("--password-stdin decrypt ") + name, "secret\n");
@@ -66,6 +78,175 @@ TEST_F(CliTest, EncryptThenDecryptEveryForm) {
     Result r = Run("--password-stdin encrypt - -o e.ovt", "secret\nfrom stdin");
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(Run("--password-file pw decrypt e.ovt").out, "from stdin");
+}
+
+// Hostile targets and sources: each is refused with its exit code and a message that names
+// the cause, and the disk is as it was (no plaintext anywhere, no leftover file).
+TEST_F(CliTest, HostileTargetsAndSourcesAreRefused) {
+    Write("in.txt", "plain secret text");
+    ASSERT_EQ(Run("--password-file pw encrypt in.txt -o doc.ovt").code, 0);
+    const std::string doc = Read("doc.ovt");
+    const bool root = ::geteuid() == 0;
+    const std::string d = dir_.path().string() + "/";
+
+    ASSERT_EQ(::mkfifo((d + "fifo").c_str(), 0666), 0);
+    ASSERT_EQ(::mkfifo((d + "f.ovt").c_str(), 0666), 0);
+    fs::create_directory(d + "sub");
+    fs::create_directory(d + "shared");
+    ASSERT_EQ(::chmod((d + "shared").c_str(), 01777), 0);
+    fs::create_symlink(d + "mine.txt", d + "shared/mine.txt");
+    fs::create_symlink(d + "doc.ovt", d + "same.ovt");
+    if (root) {
+        ASSERT_EQ(::mknod((d + "n").c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+        Write("grab.txt", "");
+        fs::create_symlink(d + "grab.txt", d + "shared/notes.txt");
+        ASSERT_EQ(::lchown((d + "shared/notes.txt").c_str(), 4242, 4242), 0);
+    }
+    Write("bad.txt", "ok \xC3\xA4 then \xE2\x82 broken");
+    Write("overlong.txt", "valid \xC0\xAF overlong");
+    Write("nulpw", std::string("\0secret\n", 8));
+    Write("longpw", std::string(5000, 'a'));
+
+    const auto entries = [&] {
+        std::set<std::string> names;
+        for (const auto& e : fs::recursive_directory_iterator(dir_.path())) {
+            names.insert(e.path().string());
+        }
+        return names;
+    };
+    const std::set<std::string> before = entries();
+
+    const struct {
+        const char* args;
+        const char* env;
+        int code;
+        const char* err;
+        bool needsRoot;
+    } cases[] = {
+        {"--password-file pw decrypt doc.ovt -o n", "", 3, "n: Not a regular file", true},
+        {"--password-file pw decrypt doc.ovt -o fifo", "", 3, "fifo: Not a regular file", false},
+        {"--password-file pw decrypt f.ovt", "", 3, "f.ovt: Not a regular file", false},
+        {"--password-file pw encrypt fifo -o out.ovt", "", 3, "fifo: Not a regular file", false},
+        {"--password-file pw encrypt sub -o out.ovt", "", 3, "sub: Is a directory", false},
+        {"--password-file pw decrypt doc.ovt -o sub", "", 3, "sub: Is a directory", false},
+        {"--password-file pw decrypt doc.ovt -o shared/notes.txt", "", 3, "symbolic link", true},
+        {"--password-file pw encrypt doc.ovt -o doc.ovt", "", 2, "is the input file", false},
+        {"--password-file pw encrypt doc.ovt -o same.ovt", "", 2, "is the input file", false},
+        {"--password-file pw decrypt same.ovt -o doc.ovt", "", 2, "is the input file", false},
+        {"--password-file pw encrypt bad.txt -o out.ovt", "", 2, "at byte offset 11", false},
+        {"--password-file pw encrypt overlong.txt -o out.ovt", "", 2, "at byte offset 6", false},
+        {"--password-file nulpw encrypt in.txt -o out.ovt", "", 2, "starts with a NUL", false},
+        {"--password-file longpw encrypt in.txt -o out.ovt", "", 2, "longer than 4096", false},
+        {"--password-file /dev/zero encrypt in.txt -o out.ovt", "", 2, "longer than 4096", false},
+        {"--password-file sub decrypt doc.ovt", "", 3, "sub: Is a directory", false},
+        {"--password-file pw encrypt in.txt -o out.ovd", "", 2, "not a passwords document", false},
+        {"--password-file pw decrypt doc.ovt", "OMBRIVAULT_CODEPAGE=UTF-16 ", 2,
+         "OMBRIVAULT_CODEPAGE", false},
+        {"--password-file pw decrypt doc.ovt", "OMBRIVAULT_CODEPAGE=UCS-2LE ", 2,
+         "OMBRIVAULT_CODEPAGE", false},
+    };
+    for (const auto& c : cases) {
+        if (c.needsRoot && !root) {
+            continue;
+        }
+        const Result r = Run(c.args, "", c.env);
+        EXPECT_EQ(r.code, c.code) << c.args << "\n" << r.err;
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << c.args << "\n" << r.err;
+        EXPECT_EQ(r.out, "") << c.args;
+    }
+
+    EXPECT_EQ(Read("doc.ovt"), doc);
+    EXPECT_FALSE(Exists("out.ovt"));
+    EXPECT_FALSE(Exists("out.ovd"));
+    EXPECT_TRUE(fs::is_fifo(d + "fifo"));
+    EXPECT_TRUE(fs::is_empty(d + "sub"));
+    if (root) {
+        EXPECT_TRUE(fs::is_character_file(d + "n"));
+        EXPECT_EQ(Read("grab.txt"), "");
+        EXPECT_TRUE(fs::is_symlink(d + "shared/notes.txt"));
+    }
+    EXPECT_EQ(entries(), before) << "nothing new, nothing temporary left anywhere";
+
+    // A link that is ours is followed even in a shared folder, and stays a link.
+    const Result r = Run("--password-file pw decrypt doc.ovt -o shared/mine.txt");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(fs::is_symlink(d + "shared/mine.txt"));
+    EXPECT_EQ(Read("mine.txt"), "plain secret text");
+}
+
+TEST_F(CliTest, APasswordGivenAsAnArgumentIsNeverRepeated) {
+    Write("in.txt", "text");
+    ASSERT_EQ(Run("--password-file pw encrypt in.txt -o doc.ovt").code, 0);
+    for (const char* args :
+         {"--password hunter2 decrypt doc.ovt", "decrypt doc.ovt --password hunter2",
+          "decrypt --password=hunter2 doc.ovt", "-p hunter2 list doc.ovd", "--pw hunter2"}) {
+        const Result r = Run(args);
+        EXPECT_EQ(r.code, 2) << args;
+        EXPECT_EQ(r.err.find("hunter2"), std::string::npos) << args << "\n" << r.err;
+        EXPECT_NE(r.err.find("--password-file"), std::string::npos) << args;
+    }
+}
+
+// While the password is asked for, echo is off and the waiting process cannot be read by
+// other processes of its user; Ctrl-C there ends it with the echo switched back on.
+TEST_F(CliTest, InterruptedPromptRestoresEchoAndMemoryStaysUnreadable) {
+    Write("in.txt", "text");
+    ASSERT_EQ(Run("--password-file pw encrypt in.txt -o doc.ovt").code, 0);
+    ASSERT_EQ(::chmod((dir_ / "doc.ovt").c_str(), 0644), 0);
+    const bool root = ::geteuid() == 0;
+
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const std::string slaveName = ::ptsname(master);
+    const std::string cli = std::string(OV_BINARY_DIR) + "/bin/ombrivault-cli";
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::setsid();
+        const int slave = ::open(slaveName.c_str(), O_RDWR);
+        ::ioctl(slave, TIOCSCTTY, 0);
+        for (int fd = 0; fd < 3; ++fd) {
+            ::dup2(slave, fd);
+        }
+        // As another user, so that the owner of its /proc entries shows whether it can be read.
+        if (::chdir(dir_.path().c_str()) != 0 ||
+            (root && (::setgid(4242) != 0 || ::setuid(4242) != 0))) {
+            ::_exit(126);
+        }
+        ::execl(cli.c_str(), cli.c_str(), "decrypt", "doc.ovt", nullptr);
+        ::_exit(127);
+    }
+    std::string seen;
+    char buffer[256];
+    while (seen.find("Password: ") == std::string::npos) {
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n <= 0) {
+            break;
+        }
+        seen.append(buffer, static_cast<size_t>(n));
+    }
+    ASSERT_NE(seen.find("Password: "), std::string::npos) << seen;
+    const int slave = ::open(slaveName.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(slave, 0);
+    termios mode{};
+    ASSERT_EQ(::tcgetattr(slave, &mode), 0);
+    EXPECT_EQ(mode.c_lflag & ECHO, 0u) << "echo is off at the prompt";
+    if (root) {
+        struct stat st {};
+        ASSERT_EQ(::stat(("/proc/" + std::to_string(child) + "/mem").c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, 0u) << "a dumpable process's entries would belong to its user";
+    }
+
+    ASSERT_EQ(::write(master, "\x03", 1), 1); // Ctrl-C
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    ASSERT_EQ(::tcgetattr(slave, &mode), 0);
+    EXPECT_NE(mode.c_lflag & ECHO, 0u) << "echo is back on";
+    ::close(slave);
+    ::close(master);
 }
 
 TEST_F(CliTest, DecryptsAFileMadeElsewhere) {
@@ -187,9 +368,31 @@ TEST_F(CliTest, ShowPrintsEveryFieldOfEachAccountOfThatName) {
                      "Notes: \n");
 }
 
+TEST_F(CliTest, ControlCharactersFromTheFileArePrintedAsEscapes) {
+    AccountLists lists;
+    WebAccount* web =
+        lists.GetWebAccount(lists.AddAccount(AccountKind::Web, "\x1B]0;owned\x07red"));
+    web->address = "C:\\new\\dir";
+    web->userId = "del\x7F c1\xC2\x9B bell\x01";
+    web->notes = "a\x1B[2Jb";
+    ASSERT_EQ(SavePasswordsFile(dir_ / "esc.ovd", "secret", lists), PasswordsSaveStatus::Saved);
+    Result r = Run("--password-file pw list esc.ovd");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "web\t\\x1B]0;owned\\x07red\tC:\\\\new\\\\dir\t"
+                     "del\\x7F c1\\u009B bell\\x01\n");
+    r = Run("--password-file pw show esc.ovd \"$(printf '\\033]0;owned\\007red')\"");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("Notes: a\\x1B[2Jb\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find('\x1B'), std::string::npos);
+}
+
 TEST_F(CliTest, AccountCommandFailures) {
     WriteAccountsFile(dir_ / "acc.ovd");
     fs::copy_file(dir_ / "acc.ovd", dir_.path() / "acc.ovt");
+    // Files that decrypt but hold no passwords document.
+    ASSERT_TRUE(SaveEncryptedText(dir_ / "text.ovd", "plain text", "secret", BlobForm::Current));
+    ASSERT_TRUE(
+        SaveEncryptedText(dir_ / "broken.ovf", "<DOC><WEB_ACCOUNTS>", "secret", BlobForm::Legacy));
     const struct {
         const char* args;
         int code;
@@ -198,6 +401,8 @@ TEST_F(CliTest, AccountCommandFailures) {
         {"--password-file wrong list acc.ovd", 1, "Failed to decrypt the file: acc.ovd"},
         {"--password-file wrong show acc.ovd Bank", 1, "Failed to decrypt the file: acc.ovd"},
         {"--password-file pw list missing.ovd", 3, "missing.ovd"},
+        {"--password-file pw list text.ovd", 1, "text.ovd decrypted, but it holds no passwords"},
+        {"--password-file pw show broken.ovf Bank", 1, "holds no passwords document"},
         {"--password-file pw show acc.ovd Nobody", 3, "no account named \"Nobody\""},
         {"--password-file pw show acc.ovd bank", 3, "no account named"},
         {"--password-file pw list acc.ovt", 2, "usage:"},

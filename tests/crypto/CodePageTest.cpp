@@ -86,3 +86,37 @@ TEST(CodePage, LittleEndianBytesIgnoreAnOddLastByte) {
 }
 
 } // namespace
+
+// Only code pages that keep ASCII as single bytes are usable: in the others a password
+// would end at the NUL byte after its first character.
+TEST(CodePage, OnlyPagesWithSingleByteAsciiAreKnown) {
+    for (const char* name : {"UTF-8", "utf8", "65001", "CP1252", "1252", "CP932", "CP936",
+                             "ISO-8859-1", "ISO-8859-15"}) {
+        EXPECT_TRUE(CodePage::IsKnown(name)) << name;
+    }
+    for (const char* name : {"UTF-16", "UTF-16LE", "UTF-16BE", "UTF-32LE", "UCS-2LE", "UCS-4",
+                             "UTF-7", "CP037", "NO-SUCH-PAGE", ""}) {
+        EXPECT_FALSE(CodePage::IsKnown(name)) << name;
+        EXPECT_FALSE(CodePage::SetProgram(name)) << name;
+    }
+}
+
+TEST(CodePage, FirstInvalidUtf8IsFoundByOffset) {
+    const struct {
+        std::string text;
+        size_t offset;
+    } cases[] = {
+        {"", std::string::npos},
+        {"plain \xC3\xA4 \xE2\x82\xAC \xF0\x9F\x98\x80", std::string::npos},
+        {"ab\x80", 2},                 // a lone continuation byte
+        {"a\xC3", 1},                  // cut short at the end
+        {"a\xE2\x82z", 1},             // cut short in the middle
+        {"\xC0\xAF", 0},               // overlong
+        {"x\xED\xA0\x80", 1},          // a surrogate
+        {"xy\xF4\x90\x80\x80", 2},     // past U+10FFFF
+        {std::string("n\0\xFF", 3), 2} // NUL is valid, 0xFF never is
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FirstInvalidUtf8(c.text), c.offset) << c.text;
+    }
+}

@@ -128,13 +128,13 @@ TEST_F(PasswordsFileTest, FailuresLeaveListsAndFilesAlone) {
     EXPECT_EQ(ReadFileBytes(path), saved);
 }
 
-TEST_F(PasswordsFileTest, DecryptedTextThatIsNotXmlGivesAnEmptyDocument) {
-    const std::string path = Path("garbage.ovd");
-    ASSERT_TRUE(SaveEncryptedText(path, "not xml at all", "pw", BlobForm::Current));
-    AccountLists lists;
-    lists.AddAccount(AccountKind::Web, "stale");
-    EXPECT_EQ(LoadPasswordsFile(path, "pw", lists), PasswordsLoadStatus::Loaded);
-    for (AccountKind kind : kAccountKinds) {
-        EXPECT_EQ(lists.GetSlotCount(kind), 0);
+TEST_F(PasswordsFileTest, DecryptedTextThatIsNotXmlIsNotAPasswordsDocument) {
+    for (const char* text : {"not xml at all", "<DOC><WEB_ACCOUNTS>", "<a></b>"}) {
+        const std::string path = Path("garbage.ovd");
+        ASSERT_TRUE(SaveEncryptedText(path, text, "pw", BlobForm::Current));
+        AccountLists lists;
+        lists.AddAccount(AccountKind::Web, "kept");
+        EXPECT_EQ(LoadPasswordsFile(path, "pw", lists), PasswordsLoadStatus::NotPasswords) << text;
+        EXPECT_EQ(lists.GetSlotCount(AccountKind::Web), 1) << "the lists stay as they were";
     }
 }

@@ -1,0 +1,43 @@
+#include "storage/StorageAdd.h"
+
+#include "crypto/EncryptedFile.h"
+#include "image/ImageType.h"
+
+#include <cstring>
+
+StorageItemType StorageItemTypeForPath(std::string_view path) {
+    static constexpr std::string_view kImages[] = {".jpg",  ".jpeg", ".bmp", ".gif", ".png", ".tif",
+                                                   ".tiff", ".ico",  ".tga", ".pcx", ".psd"};
+    for (std::string_view ext : kImages) {
+        if (HasExtension(path, ext)) {
+            return StorageItemType::Image;
+        }
+    }
+    if (HasExtension(path, ".pdf")) {
+        return StorageItemType::Pdf;
+    }
+    if (HasExtension(path, ".txt")) {
+        return StorageItemType::Text;
+    }
+    return StorageItemType::File;
+}
+
+std::unique_ptr<StorageItem> MakeItemFromFile(std::string_view path, Bytes bytes) {
+    auto item = std::make_unique<StorageItem>();
+    const StorageItemType type = StorageItemTypeForPath(path);
+    item->type = static_cast<int32_t>(type);
+    item->name = BoundedName(FileNameOf(path));
+    item->size = static_cast<int64_t>(bytes.size());
+    if (type == StorageItemType::Text) {
+        const auto* begin = reinterpret_cast<const char*>(bytes.data());
+        item->text.assign(begin, strnlen(begin, bytes.size()));
+        SecureWipe(bytes.data(), bytes.size());
+        return item;
+    }
+    if (type == StorageItemType::Image) {
+        item->imageType = ImageTypeFromPath(path);
+        item->fitToView = 1;
+    }
+    item->data = std::move(bytes);
+    return item;
+}

@@ -1,0 +1,17 @@
+// New items from files on disk, typed by the file name's extension the way the storage tree
+// adds dropped and pasted files.
+#pragma once
+
+#include "storage/StorageItem.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+// Image for the picture extensions (JPG, JPEG, BMP, GIF, PNG, TIF, TIFF, ICO, TGA, PCX, PSD),
+// Pdf for PDF, Text for TXT, File for anything else; without regard to case.
+StorageItemType StorageItemTypeForPath(std::string_view path);
+
+// An item holding `bytes` read from `path`, labelled with the path's file name: an image
+// with its image type, shown fitted to the view; a note with the text up to the first NUL.
+std::unique_ptr<StorageItem> MakeItemFromFile(std::string_view path, Bytes bytes);

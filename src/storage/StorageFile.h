@@ -1,0 +1,100 @@
+// An encrypted storage file on top of the compound-file library: opening it with the password
+// check, reading every item into the item table and a plain tree, and writing items and
+// folders. Every stream holds the encrypted blob of its record under the document password.
+#pragma once
+
+#include "compound/CompoundFile.h"
+#include "crypto/Ciphers.h"
+#include "storage/StorageItem.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// "Failed to open the file: NAME\nREASON", the message an open error shows.
+std::string StorageOpenReason(CompoundResult result);
+std::string StorageOpenErrorText(const std::string& path, CompoundResult result);
+
+// Opens the root storage and keeps it open (and the file locked) in `reader`.
+CompoundResult OpenStorageFile(const std::string& path, CompoundReader& reader);
+
+enum class StoragePasswordStatus {
+    Ok,
+    OpenFailed,    // the file could not be opened: see openResult
+    NoInfoStream,  // the root holds no info stream (not a storage of ours)
+    DecryptFailed, // the info stream does not decrypt under this password
+    WrongName,     // it decrypts, but not to the root record: a wrong password
+};
+struct StoragePasswordCheck {
+    StoragePasswordStatus status = StoragePasswordStatus::OpenFailed;
+    CompoundResult openResult = CompoundResult::Ok;
+    bool ok() const { return status == StoragePasswordStatus::Ok; }
+};
+
+// Opens the file, checks the password against the root info record and closes it again.
+StoragePasswordCheck CheckStoragePassword(const std::string& path, std::string_view password);
+// The same check on a storage that is already open.
+StoragePasswordCheck CheckStoragePassword(const CompoundReader& reader, std::string_view password);
+
+// Reads one stream and decrypts it; false when it cannot be read or does not decrypt.
+bool DecryptItemBytes(const CompoundReader& reader, uint32_t stream, const AesKey& key,
+                      Bytes& plain);
+
+// One storage level that was cut short: the stream (or folder) that failed and the items
+// after it in the same storage were not read.
+struct StorageDamage {
+    int32_t folder = kRootParent; // the folder whose level was cut, kRootParent for the root
+    std::string element;          // the element name that failed
+};
+
+struct StorageReadResult {
+    std::vector<StorageDamage> damaged; // at most one per storage level
+    uint64_t bytesRead = 0;             // stream bytes read, as reported to the progress
+};
+
+// Called after each stream is read with the running total of stream bytes.
+using StorageReadProgress = std::function<void(uint64_t bytesRead)>;
+
+// Reads every element of the root storage and, folder by folder, of every storage below it,
+// in the order the file lists them. Each item is appended to `table` (its index is its place
+// in reading order when the table starts empty) and to `tree`, a folder before its contents.
+StorageReadResult ReadStorage(const CompoundReader& reader, std::string_view password,
+                              StorageItemTable& table, StorageTree& tree,
+                              const StorageReadProgress& progress = {});
+
+// Writes items into a new storage file. Streams are encrypted straight into one reused
+// buffer, so memory stays at one item beyond the tables.
+class StorageWriter {
+public:
+    StorageWriter(CompoundWriter& writer, std::string_view password);
+    ~StorageWriter();
+    StorageWriter(const StorageWriter&) = delete;
+    StorageWriter& operator=(const StorageWriter&) = delete;
+
+    // The root info stream. `writer` must have been created or attached.
+    CompoundResult CreateStorageFile();
+    // One non-folder item as stream `index` of the storage `container`.
+    CompoundResult WriteItem(uint32_t container, const StorageItem& item, int32_t index);
+    // Storage `index` with its info stream; its id goes to `storage` for the folder's items.
+    CompoundResult WriteFolder(uint32_t container, const StorageItem& item, int32_t index,
+                               uint32_t& storage);
+    // Plaintext bytes written so far (268 per info record, 292 plus data per item).
+    uint64_t PlainBytesWritten() const { return plainBytes_; }
+
+private:
+    CompoundResult EncryptItemBytes(uint32_t container, std::string_view name,
+                                    std::initializer_list<std::pair<const uint8_t*, size_t>> parts);
+
+    CompoundWriter& writer_;
+    AesKey key_;
+    Bytes blob_;
+    uint64_t plainBytes_ = 0;
+};
+
+// Items whose data would not fit the 32-bit length of the header.
+bool StorageItemTooLarge(const StorageItem& item);
+
+// The location text of the storage views: "$:\" and each folder name from the top down
+// followed by a backslash.
+std::string StorageFolderPath(const std::vector<std::string>& folderNames);

@@ -1,0 +1,67 @@
+// The in-memory items of a storage document: one record per item, the table that owns them
+// (a deleted item leaves a null slot, so an index stays an item's identity while the document
+// is open), and the plain tree that says where each item sits.
+#pragma once
+
+#include "crypto/Ciphers.h"
+#include "storage/StorageLayout.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct StorageItem {
+    StorageItem() = default;
+    StorageItem(const StorageItem&) = default;
+    StorageItem& operator=(const StorageItem&) = default;
+    // Text and data may be secrets: both are wiped.
+    ~StorageItem();
+
+    int32_t type = 0;      // a StorageItemType value, or an unknown value read from a file
+    int32_t imageType = 0; // images: the ImageType of the data
+    int64_t size = 0;      // data length; for text-like items only a recorded length
+    std::string name;      // display name in the program's code page
+    std::string text;      // notes and accounts: the note text or the account's XML
+    Bytes data;            // images, PDFs and files: the raw bytes
+    int32_t fitToView = 0; // images: shown scaled to fit the view
+    int32_t expanded = 0;  // folders: expanded in the tree when saved
+
+    bool Is(StorageItemType t) const { return type == static_cast<int32_t>(t); }
+    bool IsFolder() const { return Is(StorageItemType::Folder); }
+    // Length of the bytes that follow the header when the item is written: the data, or the
+    // text and its NUL; an unknown type writes none.
+    uint64_t StoredDataLength() const;
+};
+
+class StorageItemTable {
+public:
+    // Appends the item and returns its index (the next index).
+    int32_t Add(std::unique_ptr<StorageItem> item);
+    // Null for a deleted item and for an index out of range.
+    StorageItem* Get(int32_t index) const;
+    // Frees the item; its slot stays empty, the index is never handed out again.
+    void Delete(int32_t index);
+    int32_t NextIndex() const { return static_cast<int32_t>(slots_.size()); }
+    void Clear() { slots_.clear(); }
+
+private:
+    std::vector<std::unique_ptr<StorageItem>> slots_;
+};
+
+// Where one item sits: its table index and the index of the folder holding it (kRootParent
+// for the top level).
+struct StorageTreeEntry {
+    int32_t item = 0;
+    int32_t parent = -1;
+};
+inline constexpr int32_t kRootParent = -1;
+
+// A tree as a list in pre-order: every folder comes before the items inside it. Loading
+// produces one in reading order; saving takes one in the order to write.
+using StorageTree = std::vector<StorageTreeEntry>;
+
+// The tree in display order: siblings sorted by name without regard to ASCII case (equal
+// names keep their order), each folder followed by its contents. Entries whose item or parent
+// is missing are dropped along with what they hold.
+StorageTree SortedTree(const StorageTree& tree, const StorageItemTable& table);

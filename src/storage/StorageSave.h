@@ -1,0 +1,41 @@
+// Saving a whole storage: every item of the tree is written into a new file beside the old
+// one; only when that file is complete and on disk does the old file become the ".BAK" backup
+// and the new one take its place. A failure leaves the old file as it was.
+#pragma once
+
+#include "storage/StorageItem.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+struct StorageSaveProgress {
+    int64_t itemsWritten = 0;  // tree entries handled so far (written or skipped)
+    uint64_t bytesWritten = 0; // plaintext bytes written so far
+};
+using StorageSaveProgressFn = std::function<void(const StorageSaveProgress&)>;
+
+struct StorageSaveResult {
+    bool ok = false;
+    int error = 0;       // errno value or file-layer code (FileErrors.h), 0 on success
+    std::string message; // why the save failed, for the user
+};
+
+struct StorageSaveOptions {
+    // The caller still has the old file open (and locked) for reading, as an open storage
+    // document does: the save then relies on that lock instead of taking its own.
+    bool fileHeldByCaller = false;
+};
+
+// The backup name: the path with its file name's extension replaced by ".BAK"
+// ("/safe/home.ovs" -> "/safe/home.BAK").
+std::string StorageBackupPath(const std::string& path);
+
+// Writes `tree` (pre-order, folders before their contents; element names are the table
+// indexes) under `password` to `path`, keeping the previous file as its backup. Entries whose
+// item is missing, or whose folder was not written, are skipped with what they hold.
+StorageSaveResult SaveStorage(const std::string& path, std::string_view password,
+                              const StorageItemTable& table, const StorageTree& tree,
+                              const StorageSaveProgressFn& progress = {},
+                              const StorageSaveOptions& options = {});

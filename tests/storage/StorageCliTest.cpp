@@ -1,0 +1,210 @@
+// The storage commands of the real ombrivault-cli binary on real files.
+#include "compound/CompoundFile.h"
+#include "crypto/EncryptedFile.h"
+#include "storage/StorageFile.h"
+#include "storage/StorageSave.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Result {
+    int code;
+    std::string out, err;
+};
+
+class StorageCliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Write("pw", "secret\n");
+        Write("wrong", "Secret\n");
+    }
+    void Write(const std::string& name, const std::string& data) {
+        fs::create_directories((dir_.path() / name).parent_path());
+        WriteFileBytes(dir_ / name, data);
+    }
+    std::string Read(const std::string& name) { return ReadFileBytes(dir_ / name); }
+    bool Exists(const std::string& name) { return fs::exists(dir_.path() / name); }
+
+    Result Run(const std::string& args, const std::string& input = "") {
+        Write(".stdin", input);
+        const std::string cmd = "cd '" + dir_.path().string() + "' && OMBRIVAULT_CODEPAGE= '" +
+                                std::string(OV_BINARY_DIR) + "/bin/ombrivault-cli' " + args +
+                                " <.stdin >.stdout 2>.stderr";
+        const int status = std::system(cmd.c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Read(".stdout"), Read(".stderr")};
+    }
+
+    ScratchDir dir_;
+};
+
+TEST_F(StorageCliTest, AddListAndExport) {
+    Write("in/scan.JPG", std::string("\xFF\xD8\xFF\xE0", 4));
+    Write("in/notes.txt", std::string("hello\0tail", 10));
+    Write("in/doc.pdf", "%PDF-1.4");
+    Write("in/data.bin", "raw");
+    Result r =
+        Run("--password-file pw add safe.ovs --folder Letters/2008 in/scan.JPG in/notes.txt");
+    ASSERT_EQ(r.code, 0) << r.err;
+    r = Run("--password-file pw add safe.ovs in/doc.pdf in/data.bin --folder Letters");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(Exists("safe.BAK"));
+
+    r = Run("--password-file pw ls safe.ovs");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "Letters\tfolder\t0\n"
+                     "Letters/2008\tfolder\t0\n"
+                     "Letters/2008/notes.txt\ttext\t5\n"
+                     "Letters/2008/scan.JPG\timage\t4\n"
+                     "Letters/data.bin\tfile\t3\n"
+                     "Letters/doc.pdf\tpdf\t8\n");
+
+    // Types, image type and fit-to-view as the storage tree adds them.
+    {
+        CompoundReader reader;
+        ASSERT_EQ(OpenStorageFile(dir_ / "safe.ovs", reader), CompoundResult::Ok);
+        StorageItemTable table;
+        StorageTree tree;
+        ReadStorage(reader, "secret", table, tree);
+        for (const auto& e : tree) {
+            const StorageItem* item = table.Get(e.item);
+            if (item->name == "scan.JPG") {
+                EXPECT_EQ(item->imageType, 3);
+                EXPECT_EQ(item->fitToView, 1);
+            }
+        }
+    }
+
+    r = Run("--password-file pw export safe.ovs Letters/2008/notes.txt -o note.out");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(Read("note.out"), "hello");
+    r = Run("--password-file pw export safe.ovs Letters/2008/scan.JPG -o -");
+    EXPECT_EQ(r.out, std::string("\xFF\xD8\xFF\xE0", 4));
+
+    r = Run("--password-file pw export safe.ovs Letters -o outdir");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(Read("outdir/2008/notes.txt"), "hello");
+    EXPECT_EQ(Read("outdir/doc.pdf"), "%PDF-1.4");
+    EXPECT_EQ(Read("outdir/data.bin"), "raw");
+
+    // An existing file is not overwritten without --force, and nothing else is written.
+    Write("outdir/data.bin", "mine");
+    fs::remove(dir_.path() / "outdir/doc.pdf");
+    r = Run("--password-file pw export safe.ovs Letters -o outdir");
+    EXPECT_EQ(r.code, 3);
+    EXPECT_NE(r.err.find("--force"), std::string::npos);
+    EXPECT_EQ(Read("outdir/data.bin"), "mine");
+    EXPECT_FALSE(Exists("outdir/doc.pdf"));
+    r = Run("--password-file pw export safe.ovs Letters -o outdir --force");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(Read("outdir/data.bin"), "raw");
+
+    EXPECT_EQ(Run("--password-file pw export safe.ovs Letters/none -o x").code, 3);
+    EXPECT_FALSE(Exists("x"));
+}
+
+TEST_F(StorageCliTest, EqualNamesAndHostileNamesExportSafely) {
+    Write("a/same.txt", "one");
+    Write("b/same.txt", "two");
+    ASSERT_EQ(Run("--password-file pw add s.ovs a/same.txt b/same.txt").code, 0);
+    // A name that would climb out of the export folder.
+    StorageItemTable table;
+    StorageTree tree;
+    for (const char* name : {"..", "x/y", "same.txt", "\x1B[2J"}) {
+        auto item = std::make_unique<StorageItem>();
+        item->type = static_cast<int32_t>(StorageItemType::File);
+        item->name = name;
+        item->data = {'d'};
+        tree.push_back({table.Add(std::move(item)), kRootParent});
+    }
+    ASSERT_TRUE(SaveStorage(dir_ / "h.ovs", "secret", table, tree).ok);
+
+    Result r = Run("--password-file pw ls s.ovs");
+    EXPECT_EQ(r.out, "same.txt\ttext\t3\nsame.txt\ttext\t3\n");
+    EXPECT_EQ(Run("--password-file pw export s.ovs same.txt -o one").code, 3);
+    ASSERT_EQ(Run("--password-file pw export s.ovs / -o all").code, 0);
+    EXPECT_EQ(Read("all/same.txt") + Read("all/same (2).txt"), "onetwo");
+
+    r = Run("--password-file pw ls h.ovs");
+    // Names print escaped, so no name can send the terminal a control sequence, and the
+    // printed path is what names the item.
+    EXPECT_EQ(r.out, "\\x1B[2J\tfile\t1\n..\tfile\t1\nsame.txt\tfile\t1\nx\\/y\tfile\t1\n");
+    EXPECT_EQ(Run("--password-file pw export h.ovs 'x\\/y' -o -").out, "d");
+    EXPECT_EQ(Run("--password-file pw export h.ovs '\\x1B[2J' -o -").out, "d");
+    Write("f.bin", "f");
+    ASSERT_EQ(Run("--password-file pw add h.ovs --folder '/a\\/b//c\\x41/' f.bin").code, 0);
+    EXPECT_EQ(Run("--password-file pw export h.ovs 'a\\/b/cA/f.bin' -o -").out, "f");
+    ASSERT_EQ(Run("--password-file pw export h.ovs / -o sub/h").code, 0);
+    EXPECT_EQ(Read("sub/h/_.."), "d");
+    EXPECT_EQ(Read("sub/h/x_y"), "d");
+    EXPECT_FALSE(Exists("sub/same.txt"));
+}
+
+TEST_F(StorageCliTest, AddRefusesAndLeavesTheStorageAsItWas) {
+    Write("f.bin", "data");
+    Write("empty.bin", "");
+    EXPECT_EQ(Run("--password-file pw add s.ovs f.bin missing.bin").code, 3);
+    EXPECT_EQ(Run("--password-file pw add s.ovs f.bin empty.bin").code, 3);
+    EXPECT_FALSE(Exists("s.ovs"));
+    ASSERT_EQ(Run("--password-file pw add s.ovs f.bin").code, 0);
+    const std::string before = Read("s.ovs");
+    const Result r = Run("--password-file wrong add s.ovs f.bin");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("Failed to decrypt the file: s.ovs"), std::string::npos);
+    EXPECT_EQ(Read("s.ovs"), before);
+    EXPECT_EQ(Run("--password-file pw add s.ovs").code, 2);
+}
+
+TEST_F(StorageCliTest, CheckEveryKindOfFile) {
+    Write("f.bin", "data");
+    ASSERT_EQ(Run("--password-file pw add s.ovs --folder F f.bin").code, 0);
+    Result r = Run("--password-file pw check s.ovs");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(Run("--password-file wrong check s.ovs").code, 1);
+
+    Write("in.txt", "text");
+    ASSERT_EQ(Run("--password-file pw encrypt in.txt -o t.ovt").code, 0);
+    ASSERT_EQ(Run("--password-file pw encrypt in.txt -o t.etx").code, 0);
+    EXPECT_EQ(Run("--password-file pw check t.ovt").code, 0);
+    EXPECT_EQ(Run("--password-file pw check t.etx").code, 0);
+    EXPECT_EQ(Run("--password-file wrong check t.ovt").code, 1);
+    Write("x.xml", "<?xml version=\"1.0\"?><DOC></DOC>");
+    ASSERT_EQ(Run("--password-file pw encrypt x.xml -o p.ovd").code, 0);
+    EXPECT_EQ(Run("--password-file pw check p.ovd").code, 0);
+
+    // A storage whose second top-level item does not decrypt.
+    {
+        CompoundWriter writer;
+        ASSERT_EQ(writer.Create(dir_ / "d.ovs"), CompoundResult::Ok);
+        StorageWriter storage(writer, "secret");
+        ASSERT_EQ(storage.CreateStorageFile(), CompoundResult::Ok);
+        StorageItem item;
+        item.type = static_cast<int32_t>(StorageItemType::File);
+        item.name = "fine";
+        ASSERT_EQ(storage.WriteItem(CompoundWriter::kRoot, item, 0), CompoundResult::Ok);
+        const uint8_t junk[32] = {1, 2, 3};
+        ASSERT_EQ(writer.WriteStream(CompoundWriter::kRoot, "1", junk, sizeof junk),
+                  CompoundResult::Ok);
+        ASSERT_EQ(writer.Commit(), CompoundResult::Ok);
+    }
+    r = Run("--password-file pw check d.ovs");
+    EXPECT_EQ(r.code, 4);
+    EXPECT_NE(r.err.find("element 1"), std::string::npos) << r.err;
+    r = Run("--password-file pw ls d.ovs");
+    EXPECT_EQ(r.code, 4);
+    EXPECT_EQ(r.out, "fine\tfile\t0\n");
+    Write("g.bin", "more");
+    EXPECT_EQ(Run("--password-file pw add d.ovs g.bin").code, 4);
+
+    Write("plain.ovs", std::string(1024, 'x'));
+    EXPECT_EQ(Run("--password-file pw check plain.ovs").code, 4);
+    EXPECT_EQ(Run("--password-file pw check nothing.ovs").code, 3);
+    EXPECT_EQ(Run("--password-file pw check f.bin").code, 2);
+}
+
+} // namespace
