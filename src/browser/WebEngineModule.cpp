@@ -86,10 +86,8 @@ private:
 EngineView::EngineView(QWidget* parent) : QWebEngineView(parent) {
     page_ = new EnginePage(this);
     setPage(page_);
-    // The history file is the only trace of browsing the program keeps.
-    page_->settings()->setAttribute(QWebEngineSettings::LocalStorageEnabled, false);
+    // Pages get no plugins; what they store stays in the profile's memory.
     page_->settings()->setAttribute(QWebEngineSettings::PluginsEnabled, false);
-    page_->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, false);
     connect(page_, &QWebEnginePage::urlChanged, this, [this](const QUrl&) {
         if (events_.navigationComplete) {
             events_.navigationComplete(Address());

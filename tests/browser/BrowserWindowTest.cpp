@@ -62,13 +62,17 @@ private:
                    "<a id='c' href='c.html' target='_blank' style='display:block;height:300px;"
                    "background:#cde'>Open C</a><p id='text'>Alpha text</p></body></html>";
         } else if (path == "/b.html") {
-            body = "<html><head><title>Page B</title></head><body>Bravo</body></html>";
+            // Page B keeps what a site would keep: a cookie and local storage.
+            body = "<html><head><title>Page B</title></head><body>Bravo<script>"
+                   "localStorage.setItem('seen','yes');document.cookie='visit=1;max-age=86400';"
+                   "</script></body></html>";
         } else if (path == "/c.html") {
             body = "<html><head><title>Page C</title></head><body>Charlie</body></html>";
         }
         const QByteArray status = body.isEmpty() ? "404 Not Found" : "200 OK";
         socket->write("HTTP/1.0 " + status +
-                      "\r\nContent-Type: text/html\r\nConnection: close\r\nContent-Length: " +
+                      "\r\nContent-Type: text/html\r\nSet-Cookie: session=1; Max-Age=86400"
+                      "\r\nConnection: close\r\nContent-Length: " +
                       QByteArray::number(body.size()) + "\r\n\r\n" + body);
         socket->disconnectFromHost();
     }
