@@ -2,12 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <filesystem>
+#include <system_error>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/CommonAppData.h"
 #include "crypto/EncryptedFile.h"
 
 namespace {
@@ -143,8 +144,8 @@ void BrowserHistory::Parse(std::string_view text) {
     std::reverse(entries_.begin(), entries_.end());
 }
 
-std::string BrowserHistory::DefaultPath() {
-    return GetCommonAppDataPath() + "/h.dat";
+std::string HistoryFileIn(const std::string& folder) {
+    return folder + "/h.dat";
 }
 
 void BrowserHistory::Load(const std::string& path) {
@@ -157,9 +158,12 @@ void BrowserHistory::Load(const std::string& path) {
 }
 
 bool BrowserHistory::Save(const std::string& path) const {
-    const size_t slash = path.find_last_of('/');
-    if (slash != std::string::npos && slash > 0 && !EnsureDirectory(path.substr(0, slash))) {
-        return false;
+    // The folder holds what only this user may read: created owner-only when missing.
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    if (!folder.empty()) {
+        std::error_code ignored;
+        std::filesystem::create_directories(folder.parent_path(), ignored);
+        ::mkdir(folder.c_str(), 0700);
     }
     RestrictToOwner(path);
     const std::string text = Serialize();

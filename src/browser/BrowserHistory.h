@@ -28,6 +28,9 @@ std::string HistoryForm(std::string_view typed, bool* schemeAdded = nullptr);
 // error pages ("res://", compared with case).
 bool HiddenFromAddressBar(std::string_view address);
 
+// The history file in `folder` (the common data folder of the program).
+std::string HistoryFileIn(const std::string& folder);
+
 class BrowserHistory {
 public:
     // The entries, most recent first.
@@ -60,8 +63,6 @@ public:
     // piece becomes the most recent entry.
     void Parse(std::string_view text);
 
-    // The file in the common data folder.
-    static std::string DefaultPath();
     // A missing or unreadable file gives an empty list.
     void Load(const std::string& path);
     // Replaces the file atomically; the file is readable by its owner only (an existing one

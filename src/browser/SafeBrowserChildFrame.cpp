@@ -42,7 +42,8 @@ constexpr NavigationButton kButtons[] = {
 
 } // namespace
 
-CSafeBrowserChildFrame::CSafeBrowserChildFrame() : entryIcon_(QStringLiteral(":/icons/web.svg")) {
+CSafeBrowserChildFrame::CSafeBrowserChildFrame(std::string historyFile)
+    : entryIcon_(QStringLiteral(":/icons/web.svg")), historyFile_(std::move(historyFile)) {
     setObjectName(QStringLiteral("browserframe"));
 }
 
@@ -158,7 +159,7 @@ void CSafeBrowserChildFrame::EnableForward(bool enabled) {
 }
 
 void CSafeBrowserChildFrame::LoadHistory() {
-    history_.Load(BrowserHistory::DefaultPath());
+    history_.Load(historyFile_);
     const QString typed = addressBar_->Text();
     addressBar_->clear();
     for (const std::string& entry : history_.Entries()) {
@@ -170,7 +171,7 @@ void CSafeBrowserChildFrame::LoadHistory() {
 
 void CSafeBrowserChildFrame::SaveHistory() {
     // A history that cannot be written is simply not updated.
-    history_.Save(BrowserHistory::DefaultPath());
+    history_.Save(historyFile_);
 }
 
 void CSafeBrowserChildFrame::ShowChange(const BrowserHistory::Change& change) {

@@ -2,6 +2,8 @@
 // navigation toolbar above the page. It keeps the address history and its file.
 #pragma once
 
+#include <string>
+
 #include <QIcon>
 
 #include "browser/BrowserHistory.h"
@@ -15,7 +17,8 @@ class QToolBar;
 class CSafeBrowserChildFrame : public CMDIChildWnd {
     Q_OBJECT
 public:
-    CSafeBrowserChildFrame();
+    // `historyFile` is the address history the frame reads and writes.
+    explicit CSafeBrowserChildFrame(std::string historyFile);
     ~CSafeBrowserChildFrame() override;
 
     // Shows `address` in the address bar; the engine's resource pages show an empty text.
@@ -53,5 +56,6 @@ private:
     QAction* back_ = nullptr;
     QAction* forward_ = nullptr;
     QIcon entryIcon_;
+    std::string historyFile_;
     BrowserHistory history_;
 };

@@ -8,7 +8,6 @@
 #include <QMouseEvent>
 #include <QVBoxLayout>
 
-#include "app/AppSettings.h"
 #include "browser/AddressBar.h"
 #include "browser/SafeBrowserChildFrame.h"
 #include "browser/SafeBrowserDoc.h"
@@ -22,7 +21,8 @@ namespace {
 bool g_openingForPage = false;
 } // namespace
 
-CSafeBrowserView::CSafeBrowserView(CDocument* document) : CView(document) {
+CSafeBrowserView::CSafeBrowserView(CDocument* document, std::function<QString()> homePage)
+    : CView(document), homePage_(std::move(homePage)) {
     setObjectName(QStringLiteral("browserview"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -75,9 +75,8 @@ CSafeBrowserDoc* CSafeBrowserView::Document() const {
     return dynamic_cast<CSafeBrowserDoc*>(GetDocument());
 }
 
-QString CSafeBrowserView::HomePage() {
-    const QString home =
-        AppSettings::Open()->value(QStringLiteral("Browser/HomePage")).toString().trimmed();
+QString CSafeBrowserView::HomePage() const {
+    const QString home = homePage_ ? homePage_().trimmed() : QString();
     return home.isEmpty() ? QStringLiteral("about:blank") : home;
 }
 
@@ -103,7 +102,9 @@ CWebPage* CSafeBrowserView::OpenNewWindow() {
     g_openingForPage = true;
     CDocument* doc = docTemplate->OpenDocumentFile(QString(), true);
     g_openingForPage = false;
-    auto* view = doc != nullptr ? qobject_cast<CSafeBrowserView*>(doc->GetFirstView()) : nullptr;
+    auto* view = doc != nullptr && !doc->GetViews().empty()
+                     ? qobject_cast<CSafeBrowserView*>(doc->GetViews().front())
+                     : nullptr;
     return view != nullptr ? view->Page() : nullptr;
 }
 

@@ -3,6 +3,7 @@
 // counts the user's input in the page as activity for the screen lock.
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "browser/WebPage.h"
@@ -14,7 +15,8 @@ class CSafeBrowserDoc;
 class CSafeBrowserView : public CView {
     Q_OBJECT
 public:
-    explicit CSafeBrowserView(CDocument* document);
+    // `homePage` gives the configured home page at every use.
+    CSafeBrowserView(CDocument* document, std::function<QString()> homePage);
     ~CSafeBrowserView() override;
 
     // False when the engine could not be started; `Error()` says why.
@@ -23,8 +25,8 @@ public:
     CWebPage* Page() const { return page_.get(); }
 
     void Navigate(const QString& address);
-    // The setting Browser/HomePage, "about:blank" when it is empty.
-    static QString HomePage();
+    // The configured home page, "about:blank" when there is none.
+    QString HomePage() const;
 
     // The first update sends the page home, unless the window was opened for a page that
     // asked for a new window (the engine loads that page into it).
@@ -42,6 +44,7 @@ private:
     void WatchActivity(QObject* object);
     bool EditCommand(int id);
 
+    std::function<QString()> homePage_;
     std::unique_ptr<CWebPage> page_;
     QString error_;
     bool openedForPage_ = false;

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>
@@ -155,14 +154,15 @@ protected:
 
 TEST_F(BrowserHistoryFile, SavesOwnerOnlyInTheCommonFolderAndReadsBack) {
     const std::string common = dir_ / "common/nested";
-    ::setenv("OMBRIVAULT_COMMON_APPDATA", common.c_str(), 1);
-    const std::string path = BrowserHistory::DefaultPath();
+    const std::string path = HistoryFileIn(common);
     EXPECT_EQ(path, common + "/h.dat");
 
     BrowserHistory history = HistoryOf({"http://c/", "http://b/", "http://a/"});
     ASSERT_TRUE(history.Save(path)) << "the missing folder is created";
     EXPECT_EQ(ReadFileBytes(path), "http://a/\nhttp://b/\nhttp://c/\n");
     struct stat st {};
+    ASSERT_EQ(::stat(common.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u) << "the folder is the user's own";
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 
@@ -182,7 +182,6 @@ TEST_F(BrowserHistoryFile, SavesOwnerOnlyInTheCommonFolderAndReadsBack) {
         ++files;
     }
     EXPECT_EQ(files, 1u);
-    ::unsetenv("OMBRIVAULT_COMMON_APPDATA");
 }
 
 TEST_F(BrowserHistoryFile, MissingFileGivesAnEmptyListAndAFailedSaveKeepsTheOldFile) {

@@ -17,7 +17,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/AppFixture.h"
+#include "app/AppSettings.h"
+#include "app/CommonAppData.h"
+#include "support/GuiFixture.h"
 
 #include "browser/AddressBar.h"
 #include "browser/BrowserHistory.h"
@@ -78,11 +80,11 @@ private:
     }
 };
 
-class BrowserTest : public AppTest {
+class BrowserTest : public ProgramFixture {
 protected:
     void SetUp() override {
-        AppTest::SetUp();
-        QFile::remove(QString::fromStdString(BrowserHistory::DefaultPath()));
+        ProgramFixture::SetUp();
+        QFile::remove(HistoryPath());
         ASSERT_TRUE(Start({}));
         Frame().show();
     }
@@ -129,8 +131,12 @@ protected:
         return items;
     }
 
+    static QString HistoryPath() {
+        return QString::fromStdString(HistoryFileIn(GetCommonAppDataPath()));
+    }
+
     static QString HistoryFile() {
-        QFile file(QString::fromStdString(BrowserHistory::DefaultPath()));
+        QFile file(HistoryPath());
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
 
@@ -217,7 +223,7 @@ TEST_F(BrowserTest, TypedAddressGoesToTheHistoryAndBackAndForwardFollowThePage) 
 }
 
 TEST_F(BrowserTest, HistoryFileFillsTheAddressBarAndAChosenEntryMovesUp) {
-    const QString file = QString::fromStdString(BrowserHistory::DefaultPath());
+    const QString file = HistoryPath();
     QDir().mkpath(QFileInfo(file).path());
     {
         QFile out(file);
