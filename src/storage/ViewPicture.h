@@ -1,0 +1,17 @@
+// Pictures of the storage views on screen: the image layer's bottom-up bitmaps turned into
+// QImage once per shown picture, and back for pasted pictures; the placeholder pictures shown
+// for an image or PDF item that cannot be shown.
+#pragma once
+
+#include <QImage>
+
+#include "image/ObjImage.h"
+
+// A screen copy of `picture` (RGB32, or ARGB32 for 32-bit pictures); null when it is empty.
+QImage ScreenImage(const FCObjImage& picture);
+// A 32-bit picture from `image`; false when `image` is null.
+bool PictureFromImage(const QImage& image, FCObjImage& picture);
+
+enum class Placeholder { Image, Pdf };
+// The picture shown instead of an item that does not decode.
+const FCObjImage& PlaceholderPicture(Placeholder which);
