@@ -57,8 +57,9 @@ TEST(PdfView, ShowsThePageCountAndTheFirstPageAndNavigates) {
     // The first page renders with the black square the writer drew.
     const QImage first = view.PdfDocument()->render(0, QSize(300, 400));
     ASSERT_FALSE(first.isNull());
-    EXPECT_EQ(QColor(first.pixel(60, 80)), QColor(Qt::black));
-    EXPECT_NE(QColor(first.pixel(290, 390)), QColor(Qt::black));
+    EXPECT_EQ(first.pixel(60, 80), qRgb(0, 0, 0));
+    const QRgb corner = first.pixel(290, 390);
+    EXPECT_TRUE(qAlpha(corner) == 0 || corner == qRgb(255, 255, 255)) << std::hex << corner;
 
     view.NextPage();
     view.NextPage();
