@@ -86,12 +86,23 @@ void CPictureRightImageView::ShowImage(int32_t index) {
     const bool decoded = item != nullptr && !item->data.empty() &&
                          picture.LoadImage(item->data.data(), item->data.size(),
                                            static_cast<ImageType>(item->imageType));
-    picture_ = decoded ? std::move(picture) : PlaceholderPicture(Placeholder::Image);
-    screen_ = ScreenImage(picture_);
+    SetPicture(decoded ? std::move(picture) : PlaceholderPicture(Placeholder::Image));
     fit_ = item != nullptr && item->fitToView != 0;
     pressed_ = fit_ ? ZoomButton::Fit : ZoomButton::ActualSize;
     Redraw();
     canvas_->setFocus();
+}
+
+void CPictureRightImageView::SetPicture(FCObjImage picture) {
+    screen_ = QImage();
+    drawn_.Destroy();
+    picture_ = std::move(picture);
+    screen_ = BottomUpImage(picture_);
+    if (screen_.isNull() && picture_.IsValid()) {
+        drawn_ = picture_;
+        drawn_.ConvertDepth(24);
+        screen_ = BottomUpImage(drawn_);
+    }
 }
 
 QSize CPictureRightImageView::ScrollRange() const {
@@ -154,14 +165,22 @@ void CPictureRightImageView::Render(QPainter& painter, const QRect& client, cons
     if (visible.isEmpty()) {
         return;
     }
-    // The part of the picture under the visible part of the target.
+    // The part of the picture under the visible part of the target, in the upside-down rows
+    // of the screen image, drawn flipped back.
     const double sx = static_cast<double>(screen_.width()) / target.width();
     const double sy = static_cast<double>(screen_.height()) / target.height();
-    const QRectF source((visible.left() - target.left()) * sx, (visible.top() - target.top()) * sy,
-                        visible.width() * sx, visible.height() * sy);
+    const double top = (visible.top() - target.top()) * sy;
+    const double height = visible.height() * sy;
+    const QRectF source((visible.left() - target.left()) * sx, screen_.height() - top - height,
+                        visible.width() * sx, height);
     // Enlarged pictures show their pixels; reduced ones are sampled smoothly.
+    painter.save();
     painter.setRenderHint(QPainter::SmoothPixmapTransform, sx > 1.0 || sy > 1.0);
-    painter.drawImage(QRectF(visible), screen_, source);
+    painter.scale(1, -1);
+    painter.drawImage(QRectF(visible.left(), -(visible.top() + visible.height()), visible.width(),
+                             visible.height()),
+                      screen_, source);
+    painter.restore();
 }
 
 void CPictureRightImageView::FitToView() {
@@ -200,7 +219,7 @@ void CPictureRightImageView::Copy() {
     if (!picture_.IsValid() || picture_.ColorBits() < 24) {
         return;
     }
-    QApplication::clipboard()->setImage(screen_);
+    QApplication::clipboard()->setImage(screen_.mirrored(false, true));
 }
 
 void CPictureRightImageView::Paste() {
@@ -214,8 +233,7 @@ void CPictureRightImageView::Paste() {
         return;
     }
     QApplication::clipboard()->clear();
-    picture_ = std::move(pasted);
-    screen_ = ScreenImage(picture_);
+    SetPicture(std::move(pasted));
     if (site_ != nullptr) {
         site_->ReplaceImageData(picture_);
     }

@@ -29,7 +29,7 @@ public:
     int32_t ItemIndex() const { return index_; }
     bool FitMode() const { return fit_; }
     const FCObjImage& Picture() const { return picture_; }
-    // The screen copy of the picture that painting draws from.
+    // The picture as painting draws it: its pixels seen upside down, without a copy.
     const QImage& ScreenPicture() const { return screen_; }
 
     // Which of the main toolbar's Fit and Actual Size buttons shows pressed.
@@ -74,7 +74,11 @@ private:
     int32_t index_ = -1;
     bool fit_ = true;
     ZoomButton pressed_ = ZoomButton::Fit;
+    void SetPicture(FCObjImage picture);
+
     FCObjImage picture_;
+    // The 24-bit copy of a picture of another depth, drawn instead of it.
+    FCObjImage drawn_;
     QImage screen_;
     // Used only without a site.
     mutable PCL_Interface_ZoomScale ownZoom_;

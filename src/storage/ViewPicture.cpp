@@ -37,6 +37,16 @@ QImage ScreenImage(const FCObjImage& source) {
     return image;
 }
 
+QImage BottomUpImage(const FCObjImage& picture) {
+    if (!picture.IsValid() || (picture.ColorBits() != 24 && picture.ColorBits() != 32)) {
+        return {};
+    }
+    const auto* bits = static_cast<const uchar*>(picture.GetMemStart());
+    return QImage(bits, picture.Width(), picture.Height(),
+                  static_cast<qsizetype>(picture.GetPitch()),
+                  picture.ColorBits() == 24 ? QImage::Format_BGR888 : QImage::Format_ARGB32);
+}
+
 bool PictureFromImage(const QImage& source, FCObjImage& picture) {
     if (source.isNull()) {
         return false;

@@ -9,6 +9,10 @@
 
 // A screen copy of `picture` (RGB32, or ARGB32 for 32-bit pictures); null when it is empty.
 QImage ScreenImage(const FCObjImage& picture);
+// The pixels of a 24- or 32-bit `picture` seen as a QImage without copying them: its rows
+// bottom first, so the image is upside down (BGR888 or ARGB32). Valid while the picture
+// lives and is not changed; null for other depths.
+QImage BottomUpImage(const FCObjImage& picture);
 // A 32-bit picture from `image`; false when `image` is null.
 bool PictureFromImage(const QImage& image, FCObjImage& picture);
 
