@@ -1,5 +1,6 @@
 // Hostile blobs: decryption in both forms, then the UTF-16 conversion a document applies to
-// whatever decrypts, in a single-byte, a double-byte and the UTF-8 code page.
+// whatever decrypts (also the one-pass forms), in a single-byte, a double-byte and the UTF-8 code
+// page.
 #include "crypto/CodePage.h"
 #include "crypto/EncryptedFile.h"
 
@@ -34,10 +35,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::abort();
     }
     (void)again;
+    // The one-pass conversions of the stored form agree with the composed ones.
+    const size_t nul = wide.find(u'\0');
+    if (page.FromUtf16Le(text.data(), text.size()) !=
+        page.FromUtf16(std::u16string_view(wide).substr(0, nul))) {
+        std::abort();
+    }
+    Bytes stored;
+    page.AppendUtf16Le(narrow, stored);
+    if (stored != Utf16ToLeBytes(page.ToUtf16(narrow))) {
+        std::abort();
+    }
     if (ok) {
         Bytes blobAgain;
         if (!legacy && !plain.empty() &&
             !EncryptBuffer(plain.data(), plain.size(), password, blobAgain)) {
+            std::abort();
+        }
+        // In place, the same blob comes out and goes back.
+        Bytes inPlace = plain;
+        if (!legacy && !plain.empty() &&
+            (!EncryptBufferInPlace(inPlace, password) || inPlace != blobAgain ||
+             !DecryptBufferInPlace(inPlace, password) || inPlace != plain)) {
             std::abort();
         }
     }

@@ -202,19 +202,29 @@ void WipePassword(std::string& password) {
     password.clear();
 }
 
-bool ReadInput(const std::string& path, std::string& data) {
-    if (path == "-") {
-        data.assign(std::istreambuf_iterator<char>(std::cin), {});
+bool ReadInput(const std::string& path, Bytes& data) {
+    data.clear();
+    if (path != "-") {
+        int error = 0;
+        if (!ReadWholeFile(path, data, &error)) {
+            FileFail(path, error, "read");
+            return false;
+        }
         return true;
     }
-    Bytes bytes;
-    int error = 0;
-    if (!ReadWholeFile(path, bytes, &error)) {
-        FileFail(path, error, "read");
+    // Standard input in large reads through the stream, which may hold the password line's
+    // neighbours already; its length is not known in advance.
+    constexpr size_t kStep = size_t{1} << 20;
+    while (std::cin) {
+        const size_t done = data.size();
+        data.resize(done + kStep);
+        std::cin.read(reinterpret_cast<char*>(data.data() + done), kStep);
+        data.resize(done + static_cast<size_t>(std::cin.gcount()));
+    }
+    if (std::cin.bad()) {
+        FileFail("standard input", errno, "read");
         return false;
     }
-    data.assign(bytes.begin(), bytes.end());
-    SecureWipe(bytes.data(), bytes.size());
     return true;
 }
 

@@ -43,7 +43,7 @@ void WipePassword(std::string& password);
 int ReadPasswordForFile(const CliOptions& options, const std::string& path, std::string& password);
 
 // Reads all of a file, or of standard input for "-". Prints the reason and returns false.
-bool ReadInput(const std::string& path, std::string& data);
+bool ReadInput(const std::string& path, Bytes& data);
 
 // A code-page value for one line of output: UTF-8 with tabs, line breaks, backslashes and
 // control characters escaped (\t, \n, \\, \xNN, \u00NN).

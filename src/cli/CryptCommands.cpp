@@ -83,16 +83,21 @@ int Decrypt(const CliOptions& options) {
     if (status != LoadTextStatus::Text) {
         return LoadFail(path, status, error);
     }
-    std::string utf8 = CodePage::Program()->ToUtf8(text);
-    WipePassword(text);
+    // The text is UTF-8 already unless the program's code page is another.
+    if (const auto page = CodePage::Program(); !page->IsUtf8()) {
+        std::string utf8 = page->ToUtf8(text);
+        WipePassword(text);
+        text.swap(utf8);
+    }
     if (!out || *out == "-") {
-        std::cout << utf8;
+        std::cout << text;
         std::cout.flush();
+        WipePassword(text);
         return std::cout ? kExitOk : Fail(kExitFile, "cannot write to standard output");
     }
     const bool ok =
-        WriteWholeFile(*out, reinterpret_cast<const uint8_t*>(utf8.data()), utf8.size(), &error);
-    WipePassword(utf8);
+        WriteWholeFile(*out, reinterpret_cast<const uint8_t*>(text.data()), text.size(), &error);
+    WipePassword(text);
     return ok ? kExitOk : FileFail(*out, error, "write");
 }
 
@@ -116,31 +121,40 @@ int Encrypt(const CliOptions& options) {
     if (const int code = ReadPassword(options, password); code != kExitOk) {
         return code;
     }
-    std::string input;
+    Bytes input;
     if (!ReadInput(args[0], input)) {
         WipePassword(password);
         return kExitFile;
     }
-    if (const int code = CheckUtf8Input(args[0], input); code != kExitOk) {
-        WipePassword(input);
+    // The input is UTF-8; it is already text in the program's code page unless that is
+    // another, and goes from there to the stored form in one conversion.
+    std::string_view text(reinterpret_cast<const char*>(input.data()), input.size());
+    std::string converted;
+    const auto wipeAll = [&] {
         WipePassword(password);
+        WipePassword(converted);
+        SecureWipe(input.data(), input.size());
+    };
+    if (const int code = CheckUtf8Input(args[0], text); code != kExitOk) {
+        wipeAll();
         return code;
     }
-    std::string text = CodePage::Program()->FromUtf8(input);
-    WipePassword(input);
+    if (const auto page = CodePage::Program(); !page->IsUtf8()) {
+        converted = page->FromUtf8(text);
+        SecureWipe(input.data(), input.size());
+        text = converted;
+    }
     if (text.empty()) {
-        WipePassword(password);
+        wipeAll();
         return Fail(kExitFile, "nothing to encrypt: " + args[0] + " is empty");
     }
     if (const int code = CheckPasswordsInput(args[0], *out, text); code != kExitOk) {
-        WipePassword(text);
-        WipePassword(password);
+        wipeAll();
         return code;
     }
     int error = 0;
     const bool ok = SaveEncryptedText(*out, text, password, *form, &error);
-    WipePassword(password);
-    WipePassword(text);
+    wipeAll();
     return ok ? kExitOk : FileFail(*out, error, "write");
 }
 

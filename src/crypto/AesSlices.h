@@ -15,6 +15,25 @@ bool AesEncryptPaddedSlices(const uint8_t* data, size_t length, const AesKey& ke
 bool AesDecryptPaddedSlices(const uint8_t* data, size_t length, const AesKey& key, Bytes& out,
                             CiphertextSliceHook fillSlice);
 
+// The current-form blob's cipher: AES-256-ECB with block padding, each ciphertext word rotated
+// (left on encryption, right before decryption). With vector AES the cipher and the rotation
+// run in one pass; `allowVectorAes` false forces the two-pass EVP path, for tests.
+bool AesEncryptRotated(const uint8_t* data, size_t length, const AesKey& key, Bytes& out,
+                       bool allowVectorAes = true);
+bool AesDecryptRotated(const uint8_t* data, size_t length, const AesKey& key, Bytes& out,
+                       bool allowVectorAes = true);
+
+// Makes `out` ready to be overwritten with `length` bytes without clearing it: a buffer that
+// is big enough keeps its bytes, as every one is about to be overwritten, and a smaller one
+// is reserved anew, empty. GrowTo then sizes it slice by slice, so new bytes are cleared while
+// they are in cache.
+void PrepareOutput(Bytes& out, size_t length);
+inline void GrowTo(Bytes& out, size_t size) {
+    if (out.size() < size) {
+        out.resize(size);
+    }
+}
+
 // Reserves room for a large buffer and asks for transparent huge pages on it before it is
 // first touched: 64 MiB then takes a few dozen page faults instead of 16,384, which more
 // than pays for clearing it.

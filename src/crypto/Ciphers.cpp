@@ -117,6 +117,15 @@ DesKey DeriveDesKey(const char* password) {
     return key;
 }
 
+void PrepareOutput(Bytes& out, size_t length) {
+    if (out.capacity() < length) {
+        out.clear();
+        ReserveLarge(out, length);
+    } else if (out.size() > length) {
+        out.resize(length);
+    }
+}
+
 void ReserveLarge(Bytes& out, size_t length) {
     out.reserve(length);
     constexpr size_t kHuge = size_t{2} << 20;
@@ -133,22 +142,23 @@ void ReserveLarge(Bytes& out, size_t length) {
 
 bool AesEncryptPaddedSlices(const uint8_t* data, size_t length, const AesKey& key, Bytes& out,
                             EncryptedSliceHook afterEncrypt) {
-    out.clear();
     if (data == nullptr || length == 0) {
+        out.clear();
         return false;
     }
     CipherCtx ctx = NewAesEcb(key, true);
     if (!ctx) {
+        out.clear();
         return false;
     }
     const size_t pad = kAesBlock - length % kAesBlock;
     const size_t whole = length - length % kAesBlock;
-    // The output grows slice by slice, so each slice is cleared, encrypted and handed on while
-    // it is in cache instead of the whole buffer being cleared up front.
-    ReserveLarge(out, length + pad);
+    // A fresh output grows slice by slice, so each slice is cleared, encrypted and handed on
+    // while it is in cache instead of the whole buffer being cleared up front.
+    PrepareOutput(out, length + pad);
     for (size_t off = 0; off < whole; off += kSlice) {
         const size_t n = std::min(kSlice, whole - off);
-        out.resize(off + n);
+        GrowTo(out, off + n);
         if (!CipherSlice(ctx.get(), data + off, out.data() + off, n)) {
             return FailAndWipe(out);
         }
@@ -159,7 +169,7 @@ bool AesEncryptPaddedSlices(const uint8_t* data, size_t length, const AesKey& ke
     uint8_t last[kAesBlock];
     std::memcpy(last, data + whole, length - whole);
     std::memset(last + (length - whole), static_cast<int>(pad), pad);
-    out.resize(length + pad);
+    GrowTo(out, length + pad);
     const bool ok = CipherSlice(ctx.get(), last, out.data() + whole, kAesBlock);
     SecureWipe(last, sizeof last);
     if (!ok) {
@@ -173,18 +183,19 @@ bool AesEncryptPaddedSlices(const uint8_t* data, size_t length, const AesKey& ke
 
 bool AesDecryptPaddedSlices(const uint8_t* data, size_t length, const AesKey& key, Bytes& out,
                             CiphertextSliceHook fillSlice) {
-    out.clear();
     if (data == nullptr || length == 0 || length % kAesBlock != 0) {
+        out.clear();
         return false;
     }
     CipherCtx ctx = NewAesEcb(key, false);
     if (!ctx) {
+        out.clear();
         return false;
     }
-    ReserveLarge(out, length);
+    PrepareOutput(out, length);
     for (size_t off = 0; off < length; off += kSlice) {
         const size_t n = std::min(kSlice, length - off);
-        out.resize(off + n);
+        GrowTo(out, off + n);
         if (fillSlice != nullptr) {
             fillSlice(data + off, out.data() + off, n, off);
         } else {

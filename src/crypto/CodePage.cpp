@@ -1,9 +1,12 @@
 #include "crypto/CodePage.h"
 
+#include "crypto/Ciphers.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <iconv.h>
 #include <mutex>
 
@@ -45,15 +48,15 @@ public:
 
     // Converts all of `in`; on an input it cannot take, calls onBad(remaining input) which
     // returns how many input bytes to skip and appends a substitute to `out`.
-    template <typename OnBad>
-    void Convert(const char* in, size_t inLeft, std::string& out, OnBad onBad) {
+    template <typename Out, typename OnBad>
+    void Convert(const char* in, size_t inLeft, Out& out, OnBad onBad) {
         char buffer[4096];
         while (inLeft > 0) {
             char* dst = buffer;
             size_t dstLeft = sizeof buffer;
             char* src = const_cast<char*>(in);
             const size_t r = iconv(handle_, &src, &inLeft, &dst, &dstLeft);
-            out.append(buffer, static_cast<size_t>(dst - buffer));
+            out.insert(out.end(), buffer, dst);
             in = src;
             if (r == static_cast<size_t>(-1) && errno != E2BIG) {
                 iconv(handle_, nullptr, nullptr, nullptr, nullptr);
@@ -65,7 +68,7 @@ public:
         char* dst = buffer;
         size_t dstLeft = sizeof buffer;
         iconv(handle_, nullptr, nullptr, &dst, &dstLeft);
-        out.append(buffer, static_cast<size_t>(dst - buffer));
+        out.insert(out.end(), buffer, dst);
     }
 
 private:
@@ -178,6 +181,150 @@ std::string Utf16ToUtf8(std::u16string_view s) {
     return out;
 }
 
+// The one-pass conversions work in chunks: each is converted into a small buffer that stays
+// in cache and then appended, so the large output is written once and never cleared first.
+constexpr size_t kChunkUnits = 16 * 1024;
+
+inline void PutLe(uint8_t*& p, char16_t unit) {
+    *p++ = static_cast<uint8_t>(unit & 0xFF);
+    *p++ = static_cast<uint8_t>(unit >> 8);
+}
+
+inline uint64_t Load64(const char* p) {
+    uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+void Utf8ToUtf16Le(std::string_view s, std::vector<uint8_t>& out) {
+    // Each input byte gives at most one unit; a sequence may run past the chunk's end.
+    uint8_t chunk[2 * (kChunkUnits + 4)];
+    size_t pos = 0;
+    while (pos < s.size()) {
+        const size_t end = std::min(s.size(), pos + kChunkUnits);
+        uint8_t* p = chunk;
+        while (pos < end) {
+            // Eight ASCII bytes at a time, the common case of text.
+            if (pos + 8 <= end && (Load64(s.data() + pos) & 0x8080808080808080ull) == 0) {
+                for (int i = 0; i < 8; ++i) {
+                    *p++ = static_cast<uint8_t>(s[pos + i]);
+                    *p++ = 0;
+                }
+                pos += 8;
+                continue;
+            }
+            char32_t c;
+            const size_t len = Utf8SequenceLength(s, pos, &c);
+            if (len == 0) {
+                PutLe(p, kReplacement);
+                ++pos;
+            } else if (c >= 0x10000) {
+                c -= 0x10000;
+                PutLe(p, static_cast<char16_t>(0xD800 + (c >> 10)));
+                PutLe(p, static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+                pos += len;
+            } else {
+                PutLe(p, static_cast<char16_t>(c));
+                pos += len;
+            }
+        }
+        out.insert(out.end(), chunk, p);
+    }
+    SecureWipe(chunk, sizeof chunk);
+}
+
+// Units up to the first NUL; a lone surrogate has no UTF-8 form and becomes U+FFFD.
+void Utf16LeToUtf8(const uint8_t* data, size_t units, std::string& out) {
+    auto unitAt = [data](size_t i) {
+        return static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
+    };
+    char chunk[3 * kChunkUnits + 4];
+    size_t i = 0;
+    while (i < units) {
+        const size_t end = std::min(units, i + kChunkUnits);
+        char* p = chunk;
+        bool nul = false;
+        while (i < end) {
+            // Four ASCII units at a time.
+            if (i + 4 <= end) {
+                uint64_t v;
+                std::memcpy(&v, data + 2 * i, sizeof v);
+                if ((v & 0xFF80FF80FF80FF80ull) == 0 && (v & 0x007F) != 0 &&
+                    (v & 0x007F0000) != 0 && (v & 0x007F00000000ull) != 0 &&
+                    (v & 0x007F000000000000ull) != 0) {
+                    *p++ = static_cast<char>(v);
+                    *p++ = static_cast<char>(v >> 16);
+                    *p++ = static_cast<char>(v >> 32);
+                    *p++ = static_cast<char>(v >> 48);
+                    i += 4;
+                    continue;
+                }
+            }
+            char32_t c = unitAt(i);
+            if (c == 0) {
+                nul = true;
+                break;
+            }
+            if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units && unitAt(i + 1) >= 0xDC00 &&
+                unitAt(i + 1) <= 0xDFFF) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (unitAt(i + 1) - 0xDC00);
+                ++i;
+            } else if (c >= 0xD800 && c <= 0xDFFF) {
+                c = kReplacement;
+            }
+            ++i;
+            if (c < 0x80) {
+                *p++ = static_cast<char>(c);
+            } else if (c < 0x800) {
+                *p++ = static_cast<char>(0xC0 | (c >> 6));
+                *p++ = static_cast<char>(0x80 | (c & 0x3F));
+            } else if (c < 0x10000) {
+                *p++ = static_cast<char>(0xE0 | (c >> 12));
+                *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+                *p++ = static_cast<char>(0x80 | (c & 0x3F));
+            } else {
+                *p++ = static_cast<char>(0xF0 | (c >> 18));
+                *p++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+                *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+                *p++ = static_cast<char>(0x80 | (c & 0x3F));
+            }
+        }
+        out.append(chunk, static_cast<size_t>(p - chunk));
+        if (nul) {
+            break;
+        }
+    }
+    SecureWipe(chunk, sizeof chunk);
+}
+
+std::string FromUtf16LeThroughIconv(const std::string& page, const uint8_t* bytes, size_t length) {
+    std::string out;
+    out.reserve(length / 2);
+    Iconv cv(page, "UTF-16LE");
+    if (!cv.ok()) {
+        for (size_t i = 0; i + 1 < length; i += 2) {
+            out.push_back(static_cast<char>(bytes[i + 1] == 0 && bytes[i] < 0x80 ? bytes[i] : '?'));
+        }
+        return out;
+    }
+    cv.Convert(reinterpret_cast<const char*>(bytes), length - length % 2, out,
+               [](const char* in, size_t left, std::string& o) {
+                   o.push_back('?');
+                   // A surrogate pair the code page lacks is one character, one '?'.
+                   if (left >= 4) {
+                       const auto hi = static_cast<uint16_t>(static_cast<uint8_t>(in[0]) |
+                                                             (static_cast<uint8_t>(in[1]) << 8));
+                       const auto lo = static_cast<uint16_t>(static_cast<uint8_t>(in[2]) |
+                                                             (static_cast<uint8_t>(in[3]) << 8));
+                       if (hi >= 0xD800 && hi <= 0xDBFF && lo >= 0xDC00 && lo <= 0xDFFF) {
+                           return size_t{4};
+                       }
+                   }
+                   return size_t{2};
+               });
+    return out;
+}
+
 std::mutex& ProgramMutex() {
     static std::mutex mutex;
     return mutex;
@@ -263,6 +410,11 @@ bool CodePage::IsKnown(const std::string& name) {
 
 size_t FirstInvalidUtf8(std::string_view text) {
     for (size_t pos = 0; pos < text.size();) {
+        // Eight ASCII bytes at a time, the common case of text.
+        if (pos + 8 <= text.size() && (Load64(text.data() + pos) & 0x8080808080808080ull) == 0) {
+            pos += 8;
+            continue;
+        }
         const size_t len = Utf8SequenceLength(text, pos, nullptr);
         if (len == 0) {
             return pos;
@@ -315,38 +467,22 @@ std::string CodePage::FromUtf16(std::u16string_view text) const {
         return Utf16ToUtf8(text);
     }
     const std::vector<uint8_t> bytes = Utf16ToLeBytes(text);
-    std::string out;
-    out.reserve(text.size());
-    Iconv cv(name_, "UTF-16LE");
-    if (!cv.ok()) {
-        for (char16_t c : text) {
-            out.push_back(static_cast<char>(c < 0x80 ? c : '?'));
-        }
-        return out;
-    }
-    cv.Convert(reinterpret_cast<const char*>(bytes.data()), bytes.size(), out,
-               [](const char* in, size_t left, std::string& o) {
-                   o.push_back('?');
-                   // A surrogate pair the code page lacks is one character, one '?'.
-                   if (left >= 4) {
-                       const auto hi = static_cast<uint16_t>(static_cast<uint8_t>(in[0]) |
-                                                             (static_cast<uint8_t>(in[1]) << 8));
-                       const auto lo = static_cast<uint16_t>(static_cast<uint8_t>(in[2]) |
-                                                             (static_cast<uint8_t>(in[3]) << 8));
-                       if (hi >= 0xD800 && hi <= 0xDBFF && lo >= 0xDC00 && lo <= 0xDFFF) {
-                           return size_t{4};
-                       }
-                   }
-                   return size_t{2};
-               });
-    return out;
+    return FromUtf16LeThroughIconv(name_, bytes.data(), bytes.size());
 }
 
 std::string CodePage::ToUtf8(std::string_view text) const {
-    return utf8_ ? Utf16ToUtf8(Utf8ToUtf16(text)) : Utf16ToUtf8(ToUtf16(text));
+    if (utf8_) {
+        // Well-formed UTF-8 comes back as it is; only the rest needs its bad bytes replaced.
+        return FirstInvalidUtf8(text) == std::string_view::npos ? std::string(text)
+                                                                : Utf16ToUtf8(Utf8ToUtf16(text));
+    }
+    return Utf16ToUtf8(ToUtf16(text));
 }
 
 std::string CodePage::FromUtf8(std::string_view utf8) const {
+    if (utf8_ && FirstInvalidUtf8(utf8) == std::string_view::npos) {
+        return std::string(utf8);
+    }
     return FromUtf16(Utf8ToUtf16(utf8));
 }
 
@@ -372,6 +508,50 @@ size_t CodePage::CharacterBoundaryAtMost(std::string_view text, size_t maxBytes)
         pos += len;
     }
     return pos;
+}
+
+void CodePage::AppendUtf16Le(std::string_view text, std::vector<uint8_t>& out) const {
+    if (utf8_) {
+        Utf8ToUtf16Le(text, out);
+        return;
+    }
+    Iconv cv("UTF-16LE", name_);
+    if (!cv.ok()) {
+        for (unsigned char c : text) {
+            out.push_back(c < 0x80 ? c : '?');
+            out.push_back(0);
+        }
+        return;
+    }
+    cv.Convert(text.data(), text.size(), out, [](const char*, size_t, std::vector<uint8_t>& o) {
+        o.push_back(static_cast<uint8_t>(kReplacement & 0xFF));
+        o.push_back(static_cast<uint8_t>(kReplacement >> 8));
+        return size_t{1};
+    });
+}
+
+std::string CodePage::FromUtf16Le(const uint8_t* data, size_t length) const {
+    size_t units = length / 2;
+    std::string out;
+    if (utf8_) {
+        // Room for the whole text at once, so it is never moved while it grows: one byte per
+        // ASCII unit, two or three for the others (a surrogate pair is counted high).
+        size_t room = 0;
+        for (size_t i = 0; i < units; ++i) {
+            const unsigned unit = data[2 * i] | (data[2 * i + 1] << 8);
+            room += 1 + (unit >= 0x80) + (unit >= 0x800);
+        }
+        out.reserve(room);
+        Utf16LeToUtf8(data, units, out);
+        return out;
+    }
+    for (size_t i = 0; i < units; ++i) {
+        if (data[2 * i] == 0 && data[2 * i + 1] == 0) {
+            units = i;
+            break;
+        }
+    }
+    return FromUtf16LeThroughIconv(name_, data, 2 * units);
 }
 
 std::vector<uint8_t> Utf16ToLeBytes(std::u16string_view text) {

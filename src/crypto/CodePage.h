@@ -33,6 +33,14 @@ public:
     std::u16string ToUtf16(std::string_view text) const;
     std::string FromUtf16(std::u16string_view text) const;
     std::string ToUtf8(std::string_view text) const;
+
+    // The stored form in one pass: appends the UTF-16LE bytes of `text` to `out`, with the
+    // substitutions of ToUtf16. `out` should have room reserved (twice the text's length is
+    // always enough); it grows without clearing what it writes over.
+    void AppendUtf16Le(std::string_view text, std::vector<uint8_t>& out) const;
+    // The reverse, up to the first NUL character (the stored text is a C string): the
+    // substitutions of FromUtf16, an odd last byte ignored.
+    std::string FromUtf16Le(const uint8_t* data, size_t length) const;
     std::string FromUtf8(std::string_view utf8) const;
 
     // Reverses the text character by character: a multi-byte character moves as a unit and

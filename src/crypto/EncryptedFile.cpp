@@ -15,8 +15,10 @@
 
 namespace {
 
-// SimpleFile moves at most this much per call.
-constexpr size_t kIoChunk = size_t{1} << 30;
+// Reads and writes go in slices of this size: large enough that the calls cost nothing,
+// small enough that the kernel writes back while we go on (one call of hundreds of megabytes
+// was three times slower to reach the disk) and that a read buffer is cleared in cache.
+constexpr size_t kIoSlice = size_t{1} << 20;
 
 // A password ends at its first NUL, like the fixed buffer it comes from.
 std::string_view PasswordBytes(std::string_view password) {
@@ -33,22 +35,33 @@ void Fail(int* error, int code) {
 
 bool EncryptBuffer(const uint8_t* data, size_t length, std::string_view password, Bytes& out) {
     AesKey key = DeriveAesKey(PasswordBytes(password));
-    const bool ok =
-        AesEncryptPaddedSlices(data, length, key, out, [](uint8_t* slice, size_t n, size_t offset) {
-            RotateWordRangeLeft(slice, n / 4, offset / 4);
-        });
+    const bool ok = AesEncryptRotated(data, length, key, out);
     SecureWipe(key.data(), key.size());
     return ok;
 }
 
 bool DecryptBuffer(const uint8_t* data, size_t length, std::string_view password, Bytes& out) {
     AesKey key = DeriveAesKey(PasswordBytes(password));
-    const bool ok = AesDecryptPaddedSlices(
-        data, length, key, out, [](const uint8_t* in, uint8_t* slice, size_t n, size_t offset) {
-            RotateWordRangeRight(in, slice, n / 4, offset / 4);
-        });
+    const bool ok = AesDecryptRotated(data, length, key, out);
     SecureWipe(key.data(), key.size());
     return ok;
+}
+
+bool EncryptBufferInPlace(Bytes& buffer, std::string_view password) {
+    constexpr size_t kPadRoom = 16;
+    if (!buffer.empty() && buffer.capacity() < buffer.size() + kPadRoom) {
+        Bytes roomier;
+        ReserveLarge(roomier, buffer.size() + kPadRoom);
+        roomier.assign(buffer.begin(), buffer.end());
+        SecureWipe(buffer.data(), buffer.size());
+        buffer.swap(roomier);
+    }
+    // The cipher reads each period before it writes it, and the output needs no more room.
+    return EncryptBuffer(buffer.data(), buffer.size(), password, buffer);
+}
+
+bool DecryptBufferInPlace(Bytes& buffer, std::string_view password) {
+    return DecryptBuffer(buffer.data(), buffer.size(), password, buffer);
 }
 
 bool EncryptBufferLegacy(const uint8_t* data, size_t length, std::string_view password,
@@ -91,11 +104,14 @@ bool ReadWholeFile(const std::string& path, Bytes& out, int* error) {
         Fail(error, file.LastError());
         return false;
     }
-    ReserveLarge(out, static_cast<size_t>(length));
-    out.resize(static_cast<size_t>(length));
+    const auto total = static_cast<size_t>(length);
+    ReserveLarge(out, total);
     size_t done = 0;
-    while (done < out.size()) {
-        const auto want = static_cast<uint32_t>(std::min(kIoChunk, out.size() - done));
+    while (done < total) {
+        // The buffer grows by a slice per read, so it is cleared in cache just before the
+        // read fills it rather than all at once.
+        const auto want = static_cast<uint32_t>(std::min(kIoSlice, total - done));
+        out.resize(done + want);
         const int64_t n = file.Read(out.data() + done, want);
         if (n < 0) {
             Fail(error, file.LastError());
@@ -117,7 +133,11 @@ bool WriteWholeFile(const std::string& path, const uint8_t* data, size_t length,
         return false;
     }
     AtomicFileWriter writer;
-    if (!writer.Open(path) || !writer.Write(data, length) || !writer.Commit()) {
+    bool ok = writer.Open(path);
+    for (size_t done = 0; ok && done < length; done += kIoSlice) {
+        ok = writer.Write(data + done, std::min(kIoSlice, length - done));
+    }
+    if (!ok || !writer.Commit()) {
         Fail(error, writer.LastError());
         return false;
     }
@@ -139,22 +159,51 @@ bool GetFileSizeByName(const std::string& path, uint64_t& size) {
 
 bool SaveEncryptedText(const std::string& path, std::string_view text, std::string_view password,
                        BlobForm form, int* error) {
-    Bytes plain = Utf16ToLeBytes(CodePage::Program()->ToUtf16(text));
+    // The text becomes UTF-16LE in one pass, into a buffer with room for the padding that is
+    // then encrypted in place.
+    Bytes plain;
+    ReserveLarge(plain, 2 * text.size() + 16);
+    CodePage::Program()->AppendUtf16Le(text, plain);
+    return SaveEncryptedUtf16(path, plain, password, form, error);
+}
+
+bool SaveEncryptedUtf16(const std::string& path, Bytes& plain, std::string_view password,
+                        BlobForm form, int* error) {
+    bool encrypted = false;
     Bytes blob;
-    const bool encrypted = form == BlobForm::Current
-                               ? EncryptBuffer(plain.data(), plain.size(), password, blob)
-                               : EncryptBufferLegacy(plain.data(), plain.size(), password, blob);
-    SecureWipe(plain.data(), plain.size());
+    if (form == BlobForm::Current) {
+        encrypted = EncryptBufferInPlace(plain, password);
+    } else {
+        encrypted = EncryptBufferLegacy(plain.data(), plain.size(), password, blob);
+    }
+    if (!encrypted || form != BlobForm::Current) {
+        SecureWipe(plain.data(), plain.size());
+    }
     if (!encrypted) {
         Fail(error, EINVAL);
         return false;
     }
-    return WriteWholeFile(path, blob.data(), blob.size(), error);
+    const Bytes& out = form == BlobForm::Current ? plain : blob;
+    return WriteWholeFile(path, out.data(), out.size(), error);
 }
 
 LoadTextStatus LoadEncryptedText(const std::string& path, std::string_view password, BlobForm form,
                                  std::string& text, int* error) {
     text.clear();
+    Bytes plain;
+    const LoadTextStatus status = LoadEncryptedUtf16(path, password, form, plain, error);
+    if (status == LoadTextStatus::Text) {
+        // The text is a NUL-terminated string: anything after an embedded NUL is not part
+        // of it.
+        text = CodePage::Program()->FromUtf16Le(plain.data(), plain.size());
+        SecureWipe(plain.data(), plain.size());
+    }
+    return status;
+}
+
+LoadTextStatus LoadEncryptedUtf16(const std::string& path, std::string_view password, BlobForm form,
+                                  Bytes& plain, int* error) {
+    plain.clear();
     Bytes blob;
     if (!ReadWholeFile(path, blob, error)) {
         return LoadTextStatus::Unreadable;
@@ -164,19 +213,15 @@ LoadTextStatus LoadEncryptedText(const std::string& path, std::string_view passw
         Fail(error, 0);
         return LoadTextStatus::Unreadable;
     }
-    Bytes plain;
     const bool ok = form == BlobForm::Current
-                        ? DecryptBuffer(blob.data(), blob.size(), password, plain)
+                        ? DecryptBufferInPlace(blob, password)
                         : DecryptBufferLegacy(blob.data(), blob.size(), password, plain);
     if (!ok) {
         return LoadTextStatus::DecryptFailed;
     }
-    std::u16string wide = Utf16FromLeBytes(plain.data(), plain.size());
-    SecureWipe(plain.data(), plain.size());
-    // The text is a NUL-terminated string: anything after an embedded NUL is not part of it.
-    const size_t nul = wide.find(u'\0');
-    text = CodePage::Program()->FromUtf16(std::u16string_view(wide).substr(0, nul));
-    SecureWipe(wide.data(), wide.size() * sizeof(char16_t));
+    if (form == BlobForm::Current) {
+        plain.swap(blob);
+    }
     return LoadTextStatus::Text;
 }
 

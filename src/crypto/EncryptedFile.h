@@ -13,6 +13,10 @@ enum class BlobForm { Current, Legacy };
 // Passwords are byte strings in the program's code page; a NUL ends them.
 bool EncryptBuffer(const uint8_t* data, size_t length, std::string_view password, Bytes& out);
 bool DecryptBuffer(const uint8_t* data, size_t length, std::string_view password, Bytes& out);
+// The same in place: `buffer` holds the plaintext and receives the blob, or the reverse. Room
+// for the padding block is best reserved by the caller; without it the buffer moves once.
+bool EncryptBufferInPlace(Bytes& buffer, std::string_view password);
+bool DecryptBufferInPlace(Bytes& buffer, std::string_view password);
 bool EncryptBufferLegacy(const uint8_t* data, size_t length, std::string_view password, Bytes& out);
 bool DecryptBufferLegacy(const uint8_t* data, size_t length, std::string_view password, Bytes& out);
 
@@ -35,6 +39,14 @@ bool SaveEncryptedText(const std::string& path, std::string_view text, std::stri
 enum class LoadTextStatus { Text, Unreadable, DecryptFailed };
 LoadTextStatus LoadEncryptedText(const std::string& path, std::string_view password, BlobForm form,
                                  std::string& text, int* error = nullptr);
+
+// The same with the stored form itself, for callers that hold text as UTF-16: `plain` is
+// UTF-16LE text, encrypted in place (and wiped) and written; or it receives the decrypted
+// UTF-16LE text, whole, which the caller wipes.
+bool SaveEncryptedUtf16(const std::string& path, Bytes& plain, std::string_view password,
+                        BlobForm form, int* error = nullptr);
+LoadTextStatus LoadEncryptedUtf16(const std::string& path, std::string_view password, BlobForm form,
+                                  Bytes& plain, int* error = nullptr);
 
 // Extension test without regard to case; `extension` includes the dot (".ovd").
 bool HasExtension(std::string_view path, std::string_view extension);

@@ -19,6 +19,85 @@ struct WipedUtf8 {
     QByteArray bytes;
 };
 
+bool IsLineBreak(char16_t c) {
+    return c == u'\n' || c == 0x2028 || c == 0x2029;
+}
+
+bool IsHighSurrogate(char16_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+
+bool IsLowSurrogate(char16_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
+
+// The view's text as stored: UTF-16LE with CR LF for every line break (CR LF, CR, LF and the
+// line and paragraph separators), and U+FFFD for a lone surrogate, which UTF-8 cannot carry.
+void StoredTextFromLines(const QString& text, Bytes& out) {
+    const auto* units = reinterpret_cast<const char16_t*>(text.constData());
+    const size_t length = static_cast<size_t>(text.size());
+    size_t breaks = 0;
+    for (size_t i = 0; i < length; ++i) {
+        breaks += units[i] == u'\r' || IsLineBreak(units[i]);
+    }
+    out.clear();
+    out.resize(2 * (length + breaks));
+    uint8_t* p = out.data();
+    const auto put = [&p](char16_t c) {
+        *p++ = static_cast<uint8_t>(c & 0xFF);
+        *p++ = static_cast<uint8_t>(c >> 8);
+    };
+    for (size_t i = 0; i < length; ++i) {
+        const char16_t c = units[i];
+        if (c == u'\r' || IsLineBreak(c)) {
+            if (c == u'\r' && i + 1 < length && IsLineBreak(units[i + 1])) {
+                ++i;
+            }
+            put(u'\r');
+            put(u'\n');
+        } else if (IsHighSurrogate(c) && i + 1 < length && IsLowSurrogate(units[i + 1])) {
+            put(c);
+            put(units[++i]);
+        } else {
+            put(IsHighSurrogate(c) || IsLowSurrogate(c) ? char16_t{0xFFFD} : c);
+        }
+    }
+    out.resize(static_cast<size_t>(p - out.data()));
+}
+
+// The stored UTF-16LE text up to its first NUL as the view's lines: every line break becomes
+// LF, and a lone surrogate U+FFFD.
+QString LinesFromStoredUtf16(const Bytes& stored) {
+    const size_t length = stored.size() / 2;
+    QString lines(static_cast<qsizetype>(length), Qt::Uninitialized);
+    auto* out = reinterpret_cast<char16_t*>(lines.data());
+    size_t n = 0;
+    const auto unit = [&stored](size_t i) {
+        return static_cast<char16_t>(stored[2 * i] | (stored[2 * i + 1] << 8));
+    };
+    for (size_t i = 0; i < length; ++i) {
+        const char16_t c = unit(i);
+        if (c == 0) {
+            break;
+        }
+        if (c == u'\r') {
+            if (i + 1 < length && unit(i + 1) == u'\n') {
+                ++i;
+            }
+            out[n++] = u'\n';
+        } else if (IsLineBreak(c)) {
+            out[n++] = u'\n';
+        } else if (IsHighSurrogate(c) && i + 1 < length && IsLowSurrogate(unit(i + 1))) {
+            out[n++] = c;
+            out[n++] = unit(++i);
+        } else {
+            out[n++] = IsHighSurrogate(c) || IsLowSurrogate(c) ? char16_t{0xFFFD} : c;
+        }
+    }
+    lines.truncate(static_cast<qsizetype>(n));
+    return lines;
+}
+
 void Wipe(std::string& text) {
     SecureWipe(text.data(), text.size());
     text.clear();
@@ -103,6 +182,28 @@ void CEditorDoc::ConsumePlaintext(std::string_view text) {
     Wipe(lines);
     view->InsertLoadedText(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
     Wipe(utf8);
+}
+
+bool CEditorDoc::ProduceStoredText(Bytes& utf16le) {
+    CEditorView* view = GetView();
+    if (view == nullptr || !CodePage::Program()->IsUtf8()) {
+        return false;
+    }
+    QString text = view->Edit()->document()->toRawText();
+    StoredTextFromLines(text, utf16le);
+    SecureWipe(text.data(), static_cast<size_t>(text.size()) * sizeof(QChar));
+    return true;
+}
+
+bool CEditorDoc::ConsumeStoredText(const Bytes& utf16le) {
+    CEditorView* view = GetView();
+    if (view == nullptr || !CodePage::Program()->IsUtf8()) {
+        return false;
+    }
+    QString lines = LinesFromStoredUtf16(utf16le);
+    view->InsertLoadedLines(lines);
+    SecureWipe(lines.data(), static_cast<size_t>(lines.size()) * sizeof(QChar));
+    return true;
 }
 
 void CEditorDoc::DeleteContents() {

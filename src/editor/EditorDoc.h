@@ -32,4 +32,8 @@ protected:
     bool SaveAsAsksNewPassword() const override { return false; }
     std::string ProducePlaintext() override;
     void ConsumePlaintext(std::string_view text) override;
+    // With the UTF-8 code page, which holds every character, the view's UTF-16 text and the
+    // stored UTF-16LE convert into each other in one pass.
+    bool ProduceStoredText(Bytes& utf16le) override;
+    bool ConsumeStoredText(const Bytes& utf16le) override;
 };

@@ -108,13 +108,17 @@ QString CEditorView::GetAllText() const {
 }
 
 void CEditorView::InsertLoadedText(const QString& text) {
+    InsertLoadedLines(TextAsLines(text));
+}
+
+void CEditorView::InsertLoadedLines(const QString& lines) {
     QTextDocument* document = edit_->document();
     loading_ = true;
     // Turning undo off and on again also forgets what came before.
     document->setUndoRedoEnabled(false);
     QTextCursor end(document);
     end.movePosition(QTextCursor::End);
-    end.insertText(TextAsLines(text));
+    end.insertText(lines);
     document->setUndoRedoEnabled(true);
     edit_->setTextCursor(QTextCursor(document));
     loading_ = false;

@@ -28,6 +28,8 @@ public:
     // Adds loaded text at the end as a step that cannot be undone, puts the caret at the
     // start and leaves the document unmodified.
     void InsertLoadedText(const QString& text);
+    // The same for text whose only line breaks are LF already.
+    void InsertLoadedLines(const QString& lines);
     // Empties the view as a step that cannot be undone.
     void ClearText();
 

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include "crypto/Ciphers.h"
+#include "crypto/CodePage.h"
 #include "crypto/FileErrors.h"
 #include "crypto/SimpleFile.h"
 #include "dialogs/DialogParts.h"
@@ -102,9 +103,9 @@ bool CEncryptedDocument::OnOpenDocument(const QString& path) {
     }
     password_.SetBytes(prompt.Password());
 
-    WipedText plain;
+    Bytes plain;
     int error = 0;
-    switch (LoadEncryptedText(NativePath(path), password_.View(), *form, plain.text, &error)) {
+    switch (LoadEncryptedUtf16(NativePath(path), password_.View(), *form, plain, &error)) {
     case LoadTextStatus::Text:
         break;
     case LoadTextStatus::Unreadable:
@@ -116,7 +117,12 @@ bool CEncryptedDocument::OnOpenDocument(const QString& path) {
         return false;
     }
     DeleteContents();
-    ConsumePlaintext(plain.text);
+    if (!ConsumeStoredText(plain)) {
+        WipedText text{CodePage::Program()->FromUtf16Le(plain.data(), plain.size())};
+        SecureWipe(plain.data(), plain.size());
+        ConsumePlaintext(text.text);
+    }
+    SecureWipe(plain.data(), plain.size());
     SetModifiedFlag(false);
     return true;
 }
@@ -144,12 +150,17 @@ bool CEncryptedDocument::OnSaveDocument(const QString& path) {
                         .arg(FileNamePart(path), DefaultExtension(), LegacyExtension()));
         return false;
     }
-    WipedText plain{ProducePlaintext()};
-    if (plain.text.empty()) {
+    Bytes stored;
+    if (!ProduceStoredText(stored)) {
+        WipedText plain{ProducePlaintext()};
+        stored.reserve(2 * plain.text.size() + 16);
+        CodePage::Program()->AppendUtf16Le(plain.text, stored);
+    }
+    if (stored.empty()) {
         return OnNothingToWrite(path);
     }
     int error = 0;
-    if (!SaveEncryptedText(NativePath(path), plain.text, password_.View(), *form, &error)) {
+    if (!SaveEncryptedUtf16(NativePath(path), stored, password_.View(), *form, &error)) {
         ReportError(QStringLiteral("The document could not be saved to %1: %2\nThe file on "
                                    "disk was left as it was; the changes are still open here.")
                         .arg(path, FileErrorText(error)));

@@ -99,6 +99,11 @@ protected:
     // Replaces the contents with decrypted text (the contents were emptied before). The
     // document is marked unmodified afterwards.
     virtual void ConsumePlaintext(std::string_view text) = 0;
+    // A kind that holds its text as UTF-16 may move the stored UTF-16LE form straight between
+    // the file and itself, skipping the code page where that loses nothing. Produce returns
+    // false (and Consume false, taking nothing) to go through the two hooks above instead.
+    virtual bool ProduceStoredText(Bytes& utf16le) { return false; }
+    virtual bool ConsumeStoredText(const Bytes& utf16le) { return false; }
     // ProducePlaintext gave no text, which cannot be encrypted, so nothing was written to
     // `path`. The result is the save's result; by default the user is told and it fails.
     virtual bool OnNothingToWrite(const QString& path);

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
 
@@ -86,8 +87,11 @@ CLeftView::CLeftView(CDocument* document, QWidget* parent) : CPasswordsPane(docu
     tree_->setMouseTracking(true);
     tree_->viewport()->setMouseTracking(true);
     tree_->viewport()->installEventFilter(this);
+    // Every row is one line of one font size: the view need not measure rows to lay them out
+    // or to jump to the end. The column is widened as items come, never by measuring them all.
+    tree_->setUniformRowHeights(true);
     tree_->header()->setStretchLastSection(false);
-    tree_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    tree_->header()->setSectionResizeMode(QHeaderView::Interactive);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(tree_);
@@ -134,6 +138,7 @@ void CLeftView::OnInitialUpdate() {
 void CLeftView::OnUpdate(CView* sender) {
     if (root_ != nullptr) {
         root_->setText(0, RootLabel());
+        FitColumnTo(root_);
     }
 }
 
@@ -148,12 +153,44 @@ void CLeftView::BuildTree() {
         category->setIcon(0, PasswordsIcon("category"));
         categories_[static_cast<int>(kind)] = category;
     }
+    for (AccountKind kind : kAccountKinds) {
+        const int k = static_cast<int>(kind);
+        accountIcons_[k] = PasswordsIcon(KindWord(kind));
+        accounts_[k].Reset(categories_[k]);
+    }
+    FitColumnTo(root_);
+    for (const QTreeWidgetItem* category : categories_) {
+        FitColumnTo(category);
+    }
+    // Each category's accounts are made, sorted once and inserted in one step.
     if (const COmbrivaultDoc* doc = Doc()) {
         for (AccountKind kind : kAccountKinds) {
+            std::vector<QString> names;
+            std::vector<int> slotOf;
+            names.reserve(static_cast<size_t>(doc->GetSlotCount(kind)));
+            slotOf.reserve(names.capacity());
             for (int slot = 0; slot < doc->GetSlotCount(kind); ++slot) {
                 if (const Account* account = doc->GetAccount(kind, slot)) {
-                    InsertAccountItem(kind, AccountText(account->name), slot);
+                    names.push_back(AccountText(account->name));
+                    slotOf.push_back(slot);
                 }
+            }
+            styles_.reserve(styles_.size() + names.size());
+            bold_.reserve(bold_.size() + names.size());
+            // Measuring every label would cost more than the rest of the build: the longest
+            // one stands for the widest.
+            size_t longest = 0;
+            for (size_t i = 0; i < names.size(); ++i) {
+                longest = names[i].size() > names[longest].size() ? i : longest;
+            }
+            QTreeWidgetItem* widest = nullptr;
+            accounts_[static_cast<int>(kind)].AddSorted(names, [&](size_t i) {
+                QTreeWidgetItem* item = MakeAccountItem(kind, names[i], slotOf[i]);
+                widest = i == longest ? item : widest;
+                return item;
+            });
+            if (widest != nullptr) {
+                FitColumnTo(widest);
             }
         }
     }
@@ -164,23 +201,39 @@ void CLeftView::BuildTree() {
     tree_->setCurrentItem(root_);
 }
 
-QTreeWidgetItem* CLeftView::InsertAccountItem(AccountKind kind, const QString& name, int slot) {
-    QTreeWidgetItem* category = CategoryItem(kind);
-    int index = category->childCount();
-    for (int i = 0; i < category->childCount(); ++i) {
-        if (QString::compare(category->child(i)->text(0), name, Qt::CaseInsensitive) > 0) {
-            index = i;
-            break;
-        }
-    }
+QTreeWidgetItem* CLeftView::MakeAccountItem(AccountKind kind, const QString& name, int slot) {
     auto* item = new QTreeWidgetItem(QStringList{name});
     item->setData(0, kSlotRole, slot);
-    item->setIcon(0, PasswordsIcon(KindWord(kind)));
-    item->setFlags(item->flags() | Qt::ItemIsEditable);
-    category->insertChild(index, item);
-    category->setExpanded(true);
+    item->setIcon(0, accountIcons_[static_cast<int>(kind)]);
+    // An account never has children; saying so spares the view asking for them as it lays
+    // out every row.
+    item->setFlags(item->flags() | Qt::ItemIsEditable | Qt::ItemNeverHasChildren);
     SetItemStyle(item, Italic, kPaneBlue);
     return item;
+}
+
+QTreeWidgetItem* CLeftView::InsertAccountItem(AccountKind kind, const QString& name, int slot) {
+    QTreeWidgetItem* item = MakeAccountItem(kind, name, slot);
+    accounts_[static_cast<int>(kind)].Insert(item);
+    CategoryItem(kind)->setExpanded(true);
+    FitColumnTo(item);
+    return item;
+}
+
+void CLeftView::FitColumnTo(const QTreeWidgetItem* item) {
+    int depth = 0;
+    for (const QTreeWidgetItem* p = item->parent(); p != nullptr; p = p->parent()) {
+        ++depth;
+    }
+    // A label's own width, its icon and the spacing around both, after its indentation
+    // (the root's decoration counts as one more level).
+    const int margin =
+        tree_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, tree_) + 1;
+    const int width = tree_->indentation() * (depth + 1) + tree_->iconSize().width() +
+                      QFontMetrics(item->font(0)).horizontalAdvance(item->text(0)) + 4 * margin;
+    if (width > tree_->header()->sectionSize(0)) {
+        tree_->header()->resizeSection(0, width);
+    }
 }
 
 QTreeWidgetItem* CLeftView::AddAccount(AccountKind kind, const QString& name) {
@@ -222,6 +275,7 @@ void CLeftView::DeleteSelectedAccount() {
     }
     doc->DeleteAccount(*kind, SlotOf(item));
     ForgetStyles(item);
+    accounts_[static_cast<int>(*kind)].Remove(item);
     delete item;
     doc->SetModifiedFlag(true);
 }
@@ -243,7 +297,12 @@ void CLeftView::EndLabelEdit(QTreeWidgetItem* item, const QString& typed) {
     const std::optional<AccountKind> kind = AccountKindOf(item);
     COmbrivaultDoc* doc = Doc();
     Account* account = kind && doc != nullptr ? doc->GetAccount(*kind, SlotOf(item)) : nullptr;
-    item->setText(0, text);
+    if (kind && item->parent() == CategoryItem(*kind)) {
+        accounts_[static_cast<int>(*kind)].Relabel(item, text);
+        FitColumnTo(item);
+    } else {
+        item->setText(0, text);
+    }
     if (account == nullptr) {
         return;
     }

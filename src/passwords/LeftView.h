@@ -3,12 +3,14 @@
 // its own font and colour, and switches the right-hand pane to what is selected.
 #pragma once
 
-#include <map>
+#include <unordered_map>
 #include <optional>
 
 #include <QColor>
 #include <QFont>
+#include <QIcon>
 
+#include "controls/SortedTree.h"
 #include "passwords/Accounts.h"
 #include "passwords/PaneParts.h"
 
@@ -75,7 +77,12 @@ protected:
 
 private:
     void BuildTree();
+    // A new account item, styled, with no parent yet.
+    QTreeWidgetItem* MakeAccountItem(AccountKind kind, const QString& name, int slot);
     QTreeWidgetItem* InsertAccountItem(AccountKind kind, const QString& name, int slot);
+    // Widens the column, when needed, so that the item's label shows whole; the column never
+    // measures all its items again.
+    void FitColumnTo(const QTreeWidgetItem* item);
     void OnSelectionChanged(QTreeWidgetItem* current);
     void ShowContextMenu(const QPoint& globalPos);
     // The kind of an account item (by its parent's label); none for other items.
@@ -87,7 +94,10 @@ private:
     QTreeWidget* tree_;
     QTreeWidgetItem* root_ = nullptr;
     QTreeWidgetItem* categories_[3] = {};
-    std::map<QTreeWidgetItem*, Color_Font> styles_;
-    std::map<QTreeWidgetItem*, bool> bold_;
+    SortedChildren accounts_[3];
+    QIcon accountIcons_[3];
+    // Hashed, not ordered: a tree of 100,000 accounts fills them while it loads.
+    std::unordered_map<QTreeWidgetItem*, Color_Font> styles_;
+    std::unordered_map<QTreeWidgetItem*, bool> bold_;
     bool built_ = false;
 };

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 TEST(CodePage, ConvertsBothWays) {
@@ -77,6 +79,57 @@ TEST(CodePage, ProgramPageIsSettableAndValidated) {
     EXPECT_EQ(CodePage::Program()->Name(), "CP1252");
     EXPECT_TRUE(CodePage::SetProgram("UTF-8"));
     EXPECT_TRUE(CodePage::Program()->IsUtf8());
+}
+
+// The one-pass stored-form conversions must agree with the composed ones on every input,
+// including characters that straddle the boundaries of the chunks they work in and text
+// that is long enough for several chunks.
+TEST(CodePage, OnePassStoredFormMatchesTheComposedConversions) {
+    std::string mixed;
+    for (int i = 0; i < 9000; ++i) {
+        mixed += i % 7 == 0 ? "\xE2\x82\xAC" : i % 11 == 0 ? "\xF0\x9F\x94\x91" : "abc";
+        if (i % 13 == 0) {
+            mixed += "\xFF"; // not UTF-8
+        }
+    }
+    const struct {
+        const char* page;
+        std::string text;
+    } cases[] = {
+        {"UTF-8", ""},
+        {"UTF-8", "plain ascii that fills eight-byte words"},
+        {"UTF-8", mixed},
+        {"UTF-8", std::string(70000, 'x') + "\xC3\xA4"},
+        {"UTF-8", "cut \xE2\x82"}, // a sequence cut short at the end
+        {"CP1252", "\xE4\x80 and more"},
+        {"CP932", "\x82\xA0\x41"},
+    };
+    for (const auto& c : cases) {
+        const CodePage page(c.page);
+        const std::vector<uint8_t> expected = Utf16ToLeBytes(page.ToUtf16(c.text));
+        std::vector<uint8_t> stored = {0x11, 0x22}; // appended to, not replaced
+        page.AppendUtf16Le(c.text, stored);
+        ASSERT_EQ(stored.size(), expected.size() + 2) << c.page;
+        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), stored.begin() + 2)) << c.page;
+        EXPECT_EQ(page.FromUtf16Le(expected.data(), expected.size()),
+                  page.FromUtf16(page.ToUtf16(c.text)))
+            << c.page;
+    }
+}
+
+TEST(CodePage, StoredFormEndsAtNulAndSubstitutesLoneSurrogates) {
+    const std::u16string wide = std::u16string(u"ab") + char16_t(0xDC00) + u"c\U0001F511" +
+                                char16_t(0xD800) + u"d" + char16_t(0) + u"after";
+    std::vector<uint8_t> bytes = Utf16ToLeBytes(wide);
+    bytes.push_back(0x41); // an odd last byte
+    EXPECT_EQ(CodePage("UTF-8").FromUtf16Le(bytes.data(), bytes.size()),
+              "ab\xEF\xBF\xBD"
+              "c\xF0\x9F\x94\x91\xEF\xBF\xBD"
+              "d");
+    EXPECT_EQ(CodePage("CP1252").FromUtf16Le(bytes.data(), bytes.size()), "ab?c??d");
+    // A NUL in the middle of a run of ASCII, where units are taken four at a time.
+    const std::vector<uint8_t> run = Utf16ToLeBytes(std::u16string(u"abcdefg\0hijklmn", 15));
+    EXPECT_EQ(CodePage("UTF-8").FromUtf16Le(run.data(), run.size()), "abcdefg");
 }
 
 TEST(CodePage, LittleEndianBytesIgnoreAnOddLastByte) {

@@ -1,4 +1,5 @@
 #include "crypto/EncryptedFile.h"
+#include "crypto/AesSlices.h"
 #include "crypto/CodePage.h"
 #include "crypto/FileErrors.h"
 
@@ -114,14 +115,16 @@ TEST_F(EncryptedFileTest, EmptyTextWritesNothingAndSameTextGivesSameBytes) {
 }
 
 TEST_F(EncryptedFileTest, FusedBufferOperationsMatchTheComposedPrimitives) {
-    // Lengths around the slice size and across several slices.
-    for (size_t length : {1, 15, 16, 65535, 65536, 65537, 3 * 65536 + 100}) {
+    // Lengths around the 128-byte scramble period, the slice size and across several slices.
+    for (size_t length :
+         {1, 15, 16, 111, 112, 127, 128, 129, 255, 65535, 65536, 65537, 3 * 65536 + 100}) {
         Bytes plain(length);
         for (size_t i = 0; i < length; ++i) {
             plain[i] = static_cast<uint8_t>(i * 7 + length);
         }
+        const AesKey key = DeriveAesKey("pw");
         Bytes reference;
-        ASSERT_TRUE(AesEncryptPadded(plain.data(), plain.size(), DeriveAesKey("pw"), reference));
+        ASSERT_TRUE(AesEncryptPadded(plain.data(), plain.size(), key, reference));
         RotateWordsLeft(reference.data(), reference.size());
 
         Bytes blob, back;
@@ -129,9 +132,40 @@ TEST_F(EncryptedFileTest, FusedBufferOperationsMatchTheComposedPrimitives) {
         EXPECT_EQ(blob, reference) << length;
         ASSERT_TRUE(DecryptBuffer(blob.data(), blob.size(), "pw", back));
         EXPECT_EQ(back, plain) << length;
+        // Both cipher paths, into output buffers that are reused: larger than needed, smaller,
+        // or already holding the previous result.
+        for (bool vector : {false, true}) {
+            for (size_t stale : {size_t{0}, length / 2, length + 300}) {
+                Bytes out(stale, 0xA5);
+                ASSERT_TRUE(AesEncryptRotated(plain.data(), plain.size(), key, out, vector));
+                EXPECT_EQ(out, reference) << length << (vector ? " vector" : " evp");
+                out.assign(stale, 0x5A);
+                ASSERT_TRUE(AesDecryptRotated(blob.data(), blob.size(), key, out, vector));
+                EXPECT_EQ(out, plain) << length << (vector ? " vector" : " evp");
+                ASSERT_TRUE(AesDecryptRotated(blob.data(), blob.size(), key, out, vector));
+                EXPECT_EQ(out, plain) << length << (vector ? " vector" : " evp");
+            }
+        }
         ASSERT_TRUE(EncryptBufferLegacy(plain.data(), plain.size(), "pw", blob));
         ASSERT_TRUE(DecryptBufferLegacy(blob.data(), blob.size(), "pw", back));
         EXPECT_EQ(back, plain) << length;
+    }
+}
+
+TEST_F(EncryptedFileTest, BothCipherPathsRejectWrongKeysAndBrokenLengths) {
+    const std::string text(1000, 'x');
+    Bytes blob;
+    ASSERT_TRUE(
+        EncryptBuffer(reinterpret_cast<const uint8_t*>(text.data()), text.size(), "pw", blob));
+    const AesKey wrong = DeriveAesKey("other");
+    for (bool vector : {false, true}) {
+        Bytes out(5, 1);
+        EXPECT_FALSE(AesDecryptRotated(blob.data(), blob.size(), wrong, out, vector));
+        EXPECT_TRUE(out.empty());
+        EXPECT_FALSE(AesDecryptRotated(blob.data(), blob.size() - 1, wrong, out, vector));
+        EXPECT_FALSE(AesDecryptRotated(blob.data(), 0, wrong, out, vector));
+        EXPECT_FALSE(AesEncryptRotated(blob.data(), 0, wrong, out, vector));
+        EXPECT_TRUE(out.empty());
     }
 }
 

@@ -1,5 +1,6 @@
 // The account tree of a passwords window: building, sorted insertion with stable slots,
 // deletion, renaming in place, the selection table, the context menu and the item styles.
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -294,6 +295,46 @@ TEST_F(AccountTreeTest, ItemStyles) {
     tree->SetItemStyle(item, 2, QColor());
     EXPECT_FALSE(tree->ItemStyleOf(item)->color.isValid());
     EXPECT_EQ(item->data(0, Qt::ForegroundRole), QVariant()) << "the tree's own colour";
+}
+
+TEST_F(AccountTreeTest, ALoadedDocumentIsBuiltSortedWithItsSlotsAndStaysSortedAfterward) {
+    // Slots in the order of the file, equal names in any case, a deleted slot between them.
+    const char* names[] = {"mail", "Bank", "MAIL", "gone", "alpha", "Mail", "zeta"};
+    for (const char* name : names) {
+        doc->AddAccount(AccountKind::Other, name);
+    }
+    doc->DeleteAccount(AccountKind::Other, 3);
+    CLeftView loaded(doc);
+    loaded.OnInitialUpdate();
+    QTreeWidgetItem* other = loaded.CategoryItem(AccountKind::Other);
+    QStringList shown;
+    for (int i = 0; i < other->childCount(); ++i) {
+        shown << QStringLiteral("%1@%2")
+                     .arg(other->child(i)->text(0))
+                     .arg(CLeftView::SlotOf(other->child(i)));
+    }
+    EXPECT_EQ(shown, (QStringList{"alpha@4", "Bank@1", "mail@0", "MAIL@2", "Mail@5", "zeta@6"}));
+    EXPECT_TRUE(other->child(0)->font(0).italic());
+    EXPECT_TRUE(other->isExpanded());
+    // Accounts added later land among them; one renamed keeps its place; deleting works on
+    // what the tree now holds.
+    EXPECT_EQ(other->indexOfChild(loaded.AddAccount(AccountKind::Other, "MAIL")), 5);
+    EXPECT_EQ(other->indexOfChild(loaded.AddAccount(AccountKind::Other, "")), 0);
+    loaded.EndLabelEdit(other->child(1), "yy"); // alpha
+    EXPECT_EQ(other->child(1)->text(0), "yy");
+    // The walk over the siblings would stop at the first that sorts after "b": "yy".
+    EXPECT_EQ(other->indexOfChild(loaded.AddAccount(AccountKind::Other, "b")), 1);
+    loaded.Tree()->setCurrentItem(other->child(2)); // yy
+    QString question;
+    ModalSeam::Push(Message(question, "Yes"));
+    loaded.DeleteSelectedAccount();
+    EXPECT_EQ(other->child(2)->text(0), "Bank");
+    EXPECT_EQ(other->indexOfChild(loaded.AddAccount(AccountKind::Other, "c")), 3);
+    // The column is wide enough for the longest label, without measuring every row.
+    const QString longName(100, QChar('w'));
+    QTreeWidgetItem* wide = loaded.AddAccount(AccountKind::Other, longName);
+    EXPECT_GE(loaded.Tree()->header()->sectionSize(0),
+              QFontMetrics(wide->font(0)).horizontalAdvance(longName));
 }
 
 TEST_F(AccountTreeTest, RenamingTheDocumentRenamesTheRoot) {
