@@ -71,11 +71,13 @@ CRightPDFView::CRightPDFView(CDocument* document, CStorageViewSite* site, QWidge
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    auto* bar = new QHBoxLayout;
+    bar_ = new QWidget(this);
+    bar_->setObjectName(QStringLiteral("pdfToolBar"));
+    auto* bar = new QHBoxLayout(bar_);
     bar->setContentsMargins(6, 3, 6, 3);
     const auto tool = [this, bar](QStyle::StandardPixmap icon, const QString& tip, const char* name,
                                   void (CRightPDFView::*slot)()) {
-        auto* button = new QToolButton(this);
+        auto* button = new QToolButton(bar_);
         button->setIcon(style()->standardIcon(icon));
         button->setToolTip(tip);
         button->setObjectName(QString::fromLatin1(name));
@@ -86,6 +88,7 @@ CRightPDFView::CRightPDFView(CDocument* document, CStorageViewSite* site, QWidge
     tool(QStyle::SP_ArrowUp, QStringLiteral("Previous page"), "previousPage",
          &CRightPDFView::PreviousPage);
     tool(QStyle::SP_ArrowDown, QStringLiteral("Next page"), "nextPage", &CRightPDFView::NextPage);
+    page_->setParent(bar_);
     page_->setObjectName(QStringLiteral("pageText"));
     bar->addWidget(page_);
     bar->addSpacing(16);
@@ -94,7 +97,7 @@ CRightPDFView::CRightPDFView(CDocument* document, CStorageViewSite* site, QWidge
     tool(QStyle::SP_TitleBarMaxButton, QStringLiteral("Fit to width"), "fitWidth",
          &CRightPDFView::FitWidth);
     bar->addStretch(1);
-    layout->addLayout(bar);
+    layout->addWidget(bar_);
 
     view_->setPageMode(QPdfView::PageMode::MultiPage);
     view_->setZoomMode(QPdfView::ZoomMode::FitToWidth);
@@ -148,6 +151,8 @@ void CRightPDFView::ShowPdf(int32_t index) {
         stack_->setCurrentWidget(view_);
         GoTo(0);
     }
+    // Page and zoom buttons only for a PDF that shows.
+    bar_->setVisible(!noPreview_);
     UpdatePageText();
 }
 

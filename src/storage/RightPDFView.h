@@ -61,4 +61,5 @@ private:
     Placeholder* placeholder_;
     QStackedWidget* stack_;
     QLabel* page_;
+    QWidget* bar_;
 };
