@@ -8,6 +8,8 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
+#include <QPdfDocument>
+#include <QPrinter>
 #include <QScrollBar>
 #include <QTemporaryDir>
 
@@ -236,6 +238,43 @@ TEST_F(ImageViewTest, CopyAndPasteGoThroughTheClipboardAndPasteStoresBmp) {
         }
     }
     EXPECT_TRUE(found);
+}
+
+TEST_F(ImageViewTest, PrintsThePictureAsOnScreen) {
+    view->ShowImage(AddImage(Quadrants(40, 20), "q", false));
+    view->OnCommand(ID_ZOOM_IN);
+    const QString path = scratch.filePath(QStringLiteral("print.pdf"));
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(path);
+        view->PrintTo(printer);
+    }
+    // Read the page back: the doubled picture at the top left of the printable area.
+    QPdfDocument pdf;
+    ASSERT_EQ(pdf.load(path), QPdfDocument::Error::None);
+    ASSERT_EQ(pdf.pageCount(), 1);
+    const QSizeF points = pdf.pagePointSize(0);
+    const QImage page = pdf.render(0, points.toSize());
+    // 80 × 40 screen pixels at the printer's scale, inside the page margins.
+    const auto near = [](QRgb p, int r, int g, int b) {
+        return std::abs(qRed(p) - r) < 40 && std::abs(qGreen(p) - g) < 40 &&
+               std::abs(qBlue(p) - b) < 40 && qAlpha(p) > 200;
+    };
+    int red = 0;
+    int green = 0;
+    int blue = 0;
+    for (int y = 0; y < page.height() / 3; ++y) {
+        for (int x = 0; x < page.width() / 3; ++x) {
+            const QRgb p = page.pixel(x, y);
+            red += near(p, 255, 0, 0) ? 1 : 0;
+            green += near(p, 0, 255, 0) ? 1 : 0;
+            blue += near(p, 0, 0, 255) ? 1 : 0;
+        }
+    }
+    EXPECT_GT(red, 20);
+    EXPECT_GT(green, 20);
+    EXPECT_GT(blue, 20);
 }
 
 TEST_F(ImageViewTest, PicturesBelowTwentyFourBitsAreNotCopied) {
