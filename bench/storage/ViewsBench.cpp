@@ -13,6 +13,7 @@
 #include <QWidget>
 
 #include "BenchFigures.h"
+#include "BenchPictures.h"
 #include "framework/Document.h"
 #include "image/ObjImage.h"
 #include "image/PclTemplates.h"
@@ -25,21 +26,8 @@ namespace {
 constexpr int32_t kWidth = 6000;
 constexpr int32_t kHeight = 4000;
 
-// Smooth gradients with fine noise: compresses like a photograph.
 Bytes PhotoJpeg() {
-    FCObjImage image;
-    image.CreateBlank(kWidth, kHeight, 24);
-    uint32_t seed = 12345;
-    for (int32_t y = 0; y < kHeight; ++y) {
-        uint8_t* p = image.LineAt(y);
-        for (int32_t x = 0; x < kWidth; ++x, p += 3) {
-            seed = seed * 1664525u + 1013904223u;
-            const int noise = static_cast<int>((seed >> 28) & 7) - 4;
-            p[0] = static_cast<uint8_t>(std::clamp((x * 255) / kWidth + noise, 0, 255));
-            p[1] = static_cast<uint8_t>(std::clamp((y * 255) / kHeight + noise, 0, 255));
-            p[2] = static_cast<uint8_t>(std::clamp(((x + y) / 40) % 256 + noise, 0, 255));
-        }
-    }
+    const FCObjImage image = PhotoLikePicture(kWidth, kHeight);
     QTemporaryDir dir;
     const std::string path = dir.filePath(QStringLiteral("photo.jpg")).toStdString();
     image.SaveImage(path, 80);

@@ -150,41 +150,13 @@ void CCreateFormBase::keyPressEvent(QKeyEvent* event) {
 }
 
 bool CCreateFormBase::OnCommand(int id) {
-    const auto run = [this](void (CEditEx::*operation)()) {
-        (edit_->*operation)();
-        ResetIdleTimer();
-        return true;
-    };
-    switch (id) {
-    case ID_EDIT_UNDO:
-        return run(&CEditEx::Undo);
-    case ID_EDIT_CUT:
-        return run(&CEditEx::Cut);
-    case ID_EDIT_COPY:
-        return run(&CEditEx::Copy);
-    case ID_EDIT_PASTE:
-        return run(&CEditEx::Paste);
-    case ID_EDIT_CLEAR:
-        return run(&CEditEx::Erase);
-    case ID_EDIT_SELECT_ALL:
-        return run(&CEditEx::SelectAllText);
-    default:
+    if (!RunEditCommand(edit_, id)) {
         return false;
     }
+    ResetIdleTimer();
+    return true;
 }
 
 bool CCreateFormBase::OnUpdateCommand(CCmdUI& ui) {
-    switch (ui.id) {
-    case ID_EDIT_UNDO:
-    case ID_EDIT_PASTE:
-    case ID_EDIT_SELECT_ALL:
-        return true;
-    case ID_EDIT_CUT:
-    case ID_EDIT_COPY:
-    case ID_EDIT_CLEAR:
-        ui.Enable(edit_->HasSelection());
-        return true;
-    default:
-        return false;
-    }
+    return UpdateEditCommand(edit_, ui);
 }

@@ -242,46 +242,16 @@ bool CRightAccountView::OnCommand(int id) {
         OpenUrl();
         return true;
     }
-    CEditEx* edit = FocusedField();
-    const auto run = [edit](void (CEditEx::*operation)()) {
-        if (edit != nullptr) {
-            (edit->*operation)();
-        }
-        ResetIdleTimer();
-        return true;
-    };
-    switch (id) {
-    case ID_EDIT_UNDO:
-        return run(&CEditEx::Undo);
-    case ID_EDIT_CUT:
-        return run(&CEditEx::Cut);
-    case ID_EDIT_COPY:
-        return run(&CEditEx::Copy);
-    case ID_EDIT_PASTE:
-        return run(&CEditEx::Paste);
-    case ID_EDIT_CLEAR:
-        return run(&CEditEx::Erase);
-    case ID_EDIT_SELECT_ALL:
-        return run(&CEditEx::SelectAllText);
-    default:
+    if (!RunEditCommand(FocusedField(), id)) {
         return false;
     }
+    ResetIdleTimer();
+    return true;
 }
 
 bool CRightAccountView::OnUpdateCommand(CCmdUI& ui) {
     if (ui.id == ID_OPEN_URL && type_ == StorageItemType::WebAccount) {
         return true;
     }
-    switch (ui.id) {
-    case ID_EDIT_UNDO:
-    case ID_EDIT_CUT:
-    case ID_EDIT_COPY:
-    case ID_EDIT_PASTE:
-    case ID_EDIT_CLEAR:
-    case ID_EDIT_SELECT_ALL:
-        ui.Enable(FocusedField() != nullptr);
-        return true;
-    default:
-        return false;
-    }
+    return UpdateEditCommand(FocusedField(), ui);
 }

@@ -20,6 +20,7 @@
 #include "storage/RightViewDrops.h"
 #include "storage/StorageItem.h"
 #include "storage/StorageViewSite.h"
+#include "storage/ViewCommandMenu.h"
 #include "storage/ViewPicture.h"
 
 class CPictureRightImageView::ImageCanvas : public QAbstractScrollArea {
@@ -330,14 +331,7 @@ bool CPictureRightImageView::OnUpdateCommand(CCmdUI& ui) {
 QMenu* CPictureRightImageView::CreateContextMenu(QWidget* parent) {
     auto* menu = new QMenu(parent);
     const auto add = [this, menu](const QString& text, int id) {
-        CCmdUI ui(id);
-        OnUpdateCommand(ui);
-        QAction* action = menu->addAction(text, this, [this, id] { OnCommand(id); });
-        action->setEnabled(ui.enabled);
-        if (ui.checked.has_value()) {
-            action->setCheckable(true);
-            action->setChecked(*ui.checked);
-        }
+        AddCommandEntry(*menu, this, text, id);
     };
     add(QStringLiteral("Fit to view"), ID_ZOOM_FIT);
     add(QStringLiteral("Set to actual size"), ID_ZOOM_ACTUAL);

@@ -15,6 +15,7 @@
 #include "storage/RightViewDrops.h"
 #include "storage/StorageItem.h"
 #include "storage/StorageViewSite.h"
+#include "storage/ViewCommandMenu.h"
 
 // Takes plain text only: rich text and objects offered by a paste or a drop are refused.
 class CRightNotepadView::PlainEditor : public QPlainTextEdit {
@@ -184,10 +185,7 @@ bool CRightNotepadView::OnUpdateCommand(CCmdUI& ui) {
 QMenu* CRightNotepadView::CreateContextMenu(QWidget* parent) {
     auto* menu = new QMenu(parent);
     const auto add = [this, menu](const QString& text, int id) {
-        CCmdUI ui(id);
-        OnUpdateCommand(ui);
-        QAction* action = menu->addAction(text, this, [this, id] { OnCommand(id); });
-        action->setEnabled(ui.enabled);
+        AddCommandEntry(*menu, this, text, id);
     };
     add(QStringLiteral("&Undo\tCtrl+Z"), ID_EDIT_UNDO);
     menu->addSeparator();
