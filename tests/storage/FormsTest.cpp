@@ -1,4 +1,6 @@
 // The folder overview, the creation forms and file drops on the right-hand views.
+#include <functional>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
@@ -13,6 +15,8 @@
 
 #include "ViewTestSite.h"
 #include "controls/ShadeButton.h"
+#include "framework/CommandIds.h"
+#include "framework/FakeLockHost.h"
 #include "passwords/EditEx.h"
 #include "storage/AddPictureView.h"
 #include "storage/CreateFolderView.h"
@@ -20,8 +24,11 @@
 #include "storage/CreateOtherAcc.h"
 #include "storage/CreateWebAcc.h"
 #include "storage/PDFView.h"
+#include "storage/RightImageView.h"
 #include "storage/RightMainView.h"
+#include "storage/RightNotepadView.h"
 #include "storage/RightViewDrops.h"
+#include "storage/RightWebAccView.h"
 
 namespace {
 
@@ -216,6 +223,52 @@ TEST(StorageDrops, WhatEachDropDoes) {
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&form, &drop);
     EXPECT_EQ(site.calls, QStringList("AddFileByType:" + photo + ":1"));
+}
+
+} // namespace
+
+namespace {
+
+// Commands, edits and clicks of the views and forms count as activity for the screen lock.
+TEST(StorageActivity, CommandsEditsAndClicksRestartTheIdleClock) {
+    FakeLockHost host;
+    ViewTestSite site;
+    const int32_t web = site.AddNamed(StorageItemType::WebAccount, "w");
+    const int32_t note = site.AddNamed(StorageItemType::Text, "n");
+    CRightWebAccView account(&site.document, &site);
+    account.ShowAccount(web, QStringLiteral("w"), QStringLiteral("$:\\"));
+    CRightNotepadView notepad(&site.document, &site);
+    notepad.show();
+    QApplication::setActiveWindow(&notepad);
+    notepad.ShowNote(note);
+    CPictureRightImageView image(&site.document, &site);
+    CPictureRigthMainView overview(&site.document, &site);
+    CCreateFolderView form(&site.document, &site);
+    struct Case {
+        const char* name;
+        std::function<void()> act;
+    };
+    const Case cases[] = {
+        {"zoom command", [&] { image.OnCommand(ID_ZOOM_IN); }},
+        {"account field edit",
+         [&] { account.FieldEdit(CRightAccountView::Field::Notes)->SetText(QStringLiteral("x")); }},
+        {"account button", [&] { account.SaveButton()->click(); }},
+        {"note key",
+         [&] {
+             QTest::keyClick(notepad.Editor(), Qt::Key_A);
+             QApplication::processEvents();
+         }},
+        {"overview button", [&] { overview.Buttons().front()->click(); }},
+        {"form edit", [&] { form.Edit()->SetText(QStringLiteral("f")); }},
+        {"form action", [&] { form.Act(); }},
+        {"form cancel", [&] { form.CancelButton()->click(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int before = host.resets;
+        c.act();
+        EXPECT_GT(host.resets, before);
+    }
 }
 
 } // namespace
