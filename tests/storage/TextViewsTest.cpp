@@ -13,6 +13,8 @@
 
 #include "ViewTestSite.h"
 #include "framework/CommandIds.h"
+#include "framework/ModalSeam.h"
+#include "framework/ResultCodes.h"
 #include "passwords/EditEx.h"
 #include "passwords/PasswordClipboard.h"
 #include "storage/ItemXml.h"
@@ -188,6 +190,22 @@ TEST(NotepadView, EditsWriteThroughMarkModifiedAndShowTheCaret) {
     files->setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/x.txt"))});
     QApplication::clipboard()->setMimeData(files);
     EXPECT_FALSE(view.Editor()->canPaste());
+}
+
+TEST(NotepadView, AnEditBringsTheSaveQuestionWhenTheDocumentCloses) {
+    ScopedModalSeam seam;
+    ViewTestSite site;
+    site.document.SetTitle(QStringLiteral("safe.ovs"));
+    const int32_t index = site.AddNamed(StorageItemType::Text, "n");
+    CRightNotepadView view(&site.document, &site);
+    view.ShowNote(index);
+    EXPECT_TRUE(site.document.SaveModified());
+    EXPECT_TRUE(ModalSeam::Shown().isEmpty());
+    view.Editor()->insertPlainText(QStringLiteral("changed"));
+    // Cancel keeps the document open.
+    ModalSeam::Push(answer::Result(IDCANCEL));
+    EXPECT_FALSE(site.document.SaveModified());
+    ASSERT_EQ(ModalSeam::Shown().size(), 1);
 }
 
 TEST(NotepadView, ADeletedNoteIsNotWrittenTo) {
