@@ -1,5 +1,8 @@
 #include "storage/RightImageView.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QClipboard>
@@ -166,6 +169,10 @@ void CPictureRightImageView::Render(QPainter& painter, const QRect& client, cons
     if (visible.isEmpty()) {
         return;
     }
+    if (!fit_) {
+        RenderZoomed(painter, visible, target);
+        return;
+    }
     // The part of the picture under the visible part of the target, in the upside-down rows
     // of the screen image, drawn flipped back.
     const double sx = static_cast<double>(screen_.width()) / target.width();
@@ -182,6 +189,52 @@ void CPictureRightImageView::Render(QPainter& painter, const QRect& client, cons
                              visible.height()),
                       screen_, source);
     painter.restore();
+}
+
+void CPictureRightImageView::RenderZoomed(QPainter& painter, const QRect& visible,
+                                          const QRect& target) const {
+    const FCObjImage& source = drawn_.IsValid() ? drawn_ : picture_;
+    const int bytes = source.ColorBits() / 8;
+    const int32_t scale = Zoom().GetScale();
+    // A view coordinate (from the picture's corner) to a picture coordinate.
+    const auto pictureAt = [scale](int32_t c) {
+        return scale >= 2 ? c / scale : scale <= -2 ? c * -scale : c;
+    };
+    const QImage::Format format = bytes == 4 ? QImage::Format_ARGB32 : QImage::Format_RGB32;
+    if (zoomBuffer_.format() != format || zoomBuffer_.width() < visible.width() ||
+        zoomBuffer_.height() < visible.height()) {
+        zoomBuffer_ = QImage(visible.size().expandedTo(zoomBuffer_.size()), format);
+    }
+    const int width = visible.width();
+    columns_.resize(static_cast<size_t>(width));
+    for (int x = 0; x < width; ++x) {
+        const int32_t column = pictureAt(visible.left() - target.left() + x);
+        columns_[static_cast<size_t>(x)] = std::min(column, source.Width() - 1) * bytes;
+    }
+    int32_t lastRow = -1;
+    for (int y = 0; y < visible.height(); ++y) {
+        const int32_t row =
+            std::min(pictureAt(visible.top() - target.top() + y), source.Height() - 1);
+        auto* out = reinterpret_cast<uint32_t*>(zoomBuffer_.scanLine(y));
+        if (row == lastRow) {
+            // An enlarged picture repeats its rows.
+            std::memcpy(out, zoomBuffer_.constScanLine(y - 1), static_cast<size_t>(width) * 4);
+            continue;
+        }
+        lastRow = row;
+        const uint8_t* in = source.LineAt(row);
+        if (bytes == 4) {
+            for (int x = 0; x < width; ++x) {
+                std::memcpy(&out[x], in + columns_[static_cast<size_t>(x)], 4);
+            }
+        } else {
+            for (int x = 0; x < width; ++x) {
+                const uint8_t* p = in + columns_[static_cast<size_t>(x)];
+                out[x] = 0xff000000u | (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
+            }
+        }
+    }
+    painter.drawImage(visible.topLeft(), zoomBuffer_, QRect(0, 0, width, visible.height()));
 }
 
 void CPictureRightImageView::FitToView() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include <QImage>
 
@@ -75,11 +76,16 @@ private:
     bool fit_ = true;
     ZoomButton pressed_ = ZoomButton::Fit;
     void SetPicture(FCObjImage picture);
+    // Zoomed drawing of the part `visible` of the picture's area `target`: the pixels are
+    // picked straight from the picture into a buffer the size of the view and drawn 1:1.
+    void RenderZoomed(QPainter& painter, const QRect& visible, const QRect& target) const;
 
     FCObjImage picture_;
     // The 24-bit copy of a picture of another depth, drawn instead of it.
     FCObjImage drawn_;
     QImage screen_;
+    mutable QImage zoomBuffer_;
+    mutable std::vector<int32_t> columns_;
     // Used only without a site.
     mutable PCL_Interface_ZoomScale ownZoom_;
 };
