@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: the whole suite, then the core tests
+# Installs what is missing, checks the layer order of the includes, builds, and runs every
+# test: the whole suite, then the core tests
 # again under AddressSanitizer and UndefinedBehaviorSanitizer, then each fuzzer briefly.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 "$ov_root/scripts/setup.sh"
 
 jobs=$(nproc)
+echo "== layers"
+"$ov_root/scripts/check_layers.sh"
 echo "== build"
 ov_build "$ov_root/build"
 echo "== tests"

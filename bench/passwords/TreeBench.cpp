@@ -21,7 +21,7 @@
 #include "passwords/AccountText.h"
 #include "passwords/LeftView.h"
 #include "passwords/OmbrivaultDoc.h"
-#include "passwords/PaneParts.h"
+#include "passwords/PaneLook.h"
 
 namespace {
 

@@ -10,7 +10,8 @@
 #include <QUrl>
 
 #include "app/ProductInfo.h"
-#include "dialogs/DialogParts.h"
+#include "dialogs/DialogLook.h"
+#include "dialogs/DialogWidgets.h"
 #include "framework/LockHost.h"
 #include "framework/ResultCodes.h"
 

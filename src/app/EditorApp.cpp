@@ -30,6 +30,7 @@ CEditorApp* g_app = nullptr;
 
 CEditorApp::CEditorApp() : docManager_(kRecentFileCount), lockStore_(GetCommonAppDataPath()) {
     g_app = this;
+    CPrintHost::SetCurrent(this);
 }
 
 CEditorApp::~CEditorApp() {
@@ -38,6 +39,9 @@ CEditorApp::~CEditorApp() {
     mainFrame_.reset();
     if (g_app == this) {
         g_app = nullptr;
+    }
+    if (CPrintHost::Current() == this) {
+        CPrintHost::SetCurrent(nullptr);
     }
 }
 
@@ -82,31 +86,33 @@ bool CEditorApp::HandOverToRunningInstance(const QStringList& arguments) {
 }
 
 bool CEditorApp::InitInstance(const QStringList& arguments) {
-    // 1. The interface runtime: without a screen there is nothing to show.
+    // Without a screen there is nothing to show, so give up before anything is built.
     if (QGuiApplication::primaryScreen() == nullptr) {
         std::fprintf(stderr, "%s\n", kInitFailedText);
         return false;
     }
-    // 3. Where the settings live.
+    // The organisation and application names decide where the settings file lives; they
+    // must be set before anything reads a setting, the code page included.
     QCoreApplication::setOrganizationName(QString::fromLatin1(kRegistryKey));
     QCoreApplication::setApplicationName(QString::fromLatin1(kAppTitle));
     ApplyCodePageSetting();
 
-    // 4. The recent-file list of 4 entries.
+    // The recent files come back from the settings, and every change goes straight back.
     {
         const auto settings = AppSettings::Open();
         docManager_.RecentFiles().ReadList(*settings);
     }
     docManager_.SetRecentFilesChanged([this] { StoreRecentFiles(); });
 
-    // 5. The document templates, in their order (menus set with them, step 9).
+    // The document kinds, in the order the document manager asks them about a file; each
+    // carries its own menu, which the frame switches to when such a document is active.
     RegisterDocumentTemplates(docManager_);
 
-    // 6., 7. The main frame; it accepts dropped files.
+    // The main frame; it accepts dropped files, and the document manager opens windows in it.
     mainFrame_ = std::make_unique<CMainFrame>(*this);
     docManager_.SetFrameHost(mainFrame_.get());
 
-    // 8. Files handed over by later launches open here.
+    // A second launch hands its files to this program instead of starting another one.
     instance_ = std::make_unique<SingleInstance>(SingleInstanceKey());
     connect(instance_.get(), &SingleInstance::filesReceived, this,
             [this](const QStringList& files) {
@@ -121,10 +127,12 @@ bool CEditorApp::InitInstance(const QStringList& arguments) {
             });
     instance_->Listen();
 
-    // 10. The screen-lock record.
+    // The lock settings are needed before the first window shows: they decide the start-up
+    // lock and the idle timeout.
     LoadScreenLockSettings();
 
-    // 11. A file on the command line; failing to open it ends the program.
+    // A file on the command line opens before the window shows; if it cannot be opened the
+    // program ends, as there is nothing the user asked for to show.
     commandLine_ = ParseCommandLine(arguments);
     if (commandLine_.NamesFile()) {
         CDocument* doc = OpenDocumentFile(commandLine_.fileName);
@@ -143,10 +151,10 @@ bool CEditorApp::InitInstance(const QStringList& arguments) {
         }
     }
 
-    // 12. Show.
+    // Only now is the window shown, so the user never sees it half built.
     mainFrame_->show();
 
-    // 13. The start-up lock or the welcome wizard.
+    // Without a file from the command line, the start-up lock or the welcome wizard comes up.
     if (commandLine_.WantsStartupScreens()) {
         mainFrame_->ShowStartupScreens(lockSettings_.lockAtStartup != 0,
                                        AppSettings::GetShowWizard() != 0);

@@ -12,6 +12,7 @@
 #include "app/ScreenLockSettings.h"
 #include "framework/CmdTarget.h"
 #include "framework/DocManager.h"
+#include "framework/FrameHosts.h"
 
 class CDocTemplate;
 class CDocument;
@@ -19,7 +20,7 @@ class CMainFrame;
 class QPrinter;
 class SingleInstance;
 
-class CEditorApp : public QObject, public CCmdTarget {
+class CEditorApp : public QObject, public CCmdTarget, public CPrintHost {
     Q_OBJECT
 public:
     CEditorApp();
@@ -56,7 +57,7 @@ public:
     const ScreenLockStore& LockStore() const { return lockStore_; }
 
     // The printer the print commands share.
-    QPrinter& Printer();
+    QPrinter& Printer() override;
 
     bool OnCommand(int id) override;
     bool OnUpdateCommand(CCmdUI& ui) override;

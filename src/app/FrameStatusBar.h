@@ -7,13 +7,22 @@
 
 #include <QStatusBar>
 
+#include "framework/FrameHosts.h"
+
 class QLabel;
 class QProgressBar;
 
 class CFrameStatusBar : public QStatusBar {
     Q_OBJECT
 public:
-    enum Pane { Message = 0, Size = 1, Caret = 2, Caps = 3, Num = 4, Scroll = 5 };
+    enum Pane {
+        Message = kStatusMessage,
+        Size = kStatusSize,
+        Caret = kStatusCaret,
+        Caps = kStatusCaps,
+        Num = kStatusNum,
+        Scroll = kStatusScroll,
+    };
     static constexpr int kPaneCount = 6;
     static constexpr int kPaneWidth = 90;
 

@@ -23,29 +23,19 @@
 #include "app/KeyboardIndicators.h"
 #include "app/NewDialog.h"
 #include "app/ProductInfo.h"
-#include "app/TextToolBar.h"
+#include "app/ScreenLockDlg.h"
 #include "app/WizardDlg.h"
+#include "controls/TextToolBar.h"
+#include "documents/EncryptedDocument.h"
 #include "framework/ChildFrame.h"
 #include "framework/Clock.h"
 #include "framework/CommandActions.h"
 #include "framework/CommandIds.h"
 #include "framework/DocTemplate.h"
 #include "framework/Document.h"
-#include "framework/EncryptedDocument.h"
 #include "framework/MessageBox.h"
 #include "framework/ResultCodes.h"
 #include "framework/TimedFileDialog.h"
-
-namespace {
-QSize ScreenSize() {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    return screen != nullptr ? screen->geometry().size() : QSize(1024, 768);
-}
-
-uint32_t Bit(ReopenFlag flag) {
-    return 1u << static_cast<unsigned>(flag);
-}
-} // namespace
 
 CMainFrame::CMainFrame(CEditorApp& app) : app_(app) {
     setObjectName(QStringLiteral("mainframe"));
@@ -98,27 +88,33 @@ CMainFrame::CMainFrame(CEditorApp& app) : app_(app) {
     timer_.setInterval(kTimerIntervalMs);
     connect(&timer_, &QTimer::timeout, this, &CMainFrame::OnTimer);
     timer_.start();
-    lastActivity_ = ProgramClock().Now();
-    locked_ = false;
 
     qApp->installEventFilter(this);
-    CLockHost::SetCurrent(this);
+    CLockHost::SetCurrent(&lock_);
+    CCommandHost::SetCurrent(this);
+    CBusyHost::SetCurrent(&busy_);
     UpdateCommandStates();
 }
 
 CMainFrame::~CMainFrame() {
     qApp->removeEventFilter(this);
-    if (CLockHost::Current() == this) {
+    if (CLockHost::Current() == &lock_) {
         CLockHost::SetCurrent(nullptr);
+    }
+    if (CCommandHost::Current() == this) {
+        CCommandHost::SetCurrent(nullptr);
+    }
+    if (CBusyHost::Current() == &busy_) {
+        CBusyHost::SetCurrent(nullptr);
     }
 }
 
 // --- Creation ----------------------------------------------------------------------
 
 void CMainFrame::CreateMenus() {
-    menus124_ = BuildMenus(MenuResource::NoDocument, *actions_, recentActions_, this);
-    menus125_ = BuildMenus(MenuResource::Document, *actions_, recentActions_, this);
-    for (QMenu* menu : menus124_ + menus125_) {
+    noDocumentMenus_ = BuildMenus(MenuResource::NoDocument, *actions_, recentActions_, this);
+    documentMenus_ = BuildMenus(MenuResource::Document, *actions_, recentActions_, this);
+    for (QMenu* menu : noDocumentMenus_ + documentMenus_) {
         connect(menu, &QMenu::aboutToShow, this, [this] {
             UpdateCommandStates();
             UpdateRecentFileActions();
@@ -143,33 +139,6 @@ void CMainFrame::CreateStatusBar() {
     RefreshSizePane();
 }
 
-void CMainFrame::showEvent(QShowEvent* event) {
-    QMainWindow::showEvent(event);
-    if (!placementApplied_) {
-        placementApplied_ = true;
-        // The stored size is the outer size; the window manager's frame is known only now.
-        QTimer::singleShot(0, this, &CMainFrame::ApplyPlacement);
-    }
-}
-
-void CMainFrame::ApplyPlacement() {
-    if (isMaximized() || isMinimized() || pendingFrameRect_.isEmpty()) {
-        return;
-    }
-    const QSize extra = frameGeometry().size() - geometry().size();
-    if (extra.width() > 0 || extra.height() > 0) {
-        // A lock at start-up came before the frame was known: it keeps the placed size.
-        const bool frozen = sizeFrozen_;
-        FreezeSize(false);
-        resize(pendingFrameRect_.size() - extra);
-        if (frozen) {
-            lockTimeWidth_ = pendingFrameRect_.width();
-            lockTimeHeight_ = pendingFrameRect_.height();
-            FreezeSize(true);
-        }
-    }
-}
-
 // --- Commands ------------------------------------------------------------------------
 
 CommandRoute CMainFrame::Route() const {
@@ -186,7 +155,7 @@ CommandRoute CMainFrame::Route() const {
 
 void CMainFrame::ExecuteCommand(int id) {
     // While locked or busy every command but the busy protocol's own is swallowed.
-    if ((IsScreenLocked() || BusyFlag) && !IsBusyCommand(id)) {
+    if ((IsScreenLocked() || busy_.IsBusy()) && !IsBusyCommand(id)) {
         return;
     }
     Route().Dispatch(id);
@@ -240,13 +209,13 @@ bool CMainFrame::OnCommand(int id) {
         OnWebSite();
         return true;
     case ID_BEGIN_BUSY:
-        BeginBusy();
+        busy_.BeginBusy();
         return true;
     case ID_END_BUSY:
-        EndBusy();
+        busy_.EndBusy();
         return true;
     case ID_STEP_BUSY:
-        StepBusy();
+        busy_.StepBusy();
         return true;
     case ID_VIEW_TOOLBAR:
         toolBar_->setVisible(!toolBar_->isVisible());
@@ -336,7 +305,7 @@ void CMainFrame::OnWizard() {
 
 void CMainFrame::OnFileOpen() {
     CTimedFileDialog dialog(true, QString(), QString(), CTimedFileDialog::FileMustExist,
-                            QString::fromLatin1(CEncryptedDocument::kOpenFilter), nullptr, 0);
+                            QString::fromStdString(OpenFilter()), nullptr, 0);
     if (dialog.DoModal() == IDOK) {
         app_.OpenDocumentFile(dialog.GetPathName());
     }
@@ -399,7 +368,8 @@ void CMainFrame::PressToolbarButton(int id, bool pressed) {
 }
 
 void CMainFrame::RefreshSizePane() {
-    SetStatusPaneText(CFrameStatusBar::Size, CFrameStatusBar::SizeText(StatusSizeBytes.load()));
+    SetStatusPaneText(CFrameStatusBar::Size,
+                      CFrameStatusBar::SizeText(Busy().StatusSizeBytes.load()));
 }
 
 void CMainFrame::RefreshIndicators() {
@@ -424,30 +394,6 @@ bool CMainFrame::event(QEvent* event) {
     return QMainWindow::event(event);
 }
 
-// --- Busy protocol -------------------------------------------------------------------
-
-void CMainFrame::BeginBusy() {
-    ProgressPercent = 0;
-    if (statusBar_ != nullptr) {
-        statusBar_->ShowProgress();
-    }
-    SetStatusPaneText(CFrameStatusBar::Message, QStringLiteral("Please wait..."));
-}
-
-void CMainFrame::StepBusy() {
-    if (statusBar_ != nullptr && statusBar_->Progress() != nullptr) {
-        statusBar_->SetProgress(ProgressPercent);
-    }
-    SetStatusPaneText(CFrameStatusBar::Message, QStringLiteral("Please wait..."));
-}
-
-void CMainFrame::EndBusy() {
-    if (statusBar_ != nullptr) {
-        statusBar_->HideProgress();
-    }
-    SetStatusPaneText(CFrameStatusBar::Message, QStringLiteral("Ready"));
-}
-
 bool CMainFrame::InThisWindow(QObject* watched) const {
     if (const auto* window = qobject_cast<const QWindow*>(watched)) {
         // Events for the window's native surface.
@@ -467,15 +413,15 @@ bool CMainFrame::InThisWindow(QObject* watched) const {
     }
     // Menus of the menu bar and the toolbar are windows of their own.
     const auto* menu = qobject_cast<const QMenu*>(widget);
-    return menu != nullptr && (menus124_.contains(const_cast<QMenu*>(menu)) ||
-                               menus125_.contains(const_cast<QMenu*>(menu)));
+    return menu != nullptr && (noDocumentMenus_.contains(const_cast<QMenu*>(menu)) ||
+                               documentMenus_.contains(const_cast<QMenu*>(menu)));
 }
 
 bool CMainFrame::PreTranslateMessage(QObject* watched, QEvent* event) {
     if (IsScreenLocked()) {
-        return LockFilter(watched, event);
+        return lock_.Filter(watched, event);
     }
-    if (!BusyFlag) {
+    if (!busy_.IsBusy()) {
         return false;
     }
     switch (event->type()) {
@@ -501,47 +447,13 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
 // --- Timer tick ----------------------------------------------------------------------
 
 void CMainFrame::OnTimer() {
-    if (IdleCheck()) {
+    if (lock_.IdleCheck()) {
         return;
     }
     RefreshSizePane();
     RefreshIndicators();
     UpdateCommandStates();
     UpdateCaption();
-}
-
-// --- Idle clock ----------------------------------------------------------------------
-
-uint32_t CMainFrame::IdleSeconds() const {
-    return (ProgramClock().Now() - lastActivity_) / 1000;
-}
-
-void CMainFrame::ResetIdleTimer() {
-    lastActivity_ = ProgramClock().Now();
-}
-
-void CMainFrame::SetReopenFlag(ReopenFlag flag, int command) {
-    reopenFlags_ |= Bit(flag);
-    if (flag == ReopenFlag::OpenDialog) {
-        reopenOpenCommand_ = command;
-    } else if (flag == ReopenFlag::SaveDialog) {
-        reopenSaveCommand_ = command;
-    }
-}
-
-bool CMainFrame::ReopenFlagSet(ReopenFlag flag) const {
-    return (reopenFlags_ & Bit(flag)) != 0;
-}
-
-int CMainFrame::ReopenCommand(ReopenFlag flag) const {
-    if (flag == ReopenFlag::OpenDialog) {
-        return reopenOpenCommand_;
-    }
-    return flag == ReopenFlag::SaveDialog ? reopenSaveCommand_ : 0;
-}
-
-void CMainFrame::ClearReopenFlag(ReopenFlag flag) {
-    reopenFlags_ &= ~Bit(flag);
 }
 
 void CMainFrame::ShowStartupScreens(bool lockAtStartup, bool showWizard) {
@@ -557,159 +469,11 @@ void CMainFrame::ShowStartupScreens(bool lockAtStartup, bool showWizard) {
     }
 }
 
-// --- Document windows ----------------------------------------------------------------
-
-CMDIChildWnd* CMainFrame::ActiveChildFrame() const {
-    QMdiSubWindow* active = mdiArea_->activeSubWindow();
-    if (active == nullptr) {
-        // Without focus in the program Qt reports no active window; the current one is
-        // still the one commands are meant for.
-        active = mdiArea_->currentSubWindow();
-    }
-    return qobject_cast<CMDIChildWnd*>(active);
-}
-
-void CMainFrame::AddChildFrame(CMDIChildWnd* frame) {
-    mdiArea_->addSubWindow(frame);
-    // Before the frame is laid out the document area has no size of its own yet.
-    const QSize area = mdiArea_->viewport()->size().expandedTo(size() - QSize(40, 160));
-    frame->resize(area.expandedTo(QSize(640, 480)) * 3 / 4);
-}
-
-void CMainFrame::ActivateChildFrame(CMDIChildWnd* frame) {
-    if (frame->isMinimized()) {
-        frame->showNormal();
-    }
-    mdiArea_->setActiveSubWindow(frame);
-    UpdateMenuBar();
-    UpdateCaption();
-}
-
-const QList<QMenu*>& CMainFrame::Menus(MenuResource resource) const {
-    return resource == MenuResource::Document ? menus125_ : menus124_;
-}
-
-void CMainFrame::UpdateMenuBar() {
-    MenuResource wanted = MenuResource::NoDocument;
-    if (CMDIChildWnd* child = ActiveChildFrame()) {
-        const CDocument* doc = child->GetActiveDocument();
-        const CDocTemplate* t = doc != nullptr ? doc->GetDocTemplate() : nullptr;
-        if (t != nullptr && t->GetMenuId() == static_cast<int>(MenuResource::Document)) {
-            wanted = MenuResource::Document;
-        }
-    }
-    if (wanted == currentMenu_) {
+void CMainFrame::OnScreenLockOptions() {
+    app_.LoadScreenLockSettings();
+    if (app_.LockSettings().passwordEnabled != 0 && !lock_.RequestScreenPassword(true)) {
         return;
     }
-    currentMenu_ = wanted;
-    menuBar()->clear();
-    for (QMenu* menu : Menus(wanted)) {
-        menuBar()->addMenu(menu);
-    }
-    actions_->Action(ID_WEB_BROWSER)->setText(WebBrowserMenuText(wanted));
-}
-
-void CMainFrame::UpdateRecentFileActions() {
-    const CRecentFileList& recent = app_.DocManager().RecentFiles();
-    const int count = static_cast<int>(recent.Files().size());
-    for (int i = 0; i < recentActions_.size(); ++i) {
-        QAction* action = recentActions_[i];
-        if (i < count) {
-            action->setText(recent.MenuText(i));
-            action->setVisible(true);
-        } else if (i == 0) {
-            action->setText(QStringLiteral("Recent File"));
-            action->setVisible(true);
-        } else {
-            action->setVisible(false);
-        }
-    }
-}
-
-void CMainFrame::UpdateCaption() {
-    QString caption = QString::fromLatin1(kAppTitle);
-    if (CMDIChildWnd* child = ActiveChildFrame()) {
-        if (child->GetActiveDocument() != nullptr) {
-            caption += QStringLiteral(" - ") + child->GetActiveDocument()->GetTitle();
-        }
-    }
-    if (windowTitle() != caption) {
-        setWindowTitle(caption);
-    }
-}
-
-// --- Closing, placement, drops -------------------------------------------------------
-
-QRect CMainFrame::RestoredFrameRect() const {
-    if (isMinimized() || isMaximized() || isFullScreen()) {
-        return normalGeometry().marginsAdded(frameMargins_);
-    }
-    return frameGeometry();
-}
-
-void CMainFrame::SaveWindowPlacement() {
-    AppSettings::SaveWindowPlacement(RestoredFrameRect(), ScreenSize());
-}
-
-void CMainFrame::NoteFrameMargins() {
-    if (windowState() == Qt::WindowNoState && isVisible()) {
-        const QRect outer = frameGeometry();
-        const QRect inner = geometry();
-        frameMargins_ = QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
-                                 outer.right() - inner.right(), outer.bottom() - inner.bottom());
-    }
-}
-
-void CMainFrame::moveEvent(QMoveEvent* event) {
-    QMainWindow::moveEvent(event);
-    NoteFrameMargins();
-}
-
-void CMainFrame::resizeEvent(QResizeEvent* event) {
-    QMainWindow::resizeEvent(event);
-    NoteFrameMargins();
-    if (overlay_ != nullptr) {
-        overlay_->setGeometry(rect());
-    }
-}
-
-void CMainFrame::closeEvent(QCloseEvent* event) {
-    if (BusyFlag) {
-        event->ignore(); // no closing while a long operation runs
-        return;
-    }
-    // The restored rectangle is what the next start shows.
-    const QRect restored = RestoredFrameRect();
-    if (isMinimized() || isMaximized()) {
-        showNormal();
-    }
-    AppSettings::SaveWindowPlacement(restored, ScreenSize());
-    if (!app_.DocManager().SaveAllModified()) {
-        event->ignore();
-        return;
-    }
-    app_.DocManager().CloseAllDocuments();
-    event->accept();
-}
-
-void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
-    // Nothing opens behind the lock.
-    if (!IsScreenLocked() && event->mimeData()->hasUrls()) {
-        for (const QUrl& url : event->mimeData()->urls()) {
-            if (url.isLocalFile()) {
-                event->acceptProposedAction();
-                return;
-            }
-        }
-    }
-}
-
-void CMainFrame::dropEvent(QDropEvent* event) {
-    const QList<QUrl> urls = event->mimeData()->urls();
-    event->acceptProposedAction();
-    for (const QUrl& url : urls) {
-        if (url.isLocalFile()) {
-            app_.OpenDocumentFile(url.toLocalFile());
-        }
-    }
+    CScreenLockDlg dialog(app_, this);
+    dialog.DoModal();
 }

@@ -1,7 +1,7 @@
 // The program's one top-level window: menus, toolbar and status bar around the area in
 // which document windows live. It routes commands, shows the document size and the caret,
-// runs the busy protocol of long operations, keeps the idle clock of the screen lock and
-// saves its placement when it closes.
+// holds the busy protocol of long operations (CFrameBusy) and the screen lock (CScreenLock),
+// and saves its placement when it closes.
 #pragma once
 
 #include <atomic>
@@ -13,9 +13,12 @@
 #include <QTimer>
 
 #include "app/CommandTable.h"
+#include "app/FrameBusy.h"
+#include "app/ScreenLock.h"
 #include "controls/JMatrixCtrl.h"
 #include "framework/CmdTarget.h"
 #include "framework/DocManager.h"
+#include "framework/FrameHosts.h"
 #include "framework/LockHost.h"
 
 class CEditorApp;
@@ -27,7 +30,11 @@ class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
 
-class CMainFrame : public QMainWindow, public CCmdTarget, public CLockHost, public CFrameHost {
+class CMainFrame : public QMainWindow,
+                   public CCmdTarget,
+                   public CFrameHost,
+                   public CStatusHost,
+                   public CCommandHost {
     Q_OBJECT
 public:
     explicit CMainFrame(CEditorApp& app);
@@ -37,9 +44,9 @@ public:
     // Runs a command along the route, unless the busy protocol swallows it.
     void ExecuteCommand(int id);
     // Runs a command on the user-interface thread and waits for it (from any thread).
-    void SendCommand(int id);
+    void SendCommand(int id) override;
     // Queues a command for the user-interface thread (from any thread).
-    void PostCommand(int id);
+    void PostCommand(int id) override;
     // Active view, its document, its child frame, this frame, the application.
     CommandRoute Route() const;
     CommandActions& Actions() const { return *actions_; }
@@ -51,63 +58,50 @@ public:
 
     // --- Status bar and toolbar ------------------------------------------------------
     // Sets the text of pane `index` (0 message, 1 size, 2 caret, ...) if the bar exists.
-    void SetStatusPaneText(int index, const QString& text);
-    QString StatusPaneText(int index) const;
+    void SetStatusPaneText(int index, const QString& text) override;
+    QString StatusPaneText(int index) const override;
     CFrameStatusBar* FrameStatusBar() const { return statusBar_; }
     CTextToolBar* ToolBar() const { return toolBar_; }
     void PressToolbarButton(int id, bool pressed);
 
     // --- Busy protocol ---------------------------------------------------------------
     // Written by long operations (possibly on worker threads), read by the timer tick.
-    std::atomic<bool> BusyFlag{false};
-    std::atomic<int> ProgressPercent{0};
-    std::atomic<int32_t> StatusSizeBytes{0};
-    void BeginBusy();
-    void StepBusy();
-    void EndBusy();
+    CBusyState& Busy() { return busy_.Busy(); }
 
     // --- The 100 ms tick -------------------------------------------------------------
     static constexpr int kTimerIntervalMs = 100;
     void OnTimer();
 
-    // --- Idle clock and screen lock ---------------------------------------------------
-    bool IsScreenLocked() const override { return locked_; }
-    uint32_t IdleSeconds() const override;
-    uint32_t IdleTimeoutSeconds() const override { return idleTimeoutSeconds_; }
-    void ResetIdleTimer() override;
-    void SetReopenFlag(ReopenFlag flag, int command = 0) override;
-    QWidget* HostWindow() override { return this; }
-    // The close check of a document while locked: the screen password when one is enabled,
-    // then the overlay goes; the reopen flags stay for the next unlock by the frame.
-    bool UnlockForDocumentClose() override;
-    void SetIdleTimeoutSeconds(uint32_t seconds) { idleTimeoutSeconds_ = seconds; }
-    const std::string& PromptText() const { return promptText_; }
-    void SetPromptText(const std::string& text) { promptText_ = text; }
-    bool ReopenFlagSet(ReopenFlag flag) const;
-    int ReopenCommand(ReopenFlag flag) const;
-    void ClearReopenFlag(ReopenFlag flag);
+    // --- Idle clock and screen lock (see CScreenLock) -----------------------------------
+    CScreenLock& Lock() { return lock_; }
+    bool IsScreenLocked() const { return lock_.IsScreenLocked(); }
+    uint32_t IdleSeconds() const { return lock_.IdleSeconds(); }
+    uint32_t IdleTimeoutSeconds() const { return lock_.IdleTimeoutSeconds(); }
+    void ResetIdleTimer() { lock_.ResetIdleTimer(); }
+    void SetReopenFlag(ReopenFlag flag, int command = 0) { lock_.SetReopenFlag(flag, command); }
+    bool UnlockForDocumentClose() { return lock_.UnlockForDocumentClose(); }
+    void SetIdleTimeoutSeconds(uint32_t seconds) { lock_.SetIdleTimeoutSeconds(seconds); }
+    const std::string& PromptText() const { return lock_.PromptText(); }
+    void SetPromptText(const std::string& text) { lock_.SetPromptText(text); }
+    bool ReopenFlagSet(ReopenFlag flag) const { return lock_.ReopenFlagSet(flag); }
+    int ReopenCommand(ReopenFlag flag) const { return lock_.ReopenCommand(flag); }
+    void ClearReopenFlag(ReopenFlag flag) { lock_.ClearReopenFlag(flag); }
+    void LockScreen() { lock_.LockScreen(); }
+    void LockScreenDefaultPrompt() { lock_.LockScreenDefaultPrompt(); }
+    void UnlockScreen() { lock_.UnlockScreen(); }
+    bool RequestScreenPassword(bool closeOnLock) {
+        return lock_.RequestScreenPassword(closeOnLock);
+    }
+    void RemoveLockOverlay() { lock_.RemoveLockOverlay(); }
+    JMatrixCtrl* LockOverlay() const { return lock_.Overlay(); }
+    bool LockPending() const { return lock_.Pending(); }
+    QSize LockTimeSize() const { return lock_.LockTimeSize(); }
 
-    // Covers the window with the animation, with the configured prompt (after re-reading the
-    // settings record) or with the default prompt. Nothing happens when already locked.
-    void LockScreen();
-    void LockScreenDefaultPrompt();
-    // The screen password when one is enabled, then the overlay goes and the dialogs the
-    // lock closed come back. Stays locked when the password prompt is cancelled.
-    void UnlockScreen();
-    // The screen-password prompt loop; true when the typed password matches (at once when
-    // none is stored). `closeOnLock` lets the prompt end itself when the screen locks.
-    bool RequestScreenPassword(bool closeOnLock);
-    // Destroys the overlay and restarts the idle clock.
-    void RemoveLockOverlay();
-    // The overlay while locked, else null.
-    JMatrixCtrl* LockOverlay() const { return overlay_; }
-    bool LockPending() const { return pendingLock_; }
-    // The size the window keeps while locked: its outer size when the lock went up.
-    QSize LockTimeSize() const { return {lockTimeWidth_, lockTimeHeight_}; }
+    static constexpr const char* kDefaultPrompt = CScreenLock::kDefaultPrompt;
+    static constexpr const char* kWrongScreenPasswordText = CScreenLock::kWrongScreenPasswordText;
 
-    static constexpr const char* kDefaultPrompt = "Press any key to unlock the screen...";
-    static constexpr const char* kWrongScreenPasswordText =
-        "You have entered an incrorrect screen password. Retry? ";
+    // True when `watched` belongs to this window: the window itself, its widgets, its menus.
+    bool InThisWindow(QObject* watched) const;
 
     // Runs a command as a message sent to the window: straight along the route, past the
     // input filters of the lock and the busy protocol.
@@ -132,6 +126,8 @@ public:
     // The help page "42.html": beside the installed data of the executable first, then in
     // the "Help" folder of the current directory. Empty when neither exists.
     static QString FindHelpPage();
+    // The size of the primary screen (1024 x 768 when there is none).
+    static QSize ScreenSize();
 
 protected:
     // Input filter applied to every event of the program before it is delivered; true
@@ -149,16 +145,6 @@ protected:
 
     CEditorApp& app_;
 
-    // Screen lock state: created here in its initial state, driven by ScreenLock.cpp.
-    uint32_t lastActivity_ = 0;
-    uint32_t idleTimeoutSeconds_ = 10;
-    bool locked_ = false;
-    std::string promptText_;
-    bool pendingLock_ = false;
-    int lockTimeWidth_ = 0;
-    int lockTimeHeight_ = 0;
-    QPointer<JMatrixCtrl> overlay_;
-
 private:
     void CreateMenus();
     void CreateToolBar();
@@ -173,39 +159,23 @@ private:
     void OnFileNew();
     void OnWizard();
     void OnScreenLockOptions();
-    // The idle check of a timer tick; true when it locked the screen.
-    bool IdleCheck();
-    void LockWithPrompt(const QString& prompt);
-    void ReissueDeferredCommands();
-    bool LockFilter(QObject* watched, QEvent* event);
-    void QueueUnlock();
-    void FreezeSize(bool freeze);
     void OnHelp();
     void OnWebSite();
     void ArrangeIcons();
-    bool InThisWindow(QObject* watched) const;
     void NoteFrameMargins();
 
+    CFrameBusy busy_{*this};
+    CScreenLock lock_{*this, app_};
     QMdiArea* mdiArea_ = nullptr;
     CommandActions* actions_ = nullptr;
     CTextToolBar* toolBar_ = nullptr;
     CFrameStatusBar* statusBar_ = nullptr;
     QList<QAction*> recentActions_;
-    QList<QMenu*> menus124_;
-    QList<QMenu*> menus125_;
+    QList<QMenu*> noDocumentMenus_;
+    QList<QMenu*> documentMenus_;
     MenuResource currentMenu_ = MenuResource::NoDocument;
     QTimer timer_;
     QRect pendingFrameRect_;
     bool placementApplied_ = false;
     QMargins frameMargins_;
-
-    uint32_t reopenFlags_ = 0;
-    int reopenOpenCommand_ = 0;
-    int reopenSaveCommand_ = 0;
-
-    bool unlockQueued_ = false;
-    bool unlocking_ = false;
-    bool sizeFrozen_ = false;
-    QSize unfrozenMinimum_;
-    QSize unfrozenMaximum_;
 };

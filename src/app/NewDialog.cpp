@@ -7,7 +7,8 @@
 #include <QLabel>
 
 #include "controls/ShadeButton.h"
-#include "dialogs/DialogParts.h"
+#include "dialogs/DialogLook.h"
+#include "dialogs/DialogWidgets.h"
 #include "framework/LockHost.h"
 
 namespace {

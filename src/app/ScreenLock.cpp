@@ -1,6 +1,5 @@
-// The main frame's inactivity screen lock: the idle check of the timer tick, the overlay,
-// the input filter while locked, the screen password and the dialogs that come back after
-// an unlock.
+#include "app/ScreenLock.h"
+
 #include <QApplication>
 #include <QMenu>
 #include <QMouseEvent>
@@ -8,7 +7,6 @@
 #include "app/EditorApp.h"
 #include "app/MainFrame.h"
 #include "app/ProductInfo.h"
-#include "app/ScreenLockDlg.h"
 #include "crypto/CodePage.h"
 #include "dialogs/ExistingPasswordDlg.h"
 #include "framework/Clock.h"
@@ -30,9 +28,63 @@ bool OpenMenuShown() {
     return qobject_cast<QMenu*>(QApplication::activePopupWidget()) != nullptr;
 }
 
+uint32_t Bit(ReopenFlag flag) {
+    return 1u << static_cast<unsigned>(flag);
+}
+
 } // namespace
 
-bool CMainFrame::IdleCheck() {
+CScreenLock::CScreenLock(CMainFrame& frame, CEditorApp& app)
+    : frame_(frame), app_(app), lastActivity_(ProgramClock().Now()) {}
+
+QWidget* CScreenLock::HostWindow() {
+    return &frame_;
+}
+
+uint32_t CScreenLock::IdleSeconds() const {
+    return (ProgramClock().Now() - lastActivity_) / 1000;
+}
+
+void CScreenLock::ResetIdleTimer() {
+    lastActivity_ = ProgramClock().Now();
+}
+
+void CScreenLock::SetReopenFlag(ReopenFlag flag, int command) {
+    reopenFlags_ |= Bit(flag);
+    if (flag == ReopenFlag::OpenDialog) {
+        reopenOpenCommand_ = command;
+    } else if (flag == ReopenFlag::SaveDialog) {
+        reopenSaveCommand_ = command;
+    }
+}
+
+bool CScreenLock::ReopenFlagSet(ReopenFlag flag) const {
+    return (reopenFlags_ & Bit(flag)) != 0;
+}
+
+int CScreenLock::ReopenCommand(ReopenFlag flag) const {
+    if (flag == ReopenFlag::OpenDialog) {
+        return reopenOpenCommand_;
+    }
+    return flag == ReopenFlag::SaveDialog ? reopenSaveCommand_ : 0;
+}
+
+void CScreenLock::ClearReopenFlag(ReopenFlag flag) {
+    reopenFlags_ &= ~Bit(flag);
+}
+
+void CScreenLock::ResizeKeepingLockSize(const QSize& inner, const QSize& outer) {
+    const bool frozen = sizeFrozen_;
+    FreezeSize(false);
+    frame_.resize(inner);
+    if (frozen) {
+        lockTimeWidth_ = outer.width();
+        lockTimeHeight_ = outer.height();
+        FreezeSize(true);
+    }
+}
+
+bool CScreenLock::IdleCheck() {
     if (pendingLock_) {
         pendingLock_ = false;
         LockScreen();
@@ -42,7 +94,7 @@ bool CMainFrame::IdleCheck() {
     if (OpenMenuShown()) {
         ResetIdleTimer();
     }
-    if (IdleSeconds() > idleTimeoutSeconds_ && !locked_ && !isMinimized() &&
+    if (IdleSeconds() > idleTimeoutSeconds_ && !locked_ && !frame_.isMinimized() &&
         app_.LockSettings().lockWhenIdle != 0) {
         // Pop-ups (menus, lists, tips) go now, so that nothing is left open over the
         // overlay; the lock itself comes at the next tick.
@@ -56,28 +108,28 @@ bool CMainFrame::IdleCheck() {
     return false;
 }
 
-void CMainFrame::LockScreen() {
+void CScreenLock::LockScreen() {
     app_.LoadScreenLockSettings();
     LockWithPrompt(ProgramText(promptText_));
 }
 
-void CMainFrame::LockScreenDefaultPrompt() {
+void CScreenLock::LockScreenDefaultPrompt() {
     LockWithPrompt(QString::fromLatin1(kDefaultPrompt));
 }
 
-void CMainFrame::LockWithPrompt(const QString& prompt) {
+void CScreenLock::LockWithPrompt(const QString& prompt) {
     // A second overlay would hide the first and leave it behind after the unlock.
     if (locked_) {
         return;
     }
-    const QSize outer = frameGeometry().size();
+    const QSize outer = frame_.frameGeometry().size();
     lockTimeWidth_ = outer.width();
     lockTimeHeight_ = outer.height();
 
     // The overlay covers the whole window: menu bar, toolbar, documents and status bar.
-    auto* overlay = new JMatrixCtrl({}, this);
+    auto* overlay = new JMatrixCtrl({}, &frame_);
     overlay->setObjectName(QStringLiteral("lockoverlay"));
-    overlay->Create(rect(), this);
+    overlay->Create(frame_.rect(), &frame_);
     overlay->AddLine(prompt);
     overlay->AddLine(QString(QChar(1)) + QStringLiteral(" 2"));
     overlay->AddLine(QString());
@@ -91,7 +143,7 @@ void CMainFrame::LockWithPrompt(const QString& prompt) {
     emit LockEvents::Instance().Locked();
 }
 
-void CMainFrame::RemoveLockOverlay() {
+void CScreenLock::RemoveLockOverlay() {
     if (overlay_ != nullptr) {
         overlay_->close();
         delete overlay_;
@@ -105,7 +157,7 @@ void CMainFrame::RemoveLockOverlay() {
     }
 }
 
-void CMainFrame::UnlockScreen() {
+void CScreenLock::UnlockScreen() {
     if (!locked_ || unlocking_) {
         return;
     }
@@ -120,7 +172,7 @@ void CMainFrame::UnlockScreen() {
     ReissueDeferredCommands();
 }
 
-void CMainFrame::ReissueDeferredCommands() {
+void CScreenLock::ReissueDeferredCommands() {
     // Each command runs to its end (its dialog closed) before the next. Should the screen
     // lock again meanwhile, the rest stay flagged for the next unlock.
     const auto reissue = [this](std::initializer_list<ReopenFlag> flags, int command) {
@@ -135,7 +187,7 @@ void CMainFrame::ReissueDeferredCommands() {
             ClearReopenFlag(flag);
         }
         if (command != 0) {
-            DispatchCommand(command);
+            frame_.DispatchCommand(command);
         }
     };
     reissue({ReopenFlag::Wizard, ReopenFlag::WizardAfterUnlock}, ID_WIZARD);
@@ -147,13 +199,13 @@ void CMainFrame::ReissueDeferredCommands() {
     reissue({ReopenFlag::About}, ID_APP_ABOUT);
 }
 
-bool CMainFrame::RequestScreenPassword(bool closeOnLock) {
+bool CScreenLock::RequestScreenPassword(bool closeOnLock) {
     const ScreenLockSettings& settings = app_.LockSettings();
     if (!settings.HasScreenPassword()) {
         return true; // the empty password is typed already
     }
     for (;;) {
-        CExistingPasswordDlg prompt(this);
+        CExistingPasswordDlg prompt(&frame_);
         prompt.SetScreenPasswordMode(true);
         prompt.SetAutoClose(closeOnLock);
         if (prompt.DoModal() != IDOK) {
@@ -162,15 +214,15 @@ bool CMainFrame::RequestScreenPassword(bool closeOnLock) {
         if (settings.MatchesScreenPassword(prompt.Password())) {
             return true;
         }
-        if (ShowMessageBox(this, QString::fromLatin1(kWrongScreenPasswordText),
+        if (ShowMessageBox(&frame_, QString::fromLatin1(kWrongScreenPasswordText),
                            QString::fromLatin1(kAppTitle), MessageButtons::RetryCancel,
-                           MessageIcon::Error) != IDRETRY) {
+                           MessageIcon::Error) != MessageResult::Retry) {
             return false;
         }
     }
 }
 
-bool CMainFrame::UnlockForDocumentClose() {
+bool CScreenLock::UnlockForDocumentClose() {
     if (!locked_) {
         return true;
     }
@@ -182,26 +234,18 @@ bool CMainFrame::UnlockForDocumentClose() {
     return true;
 }
 
-void CMainFrame::OnScreenLockOptions() {
-    app_.LoadScreenLockSettings();
-    if (app_.LockSettings().passwordEnabled != 0 && !RequestScreenPassword(true)) {
-        return;
-    }
-    CScreenLockDlg dialog(app_, this);
-    dialog.DoModal();
-}
-
-bool CMainFrame::LockFilter(QObject* watched, QEvent* event) {
+bool CScreenLock::Filter(QObject* watched, QEvent* event) {
     switch (event->type()) {
     case QEvent::KeyPress:
     case QEvent::Shortcut:
     case QEvent::InputMethod:
         // Nothing typed while locked reaches the window, now or later.
-        return InThisWindow(watched);
+        return frame_.InThisWindow(watched);
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick: {
         const auto button = static_cast<QMouseEvent*>(event)->button();
-        if ((button != Qt::LeftButton && button != Qt::RightButton) || !InThisWindow(watched)) {
+        if ((button != Qt::LeftButton && button != Qt::RightButton) ||
+            !frame_.InThisWindow(watched)) {
             return false;
         }
         QueueUnlock();
@@ -212,7 +256,7 @@ bool CMainFrame::LockFilter(QObject* watched, QEvent* event) {
     }
 }
 
-void CMainFrame::QueueUnlock() {
+void CScreenLock::QueueUnlock() {
     // The unlock runs its password prompt from the event loop rather than from inside the
     // filter; a double-click starts it once.
     if (unlockQueued_ || unlocking_) {
@@ -220,7 +264,7 @@ void CMainFrame::QueueUnlock() {
     }
     unlockQueued_ = true;
     QMetaObject::invokeMethod(
-        this,
+        &frame_,
         [this] {
             unlockQueued_ = false;
             UnlockScreen();
@@ -228,7 +272,7 @@ void CMainFrame::QueueUnlock() {
         Qt::QueuedConnection);
 }
 
-void CMainFrame::FreezeSize(bool freeze) {
+void CScreenLock::FreezeSize(bool freeze) {
     if (freeze == sizeFrozen_) {
         return;
     }
@@ -236,13 +280,13 @@ void CMainFrame::FreezeSize(bool freeze) {
         if (lockTimeWidth_ < kSmallestFrozenSide && lockTimeHeight_ < kSmallestFrozenSide) {
             return;
         }
-        unfrozenMinimum_ = minimumSize();
-        unfrozenMaximum_ = maximumSize();
-        setFixedSize(size());
+        unfrozenMinimum_ = frame_.minimumSize();
+        unfrozenMaximum_ = frame_.maximumSize();
+        frame_.setFixedSize(frame_.size());
         sizeFrozen_ = true;
         return;
     }
-    setMinimumSize(unfrozenMinimum_);
-    setMaximumSize(unfrozenMaximum_);
+    frame_.setMinimumSize(unfrozenMinimum_);
+    frame_.setMaximumSize(unfrozenMaximum_);
     sizeFrozen_ = false;
 }

@@ -199,9 +199,8 @@ void CScreenLockDlg::OnOk() {
     ScreenLockSettings& settings = app_.LockSettings();
     const ScreenLockSettings before = settings;
     if (password_->text() != StoredPasswordPlaceholder()) {
-        std::string typed = PasswordBuffer::Encode(password_->text());
-        const bool hashed = settings.SetScreenPassword(typed);
-        std::fill(typed.begin(), typed.end(), '\0');
+        const SecretBuffer typed = PasswordBuffer::Encode(password_->text());
+        const bool hashed = settings.SetScreenPassword(typed.View());
         if (!hashed) {
             ShowMessageBox(this, QStringLiteral("The screen password could not be stored."),
                            QString::fromLatin1(kAppTitle), MessageButtons::Ok, MessageIcon::Error);

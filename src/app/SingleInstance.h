@@ -21,7 +21,6 @@ public:
     bool HandOver(const QStringList& files, int timeoutMs = 2000) const;
     // Starts listening, unless another instance already does; true when listening.
     bool Listen();
-    QString ServerName() const { return name_; }
 
 signals:
     void filesReceived(const QStringList& files);

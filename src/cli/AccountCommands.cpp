@@ -21,7 +21,7 @@ int LoadAccounts(const CliOptions& options, const std::string& path, AccountList
     }
     int error = 0;
     const PasswordsLoadStatus status = LoadPasswordsFile(path, password, lists, &error);
-    WipePassword(password);
+    WipeSecret(password);
     switch (status) {
     case PasswordsLoadStatus::Loaded:
         return kExitOk;
@@ -74,7 +74,7 @@ int List(const CliOptions& options) {
                 line += '\t' + FieldText(*account, AccountField::Password);
             }
             std::cout << line << '\n';
-            WipePassword(line);
+            WipeSecret(line);
         }
     }
     return Finish();
@@ -107,7 +107,7 @@ int Show(const CliOptions& options) {
                 }
                 std::string line = label + FieldText(*account, field);
                 std::cout << line << '\n';
-                WipePassword(line);
+                WipeSecret(line);
             }
         }
     }

@@ -134,7 +134,7 @@ namespace {
 // after its line end and everything from its first NUL are gone.
 int TakePassword(std::string& line, bool complete, std::string& password) {
     if (!complete) {
-        WipePassword(line);
+        WipeSecret(line);
         return Fail(kExitUsage, "the password is longer than " +
                                     std::to_string(kMaxPasswordLineBytes) + " bytes");
     }
@@ -142,7 +142,7 @@ int TakePassword(std::string& line, bool complete, std::string& password) {
     // A password ends at its first NUL byte, so one that starts with it would be empty.
     const size_t nul = line.find('\0');
     if (nul == 0) {
-        WipePassword(line);
+        WipeSecret(line);
         return Fail(kExitUsage, "the password is empty: it starts with a NUL byte");
     }
     if (nul != std::string::npos) {
@@ -152,10 +152,11 @@ int TakePassword(std::string& line, bool complete, std::string& password) {
     if (line.empty()) {
         return Fail(kExitUsage, "the password is empty");
     }
-    const auto page = CodePage::Program();
-    password = page->FromUtf8(line);
-    WipePassword(line);
-    password.resize(page->CharacterBoundaryAtMost(password, kMaxPasswordBytes));
+    SecretBuffer converted(CodePage::Program()->FromUtf8(line));
+    WipeSecret(line);
+    converted.CutToPasswordLength();
+    // The old contents of `password` go with `converted`, wiped.
+    password.swap(converted.Bytes());
     return kExitOk;
 }
 
@@ -195,11 +196,6 @@ int ReadPasswordForFile(const CliOptions& options, const std::string& path, std:
     }
     file.Close();
     return ReadPassword(options, password);
-}
-
-void WipePassword(std::string& password) {
-    SecureWipe(password.data(), password.size());
-    password.clear();
 }
 
 bool ReadInput(const std::string& path, Bytes& data) {

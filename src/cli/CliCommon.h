@@ -3,6 +3,7 @@
 #pragma once
 
 #include "crypto/EncryptedFile.h"
+#include "crypto/SecretBuffer.h"
 
 #include <optional>
 #include <string>
@@ -37,7 +38,6 @@ inline constexpr size_t kMaxPasswordLineBytes = 4096;
 // its first NUL byte, is refused. Returns kExitOk, or prints why there is none and returns
 // the exit code.
 int ReadPassword(const CliOptions& options, std::string& password);
-void WipePassword(std::string& password);
 // Checks that FILE can be opened before the password is asked for, so that a mistyped name
 // costs no typing; then reads the password as ReadPassword does.
 int ReadPasswordForFile(const CliOptions& options, const std::string& path, std::string& password);

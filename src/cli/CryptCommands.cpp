@@ -3,6 +3,7 @@
 
 #include "crypto/CodePage.h"
 #include "crypto/EncryptedFile.h"
+#include "documents/DocumentKinds.h"
 #include "passwords/AccountsXml.h"
 #include "passwords/PasswordsFile.h"
 
@@ -12,15 +13,10 @@
 
 namespace {
 
-// The stored form by extension; the content is never inspected.
+// The stored form by extension, from the table of document kinds; the content is never
+// inspected.
 std::optional<BlobForm> FormOf(const std::string& path) {
-    if (HasExtension(path, ".ovt") || HasExtension(path, ".ovd")) {
-        return BlobForm::Current;
-    }
-    if (HasExtension(path, ".etx") || HasExtension(path, ".ovf")) {
-        return BlobForm::Legacy;
-    }
-    return std::nullopt;
+    return WholeFileFormOf(path);
 }
 
 const char* const kKnownTypes = "a .ovt, .etx, .ovd or .ovf file";
@@ -79,25 +75,25 @@ int Decrypt(const CliOptions& options) {
     std::string text;
     int error = 0;
     const LoadTextStatus status = LoadEncryptedText(path, password, *form, text, &error);
-    WipePassword(password);
+    WipeSecret(password);
     if (status != LoadTextStatus::Text) {
         return LoadFail(path, status, error);
     }
     // The text is UTF-8 already unless the program's code page is another.
     if (const auto page = CodePage::Program(); !page->IsUtf8()) {
         std::string utf8 = page->ToUtf8(text);
-        WipePassword(text);
+        WipeSecret(text);
         text.swap(utf8);
     }
     if (!out || *out == "-") {
         std::cout << text;
         std::cout.flush();
-        WipePassword(text);
+        WipeSecret(text);
         return std::cout ? kExitOk : Fail(kExitFile, "cannot write to standard output");
     }
     const bool ok =
         WriteWholeFile(*out, reinterpret_cast<const uint8_t*>(text.data()), text.size(), &error);
-    WipePassword(text);
+    WipeSecret(text);
     return ok ? kExitOk : FileFail(*out, error, "write");
 }
 
@@ -123,7 +119,7 @@ int Encrypt(const CliOptions& options) {
     }
     Bytes input;
     if (!ReadInput(args[0], input)) {
-        WipePassword(password);
+        WipeSecret(password);
         return kExitFile;
     }
     // The input is UTF-8; it is already text in the program's code page unless that is
@@ -131,8 +127,8 @@ int Encrypt(const CliOptions& options) {
     std::string_view text(reinterpret_cast<const char*>(input.data()), input.size());
     std::string converted;
     const auto wipeAll = [&] {
-        WipePassword(password);
-        WipePassword(converted);
+        WipeSecret(password);
+        WipeSecret(converted);
         SecureWipe(input.data(), input.size());
     };
     if (const int code = CheckUtf8Input(args[0], text); code != kExitOk) {

@@ -4,6 +4,7 @@
 
 #include "crypto/CodePage.h"
 #include "crypto/EncryptedFile.h"
+#include "documents/DocumentKinds.h"
 #include "passwords/PasswordsFile.h"
 #include "storage/StorageAdd.h"
 #include "storage/StorageFile.h"
@@ -22,30 +23,30 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// What `check` knows how to open, by extension. The one place that maps names to kinds here.
+// What `check` knows how to open, by extension, from the table of document kinds.
 enum class FileKind { Storage, Text, Passwords, Unknown };
 
 FileKind KindOf(const std::string& path) {
-    if (HasExtension(path, ".ovs")) {
+    const DocumentKind* kind = DocumentKindOfPath(path);
+    switch (kind != nullptr ? kind->documentClass : DocumentClass::Browser) {
+    case DocumentClass::Storage:
         return FileKind::Storage;
-    }
-    if (HasExtension(path, ".ovt") || HasExtension(path, ".etx")) {
+    case DocumentClass::Text:
         return FileKind::Text;
-    }
-    if (PasswordsFormOf(path)) {
+    case DocumentClass::Passwords:
         return FileKind::Passwords;
+    case DocumentClass::Browser:
+        break;
     }
     return FileKind::Unknown;
 }
 
 std::optional<BlobForm> TextFormOf(const std::string& path) {
-    if (HasExtension(path, ".ovt")) {
-        return BlobForm::Current;
-    }
-    if (HasExtension(path, ".etx")) {
-        return BlobForm::Legacy;
-    }
-    return std::nullopt;
+    return BlobFormOf(DocumentClass::Text, path);
+}
+
+bool IsStoragePath(const std::string& path) {
+    return KindOf(path) == FileKind::Storage;
 }
 
 // A storage read into memory; the reader keeps the file locked while the command runs.
@@ -180,7 +181,7 @@ int LoadStorage(const CliOptions& options, const std::string& path, OpenStorage&
         check = CheckStoragePassword(storage.reader, password);
     }
     if (!check.ok()) {
-        WipePassword(password);
+        WipeSecret(password);
         return PasswordFail(path, check, forCheck);
     }
     storage.read = ReadStorage(storage.reader, password, storage.table, storage.readOrder);
@@ -199,7 +200,7 @@ int LoadStorage(const CliOptions& options, const std::string& path, OpenStorage&
                 bool forCheck = false) {
     std::string password;
     const int code = LoadStorage(options, path, storage, password, forCheck);
-    WipePassword(password);
+    WipeSecret(password);
     return code;
 }
 
@@ -405,13 +406,13 @@ int ReadNewPassword(const CliOptions& options, std::string& password) {
     }
     std::string again;
     if (const int code = ReadPassword(options, again); code != kExitOk) {
-        WipePassword(password);
+        WipeSecret(password);
         return code;
     }
     const bool same = again == password;
-    WipePassword(again);
+    WipeSecret(again);
     if (!same) {
-        WipePassword(password);
+        WipeSecret(password);
         return Fail(kExitUsage, "the two passwords differ; nothing was written");
     }
     return kExitOk;
@@ -454,7 +455,7 @@ int Add(const CliOptions& options) {
         return UsageFail("add takes FILE.ovs and at least one FILE");
     }
     const std::string path = args[0];
-    if (!HasExtension(path, ".ovs")) {
+    if (!IsStoragePath(path)) {
         return UsageFail(path + " is not a .ovs file");
     }
     // Every file is read before the storage is touched: one bad name changes nothing.
@@ -483,7 +484,7 @@ int Add(const CliOptions& options) {
             return code;
         }
         if (!storage.read.damaged.empty()) {
-            WipePassword(password);
+            WipeSecret(password);
             ReportDamage(path, storage);
             return Fail(kExitDamaged, "nothing was added: saving would lose the damaged part");
         }
@@ -501,7 +502,7 @@ int Add(const CliOptions& options) {
     saveOptions.fileHeldByCaller = storage.reader.IsOpen();
     const StorageSaveResult saved =
         SaveStorage(path, password, storage.table, tree, {}, saveOptions);
-    WipePassword(password);
+    WipeSecret(password);
     return saved.ok ? kExitOk : Fail(kExitFile, saved.message);
 }
 
@@ -532,8 +533,8 @@ int CheckFile(const CliOptions& options) {
         int error = 0;
         const LoadTextStatus status =
             LoadEncryptedText(path, password, *TextFormOf(path), text, &error);
-        WipePassword(password);
-        WipePassword(text);
+        WipeSecret(password);
+        WipeSecret(text);
         if (status != LoadTextStatus::Text) {
             return LoadFail(path, status, error);
         }
@@ -547,7 +548,7 @@ int CheckFile(const CliOptions& options) {
         AccountLists lists;
         int error = 0;
         const PasswordsLoadStatus status = LoadPasswordsFile(path, password, lists, &error);
-        WipePassword(password);
+        WipeSecret(password);
         if (status != PasswordsLoadStatus::Loaded) {
             return LoadFail(path,
                             status == PasswordsLoadStatus::DecryptFailed

@@ -5,7 +5,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "dialogs/DialogParts.h"
+#include "dialogs/DialogLook.h"
+#include "dialogs/DialogWidgets.h"
 #include "framework/LockHost.h"
 #include "framework/ResultCodes.h"
 

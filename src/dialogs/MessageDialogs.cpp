@@ -4,7 +4,8 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "dialogs/DialogParts.h"
+#include "dialogs/DialogLook.h"
+#include "dialogs/DialogWidgets.h"
 #include "framework/ResultCodes.h"
 
 namespace {

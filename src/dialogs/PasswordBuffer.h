@@ -1,14 +1,15 @@
-// A password as the documents use it: bytes in the program's code page, at most 259 of them
-// (cut at a character boundary), NUL-terminated in a 260-byte buffer that is wiped when the
-// buffer goes away or is overwritten.
+// A password as the dialogs and documents hold it: bytes in the program's code page, at most
+// 259 of them (cut at a character boundary), NUL-terminated, in a secret buffer that is wiped
+// when it goes away or is overwritten. This is the dialogs' bridge between typed text and the
+// core's SecretBuffer.
 #pragma once
 
-#include <array>
 #include <string_view>
 
 #include <QString>
 
 #include "crypto/Ciphers.h"
+#include "crypto/SecretBuffer.h"
 
 class PasswordBuffer {
 public:
@@ -26,16 +27,15 @@ public:
     void SetBytes(std::string_view bytes);
     void Clear();
 
-    std::string_view View() const { return {bytes_.data(), length_}; }
-    const char* CStr() const { return bytes_.data(); }
-    bool Empty() const { return length_ == 0; }
+    std::string_view View() const { return bytes_.View(); }
+    const char* CStr() const { return bytes_.CStr(); }
+    bool Empty() const { return bytes_.Empty(); }
     // The password as text for an edit box.
     QString ToText() const;
 
     // The code-page bytes of typed text, cut as SetText cuts them.
-    static std::string Encode(const QString& text);
+    static SecretBuffer Encode(const QString& text);
 
 private:
-    std::array<char, kCapacity> bytes_;
-    size_t length_ = 0;
+    SecretBuffer bytes_;
 };

@@ -7,9 +7,8 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 
-#include <openssl/crypto.h>
-
-#include "dialogs/DialogParts.h"
+#include "dialogs/DialogLook.h"
+#include "dialogs/DialogWidgets.h"
 #include "framework/LockHost.h"
 #include "framework/MessageBox.h"
 #include "framework/ResultCodes.h"
@@ -115,12 +114,10 @@ void CPasswordDlg::OnConfirmChange(const QString& text) {
 }
 
 void CPasswordDlg::OnSave() {
-    std::string first = PasswordBuffer::Encode(edit_->text());
-    std::string second = PasswordBuffer::Encode(confirm_->text());
+    const SecretBuffer first = PasswordBuffer::Encode(edit_->text());
+    const SecretBuffer second = PasswordBuffer::Encode(confirm_->text());
     // The button is disabled for an empty password; a stray click must not set one.
-    const bool same = first == second && !first.empty();
-    OPENSSL_cleanse(first.data(), first.size());
-    OPENSSL_cleanse(second.data(), second.size());
+    const bool same = first.View() == second.View() && !first.Empty();
     if (!same) {
         if (edit_->text().isEmpty() && confirm_->text().isEmpty()) {
             return;

@@ -4,6 +4,7 @@
 
 #include "crypto/Ciphers.h"
 #include "crypto/CodePage.h"
+#include "crypto/SecretBuffer.h"
 #include "editor/EditorView.h"
 #include "editor/TextLines.h"
 #include "framework/MessageBox.h"
@@ -98,11 +99,6 @@ QString LinesFromStoredUtf16(const Bytes& stored) {
     return lines;
 }
 
-void Wipe(std::string& text) {
-    SecureWipe(text.data(), text.size());
-    text.clear();
-}
-
 } // namespace
 
 CEditorDoc::CEditorDoc() = default;
@@ -118,18 +114,6 @@ CEditorView* CEditorDoc::GetView() const {
     return nullptr;
 }
 
-QString CEditorDoc::DefaultExtension() const {
-    return QStringLiteral(".ovt");
-}
-
-QString CEditorDoc::LegacyExtension() const {
-    return QStringLiteral(".etx");
-}
-
-QString CEditorDoc::SaveAsFilter() const {
-    return QString::fromLatin1(kSaveAsFilter);
-}
-
 std::optional<BlobForm> CEditorDoc::SaveFormOf(const QString& path) const {
     return QFileInfo(path).fileName().endsWith(DefaultExtension(), Qt::CaseInsensitive)
                ? BlobForm::Current
@@ -141,11 +125,9 @@ bool CEditorDoc::OnSaveDocument(const QString& path) {
     CEditorView* view = GetView();
     if (!page->IsUtf8() && view != nullptr) {
         const WipedUtf8 typed(view->GetAllText());
-        std::string stored = page->FromUtf8(typed.View());
-        std::string back = page->ToUtf8(stored);
-        const bool exact = back == typed.View();
-        Wipe(stored);
-        Wipe(back);
+        const SecretBuffer stored(page->FromUtf8(typed.View()));
+        const SecretBuffer back(page->ToUtf8(stored.View()));
+        const bool exact = back.View() == typed.View();
         if (!exact &&
             ShowMessageBox(nullptr,
                            QStringLiteral("The text holds characters that the code page %1 "
@@ -153,7 +135,7 @@ bool CEditorDoc::OnSaveDocument(const QString& path) {
                                           "anyway?")
                                .arg(QString::fromStdString(page->Name())),
                            QStringLiteral("Ombrivault Storage"), MessageButtons::YesNo,
-                           MessageIcon::Exclamation) != IDYES) {
+                           MessageIcon::Exclamation) != MessageResult::Yes) {
             return false;
         }
     }
@@ -166,10 +148,8 @@ std::string CEditorDoc::ProducePlaintext() {
         return {};
     }
     const WipedUtf8 typed(view->GetAllText());
-    std::string inPage = CodePage::Program()->FromUtf8(typed.View());
-    std::string stored = LinesToStoredText(inPage);
-    Wipe(inPage);
-    return stored;
+    const SecretBuffer inPage(CodePage::Program()->FromUtf8(typed.View()));
+    return LinesToStoredText(inPage.View());
 }
 
 void CEditorDoc::ConsumePlaintext(std::string_view text) {
@@ -177,33 +157,47 @@ void CEditorDoc::ConsumePlaintext(std::string_view text) {
     if (view == nullptr) {
         return;
     }
-    std::string lines = LinesFromStoredText(text);
-    std::string utf8 = CodePage::Program()->ToUtf8(lines);
-    Wipe(lines);
-    view->InsertLoadedText(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
-    Wipe(utf8);
+    const SecretBuffer lines(LinesFromStoredText(text));
+    const SecretBuffer utf8(CodePage::Program()->ToUtf8(lines.View()));
+    view->InsertLoadedText(QString::fromUtf8(utf8.CStr(), static_cast<qsizetype>(utf8.Size())));
 }
 
-bool CEditorDoc::ProduceStoredText(Bytes& utf16le) {
+LoadTextStatus CEditorDoc::ReadContents(const std::string& path, std::string_view password,
+                                        BlobForm form, int* error) {
     CEditorView* view = GetView();
     if (view == nullptr || !CodePage::Program()->IsUtf8()) {
-        return false;
+        return CEncryptedDocument::ReadContents(path, password, form, error);
     }
+    Bytes stored;
+    const LoadTextStatus status = LoadEncryptedUtf16(path, password, form, stored, error);
+    if (status == LoadTextStatus::Text) {
+        DeleteContents();
+        QString lines = LinesFromStoredUtf16(stored);
+        view->InsertLoadedLines(lines);
+        SecureWipe(lines.data(), static_cast<size_t>(lines.size()) * sizeof(QChar));
+    }
+    SecureWipe(stored.data(), stored.size());
+    return status;
+}
+
+CEncryptedDocument::WriteResult CEditorDoc::WriteContents(const std::string& path,
+                                                          std::string_view password, BlobForm form,
+                                                          int* error) {
+    CEditorView* view = GetView();
+    if (view == nullptr || !CodePage::Program()->IsUtf8()) {
+        return CEncryptedDocument::WriteContents(path, password, form, error);
+    }
+    Bytes stored;
     QString text = view->Edit()->document()->toRawText();
-    StoredTextFromLines(text, utf16le);
+    StoredTextFromLines(text, stored);
     SecureWipe(text.data(), static_cast<size_t>(text.size()) * sizeof(QChar));
-    return true;
-}
-
-bool CEditorDoc::ConsumeStoredText(const Bytes& utf16le) {
-    CEditorView* view = GetView();
-    if (view == nullptr || !CodePage::Program()->IsUtf8()) {
-        return false;
+    if (stored.empty()) {
+        return WriteResult::NothingToWrite;
     }
-    QString lines = LinesFromStoredUtf16(utf16le);
-    view->InsertLoadedLines(lines);
-    SecureWipe(lines.data(), static_cast<size_t>(lines.size()) * sizeof(QChar));
-    return true;
+    // The stored text is encrypted in place and wiped by the save.
+    const bool written = SaveEncryptedUtf16(path, stored, password, form, error);
+    SecureWipe(stored.data(), stored.size());
+    return written ? WriteResult::Written : WriteResult::Failed;
 }
 
 void CEditorDoc::DeleteContents() {

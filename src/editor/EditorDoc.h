@@ -4,14 +4,12 @@
 // between the view and the file, with CR LF between lines on disk.
 #pragma once
 
-#include "framework/EncryptedDocument.h"
+#include "documents/EncryptedDocument.h"
 
 class CEditorView;
 
 class CEditorDoc : public CEncryptedDocument {
 public:
-    static constexpr const char* kSaveAsFilter = "Ombrivault Encrypted Text Files (*.ovt)|*.ovt|";
-
     CEditorDoc();
     ~CEditorDoc() override;
 
@@ -25,15 +23,15 @@ public:
     void DeleteContents() override;
 
 protected:
-    QString DefaultExtension() const override;
-    QString LegacyExtension() const override;
-    QString SaveAsFilter() const override;
+    DocumentClass Class() const override { return DocumentClass::Text; }
     // A known password stays: the text is saved under it in the new file.
     bool SaveAsAsksNewPassword() const override { return false; }
     std::string ProducePlaintext() override;
     void ConsumePlaintext(std::string_view text) override;
     // With the UTF-8 code page, which holds every character, the view's UTF-16 text and the
     // stored UTF-16LE convert into each other in one pass.
-    bool ProduceStoredText(Bytes& utf16le) override;
-    bool ConsumeStoredText(const Bytes& utf16le) override;
+    LoadTextStatus ReadContents(const std::string& path, std::string_view password, BlobForm form,
+                                int* error) override;
+    WriteResult WriteContents(const std::string& path, std::string_view password, BlobForm form,
+                              int* error) override;
 };

@@ -12,12 +12,10 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
-#include "app/EditorApp.h"
-#include "app/FrameStatusBar.h"
-#include "app/MainFrame.h"
 #include "dialogs/MessageDialogs.h"
 #include "editor/TextPrinting.h"
 #include "framework/CommandIds.h"
+#include "framework/FrameHosts.h"
 #include "framework/LockAwareDialog.h"
 #include "framework/LockHost.h"
 #include "framework/MessageBox.h"
@@ -161,8 +159,8 @@ QString CEditorView::CaretPositionText() const {
 }
 
 void CEditorView::UpdateCaretPane() {
-    if (auto* frame = qobject_cast<CMainFrame*>(window())) {
-        frame->SetStatusPaneText(CFrameStatusBar::Caret, CaretPositionText());
+    if (CStatusHost* host = CStatusHost::Of(this)) {
+        host->SetStatusPaneText(kStatusCaret, CaretPositionText());
     }
 }
 
@@ -334,8 +332,8 @@ std::unique_ptr<QMenu> CEditorView::CreateContextMenu() {
 // --- Printing ----------------------------------------------------------------------------
 
 QPrinter& CEditorView::SharedPrinter() {
-    if (CEditorApp* app = CEditorApp::Instance()) {
-        return app->Printer();
+    if (CPrintHost* host = CPrintHost::Current()) {
+        return host->Printer();
     }
     // Never destroyed: a printer must not outlive the application object's teardown order.
     static QPrinter* const own = new QPrinter(QPrinter::HighResolution);

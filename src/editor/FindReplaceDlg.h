@@ -29,7 +29,6 @@ public:
 
     // Shows the dialog (modeless) in `mode`, starting with `findWhat` when it is not empty.
     void Open(Mode mode, const QString& findWhat);
-    Mode GetMode() const { return mode_; }
 
     QString FindWhat() const;
     QString ReplaceWith() const;

@@ -111,9 +111,9 @@ bool CDocument::SaveModified() {
     switch (ShowMessageBox(nullptr, QStringLiteral("Save changes to %1?").arg(name),
                            QStringLiteral("Ombrivault Storage"), MessageButtons::YesNoCancel,
                            MessageIcon::Exclamation)) {
-    case IDYES:
+    case MessageResult::Yes:
         return !pathName_.isEmpty() && OnSaveDocument(pathName_);
-    case IDNO:
+    case MessageResult::No:
         return true;
     default:
         return false;

@@ -31,7 +31,6 @@ public:
 
     CDocTemplate* GetDocTemplate() const { return template_; }
     const std::vector<CView*>& GetViews() const { return views_; }
-    CView* GetFirstView() const { return views_.empty() ? nullptr : views_.front(); }
     void AddView(CView* view);
     void RemoveView(CView* view);
     void UpdateAllViews(CView* sender);

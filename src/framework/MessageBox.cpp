@@ -7,8 +7,11 @@
 #include "framework/ModalSeam.h"
 #include "framework/ResultCodes.h"
 
-int ShowMessageBox(QWidget* parent, const QString& text, const QString& caption,
-                   MessageButtons buttons, MessageIcon icon) {
+namespace {
+
+// The whole of showing the box, in the seam's plain result codes.
+int RunMessageBox(QWidget* parent, const QString& text, const QString& caption,
+                  MessageButtons buttons, MessageIcon icon) {
     QMessageBox box(DialogOwner(parent));
     box.setWindowTitle(caption);
     box.setText(text);
@@ -74,4 +77,11 @@ int ShowMessageBox(QWidget* parent, const QString& text, const QString& caption,
         }
     }
     return escape;
+}
+
+} // namespace
+
+MessageResult ShowMessageBox(QWidget* parent, const QString& text, const QString& caption,
+                             MessageButtons buttons, MessageIcon icon) {
+    return static_cast<MessageResult>(RunMessageBox(parent, text, caption, buttons, icon));
 }

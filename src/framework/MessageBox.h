@@ -1,8 +1,10 @@
-// The program's plain message boxes, run through the modal test seam. They return the
-// result codes of ResultCodes.h.
+// The program's plain message boxes, run through the modal test seam. They answer with the
+// button pressed, a MessageResult of ResultCodes.h.
 #pragma once
 
 #include <QString>
+
+#include "framework/ResultCodes.h"
 
 class QWidget;
 
@@ -10,6 +12,6 @@ enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel };
 enum class MessageIcon { None, Information, Exclamation, Error, Question };
 
 // A null parent makes the main frame the owner. Escape answers Cancel (or No, for Yes/No).
-int ShowMessageBox(QWidget* parent, const QString& text, const QString& caption,
-                   MessageButtons buttons = MessageButtons::Ok,
-                   MessageIcon icon = MessageIcon::None);
+MessageResult ShowMessageBox(QWidget* parent, const QString& text, const QString& caption,
+                             MessageButtons buttons = MessageButtons::Ok,
+                             MessageIcon icon = MessageIcon::None);

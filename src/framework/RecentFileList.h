@@ -11,7 +11,6 @@ class CRecentFileList {
 public:
     explicit CRecentFileList(int size) : size_(size) {}
 
-    int GetSize() const { return size_; }
     const QStringList& Files() const { return files_; }
     QString At(int index) const { return index < files_.size() ? files_[index] : QString(); }
 

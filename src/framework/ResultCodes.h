@@ -9,3 +9,14 @@ inline constexpr int IDRETRY = 4;
 inline constexpr int IDIGNORE = 5;
 inline constexpr int IDYES = 6;
 inline constexpr int IDNO = 7;
+
+// The answer of a message box: a button, carrying its stored result code.
+enum class MessageResult : int {
+    Ok = IDOK,
+    Cancel = IDCANCEL,
+    Abort = IDABORT,
+    Retry = IDRETRY,
+    Ignore = IDIGNORE,
+    Yes = IDYES,
+    No = IDNO,
+};

@@ -28,7 +28,6 @@ public:
     // The chosen path after IDOK.
     QString GetPathName() const;
     int ReopenCommand() const { return reopenCommand_; }
-    bool IsOpenDialog() const { return open_; }
     bool LockTick() { return watcher_.Tick(); }
     bool LockTimerRunning() const { return watcher_.IsRunning(); }
 

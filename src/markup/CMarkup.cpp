@@ -1,4 +1,5 @@
 #include "markup/CMarkup.h"
+#include "markup/MarkupBytes.h"
 
 #include "crypto/Ciphers.h"
 #include "crypto/CodePage.h"
@@ -10,35 +11,7 @@
 
 namespace {
 
-constexpr size_t kMaxText = static_cast<size_t>(std::numeric_limits<int32_t>::max());
-constexpr size_t kNpos = std::string::npos;
-
-// Byte classes of the tokenizer: whitespace, and the delimiters that end a token (whitespace
-// among them).
-constexpr uint8_t kSpace = 1;
-constexpr uint8_t kDelimiter = 2;
-constexpr std::array<uint8_t, 256> kClasses = [] {
-    std::array<uint8_t, 256> classes{};
-    for (char c : std::string_view(" \t\n\r")) {
-        classes[static_cast<uint8_t>(c)] = kSpace | kDelimiter;
-    }
-    for (char c : std::string_view("<>=\\/?!")) {
-        classes[static_cast<uint8_t>(c)] = kDelimiter;
-    }
-    return classes;
-}();
-
-bool IsSpace(uint8_t c) {
-    return (kClasses[c] & kSpace) != 0;
-}
-
-bool IsDelimiter(uint8_t c) {
-    return (kClasses[c] & kDelimiter) != 0;
-}
-
-bool IsQuote(uint8_t c) {
-    return c == '"' || c == '\'';
-}
+using namespace markup_detail;
 
 size_t Find(const std::string& text, std::string_view what, size_t from) {
     return from > text.size() ? kNpos : text.find(what, from);
@@ -137,7 +110,6 @@ bool CMarkup::SetText(const char* text) {
 bool CMarkup::SetText(std::string_view text) {
     index_.resize(1);
     parent_ = current_ = child_ = 0;
-    nodeKind_ = 0;
     error_.clear();
     text_.assign(text.data(), text.size());
     index_[0] = ElemPos{};
@@ -258,6 +230,28 @@ bool CMarkup::ReadEndTag(std::string_view name, size_t lt, size_t& gt) {
     }
 }
 
+// Adds the element whose start tag runs from `lt` to `gt` as the child of `parent` after
+// `last` (its last child so far, 0 for none), and makes it the last child. An empty element
+// ("<A/>") is complete at once.
+int CMarkup::AddParsedElement(size_t lt, size_t gt, int parent, int& last) {
+    const int i = NewEntry();
+    ElemPos& e = index_[i];
+    e.startTagStart = static_cast<int32_t>(lt);
+    e.startTagEnd = static_cast<int32_t>(gt);
+    e.parent = parent;
+    if (last != 0) {
+        index_[last].nextSibling = i;
+    } else {
+        index_[parent].firstChild = i;
+    }
+    last = i;
+    if (text_[gt - 1] == '/') {
+        e.endTagStart = static_cast<int32_t>(gt - 1);
+        e.endTagEnd = static_cast<int32_t>(gt);
+    }
+    return i;
+}
+
 // Walks the text once, keeping the open elements on a stack of their own rather than on the
 // call stack, so that deep nesting in a hostile file cannot exhaust it.
 bool CMarkup::Parse() {
@@ -330,22 +324,10 @@ bool CMarkup::Parse() {
             return false;
         }
         size_t gt = static_cast<size_t>(static_cast<const char*>(close) - t);
-        int i = NewEntry();
-        ElemPos& e = index_[i];
-        e.startTagStart = static_cast<int32_t>(lt);
-        e.startTagEnd = static_cast<int32_t>(gt);
-        e.parent = parent;
-        int& last = open.empty() ? rootLast : open.back().lastChild;
-        if (last != 0) {
-            index_[last].nextSibling = i;
-        } else {
-            index_[parent].firstChild = i;
-        }
-        last = i;
+        const int i =
+            AddParsedElement(lt, gt, parent, open.empty() ? rootLast : open.back().lastChild);
         pos = gt + 1;
         if (t[gt - 1] == '/') {
-            e.endTagStart = static_cast<int32_t>(gt - 1);
-            e.endTagEnd = static_cast<int32_t>(gt);
             if (open.empty()) {
                 return true;
             }
@@ -386,7 +368,6 @@ bool CMarkup::FindNextElement(const char* name) {
     }
     current_ = found;
     child_ = 0;
-    nodeKind_ = 1;
     return true;
 }
 
@@ -413,7 +394,6 @@ bool CMarkup::EnterElement() {
     parent_ = current_;
     current_ = child_;
     child_ = 0;
-    nodeKind_ = current_ != 0 ? 1 : 0;
     return true;
 }
 
@@ -424,7 +404,6 @@ bool CMarkup::LeaveElement() {
     child_ = current_;
     current_ = parent_;
     parent_ = index_[parent_].parent;
-    nodeKind_ = 1;
     return true;
 }
 
@@ -505,209 +484,4 @@ std::string CMarkup::TextOf(int i) const {
         }
     }
     return out;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Building
-
-void CMarkup::Escape(std::string_view data, std::string& out) const {
-    out.reserve(out.size() + data.size() + data.size() / 10 + 7);
-    const auto* d = reinterpret_cast<const uint8_t*>(data.data());
-    size_t run = 0;
-    size_t i = 0;
-    while (i < data.size()) {
-        uint8_t c = d[i];
-        if (c != '<' && c != '&' && c != '>') {
-            i += (doubleByte_ && IsLead(c) && i + 1 < data.size()) ? 2 : 1;
-            continue;
-        }
-        const char* entity = c == '<' ? "&lt;" : c == '&' ? "&amp;" : c == '>' ? "&gt;" : nullptr;
-        if (entity != nullptr) {
-            out.append(data.data() + run, i - run);
-            out.append(entity);
-            run = i + 1;
-        }
-        ++i;
-    }
-    out.append(data.data() + run, data.size() - run);
-}
-
-bool CMarkup::AppendElement(const char* name, const char* data) {
-    return AppendElement(name, data ? std::string_view(data) : std::string_view());
-}
-
-bool CMarkup::AppendElement(const char* name, std::string_view data) {
-    if (name == nullptr || *name == '\0') {
-        return false;
-    }
-    const std::string_view tag(name);
-    if (IsQuote(static_cast<uint8_t>(tag[0]))) {
-        return false;
-    }
-    for (size_t k = 0; k < tag.size(); ++k) {
-        auto c = static_cast<uint8_t>(tag[k]);
-        if (IsDelimiter(c)) {
-            return false;
-        }
-        if (IsLead(c) && k + 1 < tag.size()) {
-            ++k;
-        }
-    }
-    if (!ValidOrDocument(parent_) || (current_ != 0 && !Valid(current_))) {
-        return false;
-    }
-    if (parent_ == 0) {
-        if (HasRoot()) {
-            return false;
-        }
-        index_[0].endTagStart = static_cast<int32_t>(text_.size());
-    }
-
-    const ElemPos parent = index_[parent_];
-    const bool split = parent_ != 0 && parent.IsEmptyElement();
-    size_t insertAt = 0;
-    if (current_ != 0) {
-        insertAt = static_cast<size_t>(index_[current_].endTagEnd) + 1;
-    } else if (parent_ == 0) {
-        insertAt = text_.size();
-    } else {
-        // Before the parent's end tag, or at the slash of an empty parent, which is replaced.
-        insertAt = static_cast<size_t>(parent.endTagStart);
-    }
-    if (insertAt > text_.size()) {
-        return false;
-    }
-    if (!split) {
-        size_t p = insertAt;
-        while (p < text_.size() && IsSpace(static_cast<uint8_t>(text_[p]))) {
-            ++p;
-        }
-        if (p == text_.size() || text_[p] == '<') {
-            insertAt = p;
-        }
-    }
-
-    // The inserted bytes: an optional lead (the split parent's new start-tag close, or the line
-    // break after a start tag that its end tag follows directly), the element, an optional tail.
-    std::string& ins = scratch_;
-    ins.clear();
-    size_t replaced = 0;
-    if (split) {
-        ins.append(">\r\n");
-        replaced = 1;
-    } else if (parent_ != 0 && current_ == 0 && parent.endTagStart == parent.startTagEnd + 1 &&
-               insertAt == static_cast<size_t>(parent.endTagStart)) {
-        ins.append("\r\n");
-    }
-    const size_t elemOffset = ins.size();
-    ins.push_back('<');
-    ins.append(tag);
-    size_t escapedLength = 0;
-    if (data.empty()) {
-        ins.append("/>\r\n");
-    } else {
-        ins.push_back('>');
-        size_t before = ins.size();
-        Escape(data, ins);
-        escapedLength = ins.size() - before;
-        ins.append("</");
-        ins.append(tag);
-        ins.append(">\r\n");
-    }
-    const size_t elemLength = ins.size() - elemOffset;
-    if (split) {
-        ins.append("</");
-        ins.append(TagNameOf(parent_));
-    }
-    if (text_.size() - replaced + ins.size() > kMaxText) {
-        return false;
-    }
-    const auto delta = static_cast<int32_t>(ins.size()) - static_cast<int32_t>(replaced);
-
-    // Grow geometrically so that building a document in order copies the text only a
-    // logarithmic number of times.
-    size_t needed = text_.size() - replaced + ins.size();
-    if (needed > text_.capacity()) {
-        text_.reserve(std::max(needed, text_.capacity() * 2));
-    }
-    text_.replace(insertAt, replaced, ins);
-
-    const int i = NewEntry();
-    ElemPos& e = index_[i];
-    const auto start = static_cast<int32_t>(insertAt + elemOffset);
-    const auto nameLength = static_cast<int32_t>(tag.size());
-    e.startTagStart = start;
-    if (data.empty()) {
-        e.startTagEnd = start + nameLength + 2;
-        e.endTagStart = e.startTagEnd - 1;
-        e.endTagEnd = e.startTagEnd;
-    } else {
-        e.startTagEnd = start + nameLength + 1;
-        e.endTagStart = e.startTagEnd + 1 + static_cast<int32_t>(escapedLength);
-        e.endTagEnd = e.endTagStart + 2 + nameLength;
-    }
-    e.parent = parent_;
-    if (current_ != 0) {
-        e.nextSibling = index_[current_].nextSibling;
-        index_[current_].nextSibling = i;
-    } else if (index_[parent_].firstChild == 0) {
-        index_[parent_].firstChild = i;
-    } else {
-        int last = index_[parent_].firstChild;
-        while (Valid(index_[last].nextSibling)) {
-            last = index_[last].nextSibling;
-        }
-        index_[last].nextSibling = i;
-    }
-
-    ShiftFollowing(i, delta);
-    if (split) {
-        ElemPos& p = index_[parent_];
-        p.startTagEnd = static_cast<int32_t>(insertAt);
-        p.endTagStart = start + static_cast<int32_t>(elemLength);
-    }
-    current_ = i;
-    child_ = 0;
-    nodeKind_ = 1;
-    return true;
-}
-
-// Everything after the new element in document order moves by `delta`: its following
-// siblings with their subtrees, then for each enclosing element its end tag and its own
-// following siblings. Nothing before the insertion point is touched.
-void CMarkup::ShiftFollowing(int elem, int32_t delta) {
-    int x = elem;
-    while (Valid(x)) {
-        for (int s = index_[x].nextSibling; Valid(s); s = index_[s].nextSibling) {
-            ShiftSubtree(s, delta);
-        }
-        int p = index_[x].parent;
-        if (Valid(p)) {
-            index_[p].endTagStart += delta;
-            index_[p].endTagEnd += delta;
-        }
-        x = p;
-    }
-}
-
-void CMarkup::ShiftSubtree(int top, int32_t delta) {
-    int i = top;
-    for (;;) {
-        ElemPos& e = index_[i];
-        e.startTagStart += delta;
-        e.startTagEnd += delta;
-        e.endTagStart += delta;
-        e.endTagEnd += delta;
-        if (Valid(e.firstChild)) {
-            i = e.firstChild;
-            continue;
-        }
-        while (i != top && !Valid(index_[i].nextSibling)) {
-            i = index_[i].parent;
-        }
-        if (i == top) {
-            return;
-        }
-        i = index_[i].nextSibling;
-    }
 }

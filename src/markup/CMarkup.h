@@ -16,10 +16,9 @@ struct ElemPos {
     int32_t startTagEnd = 0;   // the '>' that closes the start tag
     int32_t endTagStart = 0;   // the '<' of the end tag; the '/' of an empty element
     int32_t endTagEnd = 0;     // the '>' of the end tag; startTagEnd for an empty element
-    int32_t reserved = 0;
-    int32_t parent = 0;      // enclosing element, 0 for the root
-    int32_t firstChild = 0;  // 0 when there is none
-    int32_t nextSibling = 0; // 0 when there is none
+    int32_t parent = 0;        // enclosing element, 0 for the root
+    int32_t firstChild = 0;    // 0 when there is none
+    int32_t nextSibling = 0;   // 0 when there is none
 
     bool IsEmptyElement() const { return startTagEnd == endTagStart + 1; }
 };
@@ -87,8 +86,26 @@ private:
     bool Parse();
     bool SkipMarkup(size_t lt, size_t& after) const;
     bool ReadEndTag(std::string_view name, size_t lt, size_t& gt);
+    int AddParsedElement(size_t lt, size_t gt, int parent, int& last);
     int NewEntry();
 
+    // What AppendElement puts into the text (in scratch_): `replaced` bytes at the insertion
+    // point give way to it; the element itself starts at `elemOffset` and is `elemLength`
+    // bytes long, its escaped content `escapedLength`.
+    struct Insertion {
+        size_t replaced = 0;
+        size_t elemOffset = 0;
+        size_t elemLength = 0;
+        size_t escapedLength = 0;
+    };
+    // A single tag-name token: no quote at its start, no delimiter in it.
+    bool IsTagName(std::string_view tag) const;
+    // Where a new element under `parent` goes; false when the index points past the text.
+    bool InsertionPoint(const ElemPos& parent, bool split, size_t& insertAt) const;
+    Insertion ComposeInsertion(std::string_view tag, std::string_view data, const ElemPos& parent,
+                               bool split, size_t insertAt);
+    // Links entry `i` into the tree as the child of parent_ after current_ (or last).
+    void LinkAsChild(int i);
     void Escape(std::string_view data, std::string& out) const;
     void ShiftFollowing(int elem, int32_t delta);
     void ShiftSubtree(int top, int32_t delta);
@@ -99,7 +116,6 @@ private:
     int parent_ = 0;
     int current_ = 0;
     int child_ = 0;
-    int nodeKind_ = 0;
     std::array<uint8_t, 256> leadBytes_{};
     bool doubleByte_ = false;
     std::string scratch_;

@@ -7,6 +7,7 @@
 #include <QUrl>
 
 #include "framework/CommandIds.h"
+#include "framework/FrameHosts.h"
 #include "framework/LockHost.h"
 #include "passwords/AccountText.h"
 #include "passwords/EditEx.h"
@@ -146,7 +147,10 @@ void CAccountForm::OnDelete() {
 
 void CAccountForm::OnSave() {
     ResetIdleTimer();
-    PostMainWindowCommand(ID_FILE_SAVE);
+    // Saved from the main window's route once this click is done, as the Save command is.
+    if (CCommandHost* host = CCommandHost::Current()) {
+        host->PostCommand(ID_FILE_SAVE);
+    }
 }
 
 void CAccountForm::OpenUrl() {

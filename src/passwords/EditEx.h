@@ -32,11 +32,9 @@ public:
     using CharFilter = std::function<bool(QChar)>;
     void SetCharFilter(CharFilter filter) { filter_ = std::move(filter); }
     // Whether the context menu offers "Go to the URL..." (on when created).
-    void SetUrlLaunch(bool on) { urlLaunch_ = on; }
     bool UrlLaunch() const { return urlLaunch_; }
     // Copy and Cut of a sensitive field put a secret on the clipboard.
     void SetSensitive(bool on) { sensitive_ = on; }
-    bool IsSensitive() const { return sensitive_; }
 
     // The text; a multi-line field separates its lines by CR LF, as the stored notes do.
     QString Text() const;

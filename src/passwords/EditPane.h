@@ -3,7 +3,7 @@
 // keyboard focus.
 #pragma once
 
-#include "passwords/PaneParts.h"
+#include "passwords/PasswordsPane.h"
 
 class CEditEx;
 

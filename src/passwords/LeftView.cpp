@@ -22,7 +22,9 @@
 
 namespace {
 
+// An account item's slot in its list, and its kind (as an int); other items have neither.
 constexpr int kSlotRole = Qt::UserRole;
+constexpr int kKindRole = Qt::UserRole + 1;
 
 // The label of a kind's category item and the kind's name in the delete question.
 struct KindTexts {
@@ -118,10 +120,14 @@ QTreeWidgetItem* CLeftView::CategoryItem(AccountKind kind) const {
 }
 
 std::optional<AccountKind> CLeftView::AccountKindOf(const QTreeWidgetItem* item) const {
-    if (item == nullptr || item->parent() == nullptr) {
+    if (item == nullptr) {
         return std::nullopt;
     }
-    return CategoryOfLabel(item->parent()->text(0));
+    const QVariant kind = item->data(0, kKindRole);
+    if (!kind.isValid()) {
+        return std::nullopt;
+    }
+    return static_cast<AccountKind>(kind.toInt());
 }
 
 QString CLeftView::RootLabel() const {
@@ -204,6 +210,7 @@ void CLeftView::BuildTree() {
 QTreeWidgetItem* CLeftView::MakeAccountItem(AccountKind kind, const QString& name, int slot) {
     auto* item = new QTreeWidgetItem(QStringList{name});
     item->setData(0, kSlotRole, slot);
+    item->setData(0, kKindRole, static_cast<int>(kind));
     item->setIcon(0, accountIcons_[static_cast<int>(kind)]);
     // An account never has children; saying so spares the view asking for them as it lays
     // out every row.
@@ -270,7 +277,7 @@ void CLeftView::DeleteSelectedAccount() {
     const QString question = QStringLiteral("Are you sure you want to delete \"%1\" %2 Account?")
                                  .arg(item->text(0), QLatin1String(TextsOf(*kind).name));
     if (ShowMessageBox(nullptr, question, QStringLiteral("Ombrivault Storage"),
-                       MessageButtons::YesNo, MessageIcon::Question) != IDYES) {
+                       MessageButtons::YesNo, MessageIcon::Question) != MessageResult::Yes) {
         return;
     }
     doc->DeleteAccount(*kind, SlotOf(item));

@@ -12,7 +12,7 @@
 
 #include "controls/SortedTree.h"
 #include "passwords/Accounts.h"
-#include "passwords/PaneParts.h"
+#include "passwords/PasswordsPane.h"
 
 class QMenu;
 class QTreeWidget;

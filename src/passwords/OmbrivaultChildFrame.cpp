@@ -1,8 +1,8 @@
 #include "passwords/OmbrivaultChildFrame.h"
 
+#include "controls/MultiViewSplitter.h"
 #include "passwords/AccountForms.h"
 #include "passwords/LeftView.h"
-#include "passwords/MultiViewSplitter.h"
 #include "passwords/RootPanes.h"
 
 COmbrivaultChildFrame::COmbrivaultChildFrame(QWidget* parent) : CMDIChildWnd(parent) {}

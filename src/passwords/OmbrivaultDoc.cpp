@@ -1,7 +1,7 @@
 #include "passwords/OmbrivaultDoc.h"
 
-#include "passwords/AccountsXml.h"
 #include "passwords/PasswordClipboard.h"
+#include "passwords/PasswordsFile.h"
 
 COmbrivaultDoc::COmbrivaultDoc() = default;
 
@@ -37,22 +37,28 @@ void COmbrivaultDoc::OnCloseDocument() {
     CEncryptedDocument::OnCloseDocument(); // destroys this document
 }
 
-QString COmbrivaultDoc::DefaultExtension() const {
-    return QStringLiteral(".ovd");
+LoadTextStatus COmbrivaultDoc::ReadContents(const std::string& path, std::string_view password,
+                                            BlobForm form, int* error) {
+    // The file's extension decides its form, as it decided `form`.
+    switch (LoadPasswordsFile(path, password, lists_, error)) {
+    case PasswordsLoadStatus::Loaded:
+        return LoadTextStatus::Text;
+    case PasswordsLoadStatus::DecryptFailed:
+    case PasswordsLoadStatus::NotPasswords:
+        // Text that is not a passwords document never opens as an empty one: saving that
+        // would destroy the real file.
+        return LoadTextStatus::DecryptFailed;
+    case PasswordsLoadStatus::Unreadable:
+    case PasswordsLoadStatus::UnknownExtension:
+        break;
+    }
+    return LoadTextStatus::Unreadable;
 }
 
-QString COmbrivaultDoc::LegacyExtension() const {
-    return QStringLiteral(".ovf");
-}
-
-QString COmbrivaultDoc::SaveAsFilter() const {
-    return QStringLiteral("Ombrivault Encrypted Data Files (*.ovd)|*.ovd|");
-}
-
-std::string COmbrivaultDoc::ProducePlaintext() {
-    return WriteAccountsXml(lists_);
-}
-
-void COmbrivaultDoc::ConsumePlaintext(std::string_view text) {
-    ReadAccountsXml(text, lists_);
+CEncryptedDocument::WriteResult COmbrivaultDoc::WriteContents(const std::string& path,
+                                                              std::string_view password,
+                                                              BlobForm form, int* error) {
+    return SavePasswordsFile(path, password, lists_, error) == PasswordsSaveStatus::Saved
+               ? WriteResult::Written
+               : WriteResult::Failed;
 }

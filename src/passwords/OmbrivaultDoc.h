@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-#include "framework/EncryptedDocument.h"
+#include "documents/EncryptedDocument.h"
 #include "passwords/Accounts.h"
 
 class COmbrivaultDoc : public CEncryptedDocument {
@@ -29,12 +29,13 @@ public:
     void OnCloseDocument() override;
 
 protected:
-    QString DefaultExtension() const override;
-    QString LegacyExtension() const override;
-    QString SaveAsFilter() const override;
+    DocumentClass Class() const override { return DocumentClass::Passwords; }
     bool SaveAsAsksNewPassword() const override { return true; }
-    std::string ProducePlaintext() override;
-    void ConsumePlaintext(std::string_view text) override;
+    // The same route from disk to accounts and back as the command-line tool's.
+    LoadTextStatus ReadContents(const std::string& path, std::string_view password, BlobForm form,
+                                int* error) override;
+    WriteResult WriteContents(const std::string& path, std::string_view password, BlobForm form,
+                              int* error) override;
 
 private:
     AccountLists lists_;

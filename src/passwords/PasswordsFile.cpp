@@ -1,26 +1,12 @@
 #include "passwords/PasswordsFile.h"
 
+#include "crypto/SecretBuffer.h"
+#include "documents/DocumentKinds.h"
 #include "passwords/AccountsXml.h"
 
 std::optional<BlobForm> PasswordsFormOf(std::string_view path) {
-    if (HasExtension(path, ".ovd")) {
-        return BlobForm::Current;
-    }
-    if (HasExtension(path, ".ovf")) {
-        return BlobForm::Legacy;
-    }
-    return std::nullopt;
+    return BlobFormOf(DocumentClass::Passwords, path);
 }
-
-namespace {
-
-// The plaintext holds every password of the file.
-struct WipedText {
-    std::string text;
-    ~WipedText() { SecureWipe(text.data(), text.size()); }
-};
-
-} // namespace
 
 PasswordsLoadStatus LoadPasswordsFile(const std::string& path, std::string_view password,
                                       AccountLists& lists, int* error) {
@@ -28,8 +14,8 @@ PasswordsLoadStatus LoadPasswordsFile(const std::string& path, std::string_view 
     if (!form) {
         return PasswordsLoadStatus::UnknownExtension;
     }
-    WipedText plain;
-    switch (LoadEncryptedText(path, password, *form, plain.text, error)) {
+    SecretBuffer plain;
+    switch (LoadEncryptedText(path, password, *form, plain.Bytes(), error)) {
     case LoadTextStatus::Text:
         break;
     case LoadTextStatus::Unreadable:
@@ -38,7 +24,7 @@ PasswordsLoadStatus LoadPasswordsFile(const std::string& path, std::string_view 
         return PasswordsLoadStatus::DecryptFailed;
     }
     AccountLists read;
-    if (!ReadAccountsXml(plain.text, read)) {
+    if (!ReadAccountsXml(plain.View(), read)) {
         return PasswordsLoadStatus::NotPasswords;
     }
     lists = std::move(read);
@@ -51,8 +37,8 @@ PasswordsSaveStatus SavePasswordsFile(const std::string& path, std::string_view 
     if (!form) {
         return PasswordsSaveStatus::UnknownExtension;
     }
-    WipedText plain{WriteAccountsXml(lists)};
-    if (!SaveEncryptedText(path, plain.text, password, *form, error)) {
+    const SecretBuffer plain(WriteAccountsXml(lists));
+    if (!SaveEncryptedText(path, plain.View(), password, *form, error)) {
         return PasswordsSaveStatus::WriteFailed;
     }
     return PasswordsSaveStatus::Saved;

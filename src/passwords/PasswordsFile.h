@@ -9,7 +9,8 @@
 #include <string>
 #include <string_view>
 
-// ".ovd" (any case) is the current form, ".ovf" the legacy form; any other name has none.
+// The form of a passwords file by its extension, from the table of document kinds: ".ovd"
+// (any case) is the current form, ".ovf" the legacy form; any other name has none.
 std::optional<BlobForm> PasswordsFormOf(std::string_view path);
 
 // NotPasswords: the file decrypted, but its text is not a passwords document (the file is

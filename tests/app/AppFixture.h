@@ -1,6 +1,5 @@
-// The running program for application tests: a real CEditorApp started with its real main
-// frame, dialogs answered through the modal seam, time moved by a manual clock, and the
-// per-user settings and screen-lock record reset before every test.
+// The running program for application tests (see support/GuiFixture.h), with the
+// screen-lock record also removed before every test.
 #pragma once
 
 #include <functional>
@@ -21,6 +20,7 @@
 #include "app/ScreenLockSettings.h"
 #include "framework/Clock.h"
 #include "framework/ModalSeam.h"
+#include "support/GuiFixture.h"
 
 // Receives the addresses the program hands to the desktop.
 class UrlCatcher : public QObject {
@@ -33,26 +33,12 @@ private:
     QList<QUrl>& list_;
 };
 
-class AppTest : public ::testing::Test {
+class AppTest : public ProgramFixture {
 protected:
     void SetUp() override {
-        AppSettings::Open()->clear();
-        // Most tests start on an empty frame; the welcome wizard has tests of its own.
-        AppSettings::SetShowWizard(0);
+        ProgramFixture::SetUp();
         QFile::remove(QString::fromStdString(LockStore().Path()));
-        ModalSeam::Install();
     }
-    void TearDown() override {
-        app.reset();
-        EXPECT_TRUE(ModalSeam::Unanswered().isEmpty())
-            << ModalSeam::Unanswered().join(", ").toStdString();
-        ModalSeam::Uninstall();
-    }
-    bool Start(const QStringList& args) {
-        app = std::make_unique<CEditorApp>();
-        return app->InitInstance(args);
-    }
-    CMainFrame& Frame() { return *app->MainFrame(); }
     QString File(const QString& name) {
         const QString path = dir.filePath(name);
         QFile f(path);
@@ -73,8 +59,5 @@ protected:
         return settings;
     }
 
-    ManualClock clock;
-    ScopedProgramClock useClock{clock};
     QTemporaryDir dir;
-    std::unique_ptr<CEditorApp> app;
 };

@@ -17,6 +17,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <thread>
+
 #include "AppFixture.h"
 
 #include "app/AboutDlg.h"
@@ -27,13 +30,14 @@
 #include "app/FrameStatusBar.h"
 #include "app/MainFrame.h"
 #include "app/SingleInstance.h"
-#include "app/TextToolBar.h"
+#include "controls/TextToolBar.h"
 #include "framework/ChildFrame.h"
 #include "framework/Clock.h"
 #include "framework/CommandActions.h"
 #include "framework/CommandIds.h"
 #include "framework/DocTemplate.h"
 #include "framework/Document.h"
+#include "framework/FrameHosts.h"
 #include "framework/ModalSeam.h"
 #include "framework/ResultCodes.h"
 #include "passwords/PasswordsFile.h"
@@ -316,7 +320,7 @@ TEST_F(AppTest, SizePaneFollowsTheStatusSize) {
         EXPECT_EQ(CFrameStatusBar::SizeText(bytes), text);
     }
     ASSERT_TRUE(Start({}));
-    Frame().StatusSizeBytes = 2048;
+    Frame().Busy().StatusSizeBytes = 2048;
     Frame().OnTimer();
     EXPECT_EQ(Frame().StatusPaneText(1), "2.00 KB");
     Frame().SetStatusPaneText(2, " Ln 2, Col 3");
@@ -335,7 +339,7 @@ TEST_F(AppTest, BusyProtocolSwallowsInputAndCommands) {
     auto* edit = new QLineEdit(child->GetActiveView());
     edit->show();
 
-    Frame().BusyFlag = true;
+    Frame().Busy().BusyFlag = true;
     Frame().SendCommand(ID_BEGIN_BUSY);
     QProgressBar* progress = Frame().FrameStatusBar()->Progress();
     ASSERT_NE(progress, nullptr);
@@ -354,19 +358,45 @@ TEST_F(AppTest, BusyProtocolSwallowsInputAndCommands) {
     EXPECT_EQ(app->DocManager().GetDocuments().size(), 1u) << "commands are swallowed";
     EXPECT_FALSE(Frame().close()) << "no closing while busy";
 
-    Frame().ProgressPercent = 40;
+    Frame().Busy().ProgressPercent = 40;
     Frame().PostCommand(ID_STEP_BUSY);
     QCoreApplication::processEvents();
     EXPECT_EQ(progress->value(), 40);
 
     Frame().SendCommand(ID_END_BUSY);
-    Frame().BusyFlag = false;
+    Frame().Busy().BusyFlag = false;
     EXPECT_EQ(Frame().FrameStatusBar()->Progress(), nullptr);
     EXPECT_EQ(Frame().StatusPaneText(0), "Ready");
     QTest::keyClicks(edit, "abc");
     EXPECT_EQ(edit->text(), "abc");
     Frame().ExecuteCommand(ID_WEB_BROWSER);
     EXPECT_EQ(app->DocManager().GetDocuments().size(), 2u);
+}
+
+// A worker thread reports through the framework's host interfaces alone; the frame shows the
+// report once its queued commands reach the user-interface thread.
+TEST_F(AppTest, BusyReportFromAWorkerThreadDrivesTheFrame) {
+    ASSERT_TRUE(Start({dir.filePath("worker.ovt")}));
+    QCoreApplication::processEvents();
+    std::unique_ptr<BusyReport> report;
+    std::thread([&] {
+        report = std::make_unique<BusyReport>();
+        report->Progress(130);
+    }).join();
+    EXPECT_TRUE(Frame().Busy().BusyFlag) << "the flag is up before the frame has seen anything";
+    QCoreApplication::processEvents();
+    QProgressBar* progress = Frame().FrameStatusBar()->Progress();
+    ASSERT_NE(progress, nullptr);
+    EXPECT_EQ(progress->value(), 100) << "progress is clamped";
+    EXPECT_EQ(Frame().StatusPaneText(0), "Please wait...");
+    Frame().ExecuteCommand(ID_WEB_BROWSER);
+    EXPECT_EQ(app->DocManager().GetDocuments().size(), 1u) << "commands are swallowed";
+
+    std::thread([&] { report.reset(); }).join();
+    EXPECT_FALSE(Frame().Busy().BusyFlag);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Frame().FrameStatusBar()->Progress(), nullptr);
+    EXPECT_EQ(Frame().StatusPaneText(0), "Ready");
 }
 
 TEST_F(AppTest, ClosingWhileMaximisedSavesTheRestoredRectangle) {
@@ -446,11 +476,8 @@ TEST_F(AppTest, AboutBoxComesBackAfterTheLock) {
     ASSERT_TRUE(Start({}));
     CAboutDlg about;
     ModalSeam::Push([&](QDialog&) {
-        // The frame's lock state as the screen lock sets it.
-        struct Locker : CMainFrame {
-            static void Lock(CMainFrame& f) { static_cast<Locker&>(f).locked_ = true; }
-        };
-        Locker::Lock(Frame());
+        // The screen locks while the box is up.
+        Frame().LockScreenDefaultPrompt();
         clock.Advance(11000);
         EXPECT_TRUE(about.LockTick());
     });

@@ -17,10 +17,11 @@
 #include <gtest/gtest.h>
 
 #include "AppFixture.h"
+#include "support/CaseNames.h"
 
 #include "app/AboutDlg.h"
 #include "app/FrameStatusBar.h"
-#include "app/TextToolBar.h"
+#include "controls/TextToolBar.h"
 #include "framework/ChildFrame.h"
 #include "framework/CommandIds.h"
 #include "framework/DocTemplate.h"
@@ -97,7 +98,7 @@ TEST_F(ScreenLockTest, IdleLockComesOneTickAfterTheFirstTickPastTheTimeout) {
     int tick = 0;
     for (const Step& step : steps) {
         clock.Advance(step.advanceMs);
-        Frame().StatusSizeBytes = 1000 + tick;
+        Frame().Busy().StatusSizeBytes = 1000 + tick;
         Frame().OnTimer();
         EXPECT_EQ(Frame().LockPending(), step.pending) << "tick " << tick;
         EXPECT_EQ(Frame().IsScreenLocked(), step.locked) << "tick " << tick;
@@ -272,11 +273,11 @@ TEST_F(ScreenLockTest, CommandsAreSwallowedWhileLockedButTheBusyProtocolPasses) 
     EXPECT_TRUE(app->DocManager().GetDocuments().empty());
     EXPECT_TRUE(ModalSeam::Shown().isEmpty());
 
-    Frame().BusyFlag = true;
+    Frame().Busy().BusyFlag = true;
     Frame().SendCommand(ID_BEGIN_BUSY);
     EXPECT_NE(Frame().FrameStatusBar()->Progress(), nullptr);
     Frame().SendCommand(ID_END_BUSY);
-    Frame().BusyFlag = false;
+    Frame().Busy().BusyFlag = false;
     EXPECT_EQ(Frame().FrameStatusBar()->Progress(), nullptr);
     EXPECT_TRUE(Frame().IsScreenLocked());
 }
@@ -580,14 +581,6 @@ INSTANTIATE_TEST_SUITE_P(
                       StartupCase{"lock without wizard", true, 0, false, false, true, {}},
                       StartupCase{"a file: neither", true, 1, true, false, false, {}},
                       StartupCase{"dde: neither", true, 1, false, true, false, {}}),
-    [](const ::testing::TestParamInfo<StartupCase>& info) {
-        std::string name = info.param.name;
-        for (char& ch : name) {
-            if (!std::isalnum(static_cast<unsigned char>(ch))) {
-                ch = '_';
-            }
-        }
-        return name;
-    });
+    NameByField<&StartupCase::name>());
 
 } // namespace

@@ -5,15 +5,17 @@
 
 #include <gtest/gtest.h>
 
-#include "../framework/FakeLockHost.h"
 #include "crypto/CodePage.h"
-#include "dialogs/DialogParts.h"
+#include "dialogs/DialogLook.h"
+#include "dialogs/DialogWidgets.h"
 #include "dialogs/ExistingPasswordDlg.h"
 #include "dialogs/MessageDialogs.h"
 #include "dialogs/PasswordBuffer.h"
 #include "dialogs/PasswordDlg.h"
 #include "framework/ModalSeam.h"
 #include "framework/ResultCodes.h"
+#include "support/FakeLockHost.h"
+#include "support/GuiFixture.h"
 
 namespace {
 
@@ -24,14 +26,9 @@ QLineEdit* Edit(QDialog& d, const char* name) {
     return d.findChild<QLineEdit*>(name);
 }
 
-class DialogTest : public ::testing::Test {
+class DialogTest : public GuiFixture {
 protected:
-    void TearDown() override {
-        EXPECT_TRUE(ModalSeam::Unanswered().isEmpty())
-            << ModalSeam::Unanswered().join(", ").toStdString();
-    }
     FakeLockHost host;
-    ScopedModalSeam seam;
 };
 
 // --- Enter Password ------------------------------------------------------------------

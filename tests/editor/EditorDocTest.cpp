@@ -30,6 +30,7 @@
 #include "framework/ModalSeam.h"
 #include "framework/ResultCodes.h"
 #include "support/DocumentDialogs.h"
+#include "support/GuiFixture.h"
 #include "support/TestFiles.h"
 
 namespace {
@@ -60,26 +61,12 @@ const std::string kStored = "Konto \xC3\x9C"
                             "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x81\xAE\xE3\x83\xA1\xE3\x83"
                             "\xA2\t\xE2\x82\xAC 5";
 
-class EditorDocTest : public ::testing::Test {
+class EditorDocTest : public ProgramFixture {
 protected:
     void SetUp() override {
-        AppSettings::Open()->clear();
-        AppSettings::SetShowWizard(0);
-        ModalSeam::Install();
-        app = std::make_unique<CEditorApp>();
-        ASSERT_TRUE(app->InitInstance({}));
+        ProgramFixture::SetUp();
+        ASSERT_TRUE(Start({}));
     }
-    void TearDown() override {
-        for (CDocument* doc : app->DocManager().GetDocuments()) {
-            doc->SetModifiedFlag(false);
-        }
-        app.reset();
-        EXPECT_TRUE(ModalSeam::Unanswered().isEmpty())
-            << ModalSeam::Unanswered().join(", ").toStdString();
-        ModalSeam::Uninstall();
-    }
-
-    CMainFrame& Frame() { return *app->MainFrame(); }
     CEditorDoc* New() {
         return static_cast<CEditorDoc*>(app->TextTemplate()->OpenDocumentFile({}));
     }
@@ -96,10 +83,7 @@ protected:
         return std::find(docs.begin(), docs.end(), doc) != docs.end();
     }
 
-    ManualClock clock;
-    ScopedProgramClock useClock{clock};
     ScratchDir dir;
-    std::unique_ptr<CEditorApp> app;
 };
 
 } // namespace

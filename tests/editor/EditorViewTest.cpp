@@ -22,7 +22,6 @@
 
 #include <gtest/gtest.h>
 
-#include "../framework/FakeLockHost.h"
 #include "PdfText.h"
 #include "editor/EditorView.h"
 #include "editor/FindReplaceDlg.h"
@@ -31,22 +30,21 @@
 #include "framework/LockAwareDialog.h"
 #include "framework/ModalSeam.h"
 #include "framework/ResultCodes.h"
+#include "support/FakeLockHost.h"
+#include "support/GuiFixture.h"
 
 namespace {
 
-class EditorViewTest : public ::testing::Test {
+class EditorViewTest : public GuiFixture {
 protected:
     void SetUp() override {
+        GuiFixture::SetUp();
         view = new CEditorView(&document);
         view->resize(600, 400);
         view->show();
         view->OnInitialUpdate();
     }
-    void TearDown() override {
-        delete view;
-        EXPECT_TRUE(ModalSeam::Unanswered().isEmpty())
-            << ModalSeam::Unanswered().join(", ").toStdString();
-    }
+    void ReleaseWindows() override { delete view; }
 
     void Load(const QString& text) { view->InsertLoadedText(text); }
     void Select(int start, int end) {

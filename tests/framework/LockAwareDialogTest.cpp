@@ -7,11 +7,11 @@
 
 #include <gtest/gtest.h>
 
-#include "FakeLockHost.h"
 #include "framework/MessageBox.h"
 #include "framework/ModalSeam.h"
 #include "framework/ResultCodes.h"
 #include "framework/TimedFileDialog.h"
+#include "support/FakeLockHost.h"
 
 namespace {
 
@@ -108,16 +108,20 @@ TEST(MessageBox, ButtonsGiveTheirResultCodes) {
     struct Case {
         MessageButtons buttons;
         const char* click;
-        int result;
+        MessageResult result;
     };
     const Case cases[] = {
-        {MessageButtons::Ok, "OK", IDOK},
-        {MessageButtons::YesNoCancel, "Yes", IDYES},
-        {MessageButtons::YesNoCancel, "No", IDNO},
-        {MessageButtons::YesNoCancel, "Cancel", IDCANCEL},
-        {MessageButtons::RetryCancel, "Retry", IDRETRY},
-        {MessageButtons::RetryCancel, "Cancel", IDCANCEL},
+        {MessageButtons::Ok, "OK", MessageResult::Ok},
+        {MessageButtons::YesNoCancel, "Yes", MessageResult::Yes},
+        {MessageButtons::YesNoCancel, "No", MessageResult::No},
+        {MessageButtons::YesNoCancel, "Cancel", MessageResult::Cancel},
+        {MessageButtons::RetryCancel, "Retry", MessageResult::Retry},
+        {MessageButtons::RetryCancel, "Cancel", MessageResult::Cancel},
     };
+    // The answers carry the stored result codes.
+    static_assert(static_cast<int>(MessageResult::Yes) == 6);
+    static_assert(static_cast<int>(MessageResult::No) == 7);
+    static_assert(static_cast<int>(MessageResult::Cancel) == 2);
     for (const Case& c : cases) {
         ModalSeam::Push([&](QDialog& d) {
             auto& box = static_cast<QMessageBox&>(d);
@@ -129,7 +133,7 @@ TEST(MessageBox, ButtonsGiveTheirResultCodes) {
     }
     EXPECT_TRUE(ModalSeam::Unanswered().isEmpty());
     // Refused by the seam: the escape answer.
-    EXPECT_EQ(ShowMessageBox(nullptr, "Q", "C", MessageButtons::YesNo), IDNO);
+    EXPECT_EQ(ShowMessageBox(nullptr, "Q", "C", MessageButtons::YesNo), MessageResult::No);
 }
 
 TEST(TimedFileDialog, FilterTextsBecomeQtNameFilters) {

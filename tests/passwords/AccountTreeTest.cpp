@@ -13,7 +13,7 @@
 #include "passwords/AccountForms.h"
 #include "passwords/EditEx.h"
 #include "passwords/LeftView.h"
-#include "passwords/MultiViewSplitter.h"
+#include "controls/MultiViewSplitter.h"
 #include "passwords/RootPanes.h"
 
 namespace {

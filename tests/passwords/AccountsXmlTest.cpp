@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/CaseNames.h"
+
 #include <string>
 #include <vector>
 
@@ -223,7 +225,8 @@ INSTANTIATE_TEST_SUITE_P(
                  {},
                  {}},
         ReadCase{"not XML at all", "\x01\x02 garbage from a wrong password", {}, {}, {}},
-        ReadCase{"empty text", "", {}, {}, {}}));
+        ReadCase{"empty text", "", {}, {}, {}}),
+    NameByField<&ReadCase::what>());
 
 TEST(AccountsXmlRead, FieldsAreReadInStoredOrder) {
     const std::string text =

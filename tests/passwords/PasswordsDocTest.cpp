@@ -5,11 +5,11 @@
 #include <QTreeWidget>
 
 #include "WindowFixture.h"
+#include "controls/MultiViewSplitter.h"
 #include "framework/CommandIds.h"
 #include "passwords/AccountForms.h"
 #include "passwords/EditEx.h"
 #include "passwords/LeftView.h"
-#include "passwords/MultiViewSplitter.h"
 #include "passwords/PasswordsFile.h"
 
 namespace {
@@ -68,6 +68,21 @@ TEST_F(PasswordsDocTest, AWrongPasswordOpensNoWindow) {
     EXPECT_EQ(app->OpenDocumentFile(QString::fromStdString(path)), nullptr);
     EXPECT_EQ(failure, "Failed to decrypt the file: vault.ovd");
     EXPECT_TRUE(app->DocManager().GetDocuments().empty());
+}
+
+// The window reads through the same route as the command-line tool: text that decrypts but
+// is no passwords document is a failed decryption, never an empty document to save over it.
+TEST_F(PasswordsDocTest, TextThatIsNoPasswordsDocumentOpensNoWindow) {
+    const std::string path = dir / "notes.ovd";
+    ASSERT_TRUE(SaveEncryptedText(path, "plain notes, not accounts", "pw", BlobForm::Current));
+    const std::string before = ReadFileBytes(path);
+    QString failure;
+    ModalSeam::Push(EnterPassword("pw"));
+    ModalSeam::Push(Message(failure));
+    EXPECT_EQ(app->OpenDocumentFile(QString::fromStdString(path)), nullptr);
+    EXPECT_EQ(failure, "Failed to decrypt the file: notes.ovd");
+    EXPECT_TRUE(app->DocManager().GetDocuments().empty());
+    EXPECT_EQ(ReadFileBytes(path), before);
 }
 
 TEST_F(PasswordsDocTest, ALegacyNameInCapitalsIsReadAndWrittenInTheLegacyForm) {

@@ -1,5 +1,5 @@
-// The real program around the passwords window tests: the application with its main frame
-// and templates, a manual clock, the modal seam and a scratch folder.
+// The real program around the passwords window tests (see support/GuiFixture.h), its main
+// window shown at a fixed size, and a scratch folder.
 #pragma once
 
 #include <memory>
@@ -19,6 +19,7 @@
 #include "passwords/OmbrivaultChildFrame.h"
 #include "passwords/OmbrivaultDoc.h"
 #include "support/DocumentDialogs.h"
+#include "support/GuiFixture.h"
 #include "support/QtPrinters.h"
 #include "support/TestFiles.h"
 
@@ -34,31 +35,17 @@ inline QStringList MenuEntries(QMenu* menu) {
     return entries;
 }
 
-class WindowFixture : public ::testing::Test {
+class WindowFixture : public ProgramFixture {
 protected:
     void SetUp() override {
-        AppSettings::Open()->clear();
-        ModalSeam::Install();
-        app = std::make_unique<CEditorApp>();
-        ASSERT_TRUE(app->InitInstance({QStringLiteral("/dde")}));
+        ProgramFixture::SetUp();
+        ASSERT_TRUE(Start({QStringLiteral("/dde")}));
         Main().resize(1000, 700);
         Main().show();
         QApplication::setActiveWindow(&Main());
     }
-    void TearDown() override {
-        if (app) {
-            for (CDocument* doc : app->DocManager().GetDocuments()) {
-                doc->SetModifiedFlag(false);
-            }
-            app->DocManager().CloseAllDocuments();
-        }
-        app.reset();
-        EXPECT_TRUE(ModalSeam::Unanswered().isEmpty())
-            << ModalSeam::Unanswered().join(", ").toStdString();
-        ModalSeam::Uninstall();
-    }
 
-    CMainFrame& Main() { return *app->MainFrame(); }
+    CMainFrame& Main() { return Frame(); }
 
     COmbrivaultDoc* NewDoc() {
         return dynamic_cast<COmbrivaultDoc*>(app->PasswordsTemplate()->OpenDocumentFile({}));
@@ -85,8 +72,5 @@ protected:
 
     static constexpr const char* kSamplePassword = "fixture pw";
 
-    ManualClock clock;
-    ScopedProgramClock useClock{clock};
     ScratchDir dir;
-    std::unique_ptr<CEditorApp> app;
 };

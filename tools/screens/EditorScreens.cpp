@@ -12,7 +12,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "../support/ScratchFolders.h"
 #include "app/AppSettings.h"
 #include "app/EditorApp.h"
 #include "app/MainFrame.h"
@@ -23,6 +22,7 @@
 #include "framework/CommandIds.h"
 #include "framework/ModalSeam.h"
 #include "framework/ResultCodes.h"
+#include "support/ScratchFolders.h"
 
 namespace {
 

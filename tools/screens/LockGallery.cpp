@@ -10,7 +10,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "../support/ScratchFolders.h"
 #include "app/AppSettings.h"
 #include "app/CommonAppData.h"
 #include "app/EditorApp.h"
@@ -20,6 +19,7 @@
 #include "framework/DocTemplate.h"
 #include "framework/ModalSeam.h"
 #include "framework/ResultCodes.h"
+#include "support/ScratchFolders.h"
 
 namespace {
 QString g_dir;

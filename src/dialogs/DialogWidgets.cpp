@@ -1,33 +1,11 @@
-#include "dialogs/DialogParts.h"
+#include "dialogs/DialogWidgets.h"
 
 #include <QBoxLayout>
 #include <QDialog>
 #include <QLabel>
-#include <QPalette>
 #include <QPushButton>
 
 #include "crypto/EncryptedFile.h"
-
-QFont TimesNewRoman(int points, bool bold) {
-    QFont font(QStringLiteral("Times New Roman"), points);
-    font.setStyleHint(QFont::Serif);
-    font.setBold(bold);
-    return font;
-}
-
-QFont TimesNewRomanPixels(int pixels, bool bold) {
-    QFont font(QStringLiteral("Times New Roman"));
-    font.setStyleHint(QFont::Serif);
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
-
-void SetLabelColour(QLabel* label, const QColor& colour) {
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    label->setPalette(palette);
-}
 
 QLabel* MakeTextLabel(const QString& text, QWidget* parent, const QString& name) {
     auto* label = new QLabel(text, parent);

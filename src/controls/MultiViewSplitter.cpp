@@ -1,4 +1,4 @@
-#include "passwords/MultiViewSplitter.h"
+#include "controls/MultiViewSplitter.h"
 
 #include <QStackedWidget>
 

@@ -1,16 +1,10 @@
-#include "passwords/PaneParts.h"
+#include "passwords/PaneLook.h"
 
 #include <QLabel>
-#include <QMetaObject>
-#include <QMouseEvent>
 #include <QPushButton>
 
-#include "app/EditorApp.h"
-#include "app/MainFrame.h"
-#include "dialogs/DialogParts.h"
-#include "framework/LockHost.h"
-#include "passwords/OmbrivaultChildFrame.h"
-#include "passwords/OmbrivaultDoc.h"
+#include "dialogs/DialogLook.h"
+#include "dialogs/DialogWidgets.h"
 
 static void InitPasswordsResources() {
     Q_INIT_RESOURCE(passwords);
@@ -53,38 +47,4 @@ QPushButton* MakeShadedButton(const QString& text, const QIcon& icon, QWidget* p
         " stop:0 #c8d3e6, stop:1 #ffffff); }"
         "QPushButton:disabled { color: #8a8a8a; background: #ececec; border-color: #b8b8b8; }"));
     return button;
-}
-
-void PostMainWindowCommand(int id) {
-    if (CEditorApp* app = CEditorApp::Instance()) {
-        if (CMainFrame* frame = app->MainFrame()) {
-            frame->PostCommand(id);
-        }
-    }
-}
-
-CPasswordsPane::CPasswordsPane(CDocument* document, QWidget* parent, bool mouseMoveIsActivity)
-    : CView(document, parent), mouseMoveIsActivity_(mouseMoveIsActivity) {
-    setMouseTracking(mouseMoveIsActivity);
-    setAutoFillBackground(true);
-}
-
-COmbrivaultDoc* CPasswordsPane::Doc() const {
-    return static_cast<COmbrivaultDoc*>(GetDocument());
-}
-
-COmbrivaultChildFrame* CPasswordsPane::Frame() const {
-    return qobject_cast<COmbrivaultChildFrame*>(GetParentFrame());
-}
-
-CLeftView* CPasswordsPane::Tree() const {
-    const COmbrivaultChildFrame* frame = Frame();
-    return frame != nullptr ? frame->LeftView() : nullptr;
-}
-
-void CPasswordsPane::mouseMoveEvent(QMouseEvent* event) {
-    if (mouseMoveIsActivity_) {
-        ResetIdleTimer();
-    }
-    CView::mouseMoveEvent(event);
 }

@@ -1,18 +1,14 @@
-// What the panes of the passwords window share: their colours and fonts, the icons, the
-// shaded buttons, and the way a pane reaches its document, frame and tree.
+// The look of the passwords window: its colours and fonts, its icons, the labels and the
+// shaded buttons of its panes.
 #pragma once
 
 #include <QColor>
 #include <QIcon>
 #include <QString>
 
-#include "framework/Document.h"
-
-class CLeftView;
-class COmbrivaultChildFrame;
-class COmbrivaultDoc;
 class QLabel;
 class QPushButton;
+class QWidget;
 
 inline const QColor kPaneBlue(0, 0, 192);
 inline const QColor kRootBlue(0, 0, 155);
@@ -29,24 +25,3 @@ QLabel* MakePaneLabel(const QString& text, int pixelHeight, const QColor& colour
 // A push button with an icon and a shaded background.
 QPushButton* MakeShadedButton(const QString& text, const QIcon& icon, QWidget* parent,
                               const QString& name);
-
-// Hands a command to the main window, to run once the current event is done.
-void PostMainWindowCommand(int id);
-
-// The right-hand panes and the tree of a passwords window. Moving the mouse over a pane
-// counts as activity for the screen lock unless the pane says otherwise.
-class CPasswordsPane : public CView {
-    Q_OBJECT
-public:
-    CPasswordsPane(CDocument* document, QWidget* parent, bool mouseMoveIsActivity = true);
-
-    COmbrivaultDoc* Doc() const;
-    COmbrivaultChildFrame* Frame() const;
-    CLeftView* Tree() const;
-
-protected:
-    void mouseMoveEvent(QMouseEvent* event) override;
-
-private:
-    bool mouseMoveIsActivity_;
-};

@@ -1,4 +1,4 @@
-#include "app/TextToolBar.h"
+#include "controls/TextToolBar.h"
 
 #include <QToolButton>
 

@@ -12,7 +12,6 @@
 #include <QTest>
 #include <QTreeWidget>
 
-#include "../support/ScratchFolders.h"
 #include "app/EditorApp.h"
 #include "app/MainFrame.h"
 #include "framework/DocTemplate.h"
@@ -23,6 +22,7 @@
 #include "passwords/OmbrivaultChildFrame.h"
 #include "passwords/OmbrivaultDoc.h"
 #include "passwords/RootPanes.h"
+#include "support/ScratchFolders.h"
 
 namespace {
 QString g_dir;

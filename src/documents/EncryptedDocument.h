@@ -1,7 +1,8 @@
 // Documents stored as one encrypted file (the passwords and the text documents): the
 // password they hold while open, and the flows they share - opening with "Enter Password",
 // saving in the form the extension names, Save As, Set Password, the Open command and the
-// close check. A kind says what differs through the hooks below.
+// close check. A kind names its class in the table of document kinds (extensions, filters)
+// and says what else differs through the hooks below.
 #pragma once
 
 #include <optional>
@@ -12,18 +13,11 @@
 
 #include "crypto/EncryptedFile.h"
 #include "dialogs/PasswordBuffer.h"
+#include "documents/DocumentKinds.h"
 #include "framework/Document.h"
 
 class CEncryptedDocument : public CDocument {
 public:
-    // The Open command's filter: every encrypted kind, the legacy extensions in the first
-    // entry only.
-    static constexpr const char* kOpenFilter =
-        "Ombrivault Encrypted Files (*.ovs;*.ovd;*.ovt;*.ovf;*.etx)|*.ovs;*.ovd;*.ovt;*.ovf;*.etx|"
-        "Ombrivault Encrypted Storage Files (*.ovs)|*.ovs|"
-        "Ombrivault Encrypted Data Files (*.ovd)|*.ovd|"
-        "Ombrivault Encrypted Text Files (*.ovt)|*.ovt|";
-
     CEncryptedDocument();
     ~CEncryptedDocument() override;
 
@@ -32,11 +26,11 @@ public:
     bool OnNewDocument() override;
     // A path where no file exists opens as an empty document without a prompt. Otherwise
     // asks "Enter Password", decrypts in the form the extension names and hands the text to
-    // ConsumePlaintext. Every failure has told the user why.
+    // ReadContents. Every failure has told the user why.
     bool OnOpenDocument(const QString& path) override;
-    // Asks for a new password when none is known, then encrypts ProducePlaintext() into
-    // `path`. True only when the file was written (or the kind accepted that nothing was);
-    // a failure has been shown and leaves the document modified.
+    // Asks for a new password when none is known, then writes the contents to `path`
+    // through WriteContents. True only when the file was written (or the kind accepted that nothing
+    // was); a failure has been shown and leaves the document modified.
     bool OnSaveDocument(const QString& path) override;
     // The close check: the screen password first when the screen is locked, then
     // "Save changes to %s?" for a modified document. A save that does not complete keeps the
@@ -67,7 +61,6 @@ public:
     // The password in the program's code page; empty when none is known.
     std::string_view Password() const { return password_.View(); }
     void SetPassword(std::string_view password) { password_.SetBytes(password); }
-    void ClearPassword() { password_.Clear(); }
 
     // What the close check names: the own path, or the title with the default extension
     // appended when it holds no dot.
@@ -78,6 +71,14 @@ public:
     // `path` with the default extension appended when its file name holds no dot.
     QString WithDefaultExtension(const QString& path) const;
 
+    // The current-form extension with its dot (".ovd", ".ovt"), proposed and appended by
+    // Save As and named by the close check.
+    QString DefaultExtension() const;
+    // The legacy-form extension with its dot (".ovf", ".etx").
+    QString LegacyExtension() const;
+    // The single filter of the Save As dialog, "Name (*.ext)|*.ext|".
+    QString SaveAsFilter() const;
+
     // The form `path` is stored in for this kind when opening; none refuses the file.
     virtual std::optional<BlobForm> OpenFormOf(const QString& path) const;
     // The form a save to `path` writes; none writes nothing. By default as for opening.
@@ -85,26 +86,27 @@ public:
 
 protected:
     // --- What differs between the kinds -----------------------------------------------------
-    // The current-form extension with its dot (".ovd", ".ovt"), proposed and appended by
-    // Save As and named by the close check.
-    virtual QString DefaultExtension() const = 0;
-    // The legacy-form extension with its dot (".ovf", ".etx").
-    virtual QString LegacyExtension() const = 0;
-    // The single filter of the Save As dialog, "Name (*.ext)|*.ext|".
-    virtual QString SaveAsFilter() const = 0;
+    // The kind's row in the table of document kinds: its extensions and filters.
+    virtual DocumentClass Class() const = 0;
     // True when Save As always asks for a new password; false keeps a known one.
     virtual bool SaveAsAsksNewPassword() const = 0;
-    // The contents as text in the program's code page, to be encrypted. The caller wipes it.
-    virtual std::string ProducePlaintext() = 0;
-    // Replaces the contents with decrypted text (the contents were emptied before). The
-    // document is marked unmodified afterwards.
-    virtual void ConsumePlaintext(std::string_view text) = 0;
-    // A kind that holds its text as UTF-16 may move the stored UTF-16LE form straight between
-    // the file and itself, skipping the code page where that loses nothing. Produce returns
-    // false (and Consume false, taking nothing) to go through the two hooks above instead.
-    virtual bool ProduceStoredText(Bytes& utf16le) { return false; }
-    virtual bool ConsumeStoredText(const Bytes& utf16le) { return false; }
-    // ProducePlaintext gave no text, which cannot be encrypted, so nothing was written to
+
+    enum class WriteResult { Written, NothingToWrite, Failed };
+    // Reads the file `path` (a native path) in `form` with `password` into the contents,
+    // which are replaced only when the file was read. The document is marked unmodified
+    // afterwards. By default decrypts the text and hands it to ConsumePlaintext.
+    virtual LoadTextStatus ReadContents(const std::string& path, std::string_view password,
+                                        BlobForm form, int* error);
+    // Writes the contents to `path` in `form`, replacing the file only when it is completely
+    // written. By default encrypts ProducePlaintext(); no text is NothingToWrite.
+    virtual WriteResult WriteContents(const std::string& path, std::string_view password,
+                                      BlobForm form, int* error);
+    // For the kinds whose contents are one text, used by the default ReadContents and
+    // WriteContents: the contents as text in the program's code page (the caller wipes it),
+    // and the contents replaced by decrypted text (the contents were emptied before).
+    virtual std::string ProducePlaintext() { return {}; }
+    virtual void ConsumePlaintext(std::string_view text) {}
+    // WriteContents had no text, which cannot be encrypted, so nothing was written to
     // `path`. The result is the save's result; by default the user is told and it fails.
     virtual bool OnNothingToWrite(const QString& path);
 

@@ -1,4 +1,4 @@
-#include "framework/EncryptedDocument.h"
+#include "documents/EncryptedDocument.h"
 
 #include <system_error>
 
@@ -6,11 +6,11 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "crypto/Ciphers.h"
-#include "crypto/CodePage.h"
 #include "crypto/FileErrors.h"
+#include "crypto/SecretBuffer.h"
 #include "crypto/SimpleFile.h"
-#include "dialogs/DialogParts.h"
+#include "dialogs/DialogLook.h"
+#include "dialogs/DialogWidgets.h"
 #include "dialogs/ExistingPasswordDlg.h"
 #include "dialogs/MessageDialogs.h"
 #include "dialogs/PasswordDlg.h"
@@ -23,12 +23,6 @@
 
 namespace {
 
-// Decrypted text holds the document's secrets; it is overwritten before it is freed.
-struct WipedText {
-    std::string text;
-    ~WipedText() { SecureWipe(text.data(), text.size()); }
-};
-
 std::string NativePath(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
@@ -38,12 +32,6 @@ qsizetype ExtensionDot(const QString& path) {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
     return dot > slash ? dot : -1;
-}
-
-bool HasExtensionText(const QString& path, const QString& extension) {
-    const qsizetype dot = ExtensionDot(path);
-    return dot >= 0 && !extension.isEmpty() &&
-           path.mid(dot).compare(extension, Qt::CaseInsensitive) == 0;
 }
 
 } // namespace
@@ -65,14 +53,22 @@ bool CEncryptedDocument::OnNewDocument() {
     return CDocument::OnNewDocument();
 }
 
+QString CEncryptedDocument::DefaultExtension() const {
+    return QString::fromStdString(::DefaultExtension(Class()));
+}
+
+QString CEncryptedDocument::LegacyExtension() const {
+    return QString::fromStdString(::LegacyExtension(Class()));
+}
+
+QString CEncryptedDocument::SaveAsFilter() const {
+    return QString::fromStdString(::SaveAsFilter(Class()));
+}
+
 std::optional<BlobForm> CEncryptedDocument::OpenFormOf(const QString& path) const {
-    if (HasExtensionText(path, DefaultExtension())) {
-        return BlobForm::Current;
-    }
-    if (HasExtensionText(path, LegacyExtension())) {
-        return BlobForm::Legacy;
-    }
-    return std::nullopt;
+    // Only the file name's own extension counts, not a dot in a folder name.
+    const qsizetype dot = ExtensionDot(path);
+    return dot < 0 ? std::nullopt : BlobFormOf(Class(), path.mid(dot).toStdString());
 }
 
 std::optional<BlobForm> CEncryptedDocument::SaveFormOf(const QString& path) const {
@@ -103,9 +99,8 @@ bool CEncryptedDocument::OnOpenDocument(const QString& path) {
     }
     password_.SetBytes(prompt.Password());
 
-    Bytes plain;
     int error = 0;
-    switch (LoadEncryptedUtf16(NativePath(path), password_.View(), *form, plain, &error)) {
+    switch (ReadContents(NativePath(path), password_.View(), *form, &error)) {
     case LoadTextStatus::Text:
         break;
     case LoadTextStatus::Unreadable:
@@ -116,15 +111,30 @@ bool CEncryptedDocument::OnOpenDocument(const QString& path) {
         CFailedDecrypt(FileNamePart(path)).DoModal();
         return false;
     }
-    DeleteContents();
-    if (!ConsumeStoredText(plain)) {
-        WipedText text{CodePage::Program()->FromUtf16Le(plain.data(), plain.size())};
-        SecureWipe(plain.data(), plain.size());
-        ConsumePlaintext(text.text);
-    }
-    SecureWipe(plain.data(), plain.size());
     SetModifiedFlag(false);
     return true;
+}
+
+LoadTextStatus CEncryptedDocument::ReadContents(const std::string& path, std::string_view password,
+                                                BlobForm form, int* error) {
+    SecretBuffer plain;
+    const LoadTextStatus status = LoadEncryptedText(path, password, form, plain.Bytes(), error);
+    if (status == LoadTextStatus::Text) {
+        DeleteContents();
+        ConsumePlaintext(plain.View());
+    }
+    return status;
+}
+
+CEncryptedDocument::WriteResult CEncryptedDocument::WriteContents(const std::string& path,
+                                                                  std::string_view password,
+                                                                  BlobForm form, int* error) {
+    const SecretBuffer plain(ProducePlaintext());
+    if (plain.Empty()) {
+        return WriteResult::NothingToWrite;
+    }
+    return SaveEncryptedText(path, plain.View(), password, form, error) ? WriteResult::Written
+                                                                        : WriteResult::Failed;
 }
 
 bool CEncryptedDocument::AskNewPassword() {
@@ -150,17 +160,12 @@ bool CEncryptedDocument::OnSaveDocument(const QString& path) {
                         .arg(FileNamePart(path), DefaultExtension(), LegacyExtension()));
         return false;
     }
-    Bytes stored;
-    if (!ProduceStoredText(stored)) {
-        WipedText plain{ProducePlaintext()};
-        stored.reserve(2 * plain.text.size() + 16);
-        CodePage::Program()->AppendUtf16Le(plain.text, stored);
-    }
-    if (stored.empty()) {
+    int error = 0;
+    const WriteResult written = WriteContents(NativePath(path), password_.View(), *form, &error);
+    if (written == WriteResult::NothingToWrite) {
         return OnNothingToWrite(path);
     }
-    int error = 0;
-    if (!SaveEncryptedUtf16(NativePath(path), stored, password_.View(), *form, &error)) {
+    if (written == WriteResult::Failed) {
         ReportError(QStringLiteral("The document could not be saved to %1: %2\nThe file on "
                                    "disk was left as it was; the changes are still open here.")
                         .arg(path, FileErrorText(error)));
@@ -248,7 +253,7 @@ bool CEncryptedDocument::SetPasswordCommand() {
 
 void CEncryptedDocument::OpenCommand() {
     CTimedFileDialog dialog(true, QString(), QString(), CTimedFileDialog::FileMustExist,
-                            QString::fromLatin1(kOpenFilter), nullptr, 0);
+                            QString::fromStdString(OpenFilter()), nullptr, 0);
     if (dialog.DoModal() != IDOK) {
         return;
     }

@@ -1,6 +1,6 @@
 // The whole-file document flows on a small document kind that holds one text, with real
 // encrypted files in a scratch folder and every dialog answered through the modal seam.
-#include "framework/EncryptedDocument.h"
+#include "documents/EncryptedDocument.h"
 
 #include <QFileDialog>
 #include <QLabel>
@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include "FakeLockHost.h"
 #include "framework/ChildFrame.h"
 #include "framework/CommandIds.h"
 #include "framework/DocManager.h"
@@ -19,6 +18,8 @@
 #include "framework/ResultCodes.h"
 #include "framework/TimedFileDialog.h"
 #include "support/DocumentDialogs.h"
+#include "support/FakeLockHost.h"
+#include "support/GuiFixture.h"
 #include "support/TestFiles.h"
 
 namespace {
@@ -30,11 +31,7 @@ public:
     bool asksNewPassword = true;
 
 protected:
-    QString DefaultExtension() const override { return QStringLiteral(".ovt"); }
-    QString LegacyExtension() const override { return QStringLiteral(".etx"); }
-    QString SaveAsFilter() const override {
-        return QStringLiteral("Ombrivault Encrypted Text Files (*.ovt)|*.ovt|");
-    }
+    DocumentClass Class() const override { return DocumentClass::Text; }
     bool SaveAsAsksNewPassword() const override { return asksNewPassword; }
     std::string ProducePlaintext() override { return text; }
     void ConsumePlaintext(std::string_view plain) override { text.assign(plain); }
@@ -48,9 +45,10 @@ public:
     QMdiArea area;
 };
 
-class EncryptedDocumentTest : public ::testing::Test {
+class EncryptedDocumentTest : public GuiFixture {
 protected:
     void SetUp() override {
+        GuiFixture::SetUp();
         manager.SetFrameHost(&host);
         manager.AddDocTemplate(std::make_unique<CDocTemplate>(
             125,
@@ -59,13 +57,11 @@ protected:
             [] { return std::make_unique<NoteDoc>(); }, [] { return new CMDIChildWnd(); },
             [](CDocument* d) { return new CView(d); }));
     }
-    void TearDown() override {
+    void ReleaseWindows() override {
         for (CDocument* doc : manager.GetDocuments()) {
             doc->SetModifiedFlag(false);
         }
         manager.CloseAllDocuments();
-        EXPECT_TRUE(ModalSeam::Unanswered().isEmpty())
-            << ModalSeam::Unanswered().join(", ").toStdString();
     }
 
     NoteDoc* Open(const std::string& path) {

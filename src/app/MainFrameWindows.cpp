@@ -1,0 +1,204 @@
+// The main frame's document windows and their menus, its caption, its placement on the
+// screen, closing and dropped files.
+#include "app/MainFrame.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QScreen>
+#include <QUrl>
+
+#include "app/AppSettings.h"
+#include "app/EditorApp.h"
+#include "app/ProductInfo.h"
+#include "framework/ChildFrame.h"
+#include "framework/CommandActions.h"
+#include "framework/CommandIds.h"
+#include "framework/DocTemplate.h"
+#include "framework/Document.h"
+
+QSize CMainFrame::ScreenSize() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen != nullptr ? screen->geometry().size() : QSize(1024, 768);
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!placementApplied_) {
+        placementApplied_ = true;
+        // The stored size is the outer size; the window manager's frame is known only now.
+        QTimer::singleShot(0, this, &CMainFrame::ApplyPlacement);
+    }
+}
+
+void CMainFrame::ApplyPlacement() {
+    if (isMaximized() || isMinimized() || pendingFrameRect_.isEmpty()) {
+        return;
+    }
+    const QSize extra = frameGeometry().size() - geometry().size();
+    if (extra.width() > 0 || extra.height() > 0) {
+        // A lock at start-up came before the frame was known: it keeps the placed size.
+        lock_.ResizeKeepingLockSize(pendingFrameRect_.size() - extra, pendingFrameRect_.size());
+    }
+}
+
+// --- Document windows ----------------------------------------------------------------
+
+CMDIChildWnd* CMainFrame::ActiveChildFrame() const {
+    QMdiSubWindow* active = mdiArea_->activeSubWindow();
+    if (active == nullptr) {
+        // Without focus in the program Qt reports no active window; the current one is
+        // still the one commands are meant for.
+        active = mdiArea_->currentSubWindow();
+    }
+    return qobject_cast<CMDIChildWnd*>(active);
+}
+
+void CMainFrame::AddChildFrame(CMDIChildWnd* frame) {
+    mdiArea_->addSubWindow(frame);
+    // Before the frame is laid out the document area has no size of its own yet.
+    const QSize area = mdiArea_->viewport()->size().expandedTo(size() - QSize(40, 160));
+    frame->resize(area.expandedTo(QSize(640, 480)) * 3 / 4);
+}
+
+void CMainFrame::ActivateChildFrame(CMDIChildWnd* frame) {
+    if (frame->isMinimized()) {
+        frame->showNormal();
+    }
+    mdiArea_->setActiveSubWindow(frame);
+    UpdateMenuBar();
+    UpdateCaption();
+}
+
+const QList<QMenu*>& CMainFrame::Menus(MenuResource resource) const {
+    return resource == MenuResource::Document ? documentMenus_ : noDocumentMenus_;
+}
+
+void CMainFrame::UpdateMenuBar() {
+    MenuResource wanted = MenuResource::NoDocument;
+    if (CMDIChildWnd* child = ActiveChildFrame()) {
+        const CDocument* doc = child->GetActiveDocument();
+        const CDocTemplate* t = doc != nullptr ? doc->GetDocTemplate() : nullptr;
+        if (t != nullptr && t->GetMenuId() == static_cast<int>(MenuResource::Document)) {
+            wanted = MenuResource::Document;
+        }
+    }
+    if (wanted == currentMenu_) {
+        return;
+    }
+    currentMenu_ = wanted;
+    menuBar()->clear();
+    for (QMenu* menu : Menus(wanted)) {
+        menuBar()->addMenu(menu);
+    }
+    actions_->Action(ID_WEB_BROWSER)->setText(WebBrowserMenuText(wanted));
+}
+
+void CMainFrame::UpdateRecentFileActions() {
+    const CRecentFileList& recent = app_.DocManager().RecentFiles();
+    const int count = static_cast<int>(recent.Files().size());
+    for (int i = 0; i < recentActions_.size(); ++i) {
+        QAction* action = recentActions_[i];
+        if (i < count) {
+            action->setText(recent.MenuText(i));
+            action->setVisible(true);
+        } else if (i == 0) {
+            action->setText(QStringLiteral("Recent File"));
+            action->setVisible(true);
+        } else {
+            action->setVisible(false);
+        }
+    }
+}
+
+void CMainFrame::UpdateCaption() {
+    QString caption = QString::fromLatin1(kAppTitle);
+    if (CMDIChildWnd* child = ActiveChildFrame()) {
+        if (child->GetActiveDocument() != nullptr) {
+            caption += QStringLiteral(" - ") + child->GetActiveDocument()->GetTitle();
+        }
+    }
+    if (windowTitle() != caption) {
+        setWindowTitle(caption);
+    }
+}
+
+// --- Closing, placement, drops -------------------------------------------------------
+
+QRect CMainFrame::RestoredFrameRect() const {
+    if (isMinimized() || isMaximized() || isFullScreen()) {
+        return normalGeometry().marginsAdded(frameMargins_);
+    }
+    return frameGeometry();
+}
+
+void CMainFrame::SaveWindowPlacement() {
+    AppSettings::SaveWindowPlacement(RestoredFrameRect(), ScreenSize());
+}
+
+void CMainFrame::NoteFrameMargins() {
+    if (windowState() == Qt::WindowNoState && isVisible()) {
+        const QRect outer = frameGeometry();
+        const QRect inner = geometry();
+        frameMargins_ = QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
+                                 outer.right() - inner.right(), outer.bottom() - inner.bottom());
+    }
+}
+
+void CMainFrame::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    NoteFrameMargins();
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    NoteFrameMargins();
+    if (JMatrixCtrl* overlay = lock_.Overlay()) {
+        overlay->setGeometry(rect());
+    }
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (busy_.IsBusy()) {
+        event->ignore(); // no closing while a long operation runs
+        return;
+    }
+    // The restored rectangle is what the next start shows.
+    const QRect restored = RestoredFrameRect();
+    if (isMinimized() || isMaximized()) {
+        showNormal();
+    }
+    AppSettings::SaveWindowPlacement(restored, ScreenSize());
+    if (!app_.DocManager().SaveAllModified()) {
+        event->ignore();
+        return;
+    }
+    app_.DocManager().CloseAllDocuments();
+    event->accept();
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+    // Nothing opens behind the lock.
+    if (!IsScreenLocked() && event->mimeData()->hasUrls()) {
+        for (const QUrl& url : event->mimeData()->urls()) {
+            if (url.isLocalFile()) {
+                event->acceptProposedAction();
+                return;
+            }
+        }
+    }
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    event->acceptProposedAction();
+    for (const QUrl& url : urls) {
+        if (url.isLocalFile()) {
+            app_.OpenDocumentFile(url.toLocalFile());
+        }
+    }
+}

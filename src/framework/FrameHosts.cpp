@@ -1,0 +1,67 @@
+#include "framework/FrameHosts.h"
+
+#include <algorithm>
+
+#include <QWidget>
+
+#include "framework/CommandIds.h"
+
+namespace {
+// Set and cleared on the user-interface thread while no worker runs; read from any thread.
+std::atomic<CCommandHost*> g_commands{nullptr};
+std::atomic<CPrintHost*> g_print{nullptr};
+std::atomic<CBusyHost*> g_busy{nullptr};
+} // namespace
+
+CStatusHost* CStatusHost::Of(const QWidget* widget) {
+    return widget != nullptr ? dynamic_cast<CStatusHost*>(widget->window()) : nullptr;
+}
+
+CCommandHost* CCommandHost::Current() {
+    return g_commands;
+}
+
+void CCommandHost::SetCurrent(CCommandHost* host) {
+    g_commands = host;
+}
+
+CPrintHost* CPrintHost::Current() {
+    return g_print;
+}
+
+void CPrintHost::SetCurrent(CPrintHost* host) {
+    g_print = host;
+}
+
+CBusyHost* CBusyHost::Current() {
+    return g_busy;
+}
+
+void CBusyHost::SetCurrent(CBusyHost* host) {
+    g_busy = host;
+}
+
+BusyReport::BusyReport() : busy_(CBusyHost::Current()), commands_(CCommandHost::Current()) {
+    if (busy_ == nullptr || commands_ == nullptr) {
+        return;
+    }
+    busy_->Busy().ProgressPercent = 0;
+    busy_->Busy().BusyFlag = true;
+    commands_->PostCommand(ID_BEGIN_BUSY);
+}
+
+BusyReport::~BusyReport() {
+    if (busy_ == nullptr || commands_ == nullptr) {
+        return;
+    }
+    commands_->PostCommand(ID_END_BUSY);
+    busy_->Busy().BusyFlag = false;
+}
+
+void BusyReport::Progress(int percent) {
+    if (busy_ == nullptr || commands_ == nullptr) {
+        return;
+    }
+    busy_->Busy().ProgressPercent = std::clamp(percent, 0, 100);
+    commands_->PostCommand(ID_STEP_BUSY);
+}

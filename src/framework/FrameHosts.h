@@ -1,0 +1,102 @@
+// What views, documents and their worker threads need from the window they live in, without
+// knowing the main frame: the status panes, posting a command, the busy protocol and its
+// progress, and the printer. The main frame implements them all and is the current host of
+// each while it exists; tests and picture tools may install hosts of their own.
+//
+// Threads: PostCommand, SendCommand and everything in CBusyState and BusyReport may be used
+// from any thread. The other functions run on the user-interface thread only.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include <QString>
+
+class QPrinter;
+class QWidget;
+
+// The panes of the status bar, by index.
+enum StatusPane : int {
+    kStatusMessage = 0,
+    kStatusSize = 1,
+    kStatusCaret = 2,
+    kStatusCaps = 3,
+    kStatusNum = 4,
+    kStatusScroll = 5,
+};
+
+class CStatusHost {
+public:
+    virtual ~CStatusHost() = default;
+    // Sets the text of a pane, if the bar exists.
+    virtual void SetStatusPaneText(int pane, const QString& text) = 0;
+    virtual QString StatusPaneText(int pane) const = 0;
+
+    // The host of the top-level window `widget` is in, or null when that window is none.
+    static CStatusHost* Of(const QWidget* widget);
+};
+
+class CCommandHost {
+public:
+    virtual ~CCommandHost() = default;
+    // Queues a command for the user-interface thread and returns at once.
+    virtual void PostCommand(int id) = 0;
+    // Runs a command on the user-interface thread and waits for it.
+    virtual void SendCommand(int id) = 0;
+
+    static CCommandHost* Current();
+    static void SetCurrent(CCommandHost* host);
+};
+
+class CPrintHost {
+public:
+    virtual ~CPrintHost() = default;
+    // The printer every document prints to, so its settings carry from one job to the next.
+    virtual QPrinter& Printer() = 0;
+
+    static CPrintHost* Current();
+    static void SetCurrent(CPrintHost* host);
+};
+
+// The busy protocol of a long operation: while the flag is up the frame swallows commands,
+// keys and clicks in its window and cannot be closed; the status bar shows "Please wait..."
+// and a progress bar. The state is atomic, for worker threads to write.
+struct CBusyState {
+    std::atomic<bool> BusyFlag{false};
+    std::atomic<int> ProgressPercent{0};
+    // The document size shown in the status bar's size pane by the frame's tick.
+    std::atomic<int32_t> StatusSizeBytes{0};
+};
+
+class CBusyHost {
+public:
+    virtual ~CBusyHost() = default;
+    virtual CBusyState& Busy() = 0;
+    // The display of the protocol: the progress bar goes up, follows ProgressPercent, goes
+    // away. User-interface thread only; other threads post ID_BEGIN_BUSY, ID_STEP_BUSY and
+    // ID_END_BUSY (BusyReport does).
+    virtual void BeginBusy() = 0;
+    virtual void StepBusy() = 0;
+    virtual void EndBusy() = 0;
+
+    static CBusyHost* Current();
+    static void SetCurrent(CBusyHost* host);
+};
+
+// A long operation's report to the current hosts, usable from any thread: raises the busy
+// flag and shows the progress bar when made, moves the bar on Progress, and takes both away
+// when destroyed. Without hosts it does nothing.
+class BusyReport {
+public:
+    BusyReport();
+    ~BusyReport();
+    BusyReport(const BusyReport&) = delete;
+    BusyReport& operator=(const BusyReport&) = delete;
+
+    // `percent` is clamped to 0..100.
+    void Progress(int percent);
+
+private:
+    CBusyHost* busy_;
+    CCommandHost* commands_;
+};
