@@ -53,7 +53,6 @@ public:
     void StartAddDirectory(const QString&) override {}
     void AddFileByType(const QString&, bool) override {}
     void OpenDocumentFile(const QString&) override {}
-    void SetStatusText(int, const QString&) override {}
 };
 
 struct Fixture {

@@ -2,8 +2,8 @@
 
 #include <QApplication>
 
+#include "controls/EditEx.h"
 #include "framework/CommandIds.h"
-#include "passwords/EditEx.h"
 
 CEditEx* CEditPane::FocusedEdit() const {
     auto* edit = qobject_cast<CEditEx*>(QApplication::focusWidget());

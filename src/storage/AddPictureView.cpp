@@ -7,9 +7,9 @@
 #include <QMimeData>
 #include <QPushButton>
 
+#include "controls/EditEx.h"
+#include "dialogs/PaneLook.h"
 #include "framework/LockHost.h"
-#include "passwords/EditEx.h"
-#include "passwords/PaneParts.h"
 #include "storage/StorageViewSite.h"
 
 const QString CAddPictureView::kFilter =

@@ -5,7 +5,7 @@
 #include "storage/CreateFormBase.h"
 #include "storage/StorageViewSite.h"
 
-#include "passwords/EditEx.h"
+#include "controls/EditEx.h"
 
 class CCreateFolderView : public CCreateFormBase {
     Q_OBJECT

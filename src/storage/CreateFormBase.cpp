@@ -6,12 +6,12 @@
 #include <QPushButton>
 #include <QStyle>
 
+#include "controls/EditEx.h"
+#include "dialogs/PaneLook.h"
 #include "framework/CommandIds.h"
 #include "framework/LockHost.h"
 #include "framework/ResultCodes.h"
 #include "framework/TimedFileDialog.h"
-#include "passwords/EditEx.h"
-#include "passwords/PaneParts.h"
 #include "storage/RightViewDrops.h"
 #include "storage/StorageViewSite.h"
 
@@ -62,7 +62,6 @@ CCreateFormBase::CCreateFormBase(CDocument* document, CStorageViewSite* site, QW
     edit_->SetBackgroundColor(Qt::white);
     edit_->SetTextColor(Qt::black);
     edit_->SetFieldFont(15, kTimesNewRoman);
-    edit_->SetUrlLaunch(false);
     prompt->setBuddy(edit_);
     layout->addWidget(edit_);
 

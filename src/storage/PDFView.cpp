@@ -3,9 +3,9 @@
 #include <QBoxLayout>
 #include <QPushButton>
 
+#include "controls/EditEx.h"
+#include "dialogs/PaneLook.h"
 #include "framework/LockHost.h"
-#include "passwords/EditEx.h"
-#include "passwords/PaneParts.h"
 #include "storage/StorageViewSite.h"
 
 const QString CPDFView::kFilter = QStringLiteral("Adobe Portable Document Format (*.PDF)|*.pdf|");

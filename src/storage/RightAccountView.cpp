@@ -7,12 +7,13 @@
 #include <QStyle>
 #include <QUrl>
 
+#include "controls/AccountText.h"
+#include "controls/EditEx.h"
+#include "dialogs/PaneLook.h"
+#include "documents/AccountFields.h"
 #include "framework/CommandIds.h"
+#include "framework/FrameHosts.h"
 #include "framework/LockHost.h"
-#include "passwords/AccountText.h"
-#include "passwords/Accounts.h"
-#include "passwords/EditEx.h"
-#include "passwords/PaneParts.h"
 #include "storage/ItemXml.h"
 #include "storage/RightViewDrops.h"
 #include "storage/StorageItem.h"
@@ -212,7 +213,9 @@ void CRightAccountView::OnDelete() {
 
 void CRightAccountView::OnSave() {
     ResetIdleTimer();
-    PostMainWindowCommand(ID_FILE_SAVE);
+    if (CCommandHost* host = CCommandHost::Current()) {
+        host->PostCommand(ID_FILE_SAVE);
+    }
 }
 
 CEditEx* CRightAccountView::FocusedField() const {

@@ -6,8 +6,8 @@
 #include <QStyle>
 
 #include "controls/ShadeButton.h"
+#include "dialogs/PaneLook.h"
 #include "framework/LockHost.h"
-#include "passwords/PaneParts.h"
 #include "storage/CreateFormBase.h"
 #include "storage/RightViewDrops.h"
 #include "storage/StorageViewSite.h"

@@ -9,9 +9,10 @@
 #include <QTextBlock>
 #include <QVBoxLayout>
 
+#include "controls/AccountText.h"
 #include "framework/CommandIds.h"
+#include "framework/FrameHosts.h"
 #include "framework/LockHost.h"
-#include "passwords/AccountText.h"
 #include "storage/RightViewDrops.h"
 #include "storage/StorageItem.h"
 #include "storage/StorageViewSite.h"
@@ -98,8 +99,8 @@ QString CRightNotepadView::CaretText() const {
 }
 
 void CRightNotepadView::ShowCaret() {
-    if (site_ != nullptr) {
-        site_->SetStatusText(kStatusCaretPane, CaretText());
+    if (CStatusHost* status = CStatusHost::Of(this)) {
+        status->SetStatusPaneText(kStatusCaret, CaretText());
     }
     ResetIdleTimer();
 }

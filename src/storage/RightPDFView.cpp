@@ -14,6 +14,7 @@
 #include <QToolButton>
 
 #include "framework/CommandIds.h"
+#include "framework/FrameHosts.h"
 #include "framework/LockHost.h"
 #include "image/ImageDrawing.h"
 #include "storage/StorageItem.h"
@@ -141,9 +142,9 @@ void CRightPDFView::ShowPdf(int32_t index) {
                        : LoadFailure(pdf_->error());
         Release();
         stack_->setCurrentWidget(placeholder_);
-        if (site_ != nullptr) {
-            site_->SetStatusText(kStatusMessagePane,
-                                 QStringLiteral("The PDF document cannot be shown: ") + failure_);
+        if (CStatusHost* status = CStatusHost::Of(this)) {
+            status->SetStatusPaneText(
+                kStatusMessage, QStringLiteral("The PDF document cannot be shown: ") + failure_);
         }
     } else {
         view_->setDocument(pdf_);

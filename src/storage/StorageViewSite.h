@@ -52,10 +52,4 @@ public:
     virtual void AddFileByType(const QString& path, bool select) = 0;
     // Opens a document file in a window of its own (the main window's drop).
     virtual void OpenDocumentFile(const QString& path) = 0;
-
-    // Status bar panes of the window, by index (2 is the caret pane).
-    virtual void SetStatusText(int pane, const QString& text) = 0;
 };
-
-inline constexpr int kStatusCaretPane = 2;
-inline constexpr int kStatusMessagePane = 0;

@@ -14,10 +14,9 @@
 #include <gtest/gtest.h>
 
 #include "ViewTestSite.h"
+#include "controls/EditEx.h"
 #include "controls/ShadeButton.h"
 #include "framework/CommandIds.h"
-#include "framework/FakeLockHost.h"
-#include "passwords/EditEx.h"
 #include "storage/AddPictureView.h"
 #include "storage/CreateFolderView.h"
 #include "storage/CreateNotepad.h"
@@ -29,6 +28,7 @@
 #include "storage/RightNotepadView.h"
 #include "storage/RightViewDrops.h"
 #include "storage/RightWebAccView.h"
+#include "support/FakeLockHost.h"
 
 namespace {
 

@@ -46,9 +46,10 @@ int32_t AddPdf(ViewTestSite& site, Bytes bytes) {
 
 TEST(PdfView, ShowsThePageCountAndTheFirstPageAndNavigates) {
     ViewTestSite site;
-    CRightPDFView view(&site.document, &site);
+    StatusWindow window;
+    CRightPDFView view(&site.document, &site, &window);
     view.resize(600, 500);
-    view.show();
+    window.show();
     view.ShowPdf(AddPdf(site, MakePdf(3)));
     EXPECT_FALSE(view.NoPreview());
     ASSERT_EQ(view.PdfDocument()->pageCount(), 3);
@@ -71,20 +72,21 @@ TEST(PdfView, ShowsThePageCountAndTheFirstPageAndNavigates) {
     view.OnCommand(ID_ZOOM_IN);
     EXPECT_NEAR(view.PdfView()->zoomFactor(), 1.25, 1e-9);
     EXPECT_EQ(view.PdfView()->zoomMode(), QPdfView::ZoomMode::Custom);
-    EXPECT_TRUE(site.status[kStatusMessagePane].isEmpty());
+    EXPECT_TRUE(window.panes[kStatusMessage].isEmpty());
 }
 
 TEST(PdfView, ABrokenPdfShowsThePlaceholderAndSaysWhy) {
     ViewTestSite site;
-    CRightPDFView view(&site.document, &site);
+    StatusWindow window;
+    CRightPDFView view(&site.document, &site, &window);
     view.resize(400, 300);
-    view.show();
+    window.show();
     const std::string junk = "%PDF-1.4 this is not really a PDF";
     const int32_t index = AddPdf(site, Bytes(junk.begin(), junk.end()));
     view.ShowPdf(index);
     EXPECT_TRUE(view.NoPreview());
     EXPECT_FALSE(view.Failure().isEmpty());
-    EXPECT_TRUE(site.status[kStatusMessagePane].contains(view.Failure()));
+    EXPECT_TRUE(window.panes[kStatusMessage].contains(view.Failure()));
     EXPECT_EQ(view.PdfView()->document(), nullptr);
     EXPECT_TRUE(view.PageText().isEmpty());
     // The item is left as it was, and a good PDF shows again afterwards.

@@ -12,11 +12,11 @@
 #include <gtest/gtest.h>
 
 #include "ViewTestSite.h"
+#include "controls/EditEx.h"
+#include "controls/PasswordClipboard.h"
 #include "framework/CommandIds.h"
 #include "framework/ModalSeam.h"
 #include "framework/ResultCodes.h"
-#include "passwords/EditEx.h"
-#include "passwords/PasswordClipboard.h"
 #include "storage/ItemXml.h"
 #include "storage/RightNotepadView.h"
 #include "storage/RightOtherAccView.h"
@@ -159,10 +159,11 @@ TEST(NotepadView, EditsWriteThroughMarkModifiedAndShowTheCaret) {
     item->name = "Letter.txt";
     item->text = "Dear all,\r\nhello";
     const int32_t index = site.Add(std::move(item));
-    CRightNotepadView view(&site.document, &site);
+    StatusWindow window;
+    CRightNotepadView view(&site.document, &site, &window);
     view.resize(400, 300);
-    view.show();
-    QApplication::setActiveWindow(&view);
+    window.show();
+    QApplication::setActiveWindow(&window);
     view.ShowNote(index);
     EXPECT_EQ(view.Editor()->toPlainText(), QStringLiteral("Dear all,\nhello"));
     EXPECT_FALSE(site.document.IsModified());
@@ -175,7 +176,7 @@ TEST(NotepadView, EditsWriteThroughMarkModifiedAndShowTheCaret) {
     QApplication::processEvents();
     EXPECT_TRUE(site.document.IsModified());
     EXPECT_EQ(site.table.Get(index)->text, "Dear all,\r\nhello!\r\nab");
-    EXPECT_EQ(site.status[kStatusCaretPane], QStringLiteral(" Ln 3, Col 3"));
+    EXPECT_EQ(window.panes[kStatusCaret], QStringLiteral(" Ln 3, Col 3"));
     ASSERT_TRUE(site.Save(dir / "s.ovs", "pw"));
     EXPECT_EQ(CliExport(dir, "s.ovs", "Letter.txt"), "Dear all,\r\nhello!\r\nab");
 

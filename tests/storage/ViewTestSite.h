@@ -13,17 +13,33 @@
 #include <QClipboard>
 #include <QImage>
 #include <QStringList>
+#include <QWidget>
 
+#include "controls/AccountText.h"
 #include "framework/Document.h"
+#include "framework/FrameHosts.h"
 #include "image/ObjImage.h"
 #include "image/PclTemplates.h"
-#include "passwords/AccountText.h"
 #include "storage/StorageAdd.h"
 #include "storage/StorageFile.h"
 #include "storage/StorageItem.h"
 #include "storage/StorageSave.h"
 #include "storage/StorageViewSite.h"
 #include "storage/ViewPicture.h"
+
+// A top-level window standing in for the main frame's status bar.
+class StatusWindow : public QWidget, public CStatusHost {
+public:
+    QString panes[6];
+    void SetStatusPaneText(int pane, const QString& text) override {
+        if (pane >= 0 && pane < 6) {
+            panes[pane] = text;
+        }
+    }
+    QString StatusPaneText(int pane) const override {
+        return pane >= 0 && pane < 6 ? panes[pane] : QString();
+    }
+};
 
 class ViewTestSite : public CStorageViewSite {
 public:
@@ -35,7 +51,6 @@ public:
     int32_t currentFolder = kRootParent;
     QString currentPath = QStringLiteral("$:\\");
     QStringList calls;
-    QString status[6];
     // The form the site was last asked to show, and its location.
     StorageForm shownForm = StorageForm::Overview;
     QString shownLocation;
@@ -139,11 +154,6 @@ public:
     }
     void OpenDocumentFile(const QString& path) override {
         calls << QStringLiteral("OpenDocumentFile:") + path;
-    }
-    void SetStatusText(int pane, const QString& text) override {
-        if (pane >= 0 && pane < 6) {
-            status[pane] = text;
-        }
     }
 
     // The storage written to `path` as the document's save writes it.

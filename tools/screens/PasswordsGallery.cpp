@@ -14,10 +14,10 @@
 
 #include "app/EditorApp.h"
 #include "app/MainFrame.h"
+#include "controls/EditEx.h"
 #include "framework/DocTemplate.h"
 #include "framework/ModalSeam.h"
 #include "passwords/AccountForms.h"
-#include "passwords/EditEx.h"
 #include "passwords/LeftView.h"
 #include "passwords/OmbrivaultChildFrame.h"
 #include "passwords/OmbrivaultDoc.h"

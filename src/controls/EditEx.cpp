@@ -1,4 +1,4 @@
-#include "passwords/EditEx.h"
+#include "controls/EditEx.h"
 
 #include <algorithm>
 
@@ -10,10 +10,10 @@
 #include <QRegularExpression>
 #include <QTextBlock>
 
+#include "controls/PasswordClipboard.h"
 #include "framework/ChildFrame.h"
 #include "framework/CommandIds.h"
 #include "framework/Document.h"
-#include "passwords/PasswordClipboard.h"
 
 namespace {
 CView* ViewOf(const QWidget* widget) {

@@ -10,8 +10,7 @@
 #include <QPdfWriter>
 #include <QThread>
 
-#include "ViewTestSite.h"
-#include "passwords/EditEx.h"
+#include "controls/EditEx.h"
 #include "storage/AddPictureView.h"
 #include "storage/CreateFolderView.h"
 #include "storage/CreateNotepad.h"
@@ -25,6 +24,7 @@
 #include "storage/RightOtherAccView.h"
 #include "storage/RightPDFView.h"
 #include "storage/RightWebAccView.h"
+#include "storage/ViewTestSite.h"
 #include "support/ScratchFolders.h"
 
 namespace {
