@@ -4,7 +4,11 @@
 
 #include <QIcon>
 
+#include "app/AppSettings.h"
+#include "app/CommonAppData.h"
 #include "app/PlaceholderDocument.h"
+#include "browser/BrowserHistory.h"
+#include "browser/BrowserTemplate.h"
 #include "editor/EditorDoc.h"
 #include "editor/EditorView.h"
 #include "editor/TextChildFrame.h"
@@ -27,8 +31,13 @@ std::unique_ptr<CDocTemplate> MakeTemplate(const DocumentKind& kind) {
         t->SetContainerInPlaceMenuId(IDR_CNTR_INPLACE);
         return t;
     }
-    case DocumentClass::Storage:
     case DocumentClass::Browser:
+        return MakeBrowserTemplate(
+            kind.templateId, docString,
+            {HistoryFileIn(GetCommonAppDataPath()), [] {
+                 return AppSettings::Open()->value(QStringLiteral("Browser/HomePage")).toString();
+             }});
+    case DocumentClass::Storage:
         break;
     }
     // The kinds whose document class is not built yet open an empty window.
