@@ -14,6 +14,7 @@
 #include "framework/CommandIds.h"
 #include "framework/FrameHosts.h"
 #include "framework/LockHost.h"
+#include "storage/CreateFormBase.h"
 #include "storage/ItemXml.h"
 #include "storage/RightViewDrops.h"
 #include "storage/StorageItem.h"
@@ -55,22 +56,6 @@ std::string* ItemField(ItemAccount& account, CRightAccountView::Field field) {
     return &account.notes;
 }
 
-// The location line: "Current Folder: " and the path in blue fixed-pitch letters.
-QLabel* LocationText(QWidget* parent) {
-    auto* label = new QLabel(parent);
-    label->setObjectName(QStringLiteral("location"));
-    label->setTextFormat(Qt::PlainText);
-    QFont font(QStringLiteral("Courier New"));
-    font.setStyleHint(QFont::TypeWriter);
-    font.setPixelSize(12);
-    label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, kPaneBlue);
-    label->setPalette(palette);
-    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    return label;
-}
-
 } // namespace
 
 CRightAccountView::CRightAccountView(CDocument* document, CStorageViewSite* site, QWidget* parent,
@@ -86,7 +71,7 @@ CRightAccountView::CRightAccountView(CDocument* document, CStorageViewSite* site
 
     auto* where = new QHBoxLayout;
     where->addWidget(MakePaneLabel(QStringLiteral("Current Folder: "), 13, Qt::black, this));
-    location_ = LocationText(this);
+    location_ = MakeLocationText(this);
     where->addWidget(location_, 1);
     layout->addLayout(where);
     layout->addSpacing(6);
