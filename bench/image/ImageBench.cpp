@@ -1,6 +1,7 @@
 // Decoding and encoding a 24-megapixel picture: JPEG against libjpeg-turbo's own djpeg and
 // cjpeg on the same file in the same run, BMP against a plain copy of the same bytes.
 #include "BenchFigures.h"
+#include "BenchPictures.h"
 
 #include "image/CodecAdapter.h"
 #include "image/ObjImage.h"
@@ -25,24 +26,8 @@ constexpr int32_t kWidth = 6000;
 constexpr int32_t kHeight = 4000;
 constexpr int kQuality = 80;
 
-// Smooth gradients with fine noise: compresses like a photograph, not like a flat fill.
 const FCObjImage& Picture() {
-    static const FCObjImage picture = [] {
-        FCObjImage image;
-        image.CreateBlank(kWidth, kHeight, 24);
-        uint32_t seed = 12345;
-        for (int32_t y = 0; y < kHeight; ++y) {
-            uint8_t* p = image.LineAt(y);
-            for (int32_t x = 0; x < kWidth; ++x, p += 3) {
-                seed = seed * 1664525u + 1013904223u;
-                const int noise = static_cast<int>((seed >> 28) & 7) - 4;
-                p[0] = static_cast<uint8_t>(std::clamp((x * 255) / kWidth + noise, 0, 255));
-                p[1] = static_cast<uint8_t>(std::clamp((y * 255) / kHeight + noise, 0, 255));
-                p[2] = static_cast<uint8_t>(std::clamp(((x + y) / 40) % 256 + noise, 0, 255));
-            }
-        }
-        return image;
-    }();
+    static const FCObjImage picture = PhotoLikePicture(kWidth, kHeight);
     return picture;
 }
 

@@ -18,10 +18,10 @@
 #include <memory>
 #include <vector>
 
-#include "passwords/AccountText.h"
+#include "controls/AccountText.h"
+#include "dialogs/PaneLook.h"
 #include "passwords/LeftView.h"
 #include "passwords/OmbrivaultDoc.h"
-#include "passwords/PaneLook.h"
 
 namespace {
 

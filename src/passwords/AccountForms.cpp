@@ -6,11 +6,11 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include "controls/AccountText.h"
+#include "controls/EditEx.h"
 #include "framework/CommandIds.h"
 #include "framework/FrameHosts.h"
 #include "framework/LockHost.h"
-#include "passwords/AccountText.h"
-#include "passwords/EditEx.h"
 #include "passwords/LeftView.h"
 #include "passwords/OmbrivaultDoc.h"
 

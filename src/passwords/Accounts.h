@@ -9,20 +9,7 @@
 #include <string_view>
 #include <vector>
 
-enum class AccountKind { Web = 0, Mail = 1, Other = 2 };
-inline constexpr std::array<AccountKind, 3> kAccountKinds = {AccountKind::Web, AccountKind::Mail,
-                                                             AccountKind::Other};
-
-enum class AccountField {
-    Name,
-    Address,
-    WebInterface,
-    SmtpServer,
-    PopServer,
-    UserId,
-    Password,
-    Notes,
-};
+#include "documents/AccountFields.h"
 
 // Every field is a byte string in the program's code page. Each kind wipes its fields when it
 // is destroyed, since they hold passwords.
@@ -82,9 +69,6 @@ std::unique_ptr<Account> MakeAccount(AccountKind kind);
 
 // The fields of a kind in the order of its record, name first.
 std::span<const AccountField> RecordFields(AccountKind kind);
-// The label under which the account forms show a field; for the name, the form's heading.
-// Labels are shown exactly as given, trailing blanks included.
-const char* FieldLabel(AccountKind kind, AccountField field);
 // "web", "mail" or "other".
 const char* KindWord(AccountKind kind);
 

@@ -10,13 +10,13 @@
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
 
+#include "controls/AccountText.h"
 #include "framework/ChildFrame.h"
 #include "framework/CommandIds.h"
 #include "framework/LockHost.h"
 #include "framework/MessageBox.h"
 #include "framework/ResultCodes.h"
 #include "passwords/AccountForms.h"
-#include "passwords/AccountText.h"
 #include "passwords/OmbrivaultChildFrame.h"
 #include "passwords/OmbrivaultDoc.h"
 

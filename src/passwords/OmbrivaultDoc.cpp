@@ -1,6 +1,6 @@
 #include "passwords/OmbrivaultDoc.h"
 
-#include "passwords/PasswordClipboard.h"
+#include "controls/PasswordClipboard.h"
 #include "passwords/PasswordsFile.h"
 
 COmbrivaultDoc::COmbrivaultDoc() = default;

@@ -3,8 +3,8 @@
 // screen lock unless the pane says otherwise.
 #pragma once
 
+#include "dialogs/PaneLook.h"
 #include "framework/Document.h"
-#include "passwords/PaneLook.h"
 
 class CLeftView;
 class COmbrivaultChildFrame;

@@ -5,9 +5,9 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "controls/AccountText.h"
+#include "controls/EditEx.h"
 #include "framework/LockHost.h"
-#include "passwords/AccountText.h"
-#include "passwords/EditEx.h"
 #include "passwords/LeftView.h"
 #include "passwords/OmbrivaultDoc.h"
 

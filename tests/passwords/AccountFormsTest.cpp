@@ -9,13 +9,13 @@
 #include <QTreeWidget>
 
 #include "WindowFixture.h"
+#include "controls/EditEx.h"
+#include "controls/PasswordClipboard.h"
 #include "framework/CommandActions.h"
 #include "framework/CommandIds.h"
 #include "framework/LockHost.h"
 #include "passwords/AccountForms.h"
-#include "passwords/EditEx.h"
 #include "passwords/LeftView.h"
-#include "passwords/PasswordClipboard.h"
 #include "passwords/PasswordsFile.h"
 #include "passwords/RootPanes.h"
 

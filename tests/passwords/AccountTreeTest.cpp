@@ -9,11 +9,11 @@
 #include <QTreeWidget>
 
 #include "WindowFixture.h"
+#include "controls/EditEx.h"
+#include "controls/MultiViewSplitter.h"
 #include "framework/CommandIds.h"
 #include "passwords/AccountForms.h"
-#include "passwords/EditEx.h"
 #include "passwords/LeftView.h"
-#include "controls/MultiViewSplitter.h"
 #include "passwords/RootPanes.h"
 
 namespace {

@@ -1,18 +1,19 @@
-#include "passwords/EditEx.h"
+#include "controls/EditEx.h"
 
 #include <algorithm>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QMimeData>
 #include <QRegularExpression>
 #include <QTextBlock>
 
+#include "controls/PasswordClipboard.h"
 #include "framework/ChildFrame.h"
 #include "framework/CommandIds.h"
 #include "framework/Document.h"
-#include "passwords/PasswordClipboard.h"
 
 namespace {
 CView* ViewOf(const QWidget* widget) {
@@ -292,4 +293,49 @@ QSize CEditEx::minimumSizeHint() const {
         return QPlainTextEdit::minimumSizeHint();
     }
     return {40, sizeHint().height()};
+}
+
+bool RunEditCommand(CEditEx* edit, int id) {
+    const auto run = [edit](void (CEditEx::*operation)()) {
+        if (edit != nullptr) {
+            (edit->*operation)();
+        }
+        return true;
+    };
+    switch (id) {
+    case ID_EDIT_UNDO:
+        return run(&CEditEx::Undo);
+    case ID_EDIT_CUT:
+        return run(&CEditEx::Cut);
+    case ID_EDIT_COPY:
+        return run(&CEditEx::Copy);
+    case ID_EDIT_PASTE:
+        return run(&CEditEx::Paste);
+    case ID_EDIT_CLEAR:
+        return run(&CEditEx::Erase);
+    case ID_EDIT_SELECT_ALL:
+        return run(&CEditEx::SelectAllText);
+    default:
+        return false;
+    }
+}
+
+bool UpdateEditCommand(const CEditEx* edit, CCmdUI& ui) {
+    switch (ui.id) {
+    case ID_EDIT_UNDO:
+    case ID_EDIT_CLEAR:
+    case ID_EDIT_SELECT_ALL:
+        return true;
+    case ID_EDIT_CUT:
+    case ID_EDIT_COPY:
+        ui.Enable(edit != nullptr && edit->HasSelection());
+        return true;
+    case ID_EDIT_PASTE: {
+        const QMimeData* data = QApplication::clipboard()->mimeData();
+        ui.Enable(edit != nullptr && !edit->isReadOnly() && data != nullptr && data->hasText());
+        return true;
+    }
+    default:
+        return false;
+    }
 }

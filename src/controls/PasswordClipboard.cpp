@@ -1,4 +1,4 @@
-#include "passwords/PasswordClipboard.h"
+#include "controls/PasswordClipboard.h"
 
 #include <QClipboard>
 #include <QCryptographicHash>

@@ -91,3 +91,11 @@ private:
     CharFilter filter_;
     QString lastText_;
 };
+
+// The shared edit commands (Undo, Cut, Copy, Paste, Clear, Select All) on the focused field of
+// a pane: `edit`, or null when no field has the focus (the command is then handled and does
+// nothing). False for any other command.
+bool RunEditCommand(CEditEx* edit, int id);
+// Their states: Cut and Copy need a selection, Paste a writable field and text on the
+// clipboard. False for any other command.
+bool UpdateEditCommand(const CEditEx* edit, CCmdUI& ui);

@@ -1,4 +1,4 @@
-#include "passwords/PaneLook.h"
+#include "dialogs/PaneLook.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,5 +1,5 @@
-// The look of the passwords window: its colours and fonts, its icons, the labels and the
-// shaded buttons of its panes.
+// The look of the account panes of the passwords and storage windows: their colours and
+// fonts, the passwords window's icons, the labels and the shaded buttons.
 #pragma once
 
 #include <QColor>

@@ -1,4 +1,4 @@
-#include "passwords/AccountText.h"
+#include "controls/AccountText.h"
 
 #include "crypto/CodePage.h"
 

@@ -1,0 +1,21 @@
+// CPDFView: "Add Adobe PDF Document" from a file typed or chosen with Browse.
+#pragma once
+
+#include "storage/CreateFormBase.h"
+
+class CPDFView : public CCreateFormBase {
+    Q_OBJECT
+public:
+    static const QString kFilter;
+
+    CPDFView(CDocument* document, CStorageViewSite* site, QWidget* parent = nullptr);
+
+    QPushButton* BrowseButton() const { return browse_; }
+    void Browse();
+
+protected:
+    void Action(const QString& text) override;
+
+private:
+    QPushButton* browse_;
+};

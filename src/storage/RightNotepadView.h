@@ -1,0 +1,44 @@
+// CRightNotepadView: the text of a note item in a fixed-pitch editor. Every change is written
+// into the item at once and marks the document modified; only plain text can be pasted or
+// dropped in; the caret's line and column show in the status bar.
+#pragma once
+
+#include <cstdint>
+
+#include "framework/Document.h"
+
+class CStorageViewSite;
+class QMenu;
+class QPlainTextEdit;
+
+class CRightNotepadView : public CView {
+    Q_OBJECT
+public:
+    CRightNotepadView(CDocument* document, CStorageViewSite* site, QWidget* parent = nullptr);
+
+    // Shows the note at a table index and takes the focus. Showing never marks the document
+    // modified.
+    void ShowNote(int32_t index);
+    int32_t ItemIndex() const { return index_; }
+    QPlainTextEdit* Editor() const { return edit_; }
+    // " Ln %d, Col %d" for the caret, both counted from 1.
+    QString CaretText() const;
+
+    bool OnCommand(int id) override;
+    bool OnUpdateCommand(CCmdUI& ui) override;
+    // The context menu (not shown).
+    QMenu* CreateContextMenu(QWidget* parent);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    class PlainEditor;
+    void OnTextChanged();
+    void ShowCaret();
+
+    CStorageViewSite* site_;
+    QPlainTextEdit* edit_;
+    int32_t index_ = -1;
+    bool loading_ = false;
+};

@@ -1,0 +1,100 @@
+// The PDF view on PDF items made with Qt's own PDF writer, and on bytes that are no PDF.
+#include <QBuffer>
+#include <QPainter>
+#include <QPdfDocument>
+#include <QPdfView>
+#include <QPdfWriter>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include "ViewTestSite.h"
+#include "framework/CommandIds.h"
+#include "storage/RightPDFView.h"
+
+namespace {
+
+// A PDF of `pages` pages, each with its number in large black letters.
+Bytes MakePdf(int pages) {
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&buffer);
+        writer.setResolution(72);
+        QPainter painter(&writer);
+        for (int page = 0; page < pages; ++page) {
+            if (page > 0) {
+                writer.newPage();
+            }
+            painter.fillRect(QRect(40, 40, 200, 200), Qt::black);
+            painter.setFont(QFont(QStringLiteral("Sans"), 40));
+            painter.drawText(QPoint(60, 320), QStringLiteral("Page %1").arg(page + 1));
+        }
+    }
+    const QByteArray bytes = buffer.data();
+    return Bytes(bytes.begin(), bytes.end());
+}
+
+int32_t AddPdf(ViewTestSite& site, Bytes bytes) {
+    auto item = std::make_unique<StorageItem>();
+    item->type = static_cast<int32_t>(StorageItemType::Pdf);
+    item->name = "doc.pdf";
+    item->size = static_cast<int64_t>(bytes.size());
+    item->data = std::move(bytes);
+    return site.Add(std::move(item));
+}
+
+TEST(PdfView, ShowsThePageCountAndTheFirstPageAndNavigates) {
+    ViewTestSite site;
+    StatusWindow window;
+    CRightPDFView view(&site.document, &site, &window);
+    view.resize(600, 500);
+    window.show();
+    view.ShowPdf(AddPdf(site, MakePdf(3)));
+    EXPECT_FALSE(view.NoPreview());
+    ASSERT_EQ(view.PdfDocument()->pageCount(), 3);
+    EXPECT_EQ(view.PdfView()->document(), view.PdfDocument());
+    EXPECT_EQ(view.PageText(), QStringLiteral("Page 1 of 3"));
+    // The first page renders with the black square the writer drew.
+    const QImage first = view.PdfDocument()->render(0, QSize(300, 400));
+    ASSERT_FALSE(first.isNull());
+    EXPECT_EQ(first.pixel(60, 80), qRgb(0, 0, 0));
+    const QRgb corner = first.pixel(290, 390);
+    EXPECT_TRUE(qAlpha(corner) == 0 || corner == qRgb(255, 255, 255)) << std::hex << corner;
+
+    view.NextPage();
+    view.NextPage();
+    view.NextPage();
+    EXPECT_EQ(view.PageText(), QStringLiteral("Page 3 of 3"));
+    view.PreviousPage();
+    EXPECT_EQ(view.PageText(), QStringLiteral("Page 2 of 3"));
+    view.OnCommand(ID_ZOOM_ACTUAL);
+    view.OnCommand(ID_ZOOM_IN);
+    EXPECT_NEAR(view.PdfView()->zoomFactor(), 1.25, 1e-9);
+    EXPECT_EQ(view.PdfView()->zoomMode(), QPdfView::ZoomMode::Custom);
+    EXPECT_TRUE(window.panes[kStatusMessage].isEmpty());
+}
+
+TEST(PdfView, ABrokenPdfShowsThePlaceholderAndSaysWhy) {
+    ViewTestSite site;
+    StatusWindow window;
+    CRightPDFView view(&site.document, &site, &window);
+    view.resize(400, 300);
+    window.show();
+    const std::string junk = "%PDF-1.4 this is not really a PDF";
+    const int32_t index = AddPdf(site, Bytes(junk.begin(), junk.end()));
+    view.ShowPdf(index);
+    EXPECT_TRUE(view.NoPreview());
+    EXPECT_FALSE(view.Failure().isEmpty());
+    EXPECT_TRUE(window.panes[kStatusMessage].contains(view.Failure()));
+    EXPECT_EQ(view.PdfView()->document(), nullptr);
+    EXPECT_TRUE(view.PageText().isEmpty());
+    // The item is left as it was, and a good PDF shows again afterwards.
+    EXPECT_EQ(std::string(site.table.Get(index)->data.begin(), site.table.Get(index)->data.end()),
+              junk);
+    view.ShowPdf(AddPdf(site, MakePdf(1)));
+    EXPECT_FALSE(view.NoPreview());
+    EXPECT_EQ(view.PageText(), QStringLiteral("Page 1 of 1"));
+}
+
+} // namespace
