@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QPageSetupDialog>
+#include <QPointer>
 #include <QPrinter>
 #include <QScreen>
 
@@ -184,7 +185,14 @@ CDocTemplate* CEditorApp::BrowserTemplate() const {
 }
 
 CDocument* CEditorApp::OpenDocumentFile(const QString& path) {
-    return docManager_.OpenDocumentFile(path);
+    // A file that does not open leaves the window that was active in front.
+    QPointer<CMDIChildWnd> active =
+        mainFrame_ != nullptr ? mainFrame_->ActiveChildFrame() : nullptr;
+    CDocument* doc = docManager_.OpenDocumentFile(path);
+    if (doc == nullptr && active != nullptr && mainFrame_->ActiveChildFrame() != active) {
+        mainFrame_->ActivateChildFrame(active);
+    }
+    return doc;
 }
 
 bool CEditorApp::LoadScreenLockSettings() {
