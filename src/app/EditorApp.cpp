@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include <QApplication>
+#include <QDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QPageSetupDialog>
@@ -278,4 +279,26 @@ void CEditorApp::OnOpenRecentFile(int index) {
         docManager_.RecentFiles().Remove(index);
         StoreRecentFiles();
     }
+}
+
+void CEditorApp::Terminate() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* dialog = qobject_cast<QDialog*>(w); dialog != nullptr && dialog->isVisible()) {
+            dialog->done(QDialog::Rejected);
+        }
+    }
+    terminated_ = true;
+    // Every loop ends, the dialogs' own included; the documents close once the stack is back
+    // in main.
+    QCoreApplication::exit(0);
+}
+
+void CEditorApp::CloseUnsaved() {
+    if (mainFrame_ != nullptr) {
+        mainFrame_->SaveWindowPlacement();
+    }
+    for (CDocument* doc : docManager_.GetDocuments()) {
+        doc->SetModifiedFlag(false);
+    }
+    docManager_.CloseAllDocuments();
 }

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -14,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -661,6 +663,59 @@ TEST_F(AppTest, AClosedDialogLeavesNoHoverPromptBehind) {
     ModalSeam::Push(answer::Result(IDOK));
     ShowMessageBox(nullptr, "Done.", "Ombrivault Storage");
     EXPECT_EQ(Frame().FrameStatusBar()->currentMessage(), "");
+}
+
+// --- Housekeeping ------------------------------------------------------------------------
+
+TEST_F(AppTest, SettingsFileAndFolderAreOwnerOnly) {
+    ASSERT_TRUE(Start({}));
+    app->DocManager().AddToRecentFileList("/x/recent.ovd");
+    ASSERT_TRUE(Frame().close());
+    const QString path = AppSettings::Open()->fileName();
+    EXPECT_EQ(QFileInfo(path).permissions() & 0x0077, 0) << "no group or other bits";
+    EXPECT_TRUE(QFileInfo(path).permissions() & QFileDevice::ReadOwner);
+    EXPECT_EQ(QFileInfo(QFileInfo(path).absolutePath()).permissions() & 0x0077, 0);
+}
+
+TEST_F(AppTest, AStaleSocketInTheRuntimeFolderIsReplacedAndStillTakesFiles) {
+    QTemporaryDir runtime;
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+    SingleInstance server(QStringLiteral("stale-") + dir.path());
+    EXPECT_TRUE(server.Name().startsWith(runtime.path() + "/"));
+    {
+        // What a killed instance leaves behind.
+        QFile stale(server.Name());
+        ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    }
+    ASSERT_TRUE(server.Listen());
+    QStringList received;
+    QObject::connect(&server, &SingleInstance::filesReceived,
+                     [&](const QStringList& files) { received = files; });
+    QThread* thread = QThread::create([&] {
+        SingleInstance client(QStringLiteral("stale-") + dir.path());
+        EXPECT_TRUE(client.HandOver({"/x/a.ovd"}));
+    });
+    thread->start();
+    while (!thread->isFinished()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    delete thread;
+    qunsetenv("XDG_RUNTIME_DIR");
+    EXPECT_EQ(received, QStringList{"/x/a.ovd"});
+}
+
+TEST_F(AppTest, TerminatingCancelsTheDialogAndClosesDocumentsUnsaved) {
+    ASSERT_TRUE(Start({}));
+    CDocument* doc = app->TextTemplate()->OpenDocumentFile(QString());
+    doc->SetModifiedFlag(true);
+    ModalSeam::Uninstall();
+    // A dialog waits for the user when the signal comes.
+    QTimer::singleShot(0, [&] { app->Terminate(); });
+    ShowMessageBox(nullptr, "Waiting.", "Ombrivault Storage");
+    EXPECT_TRUE(app->Terminated());
+    app->CloseUnsaved();
+    EXPECT_TRUE(app->DocManager().GetDocuments().empty());
+    ModalSeam::Install();
 }
 
 } // namespace
