@@ -380,7 +380,7 @@ void CMainFrame::OnHelp() {
 }
 
 void CMainFrame::OnWebSite() {
-    QDesktopServices::openUrl(QUrl(QString::fromLatin1(kProductWebSite)));
+    OpenUrlOrSay(this, QUrl(QString::fromLatin1(kProductWebSite)));
 }
 
 void CMainFrame::ArrangeIcons() {

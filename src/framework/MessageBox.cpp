@@ -1,8 +1,10 @@
 #include "framework/MessageBox.h"
 
 #include <QAbstractButton>
+#include <QDesktopServices>
 #include <QGridLayout>
 #include <QMessageBox>
+#include <QUrl>
 
 #include "framework/DialogPolish.h"
 #include "framework/LockHost.h"
@@ -93,4 +95,14 @@ int RunMessageBox(QWidget* parent, const QString& text, const QString& caption,
 MessageResult ShowMessageBox(QWidget* parent, const QString& text, const QString& caption,
                              MessageButtons buttons, MessageIcon icon) {
     return static_cast<MessageResult>(RunMessageBox(parent, text, caption, buttons, icon));
+}
+
+bool OpenUrlOrSay(QWidget* parent, const QUrl& url) {
+    if (QDesktopServices::openUrl(url)) {
+        return true;
+    }
+    ShowMessageBox(
+        parent, QStringLiteral("No program on this desktop opens %1.").arg(url.toDisplayString()),
+        QStringLiteral("Ombrivault Storage"), MessageButtons::Ok, MessageIcon::Exclamation);
+    return false;
 }
