@@ -2,6 +2,7 @@
 // over the same bytes with a plain file write or read, synced like a save), with the peak
 // memory of each beside it; and the time per item at 100,000 items against 10,000.
 #include "BenchFigures.h"
+#include "StorageBenchData.h"
 
 #include "compound/CompoundFile.h"
 #include "crypto/EncryptedFile.h"
@@ -21,44 +22,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using namespace bench_storage;
+
 const char* const kPassword = "benchmark password";
 constexpr size_t kBigItems = 200;
 constexpr size_t kBigTotal = size_t{1} << 30;
 constexpr size_t kBigItemSize = kBigTotal / kBigItems;
 constexpr size_t kChunk = size_t{1} << 20;
-
-const fs::path& WorkDir() {
-    static const fs::path dir = [] {
-        fs::path d = fs::temp_directory_path() / ("ov-bench-storage-" + std::to_string(::getpid()));
-        fs::create_directories(d);
-        return d;
-    }();
-    return dir;
-}
-
-struct Storage {
-    StorageItemTable table;
-    StorageTree tree;
-};
-
-void Fill(Bytes& data, uint32_t seed) {
-    for (size_t i = 0; i < data.size(); i += 4) {
-        seed = seed * 1664525u + 1013904223u;
-        std::memcpy(data.data() + i, &seed, std::min<size_t>(4, data.size() - i));
-    }
-}
-
-void MakeItems(Storage& s, size_t count, size_t size) {
-    for (size_t i = 0; i < count; ++i) {
-        auto item = std::make_unique<StorageItem>();
-        item->type = static_cast<int32_t>(StorageItemType::File);
-        item->name = "item " + std::to_string(i) + ".bin";
-        item->data.resize(size);
-        Fill(item->data, static_cast<uint32_t>(i));
-        item->size = static_cast<int64_t>(size);
-        s.tree.push_back({s.table.Add(std::move(item)), kRootParent});
-    }
-}
 
 const Storage& Big() {
     static const Storage big = [] {
@@ -106,35 +76,11 @@ void BM_Load1GiB(benchmark::State& state) {
 // file, synced to disk, the previous one kept as a backup.
 void BM_RawSave1GiB(benchmark::State& state) {
     const std::string path = WorkDir() / "raw.bin";
-    const std::string temp = WorkDir() / "raw.tmp";
-    const std::string backup = WorkDir() / "raw.bak";
     const AesKey key = DeriveAesKey(kPassword);
-    Bytes out(kChunk);
     for (auto _ : state) {
-        // A new file beside the old one, which then becomes the backup, as a save does: both
-        // keep the same number of versions on disk and in the page cache.
-        ::unlink(temp.c_str());
-        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
-        EVP_EncryptInit_ex(ctx, EVP_aes_256_ecb(), nullptr, key.data(), nullptr);
-        EVP_CIPHER_CTX_set_padding(ctx, 0);
-        for (const auto& entry : Big().tree) {
-            const Bytes& data = Big().table.Get(entry.item)->data;
-            for (size_t off = 0; off + 16 <= data.size(); off += kChunk) {
-                const size_t n = std::min(kChunk, data.size() - off) / 16 * 16;
-                int written = 0;
-                EVP_EncryptUpdate(ctx, out.data(), &written, data.data() + off,
-                                  static_cast<int>(n));
-                if (::write(fd, out.data(), n) != static_cast<ssize_t>(n)) {
-                    state.SkipWithError("write failed");
-                }
-            }
+        if (!RawSavePipeline(Big().table, Big().tree, key, path)) {
+            state.SkipWithError("write failed");
         }
-        EVP_CIPHER_CTX_free(ctx);
-        ::fsync(fd);
-        ::close(fd);
-        ::rename(path.c_str(), backup.c_str());
-        ::rename(temp.c_str(), path.c_str());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kBigTotal));
 }
@@ -216,22 +162,6 @@ BENCHMARK(BM_RawLoad1GiB)->Iterations(1)->Repetitions(3)->UseRealTime();
 BENCHMARK(BM_Load1GiB)->Iterations(1)->Repetitions(3)->UseRealTime();
 BENCHMARK(BM_SaveItems)->Arg(10000)->Arg(100000)->Iterations(1)->Repetitions(5)->UseRealTime();
 BENCHMARK(BM_LoadItems)->Arg(10000)->Arg(100000)->Iterations(1)->Repetitions(5)->UseRealTime();
-
-// Peak resident memory since the last reset, in bytes.
-size_t PeakResident() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) {
-            return std::stoull(line.substr(6)) * 1024;
-        }
-    }
-    return 0;
-}
-
-void ResetPeakResident() {
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
 
 // Runs in a child of its own, so the figures count only the save or load and its data.
 void MeasureMemory() {

@@ -57,7 +57,20 @@ std::vector<CommandDescriptor> ProgramCommands() {
          "Change the printer and printing options\nPrint Setup",
          {},
          Icon("print_setup")},
-        {ID_WEB_BROWSER, "Web Browser...", "Open the built-in web browser\nWeb", {}, Icon("web")},
+        {ID_WEB_BROWSER,
+         "Web Browser...",
+         "Open a new built-in Web Browser window...\nWeb",
+         {},
+         Icon("web")},
+        {ID_WEB_BACK, "Back", "Go to the previous page...\nBack", {}, Icon("web_back")},
+        {ID_WEB_FORWARD, "Forward", "Go to the next web page...\nForward", {}, Icon("web_forward")},
+        {ID_WEB_STOP, "Stop", "Stop loading current page...\nStop", {}, Icon("web_stop")},
+        {ID_WEB_HOME, "Home", "Navigate to home page...\nHome", {}, Icon("web_home")},
+        {ID_WEB_REFRESH,
+         "Refresh",
+         "Refresh the current page...\nRefresh",
+         {},
+         Icon("web_refresh")},
         {ID_APP_EXIT,
          "E&xit",
          "Quit the application; prompts to save documents\nExit",
@@ -236,6 +249,12 @@ QMenu* MakeMenu(const QString& title, const std::vector<int>& items, const Comma
     return menu;
 }
 } // namespace
+
+QMenu* BuildWebMenu(const CommandActions& actions, QWidget* parent) {
+    return MakeMenu(QStringLiteral("Web"),
+                    {ID_WEB_BACK, ID_WEB_FORWARD, ID_WEB_STOP, ID_WEB_HOME, ID_WEB_REFRESH},
+                    actions, {}, parent);
+}
 
 QList<QMenu*> BuildMenus(MenuResource resource, const CommandActions& actions,
                          const QList<QAction*>& recentFiles, QWidget* parent) {

@@ -22,5 +22,8 @@ enum class MenuResource { NoDocument = 124, Document = 125 };
 QList<QMenu*> BuildMenus(MenuResource resource, const CommandActions& actions,
                          const QList<QAction*>& recentFiles, QWidget* parent);
 
+// The "Web" menu of the browser windows (menu 178): Back, Forward, Stop, Home, Refresh.
+QMenu* BuildWebMenu(const CommandActions& actions, QWidget* parent);
+
 // Menu text of the web browser command, which differs between the two menus.
 QString WebBrowserMenuText(MenuResource resource);

@@ -4,13 +4,18 @@
 
 #include <QIcon>
 
+#include "app/AppSettings.h"
+#include "app/CommonAppData.h"
 #include "app/PlaceholderDocument.h"
+#include "browser/BrowserHistory.h"
+#include "browser/BrowserTemplate.h"
 #include "editor/EditorDoc.h"
 #include "editor/EditorView.h"
 #include "editor/TextChildFrame.h"
 #include "framework/DocManager.h"
 #include "framework/DocTemplate.h"
 #include "passwords/PasswordsTemplate.h"
+#include "storage/StorageTemplate.h"
 
 namespace {
 
@@ -27,9 +32,14 @@ std::unique_ptr<CDocTemplate> MakeTemplate(const DocumentKind& kind) {
         t->SetContainerInPlaceMenuId(IDR_CNTR_INPLACE);
         return t;
     }
-    case DocumentClass::Storage:
     case DocumentClass::Browser:
-        break;
+        return MakeBrowserTemplate(
+            kind.templateId, docString,
+            {HistoryFileIn(GetCommonAppDataPath()), [] {
+                 return AppSettings::Open()->value(QStringLiteral("Browser/HomePage")).toString();
+             }});
+    case DocumentClass::Storage:
+        return MakeStorageTemplate(kind.templateId, docString);
     }
     // The kinds whose document class is not built yet open an empty window.
     const QString name = QString::fromLatin1(kind.name);

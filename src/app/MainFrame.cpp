@@ -118,7 +118,8 @@ CMainFrame::~CMainFrame() {
 void CMainFrame::CreateMenus() {
     noDocumentMenus_ = BuildMenus(MenuResource::NoDocument, *actions_, recentActions_, this);
     documentMenus_ = BuildMenus(MenuResource::Document, *actions_, recentActions_, this);
-    for (QMenu* menu : noDocumentMenus_ + documentMenus_) {
+    webMenu_ = BuildWebMenu(*actions_, this);
+    for (QMenu* menu : noDocumentMenus_ + documentMenus_ + QList<QMenu*>{webMenu_}) {
         connect(menu, &QMenu::aboutToShow, this, [this] {
             UpdateCommandStates();
             UpdateRecentFileActions();
@@ -477,8 +478,9 @@ bool CMainFrame::InThisWindow(QObject* watched) const {
     }
     // Menus of the menu bar and the toolbar are windows of their own.
     const auto* menu = qobject_cast<const QMenu*>(widget);
-    return menu != nullptr && (noDocumentMenus_.contains(const_cast<QMenu*>(menu)) ||
-                               documentMenus_.contains(const_cast<QMenu*>(menu)));
+    return menu != nullptr &&
+           (noDocumentMenus_.contains(const_cast<QMenu*>(menu)) ||
+            documentMenus_.contains(const_cast<QMenu*>(menu)) || menu == webMenu_);
 }
 
 bool CMainFrame::PreTranslateMessage(QObject* watched, QEvent* event) {

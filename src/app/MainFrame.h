@@ -178,6 +178,9 @@ private:
     QList<QAction*> windowListActions_;
     QList<QMenu*> noDocumentMenus_;
     QList<QMenu*> documentMenus_;
+    // Shown before Help while a browser window is active.
+    QMenu* webMenu_ = nullptr;
+    bool webMenuShown_ = false;
     MenuResource currentMenu_ = MenuResource::NoDocument;
     QTimer timer_;
     QRect pendingFrameRect_;

@@ -90,20 +90,27 @@ const QList<QMenu*>& CMainFrame::Menus(MenuResource resource) const {
 
 void CMainFrame::UpdateMenuBar() {
     MenuResource wanted = MenuResource::NoDocument;
+    bool web = false;
     if (CMDIChildWnd* child = ActiveChildFrame()) {
         const CDocument* doc = child->GetActiveDocument();
         const CDocTemplate* t = doc != nullptr ? doc->GetDocTemplate() : nullptr;
         if (t != nullptr && t->GetMenuId() == static_cast<int>(MenuResource::Document)) {
             wanted = MenuResource::Document;
         }
+        web = t != nullptr && t == app_.BrowserTemplate();
     }
-    if (wanted == currentMenu_) {
+    if (wanted == currentMenu_ && web == webMenuShown_) {
         return;
     }
     currentMenu_ = wanted;
+    webMenuShown_ = web;
     menuBar()->clear();
-    for (QMenu* menu : Menus(wanted)) {
-        menuBar()->addMenu(menu);
+    const QList<QMenu*>& menus = Menus(wanted);
+    for (int i = 0; i < menus.size(); ++i) {
+        if (web && i == menus.size() - 1) {
+            menuBar()->addMenu(webMenu_);
+        }
+        menuBar()->addMenu(menus[i]);
     }
     actions_->Action(ID_WEB_BROWSER)->setText(WebBrowserMenuText(wanted));
 }
@@ -129,12 +136,11 @@ void CMainFrame::UpdateCaption() {
     QString caption = QString::fromLatin1(kAppTitle);
     if (CMDIChildWnd* child = ActiveChildFrame()) {
         if (child->GetActiveDocument() != nullptr) {
-            const QString title = child->GetActiveDocument()->GetTitle();
-            // A maximised document window puts its title into the caption as " - [TITLE]";
-            // written so here, it is not added a second time.
-            caption += child->isMaximized() && child->windowTitle() == title
-                           ? QStringLiteral(" - [%1]").arg(title)
-                           : QStringLiteral(" - ") + title;
+            // A maximised document window names itself in brackets, as the document area
+            // adds it to the caption of the window it fills.
+            caption += child->isMaximized()
+                           ? QStringLiteral(" - [%1]").arg(child->windowTitle())
+                           : QStringLiteral(" - ") + child->GetActiveDocument()->GetTitle();
         }
     }
     if (windowTitle() != caption) {

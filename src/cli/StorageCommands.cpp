@@ -7,6 +7,7 @@
 #include "documents/DocumentKinds.h"
 #include "passwords/PasswordsFile.h"
 #include "storage/StorageAdd.h"
+#include "storage/StorageExport.h"
 #include "storage/StorageFile.h"
 #include "storage/StorageSave.h"
 
@@ -224,17 +225,6 @@ const char* TypeWord(const StorageItem& item) {
     return "unknown";
 }
 
-// The bytes `export` writes for a non-folder item: data as stored, text without its NUL.
-std::string_view ExportBytes(const StorageItem& item) {
-    if (IsBinaryType(item.type)) {
-        return {reinterpret_cast<const char*>(item.data.data()), item.data.size()};
-    }
-    if (IsTextLikeType(item.type)) {
-        return item.text;
-    }
-    return {};
-}
-
 int Ls(const CliOptions& options) {
     if (options.args.size() != 1) {
         return UsageFail("ls takes one FILE.ovs");
@@ -256,32 +246,6 @@ int Ls(const CliOptions& options) {
     return storage.read.damaged.empty() ? kExitOk : kExitDamaged;
 }
 
-// A name from the file as a safe file name: no slashes, never "." or "..", never empty.
-std::string SafeFileName(const std::string& name) {
-    std::string out = CodePage::Program()->ToUtf8(name);
-    std::replace(out.begin(), out.end(), '/', '_');
-    if (out.empty() || out == "." || out == "..") {
-        out = "_" + out;
-    }
-    return out;
-}
-
-// `name`, or "name (2).ext", "name (3).ext", ... when the folder already gives it out.
-std::string UniqueIn(std::set<std::string>& taken, const std::string& name) {
-    if (taken.insert(name).second) {
-        return name;
-    }
-    const size_t dot = name.rfind('.');
-    const std::string stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
-    const std::string ext = stem.size() == name.size() ? "" : name.substr(dot);
-    for (int n = 2;; ++n) {
-        const std::string candidate = stem + " (" + std::to_string(n) + ")" + ext;
-        if (taken.insert(candidate).second) {
-            return candidate;
-        }
-    }
-}
-
 int WriteExport(const std::string& target, std::string_view bytes, bool force) {
     struct stat st {};
     if (!force && ::lstat(target.c_str(), &st) == 0) {
@@ -297,52 +261,20 @@ int WriteExport(const std::string& target, std::string_view bytes, bool force) {
 
 // Writes the subtree of `folder` (kRootParent: everything) into the directory `out`.
 int ExportFolder(const OpenStorage& storage, int32_t folder, const std::string& out, bool force) {
-    struct Target {
-        int32_t item;
-        std::string path;
-    };
-    std::vector<Target> targets;
-    std::map<int32_t, std::string> dirs{{folder, out}};
-    std::map<int32_t, std::set<std::string>> taken;
-    for (const StorageTreeEntry& entry : storage.tree) {
-        const auto dir = dirs.find(entry.parent);
-        if (dir == dirs.end()) {
-            continue; // outside the exported folder
-        }
-        const StorageItem& item = *storage.table.Get(entry.item);
-        if (!item.IsFolder() && !IsKnownItemType(item.type)) {
-            continue;
-        }
-        const std::string path =
-            dir->second + "/" + UniqueIn(taken[entry.parent], SafeFileName(item.name));
-        if (item.IsFolder()) {
-            dirs[entry.item] = path;
-        }
-        targets.push_back({entry.item, path});
-    }
+    const std::vector<StorageExportTarget> targets =
+        PlanFolderExport(storage.table, storage.tree, folder, out);
     // Refuse before anything is written, so a refused export changes nothing.
-    std::error_code ec;
     if (!force) {
-        for (const Target& t : targets) {
+        for (const StorageExportTarget& t : targets) {
             if (!storage.table.Get(t.item)->IsFolder() && fs::exists(fs::symlink_status(t.path))) {
                 return Fail(kExitFile, t.path + " exists; give --force to overwrite it");
             }
         }
     }
-    fs::create_directories(out, ec);
-    if (ec || !fs::is_directory(out)) {
-        return FileFail(out, ec ? ec.value() : ENOTDIR, "create the folder");
-    }
-    for (const Target& t : targets) {
-        const StorageItem& item = *storage.table.Get(t.item);
-        if (item.IsFolder()) {
-            fs::create_directories(t.path, ec);
-            if (ec || !fs::is_directory(t.path)) {
-                return FileFail(t.path, ec ? ec.value() : ENOTDIR, "create the folder");
-            }
-        } else if (const int code = WriteExport(t.path, ExportBytes(item), true); code != kExitOk) {
-            return code;
-        }
+    std::string failed;
+    int error = 0;
+    if (!WriteFolderExport(storage.table, out, targets, failed, error)) {
+        return FileFail(failed, error, "write");
     }
     return kExitOk;
 }

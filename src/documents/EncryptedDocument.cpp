@@ -146,6 +146,10 @@ bool CEncryptedDocument::AskNewPassword() {
     return true;
 }
 
+void CEncryptedDocument::SetOwnPath(const QString& path) {
+    ownPath_ = QFileInfo(path).absoluteFilePath();
+}
+
 bool CEncryptedDocument::OnSaveDocument(const QString& path) {
     if (password_.Empty() && !AskNewPassword()) {
         return false;

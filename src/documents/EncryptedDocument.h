@@ -114,6 +114,8 @@ protected:
     virtual void ReportError(const QString& message);
     // Asks for a new password with "Set File Password"; false on Cancel.
     bool AskNewPassword();
+    // For kinds that open or save their files themselves: the path they now stand for.
+    void SetOwnPath(const QString& path);
 
 private:
     QString ownPath_;

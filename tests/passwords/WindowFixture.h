@@ -20,20 +20,9 @@
 #include "passwords/OmbrivaultDoc.h"
 #include "support/DocumentDialogs.h"
 #include "support/GuiFixture.h"
+#include "support/MenuEntries.h"
 #include "support/QtPrinters.h"
 #include "support/TestFiles.h"
-
-// The entries of a menu: "-" for a separator, else "+" (enabled) or "x" (disabled) and the
-// text. The menu is deleted.
-inline QStringList MenuEntries(QMenu* menu) {
-    std::unique_ptr<QMenu> owned(menu);
-    QStringList entries;
-    for (const QAction* a : menu->actions()) {
-        entries << (a->isSeparator() ? QStringLiteral("-")
-                                     : (a->isEnabled() ? "+" : "x") + a->text());
-    }
-    return entries;
-}
 
 class WindowFixture : public ProgramFixture {
 protected:

@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include "ScreenShots.h"
 #include "app/EditorApp.h"
 #include "app/MainFrame.h"
 #include "framework/DocTemplate.h"
@@ -27,19 +28,8 @@
 namespace {
 QString g_dir;
 
-void Settle() {
-    for (int i = 0; i < 10; ++i) {
-        QApplication::processEvents();
-        QTest::qWait(20);
-    }
-}
-
 void SnapScreen(const QString& name, QWidget* window) {
-    Settle();
-    QScreen* screen = window->screen();
-    const QRect area = window->frameGeometry().adjusted(-2, -2, 2, 2);
-    screen->grabWindow(0, area.x(), area.y(), area.width(), area.height())
-        .save(QDir(g_dir).filePath(name + ".png"));
+    ::SnapScreen(g_dir, name, window);
 }
 
 void Fill(CAccountForm* form, AccountField field, const QString& text) {

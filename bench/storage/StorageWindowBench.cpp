@@ -1,0 +1,255 @@
+// The storage window on the offscreen platform: opening a storage of 100,000 small items in
+// 100 folders until the whole tree is shown, against reading the same file with the storage
+// layer alone; adding a directory of 10,000 files against one of 1,000 (time per file); and
+// saving 1 GiB in 200 items from the window against the raw pipeline, with its peak memory.
+#include "BenchFigures.h"
+#include "StorageBenchData.h"
+
+#include <QApplication>
+#include <QTreeWidget>
+
+#include "framework/FrameHosts.h"
+#include "framework/ModalSeam.h"
+#include "storage/PictureChildFrame.h"
+#include "storage/PictureDoc.h"
+#include "storage/PictureLeftView.h"
+#include "storage/StorageFile.h"
+#include "storage/StorageSave.h"
+
+using namespace bench_storage;
+
+namespace {
+
+const char* const kPassword = "benchmark password";
+constexpr int kFolders = 100;
+constexpr int kItemsPerFolder = 1000;
+
+// Counts the progress steps the window reports while it works.
+class CountingHosts : public CBusyHost, public CCommandHost {
+public:
+    CBusyState& Busy() override { return state_; }
+    void BeginBusy() override {}
+    void StepBusy() override { ++steps; }
+    void EndBusy() override {}
+    void PostCommand(int) override { ++steps; }
+    void SendCommand(int) override { ++steps; }
+    std::atomic<int> steps{0};
+
+private:
+    CBusyState state_;
+};
+
+CountingHosts& Hosts() {
+    static CountingHosts hosts;
+    return hosts;
+}
+
+// A storage window as the program makes one: the document, its frame, the initial update.
+struct Window {
+    std::unique_ptr<CPictureDoc> doc = std::make_unique<CPictureDoc>();
+    CPictureChildFrame* frame = nullptr;
+
+    // Opens `path` (typing the password) or, without one, starts a new storage.
+    bool Open(const std::string& path) {
+        if (path.empty()) {
+            doc->OnNewDocument();
+        } else {
+            ModalSeam::Push(answer::Type(QStringLiteral("password"), QString::fromLatin1(kPassword),
+                                         answer::Click(QStringLiteral("ok"))));
+            if (!doc->OnOpenDocument(QString::fromStdString(path))) {
+                return false;
+            }
+        }
+        frame = new CPictureChildFrame();
+        frame->resize(800, 600);
+        if (!frame->Create(doc.get(), nullptr)) {
+            return false;
+        }
+        frame->InitialUpdateFrame(true);
+        return true;
+    }
+    CPictureLeftView* View() const { return frame->LeftView(); }
+    ~Window() {
+        delete frame;
+        doc.reset();
+    }
+};
+
+const std::string& ManyItemsFile() {
+    static const std::string path = [] {
+        Storage s;
+        for (int f = 0; f < kFolders; ++f) {
+            auto folder = std::make_unique<StorageItem>();
+            folder->type = static_cast<int32_t>(StorageItemType::Folder);
+            folder->name = "folder " + std::to_string(f);
+            const int32_t index = s.table.Add(std::move(folder));
+            s.tree.push_back({index, kRootParent});
+            for (int i = 0; i < kItemsPerFolder; ++i) {
+                auto item = std::make_unique<StorageItem>();
+                item->type = static_cast<int32_t>(StorageItemType::Text);
+                item->name = "note " + std::to_string(i) + ".txt";
+                item->text = "a small note " + std::to_string(i);
+                s.tree.push_back({s.table.Add(std::move(item)), index});
+            }
+        }
+        const std::string p = WorkDir() / "many.ovs";
+        SaveStorage(p, kPassword, s.table, s.tree);
+        return p;
+    }();
+    return path;
+}
+
+void BM_CoreRead100k(benchmark::State& state) {
+    const std::string& path = ManyItemsFile();
+    for (auto _ : state) {
+        CompoundReader reader;
+        StorageItemTable table;
+        StorageTree tree;
+        if (OpenStorageFile(path, reader) != CompoundResult::Ok ||
+            !CheckStoragePassword(reader, kPassword).ok()) {
+            state.SkipWithError("open failed");
+            break;
+        }
+        ReadStorage(reader, kPassword, table, tree, [](uint64_t) {});
+        benchmark::DoNotOptimize(SortedTree(tree, table));
+    }
+}
+
+void BM_WindowOpen100k(benchmark::State& state) {
+    const std::string& path = ManyItemsFile();
+    for (auto _ : state) {
+        auto window = std::make_unique<Window>();
+        if (!window->Open(path)) {
+            state.SkipWithError("open failed");
+            break;
+        }
+        window->View()->WaitForLoad();
+        QApplication::processEvents(); // the tree is painted
+        if (window->View()->RootItem()->childCount() != kFolders) {
+            state.SkipWithError("tree incomplete");
+        }
+        state.PauseTiming();
+        window.reset();
+        state.ResumeTiming();
+    }
+}
+
+const std::string& FilesDirectory(int count) {
+    static std::map<int, std::string> made;
+    auto& path = made[count];
+    if (path.empty()) {
+        path = WorkDir() / ("files" + std::to_string(count));
+        fs::create_directories(path);
+        Bytes bytes(200);
+        for (int i = 0; i < count; ++i) {
+            Fill(bytes, static_cast<uint32_t>(i));
+            std::ofstream(path + "/file " + std::to_string(i) + ".dat", std::ios::binary)
+                .write(reinterpret_cast<const char*>(bytes.data()),
+                       static_cast<std::streamsize>(bytes.size()));
+        }
+    }
+    return path;
+}
+
+void BM_AddDirectory(benchmark::State& state) {
+    const int count = static_cast<int>(state.range(0));
+    const std::string& path = FilesDirectory(count);
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto window = std::make_unique<Window>();
+        window->Open({});
+        state.ResumeTiming();
+        window->View()->StartAddDirectory(QString::fromStdString(path));
+        window->View()->WaitForDirectories();
+        QApplication::processEvents();
+        state.PauseTiming();
+        window.reset();
+        state.ResumeTiming();
+    }
+}
+
+constexpr size_t kBigItems = 200;
+constexpr size_t kBigTotal = size_t{1} << 30;
+
+// A window holding the 1 GiB storage, loaded from its file.
+Window& BigWindow() {
+    static Window* window = [] {
+        const std::string path = WorkDir() / "big.ovs";
+        {
+            Storage s;
+            MakeItems(s, kBigItems, kBigTotal / kBigItems);
+            SaveStorage(path, kPassword, s.table, s.tree);
+        }
+        auto* w = new Window();
+        w->Open(path);
+        w->View()->WaitForLoad();
+        return w;
+    }();
+    return *window;
+}
+
+double g_saveMemoryAboveData = -1;
+
+void BM_WindowSave1GiB(benchmark::State& state) {
+    Window& window = BigWindow();
+    const QString path = window.doc->OwnPath();
+    for (auto _ : state) {
+        ResetPeakResident();
+        const size_t before = PeakResident();
+        if (!window.doc->OnSaveDocument(path)) {
+            state.SkipWithError("save failed");
+        }
+        g_saveMemoryAboveData = static_cast<double>(PeakResident() - before);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kBigTotal));
+}
+
+void BM_RawSave1GiBWindow(benchmark::State& state) {
+    Window& window = BigWindow();
+    const StorageTree tree = window.View()->TreeForSave();
+    const AesKey key = DeriveAesKey(kPassword);
+    for (auto _ : state) {
+        if (!RawSavePipeline(window.doc->Items(), tree, key, WorkDir() / "raw.bin")) {
+            state.SkipWithError("write failed");
+        }
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kBigTotal));
+}
+
+BENCHMARK(BM_CoreRead100k)->Iterations(1)->Repetitions(3)->UseRealTime();
+BENCHMARK(BM_WindowOpen100k)->Iterations(1)->Repetitions(3)->UseRealTime();
+BENCHMARK(BM_AddDirectory)->Arg(1000)->Arg(10000)->Iterations(1)->Repetitions(3)->UseRealTime();
+BENCHMARK(BM_RawSave1GiBWindow)->Iterations(1)->Repetitions(2)->UseRealTime();
+BENCHMARK(BM_WindowSave1GiB)->Iterations(1)->Repetitions(2)->UseRealTime();
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ModalSeam::Install();
+    CBusyHost::SetCurrent(&Hosts());
+    CCommandHost::SetCurrent(&Hosts());
+    const int code = RunBenchmarksWithFigures(argc, argv, [](const BenchTimes& t) {
+        if (t["BM_WindowOpen100k"] > 0) {
+            PrintFigure("storage_window_open_100k_vs_core_read",
+                        t["BM_WindowOpen100k"] / t["BM_CoreRead100k"], "<=3");
+        }
+        const double small = t["BM_AddDirectory/1000"] / 1000;
+        const double large = t["BM_AddDirectory/10000"] / 10000;
+        if (small > 0 && large > 0) {
+            PrintFigure("storage_window_add_directory_per_file_10k_vs_1k", large / small, "<=1.3");
+        }
+        if (t["BM_WindowSave1GiB"] > 0) {
+            PrintFigure("storage_window_1gib_save_vs_raw_pipeline",
+                        t["BM_RawSave1GiBWindow"] / t["BM_WindowSave1GiB"], ">=0.5");
+            PrintFigure("storage_window_1gib_save_memory_above_data_mib",
+                        g_saveMemoryAboveData / (1 << 20), "<=64");
+        }
+        std::printf("progress steps reported: %d\n", Hosts().steps.load());
+        std::fflush(stdout);
+    });
+    std::error_code ignored;
+    fs::remove_all(WorkDir(), ignored);
+    return code;
+}

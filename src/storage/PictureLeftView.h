@@ -1,0 +1,238 @@
+// CPictureLeftView: the tree of a storage window - the root, a tree item per folder and item
+// of the storage - and every operation on it: the load on a worker thread, adding folders,
+// items, files and whole directories (on a worker thread of their own, one directory after
+// another), renaming, deleting, exporting, drops and pastes from the desktop, and showing the
+// right-hand view that fits the selection.
+//
+// Threads: widgets and the document's item table belong to the user-interface thread. The
+// load and directory workers build records of their own and hand them over through queued
+// calls; the save worker reads the table while this thread waits (see CPictureDoc).
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include <QColor>
+#include <QFont>
+#include <QIcon>
+
+#include "framework/Document.h"
+#include "storage/StorageItem.h"
+#include "storage/StorageLayout.h"
+
+class CPictureChildFrame;
+class CPictureDoc;
+class FCObjImage;
+class QMenu;
+class QTreeWidget;
+class QTreeWidgetItem;
+struct StorageLoadJob;
+struct DirectoryBatch;
+
+class CPictureLeftView : public CView {
+    Q_OBJECT
+public:
+    // The positions of the tree's icons; an item's type is its icon.
+    enum TreeIcon {
+        IconFolder = 0,
+        IconImage = 1,
+        IconOpenFolder = 2,
+        IconNote = 3,
+        IconWebAccount = 4,
+        IconOtherAccount = 5,
+        IconPdf = 6,
+        IconFile = 7,
+        IconRoot = 8,
+    };
+    static constexpr int kIconCount = 9;
+    // The look of an item once a change or the selection styled it. An invalid colour draws
+    // in the tree's own colour.
+    struct Color_Font {
+        QColor color;
+        QFont font;
+        bool bold = false;
+    };
+    enum ItemStyle { Underline = 0, Italic = 1, Bold = 2, Plain = 3 };
+    static constexpr QRgb kStyleColour = 0x0000C0; // RGB(0, 0, 192)
+    // The edit box takes 127 characters; the label keeps 126 of them.
+    static constexpr int kMaxLabelEdit = 127;
+    static constexpr int kMaxLabel = 126;
+
+    // Context menu and tree command ids.
+    enum Command {
+        ID_NEW_FOLDER = 127,
+        ID_NEW_TEXT = 128,
+        ID_NEW_WEB_ACCOUNT = 129,
+        ID_NEW_OTHER_ACCOUNT = 130,
+        ID_ADD_IMAGE = 131,
+        ID_ADD_PDF = 132,
+        ID_RENAME = 133,
+        ID_DELETE = 134,
+        ID_EXPORT = 135,
+        ID_PASTE_FILES = 139,
+        ID_PASTE_NONE = 32846,
+        ID_PICK_DIRECTORY = 32847,
+    };
+
+    explicit CPictureLeftView(CDocument* document, QWidget* parent = nullptr);
+    ~CPictureLeftView() override;
+
+    // Makes the root and, when the document names a non-empty file, starts the load.
+    void OnInitialUpdate() override;
+    // The root's label follows the document's path.
+    void OnUpdate(CView* sender) override;
+
+    // The storage document; null once the document has closed (the window goes a moment
+    // later).
+    CPictureDoc* Document() const { return doc_; }
+    // The document is closing: the workers stop and the view lets go of it.
+    void DetachDocument();
+    CPictureChildFrame* ChildFrame() const;
+    QTreeWidget* Tree() const { return tree_; }
+    QTreeWidgetItem* RootItem() const { return root_; }
+
+    // --- Loading and saving -----------------------------------------------------------------
+    bool IsLoading() const { return loading_; }
+    // Runs events until the load has been shown (returns at once when none runs).
+    void WaitForLoad();
+    // The tree in save order (pre-order, siblings as shown); folder records take their
+    // expanded state from the tree.
+    StorageTree TreeForSave();
+    // A save ended: directory imports that arrived meanwhile are applied now.
+    void OnSaveEnded();
+
+    // --- The items --------------------------------------------------------------------------
+    // The table index of a tree item; -1 for the root and foreign items.
+    static int32_t IndexOf(const QTreeWidgetItem* item);
+    StorageItem* RecordOf(const QTreeWidgetItem* item) const;
+    QTreeWidgetItem* ItemOfIndex(int32_t index) const;
+    bool IsFolderItem(const QTreeWidgetItem* item) const;
+    // The folder new items go to: the selection if it is a folder (or the root), else its
+    // folder, else the root.
+    QTreeWidgetItem* CurrentFolder() const;
+    std::string GetCurrentFolderPath() const;
+    std::string FolderPathOf(const QTreeWidgetItem* folder) const;
+
+    // --- Adding -----------------------------------------------------------------------------
+    // Each inserts at the sorted place in the current folder, marks the document modified and
+    // returns the new item (null when nothing was added).
+    QTreeWidgetItem* AddFolder(const QString& name, bool select);
+    QTreeWidgetItem* AddItem(const QString& nameOrPath, StorageItemType type, bool select);
+    QTreeWidgetItem* AddImageFile(const QString& path, bool select);
+    QTreeWidgetItem* AddFileByType(const QString& path, bool select);
+    // The clipboard's picture as a BMP image item.
+    QTreeWidgetItem* AddPastedImage(const QString& name);
+    // The selected image item takes `picture` as BMP; false when nothing was replaced.
+    bool ReplaceImageData(const FCObjImage& picture);
+    // Queues the directory for the directory worker: it becomes a folder of the current
+    // folder with everything below it. Directories are added one after another.
+    void StartAddDirectory(const QString& path);
+    bool IsAddingDirectories() const { return directoriesPending_ > 0; }
+    // Runs events until every queued directory has been added.
+    void WaitForDirectories();
+    // Dropped or pasted paths: directories to StartAddDirectory, files to AddFileByType.
+    void AddDroppedPaths(const QStringList& paths);
+    // Paste (139): the file list on the clipboard; false when it holds none.
+    bool PasteFiles();
+    static bool ClipboardHasFiles();
+
+    // --- Changing ---------------------------------------------------------------------------
+    // Starts the in-place edit of the selected item's label (not for the root).
+    void RenameSelected();
+    // The end of an in-place edit with the edit box's text.
+    void EndLabelEdit(QTreeWidgetItem* item, const QString& text);
+    // Asks, then deletes the selected item and everything below it.
+    void DeleteSelected();
+    // Exports the selected item by its type.
+    void ExportSelected();
+    // The image export filter for an image type, its own format first; empty for others.
+    static QString ImageExportFilter(int imageType);
+    static QString ImageDefaultExtension(int imageType);
+
+    // --- Look -------------------------------------------------------------------------------
+    void SetItemStyle(QTreeWidgetItem* item, int style, const QColor& colour, bool bold = false);
+    const Color_Font* ItemStyleOf(const QTreeWidgetItem* item) const;
+    // The tree's icon at a fixed position, and the one a file item with `name` gets.
+    QIcon TreeIconAt(int position) const;
+    QIcon FileIconFor(const QString& name);
+    // Whether the last file icon came from the desktop's icon theme (false: icon 7).
+    bool FileIconFromTheme(const QString& name);
+
+    // The context menu for the selection (not shown).
+    QMenu* CreateContextMenu(QWidget* parent);
+
+    bool OnCommand(int id) override;
+    bool OnUpdateCommand(CCmdUI& ui) override;
+
+signals:
+    void loadFinished();
+    void directoriesFinished();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    friend class StorageTreeWidget;
+    friend class LabelEditDelegate;
+
+    void StartLoad(const std::string& path, uint64_t fileSize);
+    void FinishLoad(const std::shared_ptr<StorageLoadJob>& job);
+    QTreeWidgetItem* MakeTreeItem(int32_t index, const StorageItem& item);
+    // Inserts `item` among `parent`'s children at its sorted place.
+    void InsertSorted(QTreeWidgetItem* parent, QTreeWidgetItem* item);
+    QTreeWidgetItem* InsertRecord(QTreeWidgetItem* parent, std::unique_ptr<StorageItem> record,
+                                  bool select, int style);
+    void OnSelectionChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous);
+    void ShowContextMenu(const QPoint& globalPos);
+    void ExportFolder(QTreeWidgetItem* item);
+
+    // Ends the load and the directory imports; what they had not handed over is dropped.
+    void StopWorkers();
+    // Directory imports.
+    void DirectoryWorkerLoop();
+    void ApplyDirectoryBatch(std::shared_ptr<DirectoryBatch> batch);
+
+    QTreeWidget* tree_ = nullptr;
+    QTreeWidgetItem* root_ = nullptr;
+    QTreeWidgetItem* lastSelected_ = nullptr;
+    QTreeWidgetItem* lastFolder_ = nullptr;
+    std::vector<QIcon> icons_;
+    std::map<QString, QIcon> fileIcons_; // by lower-case extension; null: none in the theme
+    std::unordered_map<const QTreeWidgetItem*, Color_Font> itemColours_;
+    // Tree item of each table index (null once deleted); grows with the table.
+    std::vector<QTreeWidgetItem*> byIndex_;
+    bool initialised_ = false;
+    CPictureDoc* doc_ = nullptr;
+
+    bool loading_ = false;
+    std::thread loader_;
+
+    // The directory worker: jobs in, batches of records out.
+    struct DirectoryJob {
+        int id = 0;
+        std::string path;
+    };
+    std::thread dirWorker_;
+    std::mutex dirMutex_;
+    std::condition_variable dirWake_;
+    std::deque<DirectoryJob> dirJobs_;
+    bool dirStop_ = false;
+    int nextJobId_ = 1;
+    int directoriesPending_ = 0;
+    // Per job (user-interface thread): the folder it goes into and its tree items so far.
+    struct JobState {
+        int32_t target = -1;                   // table index of the target folder, -1 for the root
+        std::vector<QTreeWidgetItem*> folders; // by the worker's folder number
+        QTreeWidgetItem* top = nullptr;
+    };
+    std::map<int, JobState> jobs_;
+    std::vector<std::shared_ptr<DirectoryBatch>> heldBatches_; // arrived during a save
+};

@@ -1,0 +1,366 @@
+// The storage document's life in the real program: opening, the load, saving with its
+// backup, Save As, closing with the save-changes question, failures that must keep the
+// previous file, and files shared with the command-line tool.
+#include <filesystem>
+
+#include <QFileInfo>
+#include <QProcess>
+
+#include "compound/CompoundFile.h"
+#include "framework/CommandIds.h"
+#include "framework/FrameHosts.h"
+#include "storage/StorageLayout.h"
+#include "storage/StorageWindowFixture.h"
+
+namespace {
+
+const QString kPw = QStringLiteral("storage pw");
+
+// Answers the save dialog with `path`.
+ModalSeam::Script SaveTo(const std::string& path) {
+    return answer::Files({QString::fromStdString(path)});
+}
+
+} // namespace
+
+using StorageDocTest = StorageWindowFixture;
+
+TEST_F(StorageDocTest, MissingPathOpensEmptyWithoutPromptAndFirstSaveAsksPassword) {
+    const std::string path = dir / "new.ovs";
+    CPictureDoc* doc = OpenStorage(path);
+    ASSERT_NE(doc, nullptr);
+    EXPECT_TRUE(ModalSeam::Shown().isEmpty()) << "no password prompt for a missing file";
+    EXPECT_EQ(View(doc)->RootItem()->text(0), QStringLiteral("new.ovs"));
+    EXPECT_EQ(View(doc)->RootItem()->childCount(), 0);
+
+    View(doc)->AddFolder(QStringLiteral("Letters"), true);
+    View(doc)->AddItem(QStringLiteral("Bank"), StorageItemType::WebAccount, false);
+    ModalSeam::Push(SetPassword(kPw));
+    doc->OnCommand(ID_FILE_SAVE);
+    EXPECT_FALSE(doc->IsModified());
+    EXPECT_EQ(StorageContents(path, kPw.toStdString()),
+              (std::map<std::string, std::string>{{"Letters", "0"}, {"Letters/Bank", "4:1"}}));
+}
+
+TEST_F(StorageDocTest, CancelledPasswordWritesNothingAndStaysModified) {
+    const std::string path = dir / "new.ovs";
+    CPictureDoc* doc = OpenStorage(path);
+    View(doc)->AddFolder(QStringLiteral("A"), false);
+    ModalSeam::Push(answer::Click(QStringLiteral("cancel")));
+    doc->OnCommand(ID_FILE_SAVE);
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(path)));
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_FALSE(doc->HasPassword());
+}
+
+TEST_F(StorageDocTest, RootOnlyStorageReopensWithRootOnly) {
+    const std::string path = dir / "empty.ovs";
+    CPictureDoc* doc = OpenStorage(path);
+    ModalSeam::Push(SetPassword(kPw));
+    ASSERT_TRUE(doc->SaveCommand());
+    doc->OnCloseDocument();
+
+    CPictureDoc* again = OpenStorage(path, kPw);
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(View(again)->RootItem()->childCount(), 0);
+    EXPECT_FALSE(again->IsModified());
+}
+
+TEST_F(StorageDocTest, LoadRunsInTheBackgroundAndShowsFoldersSortedAndAsSaved) {
+    // Written by the storage layer alone, in an order the tree must not keep.
+    const std::string path = dir / "made.ovs";
+    StorageItemTable table;
+    StorageTree written;
+    auto add = [&](StorageItemType type, const char* name, int32_t parent, int32_t expanded) {
+        auto item = std::make_unique<StorageItem>();
+        item->type = static_cast<int32_t>(type);
+        item->name = name;
+        item->expanded = expanded;
+        const int32_t index = table.Add(std::move(item));
+        written.push_back({index, parent});
+        return index;
+    };
+    const int32_t open = add(StorageItemType::Folder, "open", kRootParent, 1);
+    add(StorageItemType::Text, "zeta", open, 0);
+    add(StorageItemType::Text, "Alpha", open, 0);
+    const int32_t shut = add(StorageItemType::Folder, "Closed", kRootParent, 0);
+    add(StorageItemType::WebAccount, "inside", shut, 0);
+    ASSERT_TRUE(SaveStorage(path, kPw.toStdString(), table, written).ok);
+
+    // The busy protocol the load drives, as the frame would receive it.
+    struct Commands : CCommandHost {
+        void PostCommand(int id) override { ++(id == ID_STEP_BUSY ? steps : others); }
+        void SendCommand(int id) override { PostCommand(id); }
+        std::atomic<int> steps{0}, others{0};
+    } commands;
+    CCommandHost* frameCommands = CCommandHost::Current();
+    CCommandHost::SetCurrent(&commands);
+    ModalSeam::Push(EnterPassword(kPw));
+    auto* doc = dynamic_cast<CPictureDoc*>(app->OpenDocumentFile(QString::fromStdString(path)));
+    ASSERT_NE(doc, nullptr);
+    EXPECT_TRUE(View(doc)->IsLoading()) << "the items arrive after the window is up";
+    View(doc)->WaitForLoad();
+    CCommandHost::SetCurrent(frameCommands);
+    EXPECT_GE(commands.steps, 1);
+    EXPECT_EQ(commands.others, 2) << "begin and end";
+    QTreeWidgetItem* root = View(doc)->RootItem();
+    EXPECT_EQ(Labels(root), (QStringList{"Closed", "open"}));
+    EXPECT_EQ(Labels(Child(root, "open")), (QStringList{"Alpha", "zeta"}));
+    EXPECT_TRUE(Child(root, "open")->isExpanded());
+    EXPECT_FALSE(Child(root, "Closed")->isExpanded());
+    EXPECT_EQ(Labels(Child(root, "Closed")), (QStringList{"inside"}));
+    EXPECT_FALSE(doc->IsModified());
+}
+
+TEST_F(StorageDocTest, ClosingWhileWorkersRunStopsThemAndReleasesTheFile) {
+    const std::string path = dir / "busy.ovs";
+    std::filesystem::create_directories(dir.path() / "in");
+    for (int i = 0; i < 2000; ++i) {
+        WriteFileBytes(dir / ("in/f" + std::to_string(i)), "x");
+    }
+    CPictureDoc* doc = OpenStorage(path);
+    View(doc)->StartAddDirectory(QString::fromStdString(dir / "in"));
+    ModalSeam::Push(SetPassword(kPw));
+    ASSERT_TRUE(doc->SaveCommand()); // the import's batches wait for the save
+    doc->OnCloseDocument();          // while the import may still run
+    QApplication::processEvents();
+
+    // Now the load: the window closes before the items are shown.
+    CompoundReader other;
+    ASSERT_EQ(other.Open(path), CompoundResult::Ok) << "the closed window let go of its file";
+    other.Close();
+    ModalSeam::Push(EnterPassword(kPw));
+    doc = dynamic_cast<CPictureDoc*>(app->OpenDocumentFile(QString::fromStdString(path)));
+    ASSERT_NE(doc, nullptr);
+    doc->OnCloseDocument();
+    QApplication::processEvents();
+    EXPECT_EQ(other.Open(path), CompoundResult::Ok);
+}
+
+TEST_F(StorageDocTest, SecondSaveKeepsFirstVersionAsBackup) {
+    const std::string path = dir / "home.ovs";
+    CPictureDoc* doc = OpenStorage(path);
+    View(doc)->AddFolder(QStringLiteral("First"), false);
+    ModalSeam::Push(SetPassword(kPw));
+    ASSERT_TRUE(doc->SaveCommand());
+    View(doc)->AddFolder(QStringLiteral("Second"), false);
+    ASSERT_TRUE(doc->SaveCommand()); // the password is known now: no prompt
+
+    EXPECT_EQ(StorageContents(dir / "home.BAK", kPw.toStdString()),
+              (std::map<std::string, std::string>{{"First", "0"}}));
+    EXPECT_EQ(StorageContents(path, kPw.toStdString()),
+              (std::map<std::string, std::string>{{"First", "0"}, {"Second", "0"}}));
+    EXPECT_TRUE(ModalSeam::Unanswered().isEmpty());
+}
+
+TEST_F(StorageDocTest, SaveAsAppendsExtensionOnlyWithoutDot) {
+    struct Case {
+        const char* typed;
+        const char* written;
+    };
+    for (const Case& c : {Case{"plain", "plain.ovs"}, Case{"with.dot", "with.dot"}}) {
+        SCOPED_TRACE(c.typed);
+        CPictureDoc* doc = NewStorage();
+        View(doc)->AddFolder(QStringLiteral("F"), false);
+        ModalSeam::Push(SaveTo(dir / c.typed));
+        ModalSeam::Push(SetPassword(kPw));
+        doc->OnCommand(ID_FILE_SAVE_AS);
+        EXPECT_EQ(StorageContents(dir / c.written, kPw.toStdString()).count("F"), 1u);
+        EXPECT_EQ(doc->GetPathName(), QString::fromStdString(dir / c.written));
+        EXPECT_EQ(View(doc)->RootItem()->text(0), QString::fromLatin1(c.written));
+        doc->OnCloseDocument();
+    }
+}
+
+TEST_F(StorageDocTest, SaveAsCancelledPasswordKeepsNewNameAndWritesNothing) {
+    CPictureDoc* doc = NewStorage();
+    View(doc)->AddFolder(QStringLiteral("F"), false);
+    ModalSeam::Push(SaveTo(dir / "named.ovs"));
+    ModalSeam::Push(answer::Click(QStringLiteral("cancel")));
+    doc->OnCommand(ID_FILE_SAVE_AS);
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(dir / "named.ovs")));
+    EXPECT_EQ(doc->GetPathName(), QString::fromStdString(dir / "named.ovs"));
+    EXPECT_FALSE(doc->HasPassword());
+}
+
+TEST_F(StorageDocTest, YesInSaveChangesClosesAfterTheSave) {
+    const std::string path = dir / "close.ovs";
+    CPictureDoc* doc = OpenStorage(path);
+    View(doc)->AddFolder(QStringLiteral("Kept"), false);
+    QString question;
+    ModalSeam::Push(Message(question, QStringLiteral("yes")));
+    ModalSeam::Push(SetPassword(kPw));
+    FrameOf(doc)->close();
+    EXPECT_TRUE(question.contains(QStringLiteral("close.ovs")));
+    EXPECT_FALSE(IsOpen(doc));
+    EXPECT_EQ(StorageContents(path, kPw.toStdString()).count("Kept"), 1u);
+}
+
+TEST_F(StorageDocTest, YesThenCancelledPasswordKeepsWindowOpen) {
+    CPictureDoc* doc = OpenStorage(dir / "close.ovs");
+    View(doc)->AddFolder(QStringLiteral("Kept"), false);
+    QString question;
+    ModalSeam::Push(Message(question, QStringLiteral("yes")));
+    ModalSeam::Push(answer::Click(QStringLiteral("cancel")));
+    FrameOf(doc)->close();
+    ASSERT_TRUE(IsOpen(doc));
+    // A later save does not close the window on its own.
+    ModalSeam::Push(SetPassword(kPw));
+    ASSERT_TRUE(doc->SaveCommand());
+    EXPECT_TRUE(IsOpen(doc));
+}
+
+TEST_F(StorageDocTest, WrongPasswordRefusesTheFile) {
+    const std::string path = dir / "locked.ovs";
+    CPictureDoc* doc = OpenStorage(path);
+    View(doc)->AddFolder(QStringLiteral("F"), false);
+    ModalSeam::Push(SetPassword(kPw));
+    ASSERT_TRUE(doc->SaveCommand());
+    doc->OnCloseDocument();
+
+    QString message;
+    ModalSeam::Push(EnterPassword(QStringLiteral("wrong")));
+    ModalSeam::Push(Message(message));
+    EXPECT_EQ(app->OpenDocumentFile(QString::fromStdString(path)), nullptr);
+    EXPECT_EQ(message, QStringLiteral("Failed to decrypt the file: locked.ovs"));
+}
+
+TEST_F(StorageDocTest, DamagedStreamOpensWithWhatWasReadAndSaysSoOnce) {
+    // A storage by hand: the root record, one good note, and two streams that are not
+    // encrypted under the password, one at the top and one in a folder.
+    const std::string path = dir / "damaged.ovs";
+    {
+        CompoundWriter compound;
+        ASSERT_EQ(compound.Create(path), CompoundResult::Ok);
+        StorageWriter writer(compound, kPw.toStdString());
+        ASSERT_EQ(writer.CreateStorageFile(), CompoundResult::Ok);
+        StorageItem note;
+        note.type = static_cast<int32_t>(StorageItemType::Text);
+        note.name = "good";
+        note.text = "kept";
+        ASSERT_EQ(writer.WriteItem(CompoundReader::kRoot, note, 0), CompoundResult::Ok);
+        StorageItem folder;
+        folder.type = static_cast<int32_t>(StorageItemType::Folder);
+        folder.name = "Box";
+        uint32_t box = 0;
+        ASSERT_EQ(writer.WriteFolder(CompoundReader::kRoot, folder, 1, box), CompoundResult::Ok);
+        const std::string junk(64, 'x');
+        ASSERT_EQ(compound.WriteStream(CompoundReader::kRoot, "9", junk.data(), junk.size()),
+                  CompoundResult::Ok);
+        ASSERT_EQ(compound.WriteStream(box, "8", junk.data(), junk.size()), CompoundResult::Ok);
+        ASSERT_EQ(compound.Commit(), CompoundResult::Ok);
+    }
+    QString message;
+    ModalSeam::Push(EnterPassword(kPw));
+    ModalSeam::Push(Message(message, QStringLiteral("OK")));
+    auto* doc = dynamic_cast<CPictureDoc*>(app->OpenDocumentFile(QString::fromStdString(path)));
+    ASSERT_NE(doc, nullptr);
+    View(doc)->WaitForLoad();
+    EXPECT_TRUE(message.startsWith(QStringLiteral("Failed to decrypt the file: damaged.ovs")));
+    EXPECT_TRUE(Labels(View(doc)->RootItem()).contains(QStringLiteral("good")));
+    EXPECT_TRUE(ModalSeam::Unanswered().isEmpty()) << "one message for two damaged levels";
+}
+
+TEST_F(StorageDocTest, SaveThatCannotWriteKeepsOldFileAndModifiedMark) {
+    const std::string path = dir / "full.ovs";
+    CPictureDoc* doc = OpenStorage(path);
+    View(doc)->AddFolder(QStringLiteral("Old"), false);
+    ModalSeam::Push(SetPassword(kPw));
+    ASSERT_TRUE(doc->SaveCommand());
+    const std::string before = ReadFileBytes(path);
+
+    View(doc)->AddItem(QString::fromStdString(File("big.bin", std::string(256 * 1024, 'b'))),
+                       StorageItemType::File, false);
+    QString error;
+    ModalSeam::Push(Message(error));
+    {
+        FileSizeLimit full(64 * 1024);
+        ASSERT_TRUE(full.active());
+        EXPECT_FALSE(doc->SaveCommand());
+    }
+    EXPECT_TRUE(error.contains(QStringLiteral("could not be saved")));
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_EQ(ReadFileBytes(path), before);
+    // The window still holds its file: a second save goes through.
+    ASSERT_TRUE(doc->SaveCommand());
+    EXPECT_EQ(StorageContents(path, kPw.toStdString()).count("big.bin"), 1u);
+}
+
+TEST_F(StorageDocTest, SetNewPasswordCountsFromTheNextSave) {
+    const std::string path = dir / "pw.ovs";
+    CPictureDoc* doc = OpenStorage(path);
+    View(doc)->AddFolder(QStringLiteral("F"), false);
+    ModalSeam::Push(SetPassword(kPw));
+    ASSERT_TRUE(doc->SaveCommand());
+    ModalSeam::Push(SetPassword(QStringLiteral("second pw")));
+    doc->OnCommand(ID_SET_FILE_PASSWORD);
+    EXPECT_FALSE(doc->IsModified());
+    ASSERT_TRUE(doc->SaveCommand());
+    EXPECT_EQ(StorageContents(path, "second pw").count("F"), 1u);
+}
+
+TEST_F(StorageDocTest, OpenWindowHoldsItsFile) {
+    const std::string path = dir / "held.ovs";
+    CPictureDoc* doc = OpenStorage(path);
+    View(doc)->AddFolder(QStringLiteral("F"), false);
+    ModalSeam::Push(SetPassword(kPw));
+    ASSERT_TRUE(doc->SaveCommand());
+    CompoundReader other;
+    EXPECT_EQ(other.Open(path), CompoundResult::ShareViolation);
+    doc->OnCloseDocument();
+    EXPECT_EQ(other.Open(path), CompoundResult::Ok);
+}
+
+// --- Files shared with the command-line tool ---------------------------------------------------
+
+class StorageCliInterop : public StorageWindowFixture {
+protected:
+    static QString Cli() { return QStringLiteral(OV_BINARY_DIR "/bin/ombrivault-cli"); }
+    // Runs the tool with the password on standard input; returns its standard output.
+    QString Run(const QStringList& args, int* exitCode = nullptr) {
+        QProcess process;
+        process.start(Cli(), QStringList{QStringLiteral("--password-stdin")} + args);
+        process.write(kPw.toUtf8() + "\n");
+        process.closeWriteChannel();
+        process.waitForFinished(60000);
+        if (exitCode != nullptr) {
+            *exitCode = process.exitCode();
+        }
+        return QString::fromUtf8(process.readAllStandardOutput());
+    }
+};
+
+TEST_F(StorageCliInterop, WindowStorageListsAndExportsWithTheTool) {
+    const std::string path = dir / "made.ovs";
+    CPictureDoc* doc = OpenStorage(path);
+    View(doc)->AddFolder(QStringLiteral("Docs"), true);
+    View(doc)->AddItem(QString::fromStdString(File("a.txt", "hello note")), StorageItemType::Text,
+                       false);
+    ModalSeam::Push(SetPassword(kPw));
+    ASSERT_TRUE(doc->SaveCommand());
+    doc->OnCloseDocument();
+
+    int code = -1;
+    const QString listing = Run({QStringLiteral("ls"), QString::fromStdString(path)}, &code);
+    EXPECT_EQ(code, 0) << listing.toStdString();
+    EXPECT_TRUE(listing.contains(QStringLiteral("Docs/a.txt\ttext\t10"))) << listing.toStdString();
+    Run({QStringLiteral("export"), QString::fromStdString(path), QStringLiteral("Docs/a.txt"),
+         QStringLiteral("-o"), QString::fromStdString(dir / "out.txt")},
+        &code);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(ReadFileBytes(dir / "out.txt"), "hello note");
+}
+
+TEST_F(StorageCliInterop, ToolStorageOpensInWindowWithEveryItem) {
+    const std::string path = dir / "tool.ovs";
+    int code = -1;
+    Run({QStringLiteral("add"), QString::fromStdString(path),
+         QString::fromStdString(File("one.pdf", "%PDF-1.4 x")),
+         QString::fromStdString(File("two.dat", "data"))},
+        &code);
+    ASSERT_EQ(code, 0);
+    CPictureDoc* doc = OpenStorage(path, kPw);
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(Labels(View(doc)->RootItem()),
+              (QStringList{QStringLiteral("one.pdf"), QStringLiteral("two.dat")}));
+}

@@ -1,0 +1,118 @@
+// The real program around the storage window tests: opening storages through the document
+// manager with the dialogs answered, reading saved files back with the storage layer alone,
+// and a scratch folder.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include <QApplication>
+#include <QMenu>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include "app/EditorApp.h"
+#include "app/MainFrame.h"
+#include "documents/DocumentKinds.h"
+#include "framework/DocManager.h"
+#include "framework/DocTemplate.h"
+#include "framework/ModalSeam.h"
+#include "storage/PictureChildFrame.h"
+#include "storage/PictureDoc.h"
+#include "storage/PictureLeftView.h"
+#include "storage/StorageFile.h"
+#include "storage/StorageSave.h"
+#include "support/DocumentDialogs.h"
+#include "support/GuiFixture.h"
+#include "support/TestFiles.h"
+
+// What a storage file holds, read with the storage layer alone: "folder/name" -> "type:size"
+// ("type" only for folders); "<unreadable>" when it does not open. The bytes are read past
+// the lock of a window that holds the file.
+inline std::map<std::string, std::string> StorageContents(const std::string& path,
+                                                          const std::string& password) {
+    CompoundReader reader;
+    StorageItemTable table;
+    StorageTree tree;
+    const std::string bytes = ReadFileBytes(path);
+    if (reader.OpenBytes(std::vector<uint8_t>(bytes.begin(), bytes.end())) != CompoundResult::Ok ||
+        !CheckStoragePassword(reader, password).ok()) {
+        return {{"<unreadable>", ""}};
+    }
+    ReadStorage(reader, password, table, tree);
+    std::map<int32_t, std::string> paths;
+    std::map<std::string, std::string> out;
+    for (const StorageTreeEntry& e : tree) {
+        const StorageItem& item = *table.Get(e.item);
+        const std::string path = (e.parent == kRootParent ? "" : paths[e.parent] + "/") + item.name;
+        paths[e.item] = path;
+        out[path] = std::to_string(item.type) +
+                    (item.IsFolder() ? "" : ":" + std::to_string(item.StoredDataLength()));
+    }
+    return out;
+}
+
+class StorageWindowFixture : public ProgramFixture {
+protected:
+    void SetUp() override {
+        ProgramFixture::SetUp();
+        ASSERT_TRUE(Start({QStringLiteral("/dde")}));
+        Frame().resize(900, 600);
+        Frame().show();
+    }
+
+    CDocTemplate* StorageTemplate() { return app->DocManager().FindTemplate(IDR_STORAGE_TYPE); }
+
+    CPictureDoc* NewStorage() {
+        auto* doc = dynamic_cast<CPictureDoc*>(StorageTemplate()->OpenDocumentFile({}));
+        return doc;
+    }
+    // Opens `path`, typing `password` when asked (no prompt for a missing or empty file), and
+    // waits for the load.
+    CPictureDoc* OpenStorage(const std::string& path, const QString& password = {}) {
+        if (!password.isEmpty()) {
+            ModalSeam::Push(EnterPassword(password));
+        }
+        auto* doc = dynamic_cast<CPictureDoc*>(app->OpenDocumentFile(QString::fromStdString(path)));
+        if (doc != nullptr && View(doc) != nullptr) {
+            View(doc)->WaitForLoad();
+        }
+        return doc;
+    }
+    static CPictureChildFrame* FrameOf(const CDocument* doc) {
+        return doc == nullptr || doc->GetFrames().empty()
+                   ? nullptr
+                   : qobject_cast<CPictureChildFrame*>(doc->GetFrames().front());
+    }
+    static CPictureLeftView* View(const CDocument* doc) {
+        CPictureChildFrame* frame = FrameOf(doc);
+        return frame != nullptr ? frame->LeftView() : nullptr;
+    }
+    bool IsOpen(const CDocument* doc) const {
+        const auto docs = app->DocManager().GetDocuments();
+        return std::find(docs.begin(), docs.end(), doc) != docs.end();
+    }
+    // Labels of an item's children, in tree order.
+    static QStringList Labels(const QTreeWidgetItem* item) {
+        QStringList out;
+        for (int i = 0; i < item->childCount(); ++i) {
+            out << item->child(i)->text(0);
+        }
+        return out;
+    }
+    static QTreeWidgetItem* Child(QTreeWidgetItem* item, const QString& label) {
+        for (int i = 0; item != nullptr && i < item->childCount(); ++i) {
+            if (item->child(i)->text(0) == label) {
+                return item->child(i);
+            }
+        }
+        return nullptr;
+    }
+    std::string File(const std::string& name, const std::string& bytes) {
+        WriteFileBytes(dir / name, bytes);
+        return dir / name;
+    }
+
+    ScratchDir dir;
+};
