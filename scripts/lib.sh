@@ -17,8 +17,22 @@ ov_build() {
         fi
         cmake -S "$ov_root" -B "$dir" -G Ninja "${launcher[@]}" "$@" >/dev/null
     fi
-    # The filter never fails, so the pipeline's status is the build's own.
+    # Ninja's "[N/M] ..." lines become one progress line ("build: N/M (P%)", rewritten in
+    # place on a terminal, every tenth of the way otherwise); messages pass through. The
+    # filter never fails, so the pipeline's status is the build's own.
+    local tty=0
+    [ -t 1 ] && tty=1
     (set -o pipefail
      cmake --build "$dir" -- -j"$(nproc)" |
-         { grep -vE '^(\[[0-9]+/[0-9]+\] |ninja: no work to do)' || true; })
+         awk -v tty="$tty" -v name="$(basename "$dir")" '
+             /^\[[0-9]+\/[0-9]+\] / {
+                 split(substr($1, 2, length($1) - 2), n, "/")
+                 pct = int(100 * n[1] / n[2])
+                 if (tty) { printf "\r%s: %d/%d (%d%%)", name, n[1], n[2], pct; shown = 1 }
+                 else if (pct >= next_pct) { printf "%s: %d/%d (%d%%)\n", name, n[1], n[2], pct; next_pct = pct - pct % 10 + 10 }
+                 fflush(); next
+             }
+             /^ninja: no work to do/ { next }
+             { if (shown) { printf "\n"; shown = 0 } print; fflush() }
+             END { if (shown) printf "\n" }')
 }

@@ -13,6 +13,7 @@
 #include "dialogs/DialogLook.h"
 #include "dialogs/DialogWidgets.h"
 #include "framework/LockHost.h"
+#include "framework/MessageBox.h"
 #include "framework/ResultCodes.h"
 
 namespace {
@@ -31,14 +32,14 @@ CLinkLabel::CLinkLabel(const QString& url, QWidget* parent) : QLabel(url, parent
 
 void CLinkLabel::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
-        QDesktopServices::openUrl(QUrl(url_));
+        OpenUrlOrSay(this, QUrl(url_));
     }
     QLabel::mouseReleaseEvent(event);
 }
 
 void CLinkLabel::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return) {
-        QDesktopServices::openUrl(QUrl(url_));
+        OpenUrlOrSay(this, QUrl(url_));
         return;
     }
     QLabel::keyPressEvent(event);

@@ -1,5 +1,13 @@
 #include "app/AppSettings.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
 #include "app/ProductInfo.h"
 
 namespace AppSettings {
@@ -13,9 +21,24 @@ QString Key(const char* value) {
 } // namespace
 
 std::unique_ptr<QSettings> Open() {
-    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                       QString::fromLatin1(kRegistryKey),
-                                       QString::fromLatin1(kAppTitle));
+    auto settings = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                                QString::fromLatin1(kRegistryKey),
+                                                QString::fromLatin1(kAppTitle));
+    // The file lists recent documents: it and its folder are the user's alone. Created
+    // empty and owner-only here, it keeps its mode when the settings are written over it.
+    const QString path = settings->fileName();
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QFileInfo::exists(folder)) {
+        QDir().mkpath(folder);
+        ::chmod(QFile::encodeName(folder).constData(), 0700);
+    }
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        ::fchmod(fd, 0600);
+        ::close(fd);
+    }
+    return settings;
 }
 
 int GetShowWizard() {

@@ -4,9 +4,11 @@
 #include <cstdlib>
 
 #include <QApplication>
+#include <QDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QPageSetupDialog>
+#include <QPointer>
 #include <QPrinter>
 #include <QScreen>
 
@@ -184,7 +186,14 @@ CDocTemplate* CEditorApp::BrowserTemplate() const {
 }
 
 CDocument* CEditorApp::OpenDocumentFile(const QString& path) {
-    return docManager_.OpenDocumentFile(path);
+    // A file that does not open leaves the window that was active in front.
+    QPointer<CMDIChildWnd> active =
+        mainFrame_ != nullptr ? mainFrame_->ActiveChildFrame() : nullptr;
+    CDocument* doc = docManager_.OpenDocumentFile(path);
+    if (doc == nullptr && active != nullptr && mainFrame_->ActiveChildFrame() != active) {
+        mainFrame_->ActivateChildFrame(active);
+    }
+    return doc;
 }
 
 bool CEditorApp::LoadScreenLockSettings() {
@@ -270,4 +279,26 @@ void CEditorApp::OnOpenRecentFile(int index) {
         docManager_.RecentFiles().Remove(index);
         StoreRecentFiles();
     }
+}
+
+void CEditorApp::Terminate() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* dialog = qobject_cast<QDialog*>(w); dialog != nullptr && dialog->isVisible()) {
+            dialog->done(QDialog::Rejected);
+        }
+    }
+    terminated_ = true;
+    // Every loop ends, the dialogs' own included; the documents close once the stack is back
+    // in main.
+    QCoreApplication::exit(0);
+}
+
+void CEditorApp::CloseUnsaved() {
+    if (mainFrame_ != nullptr) {
+        mainFrame_->SaveWindowPlacement();
+    }
+    for (CDocument* doc : docManager_.GetDocuments()) {
+        doc->SetModifiedFlag(false);
+    }
+    docManager_.CloseAllDocuments();
 }

@@ -29,6 +29,12 @@ public:
     // The start-up sequence; false ends the program at once.
     bool InitInstance(const QStringList& arguments);
     int ExitInstance();
+    // Ends the program on SIGTERM or SIGINT: open dialogs are cancelled, documents close
+    // unsaved (nothing is written, so nothing is left half written) and the loop ends.
+    void Terminate();
+    bool Terminated() const { return terminated_; }
+    // Closes every document without saving it.
+    void CloseUnsaved();
     // A launch that only hands its file to the running program: true when it did, and this
     // process should end.
     bool HandOverToRunningInstance(const QStringList& arguments);
@@ -77,4 +83,5 @@ private:
     ScreenLockStore lockStore_;
     std::unique_ptr<QPrinter> printer_;
     std::unique_ptr<SingleInstance> instance_;
+    bool terminated_ = false;
 };

@@ -14,6 +14,7 @@
 #include <QScreen>
 #include <QStatusTipEvent>
 #include <QThread>
+#include <QToolButton>
 #include <QUrl>
 #include <QWindow>
 
@@ -31,6 +32,7 @@
 #include "framework/Clock.h"
 #include "framework/CommandActions.h"
 #include "framework/CommandIds.h"
+#include "framework/DialogPolish.h"
 #include "framework/DocTemplate.h"
 #include "framework/Document.h"
 #include "framework/MessageBox.h"
@@ -93,10 +95,12 @@ CMainFrame::CMainFrame(CEditorApp& app) : app_(app) {
     CLockHost::SetCurrent(&lock_);
     CCommandHost::SetCurrent(this);
     CBusyHost::SetCurrent(&busy_);
+    SetDialogEndedHook([this] { ResetHover(); });
     UpdateCommandStates();
 }
 
 CMainFrame::~CMainFrame() {
+    SetDialogEndedHook({});
     qApp->removeEventFilter(this);
     if (CLockHost::Current() == &lock_) {
         CLockHost::SetCurrent(nullptr);
@@ -124,8 +128,50 @@ void CMainFrame::CreateMenus() {
         // An open menu counts as activity as long as the user moves in it.
         connect(menu, &QMenu::hovered, this, [this] { ResetIdleTimer(); });
     }
+    for (QMenu* menu : documentMenus_) {
+        if (menu->title() == QStringLiteral("&Window")) {
+            connect(menu, &QMenu::aboutToShow, this, [this, menu] { UpdateWindowList(menu); });
+        }
+    }
     currentMenu_ = MenuResource::Document; // forces the first switch
     UpdateMenuBar();
+}
+
+void CMainFrame::UpdateWindowList(QMenu* menu) {
+    for (QAction* old : windowListActions_) {
+        menu->removeAction(old);
+        old->deleteLater();
+    }
+    windowListActions_.clear();
+    const QList<QMdiSubWindow*> windows = mdiArea_->subWindowList();
+    if (windows.isEmpty()) {
+        return;
+    }
+    windowListActions_ << menu->addSeparator();
+    QMdiSubWindow* active = ActiveChildFrame();
+    int number = 0;
+    for (QMdiSubWindow* w : windows) {
+        ++number;
+        auto* child = qobject_cast<CMDIChildWnd*>(w);
+        QString title = child != nullptr && child->GetActiveDocument() != nullptr
+                            ? child->GetActiveDocument()->GetTitle()
+                            : w->windowTitle();
+        title.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        const QString prefix =
+            number < 10 ? QStringLiteral("&%1 ").arg(number) : QStringLiteral("%1 ").arg(number);
+        QAction* action = menu->addAction(prefix + title);
+        action->setCheckable(true);
+        action->setChecked(w == active);
+        QPointer<QMdiSubWindow> target(w);
+        connect(action, &QAction::triggered, this, [this, target] {
+            if (auto* frame = qobject_cast<CMDIChildWnd*>(target.data())) {
+                ActivateChildFrame(frame);
+            } else if (target) {
+                mdiArea_->setActiveSubWindow(target);
+            }
+        });
+        windowListActions_ << action;
+    }
 }
 
 void CMainFrame::CreateToolBar() {
@@ -335,7 +381,7 @@ void CMainFrame::OnHelp() {
 }
 
 void CMainFrame::OnWebSite() {
-    QDesktopServices::openUrl(QUrl(QString::fromLatin1(kProductWebSite)));
+    OpenUrlOrSay(this, QUrl(QString::fromLatin1(kProductWebSite)));
 }
 
 void CMainFrame::ArrangeIcons() {
@@ -365,6 +411,24 @@ QString CMainFrame::StatusPaneText(int index) const {
 void CMainFrame::PressToolbarButton(int id, bool pressed) {
     if (toolBar_ != nullptr) {
         toolBar_->PressButton(id, pressed);
+    }
+}
+
+void CMainFrame::ResetHover() {
+    // A dialog took the pointer away without the leave reaching the toolbar: the prompt of
+    // the button last hovered and its highlight would stay.
+    if (statusBar_ != nullptr) {
+        statusBar_->clearMessage();
+    }
+    if (toolBar_ != nullptr) {
+        const QPoint pointer = QCursor::pos();
+        for (QToolButton* button : toolBar_->findChildren<QToolButton*>()) {
+            if (button->testAttribute(Qt::WA_UnderMouse) &&
+                !button->rect().contains(button->mapFromGlobal(pointer))) {
+                button->setAttribute(Qt::WA_UnderMouse, false);
+                button->update();
+            }
+        }
     }
 }
 

@@ -63,6 +63,8 @@ public:
     CFrameStatusBar* FrameStatusBar() const { return statusBar_; }
     CTextToolBar* ToolBar() const { return toolBar_; }
     void PressToolbarButton(int id, bool pressed);
+    // Drops the hover prompt and highlight a dialog or a leaving pointer left behind.
+    void ResetHover();
 
     // --- Busy protocol ---------------------------------------------------------------
     // Written by long operations (possibly on worker threads), read by the timer tick.
@@ -152,6 +154,8 @@ private:
     void ApplyPlacement();
     void UpdateMenuBar();
     void UpdateRecentFileActions();
+    // The open document windows at the end of the Window menu, numbered, the active checked.
+    void UpdateWindowList(QMenu* menu);
     void UpdateCaption();
     void RefreshSizePane();
     void RefreshIndicators();
@@ -171,6 +175,7 @@ private:
     CTextToolBar* toolBar_ = nullptr;
     CFrameStatusBar* statusBar_ = nullptr;
     QList<QAction*> recentActions_;
+    QList<QAction*> windowListActions_;
     QList<QMenu*> noDocumentMenus_;
     QList<QMenu*> documentMenus_;
     // Shown before Help while a browser window is active.
@@ -180,5 +185,7 @@ private:
     QTimer timer_;
     QRect pendingFrameRect_;
     bool placementApplied_ = false;
+    // The stored outer rectangle still waits for the window manager's frame.
+    bool placementPending_ = true;
     QMargins frameMargins_;
 };

@@ -37,13 +37,19 @@ void CMainFrame::showEvent(QShowEvent* event) {
 
 void CMainFrame::ApplyPlacement() {
     if (isMaximized() || isMinimized() || pendingFrameRect_.isEmpty()) {
+        placementPending_ = false;
         return;
     }
     const QSize extra = frameGeometry().size() - geometry().size();
-    if (extra.width() > 0 || extra.height() > 0) {
-        // A lock at start-up came before the frame was known: it keeps the placed size.
-        lock_.ResizeKeepingLockSize(pendingFrameRect_.size() - extra, pendingFrameRect_.size());
+    if (extra.width() <= 0 && extra.height() <= 0) {
+        // The window manager has not framed the window yet; the first move or resize that
+        // brings its frame finishes the placement.
+        return;
     }
+    placementPending_ = false;
+    // A lock at start-up came before the frame was known: it keeps the placed size.
+    lock_.ResizeKeepingLockSize(pendingFrameRect_.size() - extra, pendingFrameRect_.size());
+    move(pendingFrameRect_.topLeft());
 }
 
 // --- Document windows ----------------------------------------------------------------
@@ -62,7 +68,11 @@ void CMainFrame::AddChildFrame(CMDIChildWnd* frame) {
     mdiArea_->addSubWindow(frame);
     // Before the frame is laid out the document area has no size of its own yet.
     const QSize area = mdiArea_->viewport()->size().expandedTo(size() - QSize(40, 160));
-    frame->resize(area.expandedTo(QSize(640, 480)) * 3 / 4);
+    // Title bar and borders of the document window around its contents.
+    const QSize inner = frame->widget() != nullptr ? frame->widget()->minimumSizeHint() : QSize();
+    const QSize decoration = (frame->minimumSizeHint() - inner).expandedTo(QSize(0, 0));
+    frame->resize((area.expandedTo(QSize(640, 480)) * 3 / 4)
+                      .expandedTo(frame->ContentMinimumSize() + decoration));
 }
 
 void CMainFrame::ActivateChildFrame(CMDIChildWnd* frame) {
@@ -157,6 +167,9 @@ void CMainFrame::NoteFrameMargins() {
         const QRect inner = geometry();
         frameMargins_ = QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
                                  outer.right() - inner.right(), outer.bottom() - inner.bottom());
+        if (placementPending_ && placementApplied_ && !frameMargins_.isNull()) {
+            ApplyPlacement();
+        }
     }
 }
 

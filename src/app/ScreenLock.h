@@ -22,7 +22,7 @@ class CScreenLock : public CLockHost {
 public:
     static constexpr const char* kDefaultPrompt = "Press any key to unlock the screen...";
     static constexpr const char* kWrongScreenPasswordText =
-        "You have entered an incrorrect screen password. Retry? ";
+        "You have entered an incorrect screen password. Retry? ";
 
     CScreenLock(CMainFrame& frame, CEditorApp& app);
 

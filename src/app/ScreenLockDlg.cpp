@@ -74,7 +74,7 @@ CScreenLockDlg::CScreenLockDlg(CEditorApp& app, QWidget* parent)
     auto* previewLayout = new QVBoxLayout(previewArea_);
     previewLayout->setContentsMargins(0, 0, 0, 0);
 
-    lockWhenIdle_ = MakeCheck(this, "lockWhenIdle", "Lock the screen if idle for more then ");
+    lockWhenIdle_ = MakeCheck(this, "lockWhenIdle", "Lock the screen if idle for more than ");
     timeout_ = new QComboBox(this);
     timeout_->setObjectName(QStringLiteral("timeout"));
     for (const char* text : kTimeoutTexts) {

@@ -2,6 +2,8 @@
 
 #include <QCryptographicHash>
 #include <QDataStream>
+#include <QDir>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 
@@ -16,6 +18,11 @@ SingleInstance::SingleInstance(const QString& key, QObject* parent) : QObject(pa
     const QByteArray digest =
         QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
     name_ = QStringLiteral("ombrivault-%1-%2").arg(::getuid()).arg(QString::fromLatin1(digest));
+    // The session's own runtime folder, when there is one, rather than the shared /tmp.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QFileInfo(runtime).isDir()) {
+        name_ = QDir(runtime).filePath(name_);
+    }
 }
 
 SingleInstance::~SingleInstance() = default;

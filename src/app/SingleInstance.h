@@ -21,6 +21,8 @@ public:
     bool HandOver(const QStringList& files, int timeoutMs = 2000) const;
     // Starts listening, unless another instance already does; true when listening.
     bool Listen();
+    // The socket's name: a path in $XDG_RUNTIME_DIR when that is set, else a plain name.
+    const QString& Name() const { return name_; }
 
 signals:
     void filesReceived(const QStringList& files);

@@ -14,6 +14,7 @@
 #include "dialogs/DialogWidgets.h"
 #include "framework/CommandIds.h"
 #include "framework/LockHost.h"
+#include "framework/MessageBox.h"
 #include "framework/ResultCodes.h"
 
 CWizardDlg::CWizardDlg(QWidget* parent) : CLockAwareDialog(parent) {
@@ -37,7 +38,7 @@ CWizardDlg::CWizardDlg(QWidget* parent) : CLockAwareDialog(parent) {
     connect(createButton, &QPushButton::clicked, this, [this] { EndAndSend(ID_FILE_NEW); });
     connect(openButton, &QPushButton::clicked, this, [this] { EndAndSend(ID_FILE_OPEN); });
     connect(webButton, &QPushButton::clicked, this,
-            [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kProductWebSite))); });
+            [this] { OpenUrlOrSay(this, QUrl(QString::fromLatin1(kProductWebSite))); });
 
     showAtStartup_ = new QCheckBox(QStringLiteral("Show Welcome dialog at startup."), this);
     showAtStartup_->setObjectName(QStringLiteral("showAtStartup"));

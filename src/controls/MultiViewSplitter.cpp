@@ -1,5 +1,6 @@
 #include "controls/MultiViewSplitter.h"
 
+#include <QScrollArea>
 #include <QStackedWidget>
 
 CMultiViewSplitter::CMultiViewSplitter(int rows, int columns, QWidget* parent)
@@ -14,8 +15,13 @@ CMultiViewSplitter::CMultiViewSplitter(int rows, int columns, QWidget* parent)
             addWidget(holder);
         }
         for (int row = 0; row < rows_; ++row) {
-            auto* pane = new QStackedWidget(holder);
-            holder->addWidget(pane);
+            // A pane made smaller than its views need scrolls instead of squeezing them.
+            auto* scroll = new QScrollArea(holder);
+            scroll->setFrameShape(QFrame::NoFrame);
+            scroll->setWidgetResizable(true);
+            auto* pane = new QStackedWidget;
+            scroll->setWidget(pane);
+            holder->addWidget(scroll);
             panes_.push_back(pane);
         }
     }
@@ -132,4 +138,23 @@ void CMultiViewSplitter::resizeEvent(QResizeEvent* event) {
 void CMultiViewSplitter::showEvent(QShowEvent* event) {
     QSplitter::showEvent(event);
     ApplyColumnWidth();
+}
+
+QSize CMultiViewSplitter::ContentSize() const {
+    // Columns side by side, rows of a column one above the other.
+    QSize size(handleWidth() * (columns_ - 1), 0);
+    for (int column = 0; column < columns_; ++column) {
+        QSize columnSize;
+        for (int row = 0; row < rows_; ++row) {
+            const QSize pane = panes_[row * columns_ + column]->minimumSizeHint();
+            columnSize = QSize(std::max(columnSize.width(), pane.width()),
+                               columnSize.height() + pane.height());
+        }
+        if (column == widthColumn_) {
+            columnSize.setWidth(std::max(columnSize.width(), columnWidth_));
+        }
+        size =
+            QSize(size.width() + columnSize.width(), std::max(size.height(), columnSize.height()));
+    }
+    return size;
 }

@@ -36,6 +36,9 @@ public:
     // splitter is shown and wide enough for the other columns beside it, until the user
     // moves the handle.
     void SetColumnWidth(int column, int width, int minimum = 0);
+    // The size at which every pane shows its views without scrolling: the columns' minimum
+    // sizes (a column given a width at least that wide) side by side.
+    QSize ContentSize() const;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -58,9 +58,11 @@ void CTextToolBar::EqualiseButtons() {
             largest = largest.expandedTo(b->sizeHint());
         }
     }
+    // One height for all; each button only as wide as its label (at least a square), so the
+    // whole row fits a window of the default size.
     for (QToolButton* b : buttons) {
         if (b->defaultAction() != nullptr) {
-            b->setFixedSize(largest);
+            b->setFixedSize(std::max(b->sizeHint().width(), largest.height()), largest.height());
         }
     }
 }

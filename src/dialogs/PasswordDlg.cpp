@@ -39,7 +39,7 @@ CPasswordDlg::CPasswordDlg(QWidget* parent) : CLockAwareDialog(parent) {
     grid->addWidget(confirm_, 1, 1);
 
     auto* advice = MakeTextLabel(
-        QStringLiteral("Please select your File Password long enough (at least 8 characters) . "
+        QStringLiteral("Please select your File Password long enough (at least 8 characters). "
                        "Use a combination of uppercase, lowercase, numbers and special "
                        "characters (e.g. !, $, #, %)."),
         this, QStringLiteral("advice"));

@@ -104,3 +104,7 @@ void CMDIChildWnd::closeEvent(QCloseEvent* event) {
     }
     QMdiSubWindow::closeEvent(event);
 }
+
+QSize CMDIChildWnd::ContentMinimumSize() const {
+    return widget() != nullptr ? widget()->minimumSizeHint() : QSize();
+}

@@ -29,6 +29,10 @@ public:
     // Closes the frame without asking the document (the document is closing it).
     void CloseFromDocument();
 
+    // The size of the frame's contents at which nothing in it is cut or has to scroll; the
+    // frame opens at least this large. The default is the contents' minimum size.
+    virtual QSize ContentMinimumSize() const;
+
 protected:
     // Creates the views inside the frame; the default makes one view of the template's kind
     // and shows it as the frame's widget.

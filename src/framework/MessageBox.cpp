@@ -1,8 +1,12 @@
 #include "framework/MessageBox.h"
 
 #include <QAbstractButton>
+#include <QDesktopServices>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QUrl>
 
+#include "framework/DialogPolish.h"
 #include "framework/LockHost.h"
 #include "framework/ModalSeam.h"
 #include "framework/ResultCodes.h"
@@ -62,6 +66,13 @@ int RunMessageBox(QWidget* parent, const QString& text, const QString& caption,
         box.addButton(c.button);
     }
     box.setDefaultButton(choices.front().button);
+    // The box sizes itself to its text; an empty row as wide as the title keeps the title
+    // whole in the window manager's caption.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        grid->addItem(
+            new QSpacerItem(TitleWidth(box), 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+            grid->rowCount(), 0, 1, grid->columnCount());
+    }
     const int result = ModalSeam::Run(box, escape);
     if (QAbstractButton* clicked = box.clickedButton()) {
         const QMessageBox::StandardButton which = box.standardButton(clicked);
@@ -84,4 +95,14 @@ int RunMessageBox(QWidget* parent, const QString& text, const QString& caption,
 MessageResult ShowMessageBox(QWidget* parent, const QString& text, const QString& caption,
                              MessageButtons buttons, MessageIcon icon) {
     return static_cast<MessageResult>(RunMessageBox(parent, text, caption, buttons, icon));
+}
+
+bool OpenUrlOrSay(QWidget* parent, const QUrl& url) {
+    if (QDesktopServices::openUrl(url)) {
+        return true;
+    }
+    ShowMessageBox(
+        parent, QStringLiteral("No program on this desktop opens %1.").arg(url.toDisplayString()),
+        QStringLiteral("Ombrivault Storage"), MessageButtons::Ok, MessageIcon::Exclamation);
+    return false;
 }

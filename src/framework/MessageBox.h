@@ -6,6 +6,7 @@
 
 #include "framework/ResultCodes.h"
 
+class QUrl;
 class QWidget;
 
 enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel };
@@ -15,3 +16,6 @@ enum class MessageIcon { None, Information, Exclamation, Error, Question };
 MessageResult ShowMessageBox(QWidget* parent, const QString& text, const QString& caption,
                              MessageButtons buttons = MessageButtons::Ok,
                              MessageIcon icon = MessageIcon::None);
+
+// Hands `url` to the desktop's handler; when the desktop has none, says so in a message box.
+bool OpenUrlOrSay(QWidget* parent, const QUrl& url);

@@ -1,5 +1,7 @@
 #include "framework/ModalSeam.h"
 
+#include "framework/DialogPolish.h"
+
 #include <deque>
 
 #include <QAbstractButton>
@@ -67,6 +69,13 @@ QStringList ModalSeam::Shown() {
 }
 
 int ModalSeam::Run(QDialog& dialog, int refusal) {
+    PolishDialog(dialog);
+    const int result = RunPolished(dialog, refusal);
+    NotifyDialogEnded();
+    return result;
+}
+
+int ModalSeam::RunPolished(QDialog& dialog, int refusal) {
     SeamState& state = State();
     if (!state.installed) {
         return dialog.exec();

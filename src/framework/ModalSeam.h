@@ -32,6 +32,9 @@ public:
     // Runs `dialog` modally and returns its result; `refusal` is the result of a dialog
     // refused by an installed seam with nothing queued.
     static int Run(QDialog& dialog, int refusal);
+
+private:
+    static int RunPolished(QDialog& dialog, int refusal);
 };
 
 // Installs the seam for the lifetime of the object.

@@ -11,6 +11,7 @@
 #include "framework/CommandIds.h"
 #include "framework/FrameHosts.h"
 #include "framework/LockHost.h"
+#include "framework/MessageBox.h"
 #include "passwords/LeftView.h"
 #include "passwords/OmbrivaultDoc.h"
 
@@ -160,7 +161,7 @@ void CAccountForm::OpenUrl() {
     }
     const QString target = edit->UrlTarget();
     if (!target.isEmpty()) {
-        QDesktopServices::openUrl(QUrl::fromUserInput(target));
+        OpenUrlOrSay(this, QUrl::fromUserInput(target));
     }
 }
 

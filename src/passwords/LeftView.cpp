@@ -8,9 +8,11 @@
 #include <QMouseEvent>
 #include <QStyle>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "controls/AccountText.h"
+#include "controls/EditEx.h"
 #include "framework/ChildFrame.h"
 #include "framework/CommandIds.h"
 #include "framework/LockHost.h"
@@ -19,6 +21,7 @@
 #include "passwords/AccountForms.h"
 #include "passwords/OmbrivaultChildFrame.h"
 #include "passwords/OmbrivaultDoc.h"
+#include "passwords/RootPanes.h"
 
 namespace {
 
@@ -351,6 +354,18 @@ void CLeftView::OnSelectionChanged(QTreeWidgetItem* current) {
     }
 }
 
+void CLeftView::FocusAddPaneName() {
+    QTreeWidgetItem* current = tree_->currentItem();
+    COmbrivaultChildFrame* frame = Frame();
+    if (current == nullptr || frame == nullptr) {
+        return;
+    }
+    const std::optional<AccountKind> kind = CategoryOfLabel(current->text(0));
+    if (kind && frame->ShownPane() == COmbrivaultChildFrame::AddPane(*kind)) {
+        frame->AddPaneView(*kind)->NameEdit()->setFocus(Qt::MouseFocusReason);
+    }
+}
+
 void CLeftView::SetItemStyle(QTreeWidgetItem* item, int style, const QColor& colour) {
     if (item == nullptr) {
         return;
@@ -428,6 +443,11 @@ bool CLeftView::eventFilter(QObject* watched, QEvent* event) {
     if (watched == tree_->viewport()) {
         if (event->type() == QEvent::MouseMove) {
             ResetIdleTimer();
+        } else if (event->type() == QEvent::MouseButtonRelease &&
+                   static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+            // A click on a category is the start of adding an account: what the user types
+            // next is its name.
+            QTimer::singleShot(0, this, [this] { FocusAddPaneName(); });
         } else if (event->type() == QEvent::MouseButtonPress &&
                    static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
             // The menu acts on the selected item; a right click does not change the selection.

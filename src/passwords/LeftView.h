@@ -3,8 +3,8 @@
 // its own font and colour, and switches the right-hand pane to what is selected.
 #pragma once
 
-#include <unordered_map>
 #include <optional>
+#include <unordered_map>
 
 #include <QColor>
 #include <QFont>
@@ -74,6 +74,8 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Gives the focus to the name field of the add pane the selected category shows.
+    void FocusAddPaneName();
 
 private:
     void BuildTree();

@@ -48,6 +48,10 @@ bool COmbrivaultChildFrame::OnCreateClient(CDocument* document, CDocTemplate* do
     return true;
 }
 
+QSize COmbrivaultChildFrame::ContentMinimumSize() const {
+    return splitter_ != nullptr ? splitter_->ContentSize() : CMDIChildWnd::ContentMinimumSize();
+}
+
 CView* COmbrivaultChildFrame::GetPane(Pane pane) const {
     return splitter_ != nullptr
                ? static_cast<CView*>(splitter_->GetView(viewIds_[static_cast<int>(pane)]))

@@ -28,6 +28,7 @@ public:
 
     CLeftView* LeftView() const { return leftView_; }
     CMultiViewSplitter* Splitter() const { return splitter_; }
+    QSize ContentMinimumSize() const override;
     // The view of a pane, and showing it (the pane's current view is hidden, keeping its state).
     CView* GetPane(Pane pane) const;
     void ShowPane(Pane pane);

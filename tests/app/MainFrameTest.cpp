@@ -3,9 +3,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -13,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -38,9 +41,11 @@
 #include "framework/DocTemplate.h"
 #include "framework/Document.h"
 #include "framework/FrameHosts.h"
+#include "framework/MessageBox.h"
 #include "framework/ModalSeam.h"
 #include "framework/ResultCodes.h"
 #include "passwords/PasswordsFile.h"
+#include "support/DocumentDialogs.h"
 
 namespace {
 
@@ -223,7 +228,7 @@ TEST_F(AppTest, MenusHoldTheDescribedItems) {
                            "Web Browser...", "-", "E&xit"}));
     EXPECT_FALSE(Frame().Actions().Action(ID_FILE_MRU_FILE2)->isVisible());
     EXPECT_EQ(MenuTexts(m124[1]),
-              (QStringList{"&Toolbar", "&Status Bar", "-", "Lock", "-", "Wizard..."}));
+              (QStringList{"&Toolbar", "&Status Bar", "-", "&Lock\tCtrl+L", "-", "Wizard..."}));
     EXPECT_EQ(MenuTexts(m124[2]), QStringList{"Screen Lock Options..."});
     EXPECT_EQ(MenuTexts(m124[3]), (QStringList{"Ombrivault Storage on the Web...", "-",
                                                "&About Ombrivault Storage..."}));
@@ -249,7 +254,7 @@ TEST_F(AppTest, MenusHoldTheDescribedItems) {
               (QStringList{"&Undo\tCtrl+Z", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C", "&Paste\tCtrl+V",
                            "Select A&ll\tCtrl+A", "-", "&Find...\tCtrl+F", "F&ind Next\tF3",
                            "R&eplace\tCtrl+H"}));
-    EXPECT_EQ(MenuTexts(m125[2]), (QStringList{"&Toolbar", "&Status Bar"}));
+    EXPECT_EQ(MenuTexts(m125[2]), (QStringList{"&Toolbar", "&Status Bar", "-", "&Lock\tCtrl+L"}));
     EXPECT_EQ(MenuTexts(m125[3]),
               (QStringList{"Screen Lock Options...", "-", "Set New File Password..."}));
     EXPECT_EQ(MenuTexts(m125[4]), (QStringList{"&Cascade", "&Tile", "&Arrange Icons"}));
@@ -281,6 +286,9 @@ TEST_F(AppTest, AcceleratorsOfTable124) {
         {ID_FILE_PRINT, QKeySequence("Ctrl+P")},
         {ID_EDIT_REPLACE, QKeySequence("Ctrl+H")},
         {ID_OLE_EDIT_PROPERTIES, QKeySequence("Alt+Return")},
+        {ID_LOCK_SCREEN, QKeySequence("Ctrl+L")},
+        {ID_NEXT_PANE, QKeySequence("Ctrl+F6")},
+        {ID_PREV_PANE, QKeySequence("Ctrl+Shift+F6")},
     };
     for (const auto& [id, keys] : cases) {
         QAction* a = Frame().Actions().Action(id);
@@ -304,8 +312,10 @@ TEST_F(AppTest, ToolbarLabelsComeFromThePromptStrings) {
     EXPECT_EQ(labels, (QStringList{"New", "Open", "Save", "Wizard", "Cut", "Copy", "Paste", "Find",
                                    "Zoom-In", "Actual Size", "Zoom-Out", "Fit", "Lock", "Web"}));
     EXPECT_EQ(separators, 6);
+    // One height for all buttons; a longer label makes its button wider.
     const QSize size = Frame().ToolBar()->Button(ID_FILE_NEW)->size();
-    EXPECT_EQ(Frame().ToolBar()->Button(ID_ZOOM_ACTUAL)->size(), size);
+    EXPECT_EQ(Frame().ToolBar()->Button(ID_ZOOM_ACTUAL)->height(), size.height());
+    EXPECT_GT(Frame().ToolBar()->Button(ID_ZOOM_ACTUAL)->width(), size.width());
     EXPECT_EQ(Frame().ToolBar()->Button(ID_FILE_NEW)->toolButtonStyle(),
               Qt::ToolButtonTextUnderIcon);
 }
@@ -519,6 +529,193 @@ TEST_F(AppTest, ASecondLaunchHandsItsFileOver) {
     EXPECT_EQ(received, QStringList{path});
     SingleInstance another(QStringLiteral("test-") + dir.path());
     EXPECT_FALSE(another.Listen()) << "only the first instance serves";
+}
+
+// --- Placement, captions and document windows -------------------------------------------
+
+TEST_F(AppTest, PlacementSavedAndRestoredDescribeTheSameRectangle) {
+    ASSERT_TRUE(Start({}));
+    Frame().setGeometry(60, 70, 700, 500);
+    QCoreApplication::processEvents();
+    for (int start = 0; start < 3; ++start) {
+        SCOPED_TRACE(start);
+        const QRect before = Frame().RestoredFrameRect();
+        ASSERT_TRUE(Frame().close());
+        ReleaseWindows();
+        ASSERT_TRUE(Start({}));
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(Frame().RestoredFrameRect(), before);
+    }
+}
+
+TEST_F(AppTest, ToolbarShowsEveryButtonAtTheDefaultSize) {
+    ASSERT_TRUE(Start({}));
+    app->TextTemplate()->OpenDocumentFile(QString());
+    QCoreApplication::processEvents();
+    const WindowPlacement p = AppSettings::DefaultPlacement(QSize(1280, 1024));
+    Frame().resize(p.cx, p.cy);
+    QCoreApplication::processEvents();
+    CTextToolBar* bar = Frame().ToolBar();
+    for (QAction* a : bar->actions()) {
+        if (!a->isSeparator()) {
+            QWidget* button = bar->widgetForAction(a);
+            ASSERT_NE(button, nullptr);
+            EXPECT_TRUE(button->isVisible()) << a->iconText().toStdString();
+            EXPECT_LE(button->geometry().right(), bar->width()) << a->iconText().toStdString();
+        }
+    }
+}
+
+TEST_F(AppTest, WindowMenuListsTheDocumentsAndCtrlF6Cycles) {
+    ASSERT_TRUE(Start({}));
+    std::vector<CDocument*> docs;
+    for (int i = 0; i < 3; ++i) {
+        docs.push_back(app->TextTemplate()->OpenDocumentFile(QString()));
+        ASSERT_NE(docs.back(), nullptr);
+    }
+    QCoreApplication::processEvents();
+    QMenu* window = Frame().Menus(MenuResource::Document)[4];
+    const auto listed = [&] {
+        emit window->aboutToShow();
+        QStringList items;
+        for (QAction* a : window->actions().mid(4)) {
+            items << (a->isChecked() ? "* " : "  ") + a->text();
+        }
+        return items;
+    };
+    const QString t0 = docs[0]->GetTitle(), t1 = docs[1]->GetTitle(), t2 = docs[2]->GetTitle();
+    EXPECT_EQ(listed(), (QStringList{"  &1 " + t0, "  &2 " + t1, "* &3 " + t2}));
+
+    // Picking an entry brings its document to the front.
+    window->actions()[4]->trigger();
+    EXPECT_EQ(Frame().ActiveChildFrame()->GetActiveDocument(), docs[0]);
+    EXPECT_EQ(listed(), (QStringList{"* &1 " + t0, "  &2 " + t1, "  &3 " + t2}));
+
+    // Ctrl+F6 goes to the next window, Ctrl+Shift+F6 back.
+    Frame().Actions().Action(ID_NEXT_PANE)->trigger();
+    EXPECT_EQ(Frame().ActiveChildFrame()->GetActiveDocument(), docs[1]);
+    Frame().Actions().Action(ID_PREV_PANE)->trigger();
+    EXPECT_EQ(Frame().ActiveChildFrame()->GetActiveDocument(), docs[0]);
+}
+
+TEST_F(AppTest, TileAndCascadeKeepEveryWindowInsideTheArea) {
+    ASSERT_TRUE(Start({}));
+    const WindowPlacement p = AppSettings::DefaultPlacement(QSize(1280, 1024));
+    Frame().resize(p.cx, p.cy);
+    app->PasswordsTemplate()->OpenDocumentFile(QString());
+    app->PasswordsTemplate()->OpenDocumentFile(QString());
+    app->TextTemplate()->OpenDocumentFile(QString());
+    QCoreApplication::processEvents();
+    for (int command : {ID_WINDOW_TILE_HORZ, ID_WINDOW_CASCADE}) {
+        SCOPED_TRACE(command);
+        Frame().ExecuteCommand(command);
+        QCoreApplication::processEvents();
+        const QRect area = Frame().MdiArea()->viewport()->rect();
+        for (QMdiSubWindow* w : Frame().MdiArea()->subWindowList()) {
+            EXPECT_TRUE(area.contains(w->geometry())) << w->windowTitle().toStdString();
+        }
+    }
+}
+
+TEST_F(AppTest, AMaximisedDocumentNamesItselfOnceInTheCaption) {
+    ASSERT_TRUE(Start({}));
+    CDocument* doc = app->TextTemplate()->OpenDocumentFile(QString());
+    const QString title = doc->GetTitle();
+    for (bool maximised : {false, true, false}) {
+        SCOPED_TRACE(maximised);
+        if (maximised) {
+            Frame().ActiveChildFrame()->showMaximized();
+        } else {
+            Frame().ActiveChildFrame()->showNormal();
+        }
+        QCoreApplication::processEvents();
+        Frame().OnTimer();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(Frame().windowTitle().count(title), 1) << Frame().windowTitle().toStdString();
+        EXPECT_TRUE(Frame().windowTitle().startsWith("Ombrivault Storage - "));
+    }
+}
+
+TEST_F(AppTest, AFailedOpenLeavesTheActiveWindowInFront) {
+    ASSERT_TRUE(Start({}));
+    CDocument* first = app->TextTemplate()->OpenDocumentFile(QString());
+    app->TextTemplate()->OpenDocumentFile(QString());
+    app->TextTemplate()->OpenDocumentFile(QString());
+    Frame().ActivateChildFrame(first->GetFrames().front());
+    ASSERT_EQ(Frame().ActiveChildFrame()->GetActiveDocument(), first);
+    const QString broken = dir.filePath("broken.ovt");
+    QFile f(broken);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(64, 'x'));
+    f.close();
+    QString shown;
+    ModalSeam::Push(EnterPassword("pw"));
+    ModalSeam::Push(Message(shown));
+    EXPECT_EQ(app->OpenDocumentFile(broken), nullptr);
+    EXPECT_EQ(shown, "Failed to decrypt the file: broken.ovt");
+    EXPECT_EQ(Frame().ActiveChildFrame()->GetActiveDocument(), first);
+}
+
+TEST_F(AppTest, AClosedDialogLeavesNoHoverPromptBehind) {
+    ASSERT_TRUE(Start({}));
+    Frame().FrameStatusBar()->showMessage("Create a new document");
+    ModalSeam::Push(answer::Result(IDOK));
+    ShowMessageBox(nullptr, "Done.", "Ombrivault Storage");
+    EXPECT_EQ(Frame().FrameStatusBar()->currentMessage(), "");
+}
+
+// --- Housekeeping ------------------------------------------------------------------------
+
+TEST_F(AppTest, SettingsFileAndFolderAreOwnerOnly) {
+    ASSERT_TRUE(Start({}));
+    app->DocManager().AddToRecentFileList("/x/recent.ovd");
+    ASSERT_TRUE(Frame().close());
+    const QString path = AppSettings::Open()->fileName();
+    EXPECT_EQ(QFileInfo(path).permissions() & 0x0077, 0) << "no group or other bits";
+    EXPECT_TRUE(QFileInfo(path).permissions() & QFileDevice::ReadOwner);
+    EXPECT_EQ(QFileInfo(QFileInfo(path).absolutePath()).permissions() & 0x0077, 0);
+}
+
+TEST_F(AppTest, AStaleSocketInTheRuntimeFolderIsReplacedAndStillTakesFiles) {
+    QTemporaryDir runtime;
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+    SingleInstance server(QStringLiteral("stale-") + dir.path());
+    EXPECT_TRUE(server.Name().startsWith(runtime.path() + "/"));
+    {
+        // What a killed instance leaves behind.
+        QFile stale(server.Name());
+        ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    }
+    ASSERT_TRUE(server.Listen());
+    QStringList received;
+    QObject::connect(&server, &SingleInstance::filesReceived,
+                     [&](const QStringList& files) { received = files; });
+    QThread* thread = QThread::create([&] {
+        SingleInstance client(QStringLiteral("stale-") + dir.path());
+        EXPECT_TRUE(client.HandOver({"/x/a.ovd"}));
+    });
+    thread->start();
+    while (!thread->isFinished()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    delete thread;
+    qunsetenv("XDG_RUNTIME_DIR");
+    EXPECT_EQ(received, QStringList{"/x/a.ovd"});
+}
+
+TEST_F(AppTest, TerminatingCancelsTheDialogAndClosesDocumentsUnsaved) {
+    ASSERT_TRUE(Start({}));
+    CDocument* doc = app->TextTemplate()->OpenDocumentFile(QString());
+    doc->SetModifiedFlag(true);
+    ModalSeam::Uninstall();
+    // A dialog waits for the user when the signal comes.
+    QTimer::singleShot(0, [&] { app->Terminate(); });
+    ShowMessageBox(nullptr, "Waiting.", "Ombrivault Storage");
+    EXPECT_TRUE(app->Terminated());
+    app->CloseUnsaved();
+    EXPECT_TRUE(app->DocManager().GetDocuments().empty());
+    ModalSeam::Install();
 }
 
 } // namespace

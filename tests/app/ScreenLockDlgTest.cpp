@@ -53,7 +53,7 @@ TEST_F(ScreenLockDlgTest, ShowsTheRecord) {
                                         "10 minutes", "15 minutes", "30 minutes", "60 minutes"}));
         EXPECT_EQ(timeout->currentText(), "10 minutes");
         EXPECT_EQ(Child<QCheckBox>(d, "lockWhenIdle")->text(),
-                  "Lock the screen if idle for more then ");
+                  "Lock the screen if idle for more than ");
         EXPECT_TRUE(Child<QCheckBox>(d, "lockWhenIdle")->isChecked());
         EXPECT_EQ(Child<QCheckBox>(d, "lockAtStartup")->text(),
                   "Lock the screen at program startup...");

@@ -35,7 +35,7 @@
 namespace {
 
 const QString kWrongPasswordPrompt =
-    QStringLiteral("Ombrivault Storage: You have entered an incrorrect screen password. Retry? ");
+    QStringLiteral("Ombrivault Storage: You have entered an incorrect screen password. Retry? ");
 
 // Types `password` into the screen-password prompt and presses OK.
 ModalSeam::Script EnterScreenPassword(const QString& password) {

@@ -2,6 +2,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,8 @@
 #include "dialogs/MessageDialogs.h"
 #include "dialogs/PasswordBuffer.h"
 #include "dialogs/PasswordDlg.h"
+#include "framework/DialogPolish.h"
+#include "framework/MessageBox.h"
 #include "framework/ModalSeam.h"
 #include "framework/ResultCodes.h"
 #include "support/FakeLockHost.h"
@@ -178,7 +181,7 @@ TEST_F(DialogTest, SetPasswordTextsFontsAndColours) {
         auto* advice = d.findChild<QLabel*>("advice");
         auto* note = d.findChild<QLabel*>("note");
         EXPECT_EQ(advice->text(),
-                  "Please select your File Password long enough (at least 8 characters) . Use a "
+                  "Please select your File Password long enough (at least 8 characters). Use a "
                   "combination of uppercase, lowercase, numbers and special characters (e.g. !, "
                   "$, #, %).");
         EXPECT_EQ(note->text(),
@@ -290,3 +293,100 @@ TEST_F(DialogTest, FileExistsText) {
 }
 
 } // namespace
+
+// --- What every dialog gets ------------------------------------------------------------
+
+namespace {
+// Types `key` where the user's typing lands: the focused widget, else the dialog.
+ModalSeam::Script Key(Qt::Key key) {
+    return [key](QDialog& d) {
+        QWidget* target = d.focusWidget() != nullptr ? d.focusWidget() : &d;
+        QTest::keyClick(target, key);
+    };
+}
+} // namespace
+
+TEST_F(DialogTest, MessageDialogsAnswerEnterEscapeAndMnemonicLetters) {
+    struct Case {
+        const char* name;
+        Qt::Key key;
+        int result;
+    };
+    const Case cases[] = {
+        {"Enter takes the default Yes", Qt::Key_Return, IDYES},
+        {"Space presses the focused default button", Qt::Key_Space, IDYES},
+        {"N answers No", Qt::Key_N, IDNO},
+        {"Y answers Yes", Qt::Key_Y, IDYES},
+        {"Escape cancels", Qt::Key_Escape, IDCANCEL},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SaveModifiedDlg dlg("/tmp/a.ovd");
+        ModalSeam::Push([&](QDialog& d) {
+            EXPECT_EQ(Button(d, "yes")->text(), "&Yes");
+            EXPECT_EQ(Button(d, "no")->text(), "&No");
+            Key(c.key)(d);
+        });
+        EXPECT_EQ(dlg.DoModal(), c.result);
+    }
+    // A letter that is no button's mnemonic does nothing.
+    SaveModifiedDlg dlg("a.ovd");
+    ModalSeam::Push([](QDialog& d) {
+        Key(Qt::Key_Q)(d);
+        EXPECT_TRUE(d.isVisible());
+        d.done(IDCANCEL);
+    });
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+}
+
+TEST_F(DialogTest, MessageBoxesAnswerTheirMnemonicLetter) {
+    ModalSeam::Push(Key(Qt::Key_N));
+    EXPECT_EQ(
+        int(ShowMessageBox(nullptr, "Delete it?", "Ombrivault Storage", MessageButtons::YesNo)),
+        IDNO);
+    ModalSeam::Push(Key(Qt::Key_Escape));
+    EXPECT_EQ(int(ShowMessageBox(nullptr, "Delete it?", "Ombrivault Storage",
+                                 MessageButtons::YesNoCancel)),
+              IDCANCEL);
+}
+
+TEST_F(DialogTest, DialogsGetTheDialogDecorationAWholeTitleAndAFocusedDefault) {
+    struct Case {
+        const char* name;
+        std::function<int()> run;
+    };
+    const Case cases[] = {
+        {"failed decrypt", [] { return CFailedDecrypt("a.ovd").DoModal(); }},
+        {"file exists", [] { return CFileExistsDlg().DoModal(); }},
+        {"save changes", [] { return SaveModifiedDlg("a.ovd").DoModal(); }},
+        {"error", [] { return CErrorDlg("Broken.").DoModal(); }},
+        {"message box",
+         [] {
+             return int(ShowMessageBox(nullptr, "x",
+                                       "A rather long caption of "
+                                       "a message box here"));
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ModalSeam::Push([](QDialog& d) {
+            const Qt::WindowFlags flags = d.windowFlags();
+            EXPECT_EQ(flags & Qt::WindowType_Mask, Qt::Dialog);
+            EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
+            EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
+            EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
+            EXPECT_GE(d.width(), TitleWidth(d));
+            bool hasDefault = false;
+            for (QPushButton* b : d.findChildren<QPushButton*>()) {
+                if (b->isDefault()) {
+                    hasDefault = true;
+                    EXPECT_EQ(d.focusWidget(), b);
+                }
+            }
+            EXPECT_TRUE(hasDefault);
+            d.done(IDCANCEL);
+        });
+        c.run();
+        EXPECT_TRUE(ModalSeam::Unanswered().isEmpty());
+    }
+}

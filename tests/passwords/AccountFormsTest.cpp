@@ -6,10 +6,12 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QTest>
 #include <QTreeWidget>
 
 #include "WindowFixture.h"
 #include "controls/EditEx.h"
+#include "controls/MultiViewSplitter.h"
 #include "controls/PasswordClipboard.h"
 #include "framework/CommandActions.h"
 #include "framework/CommandIds.h"
@@ -392,3 +394,53 @@ TEST_F(AccountFormsTest, UserActionsInTheWindowRestartTheIdleClock) {
 } // namespace
 
 #include "AccountFormsTest.moc"
+
+namespace {
+
+// Every pane lays out whole at the size its window opens with, on the default frame.
+TEST_F(WindowFixture, EveryPaneFitsAtTheOpeningSize) {
+    const WindowPlacement p = AppSettings::DefaultPlacement(QSize(1280, 1024));
+    Main().resize(p.cx, p.cy);
+    QApplication::processEvents();
+    COmbrivaultChildFrame* frame = FrameOf(NewDoc());
+    ASSERT_NE(frame, nullptr);
+    frame->show();
+    using Pane = COmbrivaultChildFrame::Pane;
+    for (Pane pane : {Pane::BlankRoot, Pane::WebRoot, Pane::MailRoot, Pane::OtherRoot,
+                      Pane::WebForm, Pane::MailForm, Pane::OtherForm}) {
+        SCOPED_TRACE(static_cast<int>(pane));
+        frame->ShowPane(pane);
+        QApplication::processEvents();
+        EXPECT_EQ(frame->Splitter()->sizes().value(0), COmbrivaultChildFrame::kTreeWidth);
+        const QWidget* view = frame->GetPane(pane);
+        EXPECT_GE(view->width(), view->minimumSizeHint().width());
+        EXPECT_GE(view->height(), view->minimumSizeHint().height());
+        for (const QWidget* child : view->findChildren<QWidget*>()) {
+            if (child->isVisible() && child->minimumSizeHint().isValid()) {
+                EXPECT_GE(child->height(), child->minimumSizeHint().height())
+                    << child->objectName().toStdString();
+            }
+        }
+    }
+}
+
+// Clicking a category leaves the focus in its name field, so typing names the new account.
+TEST_F(AccountFormsTest, ClickingACategoryFocusesTheNameField) {
+    QTreeWidget* tree = frame->LeftView()->findChild<QTreeWidget*>();
+    ASSERT_NE(tree, nullptr);
+    frame->show();
+    for (AccountKind kind : {AccountKind::Web, AccountKind::Mail, AccountKind::Other}) {
+        SCOPED_TRACE(static_cast<int>(kind));
+        QTreeWidgetItem* category = frame->LeftView()->CategoryItem(kind);
+        // The press selects the category, the release ends the click.
+        tree->setFocus();
+        tree->setCurrentItem(category);
+        QTest::mouseRelease(tree->viewport(), Qt::LeftButton, {},
+                            tree->visualItemRect(category).center());
+        QApplication::processEvents();
+        EXPECT_EQ(frame->ShownPane(), COmbrivaultChildFrame::AddPane(kind));
+        EXPECT_EQ(frame->window()->focusWidget(), frame->AddPaneView(kind)->NameEdit());
+    }
+}
+
+} // namespace

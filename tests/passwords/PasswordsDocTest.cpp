@@ -47,16 +47,16 @@ TEST_F(PasswordsDocTest, AKnownFileOpensIntoTheTreeUnmodified) {
     EXPECT_EQ(frame->ShownPane(), COmbrivaultChildFrame::Pane::BlankRoot);
     EXPECT_EQ(doc->GetTitle(), "vault.ovd");
 
-    // The tree column has its width whenever the window is wide enough for the panes.
-    for (const int width : {900, 500, 950}) {
-        frame->resize(width, 600);
+    // The tree column keeps its width; a pane made narrower than its form scrolls and never
+    // squeezes the form below its minimum.
+    frame->ShowPane(COmbrivaultChildFrame::Pane::MailForm);
+    for (const int width : {900, 400, 950}) {
+        frame->resize(width, 300);
         QApplication::processEvents();
-        const int tree = frame->Splitter()->sizes().value(0);
-        if (width > 800) {
-            EXPECT_EQ(tree, COmbrivaultChildFrame::kTreeWidth) << width;
-        } else {
-            EXPECT_LT(tree, COmbrivaultChildFrame::kTreeWidth) << "the pane keeps its minimum";
-        }
+        EXPECT_EQ(frame->Splitter()->sizes().value(0), COmbrivaultChildFrame::kTreeWidth) << width;
+        const CAccountForm* form = frame->Form(AccountKind::Mail);
+        EXPECT_GE(form->width(), form->minimumSizeHint().width()) << width;
+        EXPECT_GE(form->height(), form->minimumSizeHint().height()) << width;
     }
 }
 
