@@ -331,21 +331,12 @@ std::unique_ptr<QMenu> CEditorView::CreateContextMenu() {
 
 // --- Printing ----------------------------------------------------------------------------
 
-QPrinter& CEditorView::SharedPrinter() {
-    if (CPrintHost* host = CPrintHost::Current()) {
-        return host->Printer();
-    }
-    // Never destroyed: a printer must not outlive the application object's teardown order.
-    static QPrinter* const own = new QPrinter(QPrinter::HighResolution);
-    return *own;
-}
-
 bool CEditorView::PrintTo(QPrinter& printer) const {
     return PrintPlainText(*edit_->document(), TextFont(), printer);
 }
 
 QPrinter& CEditorView::PrinterForThisText() const {
-    QPrinter& printer = SharedPrinter();
+    QPrinter& printer = CPrintHost::SharedPrinter();
     // Names the print job, and the PDF file the print dialog proposes.
     if (GetDocument() != nullptr) {
         printer.setDocName(GetDocument()->GetTitle());

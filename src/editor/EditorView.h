@@ -53,9 +53,6 @@ public:
 
     // Prints the text; false when the printer could not be started.
     bool PrintTo(QPrinter& printer) const;
-    // The printer the print commands use: the application's, shared with Print Setup, or
-    // one of the view's own when there is no application.
-    static QPrinter& SharedPrinter();
 
     // "Courier New" at 10 points, or the system's fixed-pitch face at 10 points without it.
     static QFont TextFont();

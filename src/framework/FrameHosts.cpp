@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QPrinter>
 #include <QWidget>
 
 #include "framework/CommandIds.h"
@@ -31,6 +32,15 @@ CPrintHost* CPrintHost::Current() {
 
 void CPrintHost::SetCurrent(CPrintHost* host) {
     g_print = host;
+}
+
+QPrinter& CPrintHost::SharedPrinter() {
+    if (CPrintHost* host = Current()) {
+        return host->Printer();
+    }
+    // Never destroyed: a printer must not outlive the application object's teardown order.
+    static QPrinter* const own = new QPrinter(QPrinter::HighResolution);
+    return *own;
 }
 
 CBusyHost* CBusyHost::Current() {

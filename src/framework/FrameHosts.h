@@ -56,6 +56,9 @@ public:
 
     static CPrintHost* Current();
     static void SetCurrent(CPrintHost* host);
+    // The current host's printer, or one of the program's own when no host is set (tests,
+    // tools), so every print command of every view shares one printer.
+    static QPrinter& SharedPrinter();
 };
 
 // The busy protocol of a long operation: while the flag is up the frame swallows commands,

@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "framework/CommandIds.h"
+#include "framework/FrameHosts.h"
 #include "framework/LockHost.h"
 #include "framework/ModalSeam.h"
 #include "image/ImageDrawing.h"
@@ -332,7 +333,7 @@ bool CPictureRightImageView::OnCommand(int id) {
     case ID_FILE_PRINT:
     case ID_FILE_PRINT_DIRECT: {
         ResetIdleTimer();
-        static QPrinter printer;
+        QPrinter& printer = CPrintHost::SharedPrinter();
         QPrintDialog dialog(&printer, this);
         if (id == ID_FILE_PRINT_DIRECT ||
             ModalSeam::Run(dialog, QDialog::Rejected) == QDialog::Accepted) {
@@ -342,8 +343,7 @@ bool CPictureRightImageView::OnCommand(int id) {
     }
     case ID_FILE_PRINT_PREVIEW: {
         ResetIdleTimer();
-        static QPrinter printer;
-        QPrintPreviewDialog preview(&printer, this);
+        QPrintPreviewDialog preview(&CPrintHost::SharedPrinter(), this);
         connect(&preview, &QPrintPreviewDialog::paintRequested, this,
                 [this](QPrinter* p) { PrintTo(*p); });
         ModalSeam::Run(preview, QDialog::Rejected);

@@ -27,6 +27,7 @@
 #include "editor/FindReplaceDlg.h"
 #include "framework/CommandIds.h"
 #include "framework/Document.h"
+#include "framework/FrameHosts.h"
 #include "framework/LockAwareDialog.h"
 #include "framework/ModalSeam.h"
 #include "framework/ResultCodes.h"
@@ -344,7 +345,7 @@ TEST_F(EditorViewTest, PrintsEveryLineToAPdfFileOverSeveralPages) {
 TEST_F(EditorViewTest, PrintDirectUsesTheSharedPrinterAndAFilePrinterNeedsAName) {
     Load(QStringLiteral("direct to file"));
     QTemporaryDir dir;
-    QPrinter& printer = CEditorView::SharedPrinter();
+    QPrinter& printer = CPrintHost::SharedPrinter();
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(dir.filePath(QStringLiteral("direct.pdf")));
     view->OnCommand(ID_FILE_PRINT_DIRECT);
@@ -361,7 +362,7 @@ TEST_F(EditorViewTest, PrintDialogPrintsToTheFileTheUserNames) {
     Load(QStringLiteral("chosen in the dialog\nsecond line"));
     QTemporaryDir dir;
     const QString pdf = dir.filePath(QStringLiteral("chosen.pdf"));
-    CEditorView::SharedPrinter().setOutputFormat(QPrinter::PdfFormat);
+    CPrintHost::SharedPrinter().setOutputFormat(QPrinter::PdfFormat);
     ModalSeam::Push([&](QDialog& dialog) {
         // Without a printer the dialog offers printing to a PDF file.
         auto* file = dialog.findChild<QLineEdit*>(QStringLiteral("filename"));
