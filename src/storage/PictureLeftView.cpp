@@ -995,8 +995,7 @@ void CPictureLeftView::OnSelectionChanged(QTreeWidgetItem* current, QTreeWidgetI
                 view->SetLocation(current == root_ ? StorageFolderPath({})
                                                    : GetCurrentFolderPath());
             } else {
-                view->ShowItem(record, IndexOf(current), current->text(0),
-                               FolderPathOf(current->parent()));
+                view->ShowItem(IndexOf(current), current->text(0), FolderPathOf(current->parent()));
             }
         }
     }
@@ -1067,7 +1066,7 @@ void CPictureLeftView::EndLabelEdit(QTreeWidgetItem* item, const QString& text) 
                    record->Is(StorageItemType::OtherAccount)) {
             CStorageRightView* view = frame->ShowStorageView(ViewForType(record->type));
             if (view != nullptr) {
-                view->ShowItem(record, IndexOf(item), item->text(0), FolderPathOf(item->parent()));
+                view->ShowItem(IndexOf(item), item->text(0), FolderPathOf(item->parent()));
             }
         }
     }
@@ -1321,6 +1320,21 @@ bool CPictureLeftView::eventFilter(QObject* watched, QEvent* event) {
     return CView::eventFilter(watched, event);
 }
 
+CStorageRightView* CPictureLeftView::ZoomTarget() const {
+    const StorageItem* record = RecordOf(tree_->currentItem());
+    CPictureChildFrame* frame = ChildFrame();
+    if (record == nullptr || frame == nullptr) {
+        return nullptr;
+    }
+    if (record->Is(StorageItemType::Image)) {
+        return frame->StorageView(StorageViewKind::ImageViewer);
+    }
+    if (record->Is(StorageItemType::Pdf)) {
+        return frame->StorageView(StorageViewKind::PdfViewer);
+    }
+    return nullptr;
+}
+
 bool CPictureLeftView::OnCommand(int id) {
     auto showForm = [this](StorageViewKind kind) {
         ResetIdleTimer();
@@ -1364,16 +1378,11 @@ bool CPictureLeftView::OnCommand(int id) {
     case ID_ZOOM_IN:
     case ID_ZOOM_ACTUAL:
     case ID_ZOOM_OUT:
-    case ID_ZOOM_FIT: {
-        const StorageItem* record = RecordOf(tree_->currentItem());
-        CPictureChildFrame* frame = ChildFrame();
-        if (record != nullptr && record->Is(StorageItemType::Image) && frame != nullptr) {
-            if (CStorageRightView* view = frame->StorageView(StorageViewKind::ImageViewer)) {
-                view->OnZoomCommand(id);
-            }
+    case ID_ZOOM_FIT:
+        if (CStorageRightView* view = ZoomTarget()) {
+            view->OnZoomCommand(id);
         }
         return true;
-    }
     default:
         return CView::OnCommand(id);
     }
@@ -1398,8 +1407,13 @@ bool CPictureLeftView::OnUpdateCommand(CCmdUI& ui) {
     case ID_ZOOM_ACTUAL:
     case ID_ZOOM_OUT:
     case ID_ZOOM_FIT: {
-        const StorageItem* record = RecordOf(tree_->currentItem());
-        ui.Enable(record != nullptr && record->Is(StorageItemType::Image));
+        // The shown picture's (or PDF's) own state: Fit and Actual Size show pressed as the
+        // viewer says.
+        CStorageRightView* view = ZoomTarget();
+        ui.Enable(view != nullptr);
+        if (view != nullptr) {
+            view->OnUpdateZoomCommand(ui);
+        }
         return true;
     }
     default:

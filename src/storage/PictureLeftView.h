@@ -30,6 +30,7 @@
 
 class CPictureChildFrame;
 class CPictureDoc;
+class CStorageRightView;
 class FCObjImage;
 class QMenu;
 class QTreeWidget;
@@ -192,6 +193,8 @@ private:
                                   bool select, int style);
     void OnSelectionChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous);
     void ShowContextMenu(const QPoint& globalPos);
+    // The viewer the zoom commands go to: the image or PDF viewer of the selected item.
+    CStorageRightView* ZoomTarget() const;
     void ExportFolder(QTreeWidgetItem* item);
 
     // Ends the load and the directory imports; what they had not handed over is dropped.

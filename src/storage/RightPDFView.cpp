@@ -157,6 +157,16 @@ void CRightPDFView::ShowPdf(int32_t index) {
     UpdatePageText();
 }
 
+void CRightPDFView::Forget() {
+    index_ = -1;
+    Release();
+    failure_.clear();
+    noPreview_ = false;
+    stack_->setCurrentWidget(view_);
+    bar_->setVisible(false);
+    UpdatePageText();
+}
+
 QString CRightPDFView::PageText() const {
     if (noPreview_ || pdf_->pageCount() <= 0) {
         return QString();
@@ -233,7 +243,7 @@ bool CRightPDFView::OnUpdateCommand(CCmdUI& ui) {
     case ID_ZOOM_OUT:
     case ID_ZOOM_FIT:
     case ID_ZOOM_ACTUAL:
-        ui.Enable(!noPreview_);
+        ui.Enable(!noPreview_ && pdf_->pageCount() > 0);
         return true;
     default:
         return false;
