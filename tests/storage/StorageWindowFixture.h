@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QMenu>
+#include <QProcess>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -108,6 +109,21 @@ protected:
             }
         }
         return nullptr;
+    }
+    // Runs the command-line tool with `password` on standard input; returns its standard
+    // output.
+    static QString RunCli(const QString& password, const QStringList& args,
+                          int* exitCode = nullptr) {
+        QProcess process;
+        process.start(QStringLiteral(OV_BINARY_DIR "/bin/ombrivault-cli"),
+                      QStringList{QStringLiteral("--password-stdin")} + args);
+        process.write(password.toUtf8() + "\n");
+        process.closeWriteChannel();
+        process.waitForFinished(60000);
+        if (exitCode != nullptr) {
+            *exitCode = process.exitCode();
+        }
+        return QString::fromUtf8(process.readAllStandardOutput());
     }
     std::string File(const std::string& name, const std::string& bytes) {
         WriteFileBytes(dir / name, bytes);
