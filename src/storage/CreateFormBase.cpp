@@ -74,7 +74,7 @@ CCreateFormBase::CCreateFormBase(CDocument* document, CStorageViewSite* site, QW
     buttons->setSpacing(8);
     action_ = MakeShadedButton(QString::fromLatin1(texts.action), PasswordsIcon("add"), this,
                                QStringLiteral("action"));
-    cancel_ = MakeShadedButton(QStringLiteral("Cancel"), PasswordsIcon("cancel"), this,
+    cancel_ = MakeShadedButton(QStringLiteral("Cancel"), PasswordsIcon("delete"), this,
                                QStringLiteral("cancel"));
     buttons->addWidget(action_);
     buttons->addWidget(cancel_);

@@ -1,5 +1,7 @@
 #include "storage/PictureChildFrame.h"
 
+#include <algorithm>
+
 #include <QPointer>
 
 #include "controls/AccountText.h"
@@ -57,6 +59,22 @@ bool CPictureChildFrame::OnCreateClient(CDocument* document, CDocTemplate*) {
     ShowStorageView(StorageViewKind::FolderOverview);
     SetActiveView(leftView_);
     return true;
+}
+
+QSize CPictureChildFrame::ContentMinimumSize() const {
+    if (splitter_ == nullptr) {
+        return CMDIChildWnd::ContentMinimumSize();
+    }
+    // Each view as it asks to be at least, whatever its pane's layout makes of the others.
+    QSize right;
+    for (int i = 0; i < kStorageViewCount; ++i) {
+        if (const CStorageRightView* view = StorageView(static_cast<StorageViewKind>(i))) {
+            right = right.expandedTo(view->minimumSizeHint());
+        }
+    }
+    const QSize all = splitter_->ContentSize();
+    return {std::max(all.width(), kTreeWidth + splitter_->handleWidth() + right.width()),
+            std::max(all.height(), right.height())};
 }
 
 CStorageRightView* CPictureChildFrame::StorageView(StorageViewKind kind) const {

@@ -54,6 +54,9 @@ public:
     // Queued, so the drop that asked for it ends before the password prompt shows.
     void OpenDocumentFile(const QString& path) override;
 
+    // The tree and the largest right-hand view side by side, so no view opens cut.
+    QSize ContentMinimumSize() const override;
+
 protected:
     bool OnCreateClient(CDocument* document, CDocTemplate* docTemplate) override;
 

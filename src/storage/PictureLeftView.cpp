@@ -212,6 +212,14 @@ protected:
             event->acceptProposedAction();
         }
     }
+    void keyPressEvent(QKeyEvent* event) override {
+        // A selection the keyboard moves keeps the focus here, so the arrow keys go on
+        // walking the tree; a click hands it to the view that shows the item.
+        const bool outer = view_->KeyboardSelection();
+        view_->SetKeyboardSelection(true);
+        QTreeWidget::keyPressEvent(event);
+        view_->SetKeyboardSelection(outer);
+    }
     void dropEvent(QDropEvent* event) override {
         const QStringList paths = LocalPaths(event->mimeData());
         if (paths.isEmpty()) {
@@ -998,6 +1006,9 @@ void CPictureLeftView::OnSelectionChanged(QTreeWidgetItem* current, QTreeWidgetI
                 view->ShowItem(IndexOf(current), current->text(0), FolderPathOf(current->parent()));
             }
         }
+        if (keyboardSelection_) {
+            tree_->setFocus();
+        }
     }
     SetItemStyle(current, Italic, colour, true);
     if (kind != StorageViewKind::FolderOverview) {
@@ -1411,6 +1422,7 @@ bool CPictureLeftView::OnUpdateCommand(CCmdUI& ui) {
         // viewer says.
         CStorageRightView* view = ZoomTarget();
         ui.Enable(view != nullptr);
+        ui.SetCheck(false);
         if (view != nullptr) {
             view->OnUpdateZoomCommand(ui);
         }

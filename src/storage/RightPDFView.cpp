@@ -76,26 +76,31 @@ CRightPDFView::CRightPDFView(CDocument* document, CStorageViewSite* site, QWidge
     bar_->setObjectName(QStringLiteral("pdfToolBar"));
     auto* bar = new QHBoxLayout(bar_);
     bar->setContentsMargins(6, 3, 6, 3);
-    const auto tool = [this, bar](QStyle::StandardPixmap icon, const QString& tip, const char* name,
+    const auto tool = [this, bar](const QIcon& icon, const QString& tip, const char* name,
                                   void (CRightPDFView::*slot)()) {
         auto* button = new QToolButton(bar_);
-        button->setIcon(style()->standardIcon(icon));
+        button->setIcon(icon);
         button->setToolTip(tip);
         button->setObjectName(QString::fromLatin1(name));
         button->setAutoRaise(true);
         connect(button, &QToolButton::clicked, this, slot);
         bar->addWidget(button);
     };
-    tool(QStyle::SP_ArrowUp, QStringLiteral("Previous page"), "previousPage",
+    // The zoom buttons look like the main toolbar's.
+    const auto toolbarIcon = [](const char* name) {
+        return QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name)));
+    };
+    tool(style()->standardIcon(QStyle::SP_ArrowUp), QStringLiteral("Previous page"), "previousPage",
          &CRightPDFView::PreviousPage);
-    tool(QStyle::SP_ArrowDown, QStringLiteral("Next page"), "nextPage", &CRightPDFView::NextPage);
+    tool(style()->standardIcon(QStyle::SP_ArrowDown), QStringLiteral("Next page"), "nextPage",
+         &CRightPDFView::NextPage);
     page_->setParent(bar_);
     page_->setObjectName(QStringLiteral("pageText"));
     bar->addWidget(page_);
     bar->addSpacing(16);
-    tool(QStyle::SP_ArrowLeft, QStringLiteral("Zoom out"), "zoomOut", &CRightPDFView::ZoomOut);
-    tool(QStyle::SP_ArrowRight, QStringLiteral("Zoom in"), "zoomIn", &CRightPDFView::ZoomIn);
-    tool(QStyle::SP_TitleBarMaxButton, QStringLiteral("Fit to width"), "fitWidth",
+    tool(toolbarIcon("zoom_out"), QStringLiteral("Zoom out"), "zoomOut", &CRightPDFView::ZoomOut);
+    tool(toolbarIcon("zoom_in"), QStringLiteral("Zoom in"), "zoomIn", &CRightPDFView::ZoomIn);
+    tool(toolbarIcon("zoom_fit"), QStringLiteral("Fit to width"), "fitWidth",
          &CRightPDFView::FitWidth);
     bar->addStretch(1);
     layout->addWidget(bar_);
@@ -241,9 +246,16 @@ bool CRightPDFView::OnUpdateCommand(CCmdUI& ui) {
     switch (ui.id) {
     case ID_ZOOM_IN:
     case ID_ZOOM_OUT:
+        ui.Enable(!noPreview_ && pdf_->pageCount() > 0);
+        return true;
     case ID_ZOOM_FIT:
+        ui.Enable(!noPreview_ && pdf_->pageCount() > 0);
+        ui.SetCheck(ui.enabled && view_->zoomMode() == QPdfView::ZoomMode::FitToWidth);
+        return true;
     case ID_ZOOM_ACTUAL:
         ui.Enable(!noPreview_ && pdf_->pageCount() > 0);
+        ui.SetCheck(ui.enabled && view_->zoomMode() == QPdfView::ZoomMode::Custom &&
+                    qFuzzyCompare(view_->zoomFactor(), 1.0));
         return true;
     default:
         return false;

@@ -361,3 +361,21 @@ TEST_F(StorageWindowViewsTest, LoneDocumentDroppedOnAViewOpensInItsOwnWindow) {
     EXPECT_EQ(docs.back()->GetPathName(), QString::fromStdString(other));
     EXPECT_EQ(Item("other.ovs"), nullptr) << "not added as an item";
 }
+
+TEST_F(StorageWindowViewsTest, ArrowKeysWalkTheTreeWhileAClickFocusesTheView) {
+    QApplication::setActiveWindow(&Frame());
+    QTreeWidget* tree = view->Tree();
+    Select(Item("Bank"));
+    tree->setFocus();
+    QTest::keyClick(tree, Qt::Key_Down);
+    ASSERT_EQ(tree->currentItem(), Item("Letter.txt"));
+    EXPECT_EQ(frame->ShownKind(), StorageViewKind::NoteEditor);
+    EXPECT_TRUE(tree->hasFocus());
+    QTest::keyClick(tree, Qt::Key_Down);
+    EXPECT_EQ(tree->currentItem(), Item("paper.pdf"));
+
+    const QRect bank = tree->visualItemRect(Item("Bank"));
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, bank.center());
+    ASSERT_EQ(frame->ShownKind(), StorageViewKind::WebAccountEditor);
+    EXPECT_TRUE(Shown<CRightAccountView>()->FieldEdit(Field::Address)->hasFocus());
+}
