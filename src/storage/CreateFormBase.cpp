@@ -112,11 +112,19 @@ void CCreateFormBase::Act() {
     Action(edit_->Text());
 }
 
-void CCreateFormBase::BrowseInto(const QString& filter) {
+void CCreateFormBase::SetBrowse(int command, const QString& filter) {
+    browseCommand_ = command;
+    browseFilter_ = filter;
+}
+
+void CCreateFormBase::Browse() {
+    if (browseCommand_ == 0) {
+        return;
+    }
     ResetIdleTimer();
     CTimedFileDialog dialog(true, QString(), QString(),
                             CTimedFileDialog::FileMustExist | CTimedFileDialog::PathMustExist,
-                            filter, this, 0);
+                            browseFilter_, this, browseCommand_);
     if (dialog.DoModal() == IDOK) {
         edit_->SetText(dialog.GetPathName());
     }
@@ -149,6 +157,10 @@ void CCreateFormBase::keyPressEvent(QKeyEvent* event) {
 }
 
 bool CCreateFormBase::OnCommand(int id) {
+    if (id != 0 && id == browseCommand_) {
+        Browse();
+        return true;
+    }
     if (!RunEditCommand(edit_, id)) {
         return false;
     }
@@ -157,5 +169,8 @@ bool CCreateFormBase::OnCommand(int id) {
 }
 
 bool CCreateFormBase::OnUpdateCommand(CCmdUI& ui) {
+    if (ui.id != 0 && ui.id == browseCommand_) {
+        return true;
+    }
     return UpdateEditCommand(edit_, ui);
 }
