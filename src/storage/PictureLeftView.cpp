@@ -342,6 +342,10 @@ void CPictureLeftView::StopWorkers() {
 
 void CPictureLeftView::DetachDocument() {
     StopWorkers();
+    // The views let go of the items (and their decrypted copies) with the document.
+    if (CPictureChildFrame* frame = ChildFrame()) {
+        frame->ForgetShownItems();
+    }
     doc_ = nullptr;
 }
 
