@@ -26,6 +26,7 @@
 #include "storage/StorageSave.h"
 #include "support/DocumentDialogs.h"
 #include "support/GuiFixture.h"
+#include "support/StorageSamples.h"
 #include "support/TestFiles.h"
 
 // What a storage file holds, read with the storage layer alone: "folder/name" -> "type:size"
@@ -103,12 +104,7 @@ protected:
         return out;
     }
     static QTreeWidgetItem* Child(QTreeWidgetItem* item, const QString& label) {
-        for (int i = 0; item != nullptr && i < item->childCount(); ++i) {
-            if (item->child(i)->text(0) == label) {
-                return item->child(i);
-            }
-        }
-        return nullptr;
+        return TreeChild(item, label);
     }
     // Runs the command-line tool with `password` on standard input; returns its standard
     // output.

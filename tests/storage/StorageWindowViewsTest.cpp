@@ -4,14 +4,10 @@
 // the zoom commands through the main frame; deletion, renaming and closing as the views see
 // them.
 #include <QApplication>
-#include <QBuffer>
 #include <QClipboard>
 #include <QImage>
 #include <QLabel>
-#include <QPageSize>
-#include <QPainter>
 #include <QPdfDocument>
-#include <QPdfWriter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -23,47 +19,25 @@
 #include "framework/CommandActions.h"
 #include "framework/CommandIds.h"
 #include "storage/CreateFormBase.h"
-#include "storage/ItemXml.h"
 #include "storage/RightImageView.h"
 #include "storage/RightMainView.h"
 #include "storage/RightNotepadView.h"
 #include "storage/RightPDFView.h"
 #include "storage/RightViewDrops.h"
 #include "storage/RightWebAccView.h"
-#include "storage/StorageAdd.h"
 #include "storage/StorageViews.h"
 #include "storage/StorageWindowFixture.h"
+#include "support/StorageSamples.h"
 
 namespace {
 
 const QString kPw = QStringLiteral("views pw");
 using Field = CRightAccountView::Field;
 
-std::string JpegBytes(int width, int height) {
+QImage Sky(int width, int height) {
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(QColor(40, 120, 200));
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPG");
-    return bytes.toStdString();
-}
-
-std::string PdfBytes(int pages) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QPdfWriter writer(&buffer);
-    writer.setPageSize(QPageSize(QPageSize::A6));
-    QPainter painter(&writer);
-    for (int page = 1; page <= pages; ++page) {
-        if (page > 1) {
-            writer.newPage();
-        }
-        painter.drawText(100, 200, QStringLiteral("Page %1").arg(page));
-    }
-    painter.end();
-    return bytes.toStdString();
+    return image;
 }
 
 } // namespace
@@ -75,46 +49,23 @@ public:
     void SetUp() override {
         StorageWindowFixture::SetUp();
         path = dir / "views.ovs";
-        StorageItemTable table;
-        StorageTree tree;
-        const auto add = [&](std::unique_ptr<StorageItem> item, int32_t parent) {
-            const int32_t index = table.Add(std::move(item));
-            tree.push_back({index, parent});
-            return index;
-        };
-        const auto named = [](StorageItemType type, const char* name, std::string text) {
-            auto item = std::make_unique<StorageItem>();
-            item->type = static_cast<int32_t>(type);
-            item->name = name;
-            item->text = std::move(text);
-            item->size = static_cast<int64_t>(item->text.size());
-            return item;
-        };
-        const auto fromFile = [this](const char* name, const std::string& bytes) {
-            return MakeItemFromFile(File(name, bytes), Bytes(bytes.begin(), bytes.end()));
-        };
-        auto box = named(StorageItemType::Folder, "Box", {});
-        box->expanded = 1;
-        const int32_t folder = add(std::move(box), kRootParent);
-        add(fromFile("photo.jpg", JpegBytes(64, 48)), folder);
-        add(named(StorageItemType::Text, "Letter.txt", "Dear bank,\r\nline two"), folder);
+        SampleStorage made;
+        const int32_t folder = made.AddFolder("Box");
+        made.AddFile("photo.jpg", JpegBytes(Sky(64, 48)), folder);
+        made.AddText(StorageItemType::Text, "Letter.txt", "Dear bank,\r\nline two", folder);
         ItemAccount bank;
         bank.name = "Bank";
         bank.address = "https://bank.example";
         bank.userId = "ann";
         bank.password = "s3cret";
-        add(named(StorageItemType::WebAccount, "Bank",
-                  WriteItemXml(StorageItemType::WebAccount, bank)),
-            folder);
+        made.AddAccount(StorageItemType::WebAccount, bank, folder);
         ItemAccount safe;
         safe.name = "Safe";
         safe.userId = "Card 4000";
         safe.password = "1234";
-        add(named(StorageItemType::OtherAccount, "Safe",
-                  WriteItemXml(StorageItemType::OtherAccount, safe)),
-            folder);
-        add(fromFile("paper.pdf", PdfBytes(2)), folder);
-        ASSERT_TRUE(SaveStorage(path, kPw.toStdString(), table, tree).ok);
+        made.AddAccount(StorageItemType::OtherAccount, safe, folder);
+        made.AddFile("paper.pdf", PdfBytes(2), folder);
+        ASSERT_TRUE(made.Save(path, kPw.toStdString()));
 
         doc = OpenStorage(path, kPw);
         ASSERT_NE(doc, nullptr);

@@ -3,12 +3,9 @@
 // mouse and by keyboard and through the overview's forms, and writes a picture of each step
 // into the folder given as its argument. Run it under a real (virtual) display.
 #include <QApplication>
-#include <QBuffer>
 #include <QDir>
 #include <QImage>
-#include <QPageSize>
 #include <QPainter>
-#include <QPdfWriter>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -20,15 +17,13 @@
 #include "framework/DocManager.h"
 #include "framework/ModalSeam.h"
 #include "storage/CreateFormBase.h"
-#include "storage/ItemXml.h"
 #include "storage/PictureChildFrame.h"
 #include "storage/PictureDoc.h"
 #include "storage/PictureLeftView.h"
 #include "storage/RightMainView.h"
-#include "storage/StorageAdd.h"
-#include "storage/StorageSave.h"
 #include "support/DocumentDialogs.h"
 #include "support/ScratchFolders.h"
+#include "support/StorageSamples.h"
 
 namespace {
 
@@ -41,7 +36,7 @@ void Snap(const QString& name, QWidget* window) {
 }
 
 // A photo-like picture: a sky gradient, a sun, hills, and fine detail that shows scaling.
-QByteArray Photo(int width, int height) {
+QImage Photo(int width, int height) {
     QImage image(width, height, QImage::Format_RGB32);
     QPainter p(&image);
     QLinearGradient sky(0, 0, 0, height);
@@ -60,105 +55,38 @@ QByteArray Photo(int width, int height) {
         p.drawLine(x, height / 2, x + 20, height / 2 + 10);
     }
     p.end();
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPG", 90);
-    return bytes;
-}
-
-QByteArray Pdf(int pages) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QPdfWriter writer(&buffer);
-    writer.setPageSize(QPageSize(QPageSize::A4));
-    writer.setResolution(72);
-    QPainter painter(&writer);
-    for (int page = 1; page <= pages; ++page) {
-        if (page > 1) {
-            writer.newPage();
-        }
-        QFont font = painter.font();
-        font.setPointSize(28);
-        painter.setFont(font);
-        painter.drawText(60, 100, QStringLiteral("Tax return 2008 - page %1").arg(page));
-        font.setPointSize(11);
-        painter.setFont(font);
-        for (int line = 0; line < 40; ++line) {
-            painter.drawText(
-                60, 150 + line * 16,
-                QStringLiteral("Line %1: income, expenses and the sums below them.").arg(line + 1));
-        }
-    }
-    painter.end();
-    return bytes;
-}
-
-std::unique_ptr<StorageItem> Named(StorageItemType type, const std::string& name,
-                                   std::string text = {}) {
-    auto item = std::make_unique<StorageItem>();
-    item->type = static_cast<int32_t>(type);
-    item->name = name;
-    item->text = std::move(text);
-    item->size = static_cast<int64_t>(item->text.size());
-    return item;
-}
-
-std::unique_ptr<StorageItem> FromBytes(const std::string& name, const QByteArray& bytes) {
-    return MakeItemFromFile(name, Bytes(bytes.begin(), bytes.end()));
+    return image;
 }
 
 // The storage the pictures show, written by the storage layer.
 bool WriteStorage(const std::string& path, const std::string& password) {
-    StorageItemTable table;
-    StorageTree tree;
-    const auto add = [&](std::unique_ptr<StorageItem> item, int32_t parent) {
-        const int32_t index = table.Add(std::move(item));
-        tree.push_back({index, parent});
-        return index;
-    };
-    auto holiday = Named(StorageItemType::Folder, "Holiday");
-    holiday->expanded = 1;
-    const int32_t photos = add(std::move(holiday), kRootParent);
-    add(FromBytes("harbour.jpg", Photo(3000, 2000)), photos);
-    add(FromBytes("beach.jpg", Photo(800, 600)), photos);
-    auto papers = Named(StorageItemType::Folder, "Papers");
-    papers->expanded = 1;
-    const int32_t docs = add(std::move(papers), kRootParent);
-    add(FromBytes("tax return 2008.pdf", Pdf(3)), docs);
+    SampleStorage made;
+    const int32_t photos = made.AddFolder("Holiday");
+    made.AddFile("harbour.jpg", JpegBytes(Photo(3000, 2000)), photos);
+    made.AddFile("beach.jpg", JpegBytes(Photo(800, 600)), photos);
+    const int32_t papers = made.AddFolder("Papers");
+    made.AddFile("tax return 2008.pdf", PdfBytes(3, QStringLiteral("Tax return 2008 - page"), 40),
+                 papers);
     std::string note;
     for (int i = 1; i <= 120; ++i) {
         note += "Line " + std::to_string(i) +
                 " of the diary: a long note scrolls, and its lines keep their fixed pitch.\r\n";
     }
-    add(Named(StorageItemType::Text, "diary.txt", note), docs);
+    made.AddText(StorageItemType::Text, "diary.txt", note, papers);
     ItemAccount bank;
     bank.name = "Bank";
     bank.address = "https://bank.example/login";
     bank.userId = "ann.example";
     bank.password = "correct horse";
     bank.notes = "Security question: first pet.\r\nCard ends in 4000.";
-    add(Named(StorageItemType::WebAccount, "Bank", WriteItemXml(StorageItemType::WebAccount, bank)),
-        kRootParent);
+    made.AddAccount(StorageItemType::WebAccount, bank);
     ItemAccount door;
     door.name = "Front door";
     door.userId = "Keypad by the garage";
     door.password = "4711";
     door.notes = "Change it every spring.";
-    add(Named(StorageItemType::OtherAccount, "Front door",
-              WriteItemXml(StorageItemType::OtherAccount, door)),
-        kRootParent);
-    return SaveStorage(path, password, table, tree).ok;
-}
-
-QTreeWidgetItem* Find(QTreeWidgetItem* parent, const QString& label) {
-    for (int i = 0; parent != nullptr && i < parent->childCount(); ++i) {
-        if (parent->child(i)->text(0) == label) {
-            return parent->child(i);
-        }
-    }
-    return nullptr;
+    made.AddAccount(StorageItemType::OtherAccount, door);
+    return made.Save(path, password);
 }
 
 void Click(QTreeWidget* tree, QTreeWidgetItem* item) {
@@ -199,19 +127,19 @@ int main(int argc, char** argv) {
     Snap(QStringLiteral("opened"), main);
 
     // By mouse.
-    QTreeWidgetItem* holiday = Find(root, QStringLiteral("Holiday"));
-    QTreeWidgetItem* papers = Find(root, QStringLiteral("Papers"));
+    QTreeWidgetItem* holiday = TreeChild(root, QStringLiteral("Holiday"));
+    QTreeWidgetItem* papers = TreeChild(root, QStringLiteral("Papers"));
     Click(tree, holiday);
     Snap(QStringLiteral("folder_overview"), main);
-    Click(tree, Find(holiday, QStringLiteral("harbour.jpg")));
+    Click(tree, TreeChild(holiday, QStringLiteral("harbour.jpg")));
     Snap(QStringLiteral("photo_fitted"), main);
-    Click(tree, Find(papers, QStringLiteral("tax return 2008.pdf")));
+    Click(tree, TreeChild(papers, QStringLiteral("tax return 2008.pdf")));
     Snap(QStringLiteral("pdf"), main);
-    Click(tree, Find(papers, QStringLiteral("diary.txt")));
+    Click(tree, TreeChild(papers, QStringLiteral("diary.txt")));
     Snap(QStringLiteral("long_note"), main);
-    Click(tree, Find(root, QStringLiteral("Bank")));
+    Click(tree, TreeChild(root, QStringLiteral("Bank")));
     Snap(QStringLiteral("web_account"), main);
-    Click(tree, Find(root, QStringLiteral("Front door")));
+    Click(tree, TreeChild(root, QStringLiteral("Front door")));
     Snap(QStringLiteral("other_account"), main);
 
     // By keyboard, from the root down.
@@ -222,7 +150,7 @@ int main(int argc, char** argv) {
     }
 
     // Zoomed photo, through the main toolbar's commands.
-    Click(tree, Find(holiday, QStringLiteral("harbour.jpg")));
+    Click(tree, TreeChild(holiday, QStringLiteral("harbour.jpg")));
     main->ExecuteCommand(ID_ZOOM_ACTUAL);
     Snap(QStringLiteral("photo_actual_size"), main);
     main->ExecuteCommand(ID_ZOOM_OUT);
