@@ -1426,7 +1426,9 @@ bool CPictureLeftView::OnUpdateCommand(CCmdUI& ui) {
         // viewer says.
         CStorageRightView* view = ZoomTarget();
         ui.Enable(view != nullptr);
-        ui.SetCheck(false);
+        if (ui.id == ID_ZOOM_FIT || ui.id == ID_ZOOM_ACTUAL) {
+            ui.SetCheck(false);
+        }
         if (view != nullptr) {
             view->OnUpdateZoomCommand(ui);
         }

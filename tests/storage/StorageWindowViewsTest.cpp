@@ -249,6 +249,8 @@ TEST_F(StorageWindowViewsTest, ZoomCommandsOfTheMainFrameReachTheImageView) {
     frame->SetActiveView(view);
     Select(Item("Letter.txt"));
     EXPECT_FALSE(Frame().Actions().State(ID_ZOOM_IN).enabled);
+    EXPECT_EQ(Frame().Actions().State(ID_ZOOM_FIT).checked, std::optional<bool>(false))
+        << "no button stays pressed for a note";
     Select(Item("paper.pdf"));
     EXPECT_TRUE(Frame().Actions().State(ID_ZOOM_IN).enabled) << "the PDF viewer zooms too";
 }
