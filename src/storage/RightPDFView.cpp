@@ -206,14 +206,29 @@ void CRightPDFView::PreviousPage() {
 
 void CRightPDFView::ZoomIn() {
     ResetIdleTimer();
+    const qreal shown = ShownZoom();
     view_->setZoomMode(QPdfView::ZoomMode::Custom);
-    view_->setZoomFactor(std::min(kMaxZoom, view_->zoomFactor() * kZoomStep));
+    view_->setZoomFactor(std::min(kMaxZoom, shown * kZoomStep));
 }
 
 void CRightPDFView::ZoomOut() {
     ResetIdleTimer();
+    const qreal shown = ShownZoom();
     view_->setZoomMode(QPdfView::ZoomMode::Custom);
-    view_->setZoomFactor(std::max(kMinZoom, view_->zoomFactor() / kZoomStep));
+    view_->setZoomFactor(std::max(kMinZoom, shown / kZoomStep));
+}
+
+qreal CRightPDFView::ShownZoom() const {
+    if (view_->zoomMode() != QPdfView::ZoomMode::FitToWidth || pdf_->pageCount() <= 0) {
+        return view_->zoomFactor();
+    }
+    // The zoom factor keeps its last set value while the pages fit the width.
+    const QSizeF page = pdf_->pagePointSize(view_->pageNavigator()->currentPage());
+    const qreal pixels = page.width() * view_->logicalDpiX() / 72.0;
+    const QMargins margins = view_->documentMargins();
+    const int width = view_->viewport()->width() - margins.left() - margins.right();
+    return pixels > 0 && width > 0 ? std::clamp(width / pixels, kMinZoom, kMaxZoom)
+                                   : view_->zoomFactor();
 }
 
 void CRightPDFView::FitWidth() {

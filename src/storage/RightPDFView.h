@@ -41,6 +41,9 @@ public:
     void ZoomIn();
     void ZoomOut();
     void FitWidth();
+    // The scale the pages show at: the set zoom, or while they fit the width, the scale
+    // that fits them (the zoom steps go on from there).
+    qreal ShownZoom() const;
 
     bool OnCommand(int id) override;
     bool OnUpdateCommand(CCmdUI& ui) override;
