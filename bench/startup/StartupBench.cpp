@@ -36,6 +36,8 @@ struct Start {
     double seconds = 0;
     double idleMiB = 0;
     double peakMiB = 0;
+    // Of the memory in use, what is the process's own rather than pages of shared libraries.
+    double ownMiB = 0;
 };
 
 // A field of /proc/PID/status in kB, as MiB.
@@ -82,6 +84,7 @@ bool TimeStart(const char* program, const char* argument, Start& start) {
     if (ok) {
         start.idleMiB = StatusMiB(pid, "VmRSS");
         start.peakMiB = StatusMiB(pid, "VmHWM");
+        start.ownMiB = StatusMiB(pid, "RssAnon");
     }
     ::kill(pid, SIGTERM);
     int status = 0;
@@ -179,8 +182,8 @@ bool CompareStarts(const std::string& platform) {
                 p.best.idleMiB = std::min(p.best.idleMiB, start.idleMiB);
                 p.best.peakMiB = std::min(p.best.peakMiB, start.peakMiB);
             }
-            std::printf(" %s %.3f s %.1f MiB (peak %.1f);", p.name, start.seconds, start.idleMiB,
-                        start.peakMiB);
+            std::printf(" %s %.3f s %.1f MiB (peak %.1f, own %.1f);", p.name, start.seconds,
+                        start.idleMiB, start.peakMiB, start.ownMiB);
         }
         std::printf("\n");
         std::fflush(stdout);
