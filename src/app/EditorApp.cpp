@@ -25,6 +25,7 @@
 #include "framework/DocTemplate.h"
 #include "framework/Document.h"
 #include "framework/ModalSeam.h"
+#include "framework/ProgramStyle.h"
 
 namespace {
 CEditorApp* g_app = nullptr;
@@ -92,6 +93,11 @@ bool CEditorApp::InitInstance(const QStringList& arguments) {
     if (QGuiApplication::primaryScreen() == nullptr) {
         std::fprintf(stderr, "%s\n", kInitFailedText);
         return false;
+    }
+    // The program's style before the first widget is made (it stays for a second start in
+    // the same process).
+    if (qobject_cast<ProgramStyle*>(QApplication::style()) == nullptr) {
+        QApplication::setStyle(new ProgramStyle);
     }
     // The organisation and application names decide where the settings file lives; they
     // must be set before anything reads a setting, the code page included.
