@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include "app/EditorApp.h"
-#include "framework/ProgramStyle.h"
 #include "framework/ReadyNotice.h"
 
 namespace {
@@ -32,7 +31,6 @@ int main(int argc, char** argv) {
     // The built-in browser needs shared graphics contexts, set before the application exists.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication qapp(argc, argv);
-    QApplication::setStyle(new ProgramStyle);
     Q_INIT_RESOURCE(ombrivault);
 
     CEditorApp app;
