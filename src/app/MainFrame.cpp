@@ -271,7 +271,7 @@ bool CMainFrame::OnCommand(int id) {
         statusBar_->setVisible(!statusBar_->isVisible());
         return true;
     case ID_WINDOW_CASCADE:
-        mdiArea_->cascadeSubWindows();
+        CascadeChildFrames();
         return true;
     case ID_WINDOW_TILE_HORZ:
         mdiArea_->tileSubWindows();

@@ -2,6 +2,8 @@
 // screen, closing and dropped files.
 #include "app/MainFrame.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QMdiArea>
@@ -64,15 +66,86 @@ CMDIChildWnd* CMainFrame::ActiveChildFrame() const {
     return qobject_cast<CMDIChildWnd*>(active);
 }
 
+namespace {
+
+// The smallest size at which `window` shows its contents whole: the contents' own minimum and
+// the title bar and borders around them.
+QSize NeededSize(const QMdiSubWindow* window) {
+    const auto* frame = qobject_cast<const CMDIChildWnd*>(window);
+    const QWidget* inner = window->widget();
+    if (frame == nullptr || inner == nullptr) {
+        return window->minimumSizeHint();
+    }
+    const QSize decoration =
+        (window->minimumSizeHint() - inner->minimumSizeHint()).expandedTo(QSize(0, 0));
+    return frame->ContentMinimumSize() + decoration;
+}
+
+// How far one cascaded window sits below and right of the one before: its title bar.
+int CascadeStep(const QList<QMdiSubWindow*>& windows) {
+    for (const QMdiSubWindow* w : windows) {
+        if (w->widget() != nullptr && w->widget()->y() > 0) {
+            return w->widget()->y();
+        }
+    }
+    return 24;
+}
+
+// The top left corner of the `index`th cascaded window of `size`, starting again at the top
+// whenever the window would run past the area.
+QPoint CascadePosition(int index, int step, const QSize& size, const QSize& area) {
+    const int room = std::min(area.width() - size.width(), area.height() - size.height());
+    const int places = room > 0 ? room / step + 1 : 1;
+    const int offset = (index % places) * step;
+    return {std::clamp(offset, 0, std::max(area.width() - size.width(), 0)),
+            std::clamp(offset, 0, std::max(area.height() - size.height(), 0))};
+}
+
+} // namespace
+
 void CMainFrame::AddChildFrame(CMDIChildWnd* frame) {
+    QList<QMdiSubWindow*> others;
+    for (QMdiSubWindow* w : mdiArea_->subWindowList()) {
+        if (!w->isHidden() && !w->isMinimized()) {
+            others << w;
+        }
+    }
     mdiArea_->addSubWindow(frame);
     // Before the frame is laid out the document area has no size of its own yet.
     const QSize area = mdiArea_->viewport()->size().expandedTo(size() - QSize(40, 160));
-    // Title bar and borders of the document window around its contents.
-    const QSize inner = frame->widget() != nullptr ? frame->widget()->minimumSizeHint() : QSize();
-    const QSize decoration = (frame->minimumSizeHint() - inner).expandedTo(QSize(0, 0));
-    frame->resize((area.expandedTo(QSize(640, 480)) * 3 / 4)
-                      .expandedTo(frame->ContentMinimumSize() + decoration));
+    // Three quarters of the area, or what the contents need; never past the area, where the
+    // panes scroll instead.
+    const QSize opening =
+        (area.expandedTo(QSize(640, 480)) * 3 / 4).expandedTo(NeededSize(frame)).boundedTo(area);
+    frame->resize(opening);
+    // A new window opens below and right of the ones already open, inside the area.
+    frame->move(CascadePosition(static_cast<int>(others.size()), CascadeStep(others), opening,
+                                mdiArea_->viewport()->size()));
+}
+
+void CMainFrame::CascadeChildFrames() {
+    QList<QMdiSubWindow*> windows;
+    for (QMdiSubWindow* w : mdiArea_->subWindowList(QMdiArea::StackingOrder)) {
+        if (!w->isHidden() && !w->isMinimized()) {
+            if (w->isMaximized()) {
+                w->showNormal();
+            }
+            windows << w;
+        }
+    }
+    if (windows.isEmpty()) {
+        return;
+    }
+    const int step = CascadeStep(windows);
+    const int count = static_cast<int>(windows.size());
+    for (int i = 0; i < count; ++i) {
+        const QSize area = mdiArea_->viewport()->size();
+        QMdiSubWindow* w = windows[i];
+        const QSize size =
+            (area - QSize(step, step) * (count - 1)).expandedTo(NeededSize(w)).boundedTo(area);
+        w->setGeometry(QRect(CascadePosition(i, step, size, area), size));
+        w->raise();
+    }
 }
 
 void CMainFrame::ActivateChildFrame(CMDIChildWnd* frame) {

@@ -144,7 +144,7 @@ QSize CMultiViewSplitter::ContentSize() const {
     // Columns side by side, rows of a column one above the other.
     QSize size(handleWidth() * (columns_ - 1), 0);
     for (int column = 0; column < columns_; ++column) {
-        QSize columnSize;
+        QSize columnSize(0, 0);
         for (int row = 0; row < rows_; ++row) {
             const QSize pane = panes_[row * columns_ + column]->minimumSizeHint();
             columnSize = QSize(std::max(columnSize.width(), pane.width()),

@@ -3,9 +3,12 @@
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QLabel>
+#include <QMdiArea>
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -397,14 +400,23 @@ TEST_F(AccountFormsTest, UserActionsInTheWindowRestartTheIdleClock) {
 
 namespace {
 
-// Every pane lays out whole at the size its window opens with, on the default frame.
+// Every pane lays out whole at the size its window opens with, and that window lies inside
+// the document area of the default main window, framed as a window manager frames it.
 TEST_F(WindowFixture, EveryPaneFitsAtTheOpeningSize) {
     const WindowPlacement p = AppSettings::DefaultPlacement(QSize(1280, 1024));
-    Main().resize(p.cx, p.cy);
+    // The placement is the outer size: a title bar and borders take their share of it. (The
+    // window first takes its own placement, once shown.)
+    QApplication::processEvents();
+    Main().resize(p.cx - 2, p.cy - 30);
     QApplication::processEvents();
     COmbrivaultChildFrame* frame = FrameOf(NewDoc());
     ASSERT_NE(frame, nullptr);
     frame->show();
+    QApplication::processEvents();
+    const QRect area = Main().MdiArea()->viewport()->rect();
+    EXPECT_TRUE(area.contains(frame->geometry()))
+        << "area " << area.width() << "x" << area.height() << ", window " << frame->width() << "x"
+        << frame->height() << "+" << frame->x() << "+" << frame->y();
     using Pane = COmbrivaultChildFrame::Pane;
     for (Pane pane : {Pane::BlankRoot, Pane::WebRoot, Pane::MailRoot, Pane::OtherRoot,
                       Pane::WebForm, Pane::MailForm, Pane::OtherForm}) {
@@ -415,6 +427,13 @@ TEST_F(WindowFixture, EveryPaneFitsAtTheOpeningSize) {
         const QWidget* view = frame->GetPane(pane);
         EXPECT_GE(view->width(), view->minimumSizeHint().width());
         EXPECT_GE(view->height(), view->minimumSizeHint().height());
+        // Nothing to scroll either.
+        for (const QScrollArea* scroll : frame->Splitter()->findChildren<QScrollArea*>()) {
+            if (scroll->isAncestorOf(view)) {
+                EXPECT_FALSE(scroll->verticalScrollBar()->isVisible());
+                EXPECT_FALSE(scroll->horizontalScrollBar()->isVisible());
+            }
+        }
         for (const QWidget* child : view->findChildren<QWidget*>()) {
             if (child->isVisible() && child->minimumSizeHint().isValid()) {
                 EXPECT_GE(child->height(), child->minimumSizeHint().height())
