@@ -52,6 +52,15 @@ void CMainFrame::ApplyPlacement() {
     // A lock at start-up came before the frame was known: it keeps the placed size.
     lock_.ResizeKeepingLockSize(pendingFrameRect_.size() - extra, pendingFrameRect_.size());
     move(pendingFrameRect_.topLeft());
+    // A document opened at start-up was sized for the area before the window manager's frame
+    // took its share.
+    QTimer::singleShot(0, this, [this] {
+        for (QMdiSubWindow* w : mdiArea_->subWindowList()) {
+            if (auto* frame = qobject_cast<CMDIChildWnd*>(w)) {
+                frame->FitContents();
+            }
+        }
+    });
 }
 
 // --- Document windows ----------------------------------------------------------------

@@ -1,5 +1,7 @@
 #include "framework/ChildFrame.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCloseEvent>
 
@@ -103,6 +105,31 @@ void CMDIChildWnd::closeEvent(QCloseEvent* event) {
         }
     }
     QMdiSubWindow::closeEvent(event);
+}
+
+void CMDIChildWnd::showEvent(QShowEvent* event) {
+    QMdiSubWindow::showEvent(event);
+    if (!fitted_) {
+        fitted_ = true;
+        FitContents();
+    }
+}
+
+void CMDIChildWnd::FitContents() {
+    // The contents' sizes are exact only once they are polished, as they are when first shown;
+    // the size the frame was given before may fall short and make a pane scroll.
+    const QWidget* area = parentWidget();
+    if (widget() == nullptr || area == nullptr || isMaximized() || isMinimized()) {
+        return;
+    }
+    const QSize decoration = size() - widget()->size();
+    QRect placed(pos(),
+                 size().expandedTo(ContentMinimumSize() + decoration).boundedTo(area->size()));
+    placed.moveTo(std::clamp(placed.left(), 0, std::max(area->width() - placed.width(), 0)),
+                  std::clamp(placed.top(), 0, std::max(area->height() - placed.height(), 0)));
+    if (placed != geometry()) {
+        setGeometry(placed);
+    }
 }
 
 QSize CMDIChildWnd::ContentMinimumSize() const {

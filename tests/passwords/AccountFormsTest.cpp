@@ -1,8 +1,11 @@
 // The account forms and their fields: loading, write-through, the buttons, Open URL, the
 // field context menu, the shared edit commands, the password clipboard and the idle clock.
+#include <functional>
+
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMimeData>
@@ -443,23 +446,79 @@ TEST_F(WindowFixture, EveryPaneFitsAtTheOpeningSize) {
     }
 }
 
-// Clicking a category leaves the focus in its name field, so typing names the new account.
-TEST_F(AccountFormsTest, ClickingACategoryFocusesTheNameField) {
-    QTreeWidget* tree = frame->LeftView()->findChild<QTreeWidget*>();
-    ASSERT_NE(tree, nullptr);
+// Whichever way a category's add pane is asked for, what the user types next names the new
+// account; moving through the tree with the arrow keys leaves the focus in the tree, and Enter
+// goes into the pane the selection shows.
+TEST_F(AccountFormsTest, TheNameFieldTakesTheFocusWhenAnAddPaneIsAskedFor) {
+    QTreeWidget* widget = tree->Tree();
     frame->show();
-    for (AccountKind kind : {AccountKind::Web, AccountKind::Mail, AccountKind::Other}) {
-        SCOPED_TRACE(static_cast<int>(kind));
-        QTreeWidgetItem* category = frame->LeftView()->CategoryItem(kind);
-        // The press selects the category, the release ends the click.
-        tree->setFocus();
-        tree->setCurrentItem(category);
-        QTest::mouseRelease(tree->viewport(), Qt::LeftButton, {},
-                            tree->visualItemRect(category).center());
+    QApplication::setActiveWindow(&Main());
+    const auto click = [&](QTreeWidgetItem* item) {
+        widget->setCurrentItem(item); // the press
+        QTest::mouseRelease(widget->viewport(), Qt::LeftButton, {},
+                            widget->visualItemRect(item).center());
+    };
+    struct Case {
+        const char* name;
+        AccountKind kind;
+        std::function<void(QTreeWidgetItem* category)> ask;
+        bool focusesName;
+    };
+    const Case cases[] = {
+        {"click", AccountKind::Web, click, true},
+        {"enter", AccountKind::Mail,
+         [&](QTreeWidgetItem* category) {
+             widget->setCurrentItem(category);
+             QTest::keyClick(widget, Qt::Key_Return);
+         },
+         true},
+        {"add button", AccountKind::Other,
+         [&](QTreeWidgetItem*) {
+             tree->SelectRoot();
+             frame->GetPane(Pane::BlankRoot)->findChild<QPushButton*>("addOther")->click();
+         },
+         true},
+        {"menu command", AccountKind::Mail,
+         [&](QTreeWidgetItem*) { tree->OnCommand(ID_ADD_MAIL_ACCOUNT); }, true},
+        {"add more", AccountKind::Web,
+         [&](QTreeWidgetItem*) {
+             Show(AccountKind::Web)->findChild<QPushButton*>("addMore")->click();
+         },
+         true},
+        {"arrow key", AccountKind::Web,
+         [&](QTreeWidgetItem* category) {
+             widget->setCurrentItem(tree->RootItem());
+             QTest::keyClick(widget, Qt::Key_Down);
+             ASSERT_EQ(widget->currentItem(), category);
+         },
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        widget->setFocus();
         QApplication::processEvents();
-        EXPECT_EQ(frame->ShownPane(), COmbrivaultChildFrame::AddPane(kind));
-        EXPECT_EQ(frame->window()->focusWidget(), frame->AddPaneView(kind)->NameEdit());
+        c.ask(tree->CategoryItem(c.kind));
+        QApplication::processEvents();
+        EXPECT_EQ(frame->ShownPane(), COmbrivaultChildFrame::AddPane(c.kind));
+        EXPECT_EQ(QApplication::focusWidget() == frame->AddPaneView(c.kind)->NameEdit(),
+                  c.focusesName);
+        if (!c.focusesName) {
+            EXPECT_EQ(QApplication::focusWidget(), widget);
+        }
     }
+
+    // Enter on an account goes to the first field of its form; the Enter that ends renaming it
+    // stays in the tree.
+    CAccountForm* form = Show(AccountKind::Web);
+    widget->setFocus();
+    tree->RenameSelectedAccount();
+    auto* label = widget->findChild<QLineEdit*>("labelEdit");
+    ASSERT_NE(label, nullptr);
+    QTest::keyClick(label, Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), widget);
+    QTest::keyClick(widget, Qt::Key_Return);
+    EXPECT_EQ(QApplication::focusWidget(), form->FieldsOnScreen().front());
 }
 
 } // namespace
