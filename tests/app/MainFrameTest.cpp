@@ -33,6 +33,7 @@
 #include "app/FrameStatusBar.h"
 #include "app/MainFrame.h"
 #include "app/SingleInstance.h"
+#include "controls/EditEx.h"
 #include "controls/TextToolBar.h"
 #include "framework/ChildFrame.h"
 #include "framework/Clock.h"
@@ -44,6 +45,9 @@
 #include "framework/MessageBox.h"
 #include "framework/ModalSeam.h"
 #include "framework/ResultCodes.h"
+#include "passwords/AccountForms.h"
+#include "passwords/LeftView.h"
+#include "passwords/OmbrivaultChildFrame.h"
 #include "passwords/PasswordsFile.h"
 #include "support/DocumentDialogs.h"
 
@@ -665,6 +669,55 @@ TEST_F(AppTest, AFailedOpenLeavesTheActiveWindowInFront) {
     EXPECT_EQ(app->OpenDocumentFile(broken), nullptr);
     EXPECT_EQ(shown, "Failed to decrypt the file: broken.ovt");
     EXPECT_EQ(Frame().ActiveChildFrame()->GetActiveDocument(), first);
+}
+
+// When no program on the desktop opens an address, the commands that open one say so. No
+// program can be started: the search path is empty for the test.
+TEST_F(AppTest, AnAddressNothingOpensIsReported) {
+    ASSERT_TRUE(Start({}));
+    const QByteArray path = qgetenv("PATH");
+    const QByteArray browser = qgetenv("BROWSER");
+    qputenv("PATH", dir.path().toLocal8Bit());
+    qunsetenv("BROWSER");
+    // The help page, where the program looks for it beside the current folder.
+    ASSERT_TRUE(QDir(dir.path()).mkpath("Help"));
+    File("Help/42.html");
+    const QString current = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    // Go to the URL, from the address field of a web account.
+    auto* doc = app->PasswordsTemplate()->OpenDocumentFile(QString());
+    auto* frame = qobject_cast<COmbrivaultChildFrame*>(doc->GetFrames().front());
+    frame->LeftView()->AddAccount(AccountKind::Web, "bank");
+    CEditEx* address = frame->Form(AccountKind::Web)->Field(AccountField::Address);
+    address->SetText("https://bank.example/login");
+    Frame().show();
+    struct Case {
+        const char* name;
+        int command;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"web site", ID_WEB_SITE, "No program on this desktop opens https://ombrivault.org/."},
+        {"help", ID_HELP, "The help page 42.html could not be opened."},
+        {"go to the URL", ID_OPEN_URL,
+         "No program on this desktop opens https://bank.example/login."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QApplication::setActiveWindow(&Frame()); // as the window manager does after a dialog
+        address->setFocus();
+        QApplication::processEvents();
+        ASSERT_EQ(QApplication::focusWidget(), address);
+        QString shown;
+        ModalSeam::Push(Message(shown));
+        Frame().ExecuteCommand(c.command);
+        EXPECT_EQ(shown, c.message);
+    }
+    QDir::setCurrent(current);
+    qputenv("PATH", path);
+    if (!browser.isEmpty()) {
+        qputenv("BROWSER", browser);
+    }
 }
 
 TEST_F(AppTest, AClosedDialogLeavesNoHoverPromptBehind) {
