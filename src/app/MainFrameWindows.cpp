@@ -100,14 +100,14 @@ int CascadeStep(const QList<QMdiSubWindow*>& windows) {
     return 24;
 }
 
-// The top left corner of the `index`th cascaded window of `size`, starting again at the top
-// whenever the window would run past the area.
-QPoint CascadePosition(int index, int step, const QSize& size, const QSize& area) {
-    const int room = std::min(area.width() - size.width(), area.height() - size.height());
-    const int places = room > 0 ? room / step + 1 : 1;
+// Where the `index`th of a cascade of windows of `wanted` size goes: a title bar lower and
+// further right than the one before, back at the top after a third of the area, and no larger
+// than the area leaves it there. Every title bar stays in sight, even where that leaves a
+// window smaller than it wanted (its panes scroll).
+QRect CascadeRect(int index, int step, const QSize& wanted, const QSize& area) {
+    const int places = std::max(1, std::min(area.width(), area.height()) / 3 / step);
     const int offset = (index % places) * step;
-    return {std::clamp(offset, 0, std::max(area.width() - size.width(), 0)),
-            std::clamp(offset, 0, std::max(area.height() - size.height(), 0))};
+    return {QPoint(offset, offset), wanted.boundedTo(area - QSize(offset, offset))};
 }
 
 } // namespace
@@ -126,10 +126,9 @@ void CMainFrame::AddChildFrame(CMDIChildWnd* frame) {
     // panes scroll instead.
     const QSize opening =
         (area.expandedTo(QSize(640, 480)) * 3 / 4).expandedTo(NeededSize(frame)).boundedTo(area);
-    frame->resize(opening);
-    // A new window opens below and right of the ones already open, inside the area.
-    frame->move(CascadePosition(static_cast<int>(others.size()), CascadeStep(others), opening,
-                                mdiArea_->viewport()->size()));
+    // A new window opens below and right of the ones already open.
+    frame->setGeometry(
+        CascadeRect(static_cast<int>(others.size()), CascadeStep(others), opening, area));
 }
 
 void CMainFrame::CascadeChildFrames() {
@@ -150,9 +149,9 @@ void CMainFrame::CascadeChildFrames() {
     for (int i = 0; i < count; ++i) {
         const QSize area = mdiArea_->viewport()->size();
         QMdiSubWindow* w = windows[i];
-        const QSize size =
+        const QSize wanted =
             (area - QSize(step, step) * (count - 1)).expandedTo(NeededSize(w)).boundedTo(area);
-        w->setGeometry(QRect(CascadePosition(i, step, size, area), size));
+        w->setGeometry(CascadeRect(i, step, wanted, area));
         w->raise();
     }
 }

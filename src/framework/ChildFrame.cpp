@@ -1,7 +1,5 @@
 #include "framework/ChildFrame.h"
 
-#include <algorithm>
-
 #include <QApplication>
 #include <QCloseEvent>
 
@@ -122,13 +120,15 @@ void CMDIChildWnd::FitContents() {
     if (widget() == nullptr || area == nullptr || isMaximized() || isMinimized()) {
         return;
     }
+    QSize room = (area->size() - QSize(x(), y())).expandedTo(QSize(0, 0));
+    if (room.width() < minimumSizeHint().width() || room.height() < minimumSizeHint().height()) {
+        move(0, 0);
+        room = area->size();
+    }
     const QSize decoration = size() - widget()->size();
-    QRect placed(pos(),
-                 size().expandedTo(ContentMinimumSize() + decoration).boundedTo(area->size()));
-    placed.moveTo(std::clamp(placed.left(), 0, std::max(area->width() - placed.width(), 0)),
-                  std::clamp(placed.top(), 0, std::max(area->height() - placed.height(), 0)));
-    if (placed != geometry()) {
-        setGeometry(placed);
+    const QSize fitted = size().expandedTo(ContentMinimumSize() + decoration).boundedTo(room);
+    if (fitted != size()) {
+        resize(fitted);
     }
 }
 

@@ -32,9 +32,9 @@ public:
     // The size of the frame's contents at which nothing in it is cut or has to scroll; the
     // frame opens at least this large. The default is the contents' minimum size.
     virtual QSize ContentMinimumSize() const;
-    // Grows the frame to that size as far as the area that holds it allows, and keeps it
-    // inside that area. Done when the frame is first shown; the main frame repeats it when
-    // its own size was settled after the frame opened.
+    // Grows the frame towards that size as far as the area that holds it leaves room right of
+    // and below the frame, and shrinks it into that room. Done when the frame is first shown;
+    // the main frame repeats it when its own size was settled after the frame opened.
     void FitContents();
 
 protected:

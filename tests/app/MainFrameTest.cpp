@@ -617,17 +617,25 @@ TEST_F(AppTest, TileAndCascadeKeepEveryWindowInsideTheArea) {
         Frame().ExecuteCommand(command);
         QCoreApplication::processEvents();
         const QRect area = Frame().MdiArea()->viewport()->rect();
-        for (QMdiSubWindow* w : Frame().MdiArea()->subWindowList()) {
+        const QList<QMdiSubWindow*> windows =
+            Frame().MdiArea()->subWindowList(QMdiArea::StackingOrder);
+        for (qsizetype i = 0; i < windows.size(); ++i) {
+            QMdiSubWindow* w = windows[i];
             SCOPED_TRACE(w->windowTitle().toStdString());
             EXPECT_TRUE(area.contains(w->geometry()));
-            if (command == ID_WINDOW_CASCADE) {
-                // Overlapping windows have the room to show their contents whole.
-                const QSize decoration = w->size() - w->widget()->size();
-                const QSize whole = qobject_cast<CMDIChildWnd*>(w)->ContentMinimumSize().boundedTo(
-                    area.size() - decoration);
-                EXPECT_GE(w->widget()->width(), whole.width());
-                EXPECT_GE(w->widget()->height(), whole.height());
+            if (command != ID_WINDOW_CASCADE) {
+                continue;
             }
+            // Each title bar in sight above the windows in front of it, and each window as
+            // large as the area leaves it beside the title bars of the others.
+            const int title = w->widget()->y();
+            const QRect titleBar(w->pos(), QSize(w->width(), title));
+            for (qsizetype j = i + 1; j < windows.size(); ++j) {
+                EXPECT_FALSE(windows[j]->geometry().contains(titleBar));
+            }
+            const int others = static_cast<int>(windows.size()) - 1;
+            EXPECT_GE(w->width(), area.width() - others * title);
+            EXPECT_GE(w->height(), area.height() - others * title);
         }
     }
 }
