@@ -444,6 +444,17 @@ TEST_F(WindowFixture, EveryPaneFitsAtTheOpeningSize) {
             }
         }
     }
+
+    // Made lower than the e-mail form, the window scrolls that form and no smaller pane.
+    frame->resize(frame->width(), frame->height() - 60);
+    for (Pane pane : {Pane::BlankRoot, Pane::MailRoot, Pane::OtherForm, Pane::MailForm}) {
+        SCOPED_TRACE(static_cast<int>(pane));
+        frame->ShowPane(pane);
+        QApplication::processEvents();
+        const auto* scroll = qobject_cast<const QScrollArea*>(frame->Splitter()->widget(1));
+        ASSERT_NE(scroll, nullptr);
+        EXPECT_EQ(scroll->verticalScrollBar()->isVisible(), pane == Pane::MailForm);
+    }
 }
 
 // Whichever way a category's add pane is asked for, what the user types next names the new
