@@ -46,15 +46,12 @@ CAddPictureView::CAddPictureView(CDocument* document, CStorageViewSite* site, QW
     connect(&timer_, &QTimer::timeout, this, &CAddPictureView::UpdatePasteButton);
     timer_.start(kClipboardCheckMs);
     UpdatePasteButton();
+    SetBrowse(kBrowseCommand, kFilter);
 }
 
 void CAddPictureView::UpdatePasteButton() {
     const QMimeData* data = QApplication::clipboard()->mimeData();
     paste_->setEnabled(data != nullptr && data->hasImage());
-}
-
-void CAddPictureView::Browse() {
-    BrowseInto(kFilter);
 }
 
 void CAddPictureView::PasteImage() {

@@ -13,6 +13,8 @@ public:
     static constexpr int kClipboardCheckMs = 100;
     // The Browse dialog's filter.
     static const QString kFilter;
+    // Browse, as the screen lock re-issues it.
+    static constexpr int kBrowseCommand = 1108;
 
     CAddPictureView(CDocument* document, CStorageViewSite* site, QWidget* parent = nullptr);
 
@@ -20,7 +22,6 @@ public:
     QPushButton* PasteButton() const { return paste_; }
     const QTimer& ClipboardTimer() const { return timer_; }
 
-    void Browse();
     // The clipboard picture as a new item named by the edit box, or "Untitled Image".
     void PasteImage();
     // One check of the timer: Paste Image follows the clipboard.

@@ -74,7 +74,7 @@ CCreateFormBase::CCreateFormBase(CDocument* document, CStorageViewSite* site, QW
     buttons->setSpacing(8);
     action_ = MakeShadedButton(QString::fromLatin1(texts.action), PasswordsIcon("add"), this,
                                QStringLiteral("action"));
-    cancel_ = MakeShadedButton(QStringLiteral("Cancel"), PasswordsIcon("cancel"), this,
+    cancel_ = MakeShadedButton(QStringLiteral("Cancel"), PasswordsIcon("delete"), this,
                                QStringLiteral("cancel"));
     buttons->addWidget(action_);
     buttons->addWidget(cancel_);
@@ -112,11 +112,19 @@ void CCreateFormBase::Act() {
     Action(edit_->Text());
 }
 
-void CCreateFormBase::BrowseInto(const QString& filter) {
+void CCreateFormBase::SetBrowse(int command, const QString& filter) {
+    browseCommand_ = command;
+    browseFilter_ = filter;
+}
+
+void CCreateFormBase::Browse() {
+    if (browseCommand_ == 0) {
+        return;
+    }
     ResetIdleTimer();
     CTimedFileDialog dialog(true, QString(), QString(),
                             CTimedFileDialog::FileMustExist | CTimedFileDialog::PathMustExist,
-                            filter, this, 0);
+                            browseFilter_, this, browseCommand_);
     if (dialog.DoModal() == IDOK) {
         edit_->SetText(dialog.GetPathName());
     }
@@ -149,6 +157,10 @@ void CCreateFormBase::keyPressEvent(QKeyEvent* event) {
 }
 
 bool CCreateFormBase::OnCommand(int id) {
+    if (id != 0 && id == browseCommand_) {
+        Browse();
+        return true;
+    }
     if (!RunEditCommand(edit_, id)) {
         return false;
     }
@@ -157,5 +169,8 @@ bool CCreateFormBase::OnCommand(int id) {
 }
 
 bool CCreateFormBase::OnUpdateCommand(CCmdUI& ui) {
+    if (ui.id != 0 && ui.id == browseCommand_) {
+        return true;
+    }
     return UpdateEditCommand(edit_, ui);
 }

@@ -34,6 +34,10 @@ public:
     // The action button's work, run by the button and by Enter.
     void Act();
     void Cancel();
+    // The forms that take a file: an open dialog for an existing file; the chosen path goes
+    // into the edit box. When the screen lock closes the dialog, the form's browse command
+    // brings it back after the unlock.
+    void Browse();
 
     bool OnCommand(int id) override;
     bool OnUpdateCommand(CCmdUI& ui) override;
@@ -43,8 +47,8 @@ protected:
                     const Texts& texts);
     // What the action does with the edit box's text.
     virtual void Action(const QString& text) = 0;
-    // An open dialog for an existing file with `filter`; the chosen path goes into the box.
-    void BrowseInto(const QString& filter);
+    // Makes Browse use `filter` and answer to `command`.
+    void SetBrowse(int command, const QString& filter);
     // The row under the edit box, for a form's own buttons.
     QBoxLayout* ExtraRow() const { return extra_; }
     CStorageViewSite* Site() const { return site_; }
@@ -61,6 +65,8 @@ private:
     QPushButton* action_;
     QPushButton* cancel_;
     QBoxLayout* extra_;
+    int browseCommand_ = 0;
+    QString browseFilter_;
 };
 
 // The location line the forms and views share: blue Courier New, 12 pixels.

@@ -17,10 +17,7 @@ CPDFView::CPDFView(CDocument* document, CStorageViewSite* site, QWidget* parent)
     ExtraRow()->addWidget(browse_);
     ExtraRow()->addStretch(1);
     connect(browse_, &QPushButton::clicked, this, &CPDFView::Browse);
-}
-
-void CPDFView::Browse() {
-    BrowseInto(kFilter);
+    SetBrowse(kBrowseCommand, kFilter);
 }
 
 void CPDFView::Action(const QString& text) {

@@ -7,11 +7,12 @@ class CPDFView : public CCreateFormBase {
     Q_OBJECT
 public:
     static const QString kFilter;
+    // Browse, as the screen lock re-issues it.
+    static constexpr int kBrowseCommand = 1157;
 
     CPDFView(CDocument* document, CStorageViewSite* site, QWidget* parent = nullptr);
 
     QPushButton* BrowseButton() const { return browse_; }
-    void Browse();
 
 protected:
     void Action(const QString& text) override;

@@ -1,7 +1,39 @@
 #include "storage/PictureChildFrame.h"
 
+#include <algorithm>
+
+#include <QPointer>
+
+#include "controls/AccountText.h"
 #include "controls/MultiViewSplitter.h"
+#include "framework/DocManager.h"
+#include "framework/DocTemplate.h"
+#include "storage/PictureDoc.h"
 #include "storage/PictureLeftView.h"
+
+namespace {
+
+StorageViewKind KindOfForm(StorageForm form) {
+    switch (form) {
+    case StorageForm::NewFolder:
+        return StorageViewKind::CreateFolder;
+    case StorageForm::AddImage:
+        return StorageViewKind::AddPicture;
+    case StorageForm::NewNote:
+        return StorageViewKind::CreateNote;
+    case StorageForm::NewWebAccount:
+        return StorageViewKind::CreateWebAccount;
+    case StorageForm::NewOtherAccount:
+        return StorageViewKind::CreateOtherAccount;
+    case StorageForm::AddPdf:
+        return StorageViewKind::AddPdf;
+    case StorageForm::Overview:
+        break;
+    }
+    return StorageViewKind::FolderOverview;
+}
+
+} // namespace
 
 CPictureChildFrame::CPictureChildFrame(QWidget* parent) : CMDIChildWnd(parent) {}
 
@@ -14,8 +46,10 @@ bool CPictureChildFrame::OnCreateClient(CDocument* document, CDocTemplate*) {
     splitter_->SetPaneWidget(0, 0, leftView_);
     for (int i = 0; i < kStorageViewCount; ++i) {
         const auto kind = static_cast<StorageViewKind>(i);
-        viewIds_[static_cast<size_t>(i)] = splitter_->AddView(
-            0, 1, [kind](QWidget* pane) -> QWidget* { return CreateStorageView(kind, pane); });
+        viewIds_[static_cast<size_t>(i)] =
+            splitter_->AddView(0, 1, [this, kind, document](QWidget* pane) -> QWidget* {
+                return CreateStorageView(kind, document, this, pane);
+            });
         if (viewIds_[static_cast<size_t>(i)] < 0) {
             return false;
         }
@@ -25,6 +59,22 @@ bool CPictureChildFrame::OnCreateClient(CDocument* document, CDocTemplate*) {
     ShowStorageView(StorageViewKind::FolderOverview);
     SetActiveView(leftView_);
     return true;
+}
+
+QSize CPictureChildFrame::ContentMinimumSize() const {
+    if (splitter_ == nullptr) {
+        return CMDIChildWnd::ContentMinimumSize();
+    }
+    // Each view as it asks to be at least, whatever its pane's layout makes of the others.
+    QSize right;
+    for (int i = 0; i < kStorageViewCount; ++i) {
+        if (const CStorageRightView* view = StorageView(static_cast<StorageViewKind>(i))) {
+            right = right.expandedTo(view->minimumSizeHint());
+        }
+    }
+    const QSize all = splitter_->ContentSize();
+    return {std::max(all.width(), kTreeWidth + splitter_->handleWidth() + right.width()),
+            std::max(all.height(), right.height())};
 }
 
 CStorageRightView* CPictureChildFrame::StorageView(StorageViewKind kind) const {
@@ -86,4 +136,89 @@ void CPictureChildFrame::ForgetShownItems() {
         }
     }
     ShowStorageView(StorageViewKind::FolderOverview);
+}
+
+// --- What the views ask of the window ------------------------------------------------------
+
+CPictureDoc* CPictureChildFrame::Document() const {
+    return leftView_ != nullptr ? leftView_->Document() : nullptr;
+}
+
+StorageItem* CPictureChildFrame::Item(int32_t index) {
+    CPictureDoc* doc = Document();
+    return doc != nullptr ? doc->Items().Get(index) : nullptr;
+}
+
+PCL_Interface_ZoomScale& CPictureChildFrame::Zoom() {
+    CPictureDoc* doc = Document();
+    return doc != nullptr ? static_cast<PCL_Interface_ZoomScale&>(*doc) : spareZoom_;
+}
+
+QString CPictureChildFrame::CurrentFolderPath() const {
+    return leftView_ != nullptr ? AccountText(leftView_->GetCurrentFolderPath()) : QString();
+}
+
+void CPictureChildFrame::ShowForm(StorageForm form, const QString& location) {
+    if (CStorageRightView* view = ShowStorageView(KindOfForm(form))) {
+        view->SetLocation(AccountBytes(location));
+    }
+}
+
+void CPictureChildFrame::AddFolder(const QString& name, bool select) {
+    if (Document() != nullptr) {
+        leftView_->AddFolder(name, select);
+    }
+}
+
+void CPictureChildFrame::AddItem(const QString& nameOrPath, StorageItemType type, bool select) {
+    if (Document() != nullptr) {
+        leftView_->AddItem(nameOrPath, type, select);
+    }
+}
+
+void CPictureChildFrame::AddImageFile(const QString& path, bool select) {
+    if (Document() != nullptr) {
+        leftView_->AddImageFile(path, select);
+    }
+}
+
+void CPictureChildFrame::AddPastedImage(const QString& name) {
+    if (Document() != nullptr) {
+        leftView_->AddPastedImage(name);
+    }
+}
+
+void CPictureChildFrame::ReplaceImageData(const FCObjImage& picture) {
+    if (Document() != nullptr) {
+        leftView_->ReplaceImageData(picture);
+    }
+}
+
+void CPictureChildFrame::DeleteSelected() {
+    if (Document() != nullptr) {
+        leftView_->DeleteSelected();
+    }
+}
+
+void CPictureChildFrame::StartAddDirectory(const QString& path) {
+    if (Document() != nullptr) {
+        leftView_->StartAddDirectory(path);
+    }
+}
+
+void CPictureChildFrame::AddFileByType(const QString& path, bool select) {
+    if (Document() != nullptr) {
+        leftView_->AddFileByType(path, select);
+    }
+}
+
+void CPictureChildFrame::OpenDocumentFile(const QString& path) {
+    CPictureDoc* doc = Document();
+    CDocTemplate* docTemplate = doc != nullptr ? doc->GetDocTemplate() : nullptr;
+    CDocManager* manager = docTemplate != nullptr ? docTemplate->GetDocManager() : nullptr;
+    if (manager == nullptr) {
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this, [manager, path] { manager->OpenDocumentFile(path); }, Qt::QueuedConnection);
 }

@@ -1,17 +1,22 @@
 // The window of a storage document: the tree (180 pixels wide) on the left and, on the right,
-// one of the thirteen storage views at a time.
+// one of the thirteen storage views at a time. The window is what its views work through:
+// the document's items and zoom, the tree's current folder and operations, and switching
+// the right-hand pane.
 #pragma once
 
 #include <array>
 #include <string>
 
 #include "framework/ChildFrame.h"
+#include "image/PclTemplates.h"
+#include "storage/StorageViewSite.h"
 #include "storage/StorageViews.h"
 
 class CMultiViewSplitter;
+class CPictureDoc;
 class CPictureLeftView;
 
-class CPictureChildFrame : public CMDIChildWnd {
+class CPictureChildFrame : public CMDIChildWnd, public CStorageViewSite {
     Q_OBJECT
 public:
     static constexpr int kTreeWidth = 180;
@@ -33,11 +38,35 @@ public:
     // The items the viewers show are going away.
     void ForgetShownItems();
 
+    // What the views ask of the window.
+    StorageItem* Item(int32_t index) override;
+    PCL_Interface_ZoomScale& Zoom() override;
+    QString CurrentFolderPath() const override;
+    void ShowForm(StorageForm form, const QString& location) override;
+    void AddFolder(const QString& name, bool select) override;
+    void AddItem(const QString& nameOrPath, StorageItemType type, bool select) override;
+    void AddImageFile(const QString& path, bool select) override;
+    void AddPastedImage(const QString& name) override;
+    void ReplaceImageData(const FCObjImage& picture) override;
+    void DeleteSelected() override;
+    void StartAddDirectory(const QString& path) override;
+    void AddFileByType(const QString& path, bool select) override;
+    // Queued, so the drop that asked for it ends before the password prompt shows.
+    void OpenDocumentFile(const QString& path) override;
+
+    // The tree and the largest right-hand view side by side, so no view opens cut.
+    QSize ContentMinimumSize() const override;
+
 protected:
     bool OnCreateClient(CDocument* document, CDocTemplate* docTemplate) override;
 
 private:
+    // The storage while the window shows it; null once it has closed.
+    CPictureDoc* Document() const;
+
     CMultiViewSplitter* splitter_ = nullptr;
     CPictureLeftView* leftView_ = nullptr;
     std::array<int, kStorageViewCount> viewIds_{};
+    // Stands in for the document's zoom once the document has gone.
+    PCL_Interface_ZoomScale spareZoom_;
 };

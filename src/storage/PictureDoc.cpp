@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "controls/PasswordClipboard.h"
 #include "crypto/EncryptedFile.h"
 #include "dialogs/DialogWidgets.h"
 #include "dialogs/ExistingPasswordDlg.h"
@@ -40,6 +41,12 @@ void CPictureDoc::DeleteContents() {
     items_.Clear();
     file_.Close();
     heldPath_.clear();
+}
+
+void CPictureDoc::OnCloseDocument() {
+    // The editors name the document as their fields see it: through its framework base.
+    PasswordClipboard::Instance().OwnerClosed(static_cast<const CDocument*>(this));
+    CEncryptedDocument::OnCloseDocument(); // destroys this document
 }
 
 bool CPictureDoc::OnOpenDocument(const QString& path) {

@@ -212,6 +212,14 @@ protected:
             event->acceptProposedAction();
         }
     }
+    void keyPressEvent(QKeyEvent* event) override {
+        // A selection the keyboard moves keeps the focus here, so the arrow keys go on
+        // walking the tree; a click hands it to the view that shows the item.
+        const bool outer = view_->KeyboardSelection();
+        view_->SetKeyboardSelection(true);
+        QTreeWidget::keyPressEvent(event);
+        view_->SetKeyboardSelection(outer);
+    }
     void dropEvent(QDropEvent* event) override {
         const QStringList paths = LocalPaths(event->mimeData());
         if (paths.isEmpty()) {
@@ -334,6 +342,10 @@ void CPictureLeftView::StopWorkers() {
 
 void CPictureLeftView::DetachDocument() {
     StopWorkers();
+    // The views let go of the items (and their decrypted copies) with the document.
+    if (CPictureChildFrame* frame = ChildFrame()) {
+        frame->ForgetShownItems();
+    }
     doc_ = nullptr;
 }
 
@@ -995,9 +1007,11 @@ void CPictureLeftView::OnSelectionChanged(QTreeWidgetItem* current, QTreeWidgetI
                 view->SetLocation(current == root_ ? StorageFolderPath({})
                                                    : GetCurrentFolderPath());
             } else {
-                view->ShowItem(record, IndexOf(current), current->text(0),
-                               FolderPathOf(current->parent()));
+                view->ShowItem(IndexOf(current), current->text(0), FolderPathOf(current->parent()));
             }
+        }
+        if (keyboardSelection_) {
+            tree_->setFocus();
         }
     }
     SetItemStyle(current, Italic, colour, true);
@@ -1067,7 +1081,7 @@ void CPictureLeftView::EndLabelEdit(QTreeWidgetItem* item, const QString& text) 
                    record->Is(StorageItemType::OtherAccount)) {
             CStorageRightView* view = frame->ShowStorageView(ViewForType(record->type));
             if (view != nullptr) {
-                view->ShowItem(record, IndexOf(item), item->text(0), FolderPathOf(item->parent()));
+                view->ShowItem(IndexOf(item), item->text(0), FolderPathOf(item->parent()));
             }
         }
     }
@@ -1321,6 +1335,21 @@ bool CPictureLeftView::eventFilter(QObject* watched, QEvent* event) {
     return CView::eventFilter(watched, event);
 }
 
+CStorageRightView* CPictureLeftView::ZoomTarget() const {
+    const StorageItem* record = RecordOf(tree_->currentItem());
+    CPictureChildFrame* frame = ChildFrame();
+    if (record == nullptr || frame == nullptr) {
+        return nullptr;
+    }
+    if (record->Is(StorageItemType::Image)) {
+        return frame->StorageView(StorageViewKind::ImageViewer);
+    }
+    if (record->Is(StorageItemType::Pdf)) {
+        return frame->StorageView(StorageViewKind::PdfViewer);
+    }
+    return nullptr;
+}
+
 bool CPictureLeftView::OnCommand(int id) {
     auto showForm = [this](StorageViewKind kind) {
         ResetIdleTimer();
@@ -1364,16 +1393,11 @@ bool CPictureLeftView::OnCommand(int id) {
     case ID_ZOOM_IN:
     case ID_ZOOM_ACTUAL:
     case ID_ZOOM_OUT:
-    case ID_ZOOM_FIT: {
-        const StorageItem* record = RecordOf(tree_->currentItem());
-        CPictureChildFrame* frame = ChildFrame();
-        if (record != nullptr && record->Is(StorageItemType::Image) && frame != nullptr) {
-            if (CStorageRightView* view = frame->StorageView(StorageViewKind::ImageViewer)) {
-                view->OnZoomCommand(id);
-            }
+    case ID_ZOOM_FIT:
+        if (CStorageRightView* view = ZoomTarget()) {
+            view->OnZoomCommand(id);
         }
         return true;
-    }
     default:
         return CView::OnCommand(id);
     }
@@ -1398,8 +1422,16 @@ bool CPictureLeftView::OnUpdateCommand(CCmdUI& ui) {
     case ID_ZOOM_ACTUAL:
     case ID_ZOOM_OUT:
     case ID_ZOOM_FIT: {
-        const StorageItem* record = RecordOf(tree_->currentItem());
-        ui.Enable(record != nullptr && record->Is(StorageItemType::Image));
+        // The shown picture's (or PDF's) own state: Fit and Actual Size show pressed as the
+        // viewer says.
+        CStorageRightView* view = ZoomTarget();
+        ui.Enable(view != nullptr);
+        if (ui.id == ID_ZOOM_FIT || ui.id == ID_ZOOM_ACTUAL) {
+            ui.SetCheck(false);
+        }
+        if (view != nullptr) {
+            view->OnUpdateZoomCommand(ui);
+        }
         return true;
     }
     default:

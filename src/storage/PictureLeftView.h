@@ -30,6 +30,7 @@
 
 class CPictureChildFrame;
 class CPictureDoc;
+class CStorageRightView;
 class FCObjImage;
 class QMenu;
 class QTreeWidget;
@@ -166,6 +167,11 @@ public:
     // Whether the last file icon came from the desktop's icon theme (false: icon 7).
     bool FileIconFromTheme(const QString& name);
 
+    // Set while a key pressed in the tree moves the selection: the tree then keeps the focus
+    // instead of handing it to the view that shows the item.
+    void SetKeyboardSelection(bool on) { keyboardSelection_ = on; }
+    bool KeyboardSelection() const { return keyboardSelection_; }
+
     // The context menu for the selection (not shown).
     QMenu* CreateContextMenu(QWidget* parent);
 
@@ -192,6 +198,8 @@ private:
                                   bool select, int style);
     void OnSelectionChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous);
     void ShowContextMenu(const QPoint& globalPos);
+    // The viewer the zoom commands go to: the image or PDF viewer of the selected item.
+    CStorageRightView* ZoomTarget() const;
     void ExportFolder(QTreeWidgetItem* item);
 
     // Ends the load and the directory imports; what they had not handed over is dropped.
@@ -210,6 +218,7 @@ private:
     // Tree item of each table index (null once deleted); grows with the table.
     std::vector<QTreeWidgetItem*> byIndex_;
     bool initialised_ = false;
+    bool keyboardSelection_ = false;
     CPictureDoc* doc_ = nullptr;
 
     bool loading_ = false;

@@ -158,6 +158,16 @@ void CRightAccountView::ShowAccount(int32_t index, const QString& label, const Q
     fields_.front().second->setFocus();
 }
 
+void CRightAccountView::Forget() {
+    index_ = -1;
+    loading_ = true;
+    name_->clear();
+    for (const auto& entry : fields_) {
+        entry.second->SetText(QString());
+    }
+    loading_ = false;
+}
+
 void CRightAccountView::OnFieldChanged() {
     ResetIdleTimer();
     if (loading_) {

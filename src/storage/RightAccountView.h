@@ -25,6 +25,8 @@ public:
     // Shows the account item at a table index, labelled `label`, in the folder `path`; the
     // label wins over the name stored in the item. Showing never marks the document modified.
     void ShowAccount(int32_t index, const QString& label, const QString& path);
+    // Lets go of the shown account (the tree deleted it): the fields empty.
+    void Forget();
     int32_t ItemIndex() const { return index_; }
 
     CEditEx* FieldEdit(Field field) const;

@@ -98,6 +98,12 @@ void CPictureRightImageView::ShowImage(int32_t index) {
     canvas_->setFocus();
 }
 
+void CPictureRightImageView::Forget() {
+    index_ = -1;
+    SetPicture(FCObjImage());
+    Redraw();
+}
+
 void CPictureRightImageView::SetPicture(FCObjImage picture) {
     screen_ = QImage();
     drawn_.Destroy();

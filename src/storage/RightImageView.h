@@ -27,6 +27,8 @@ public:
     // Decodes the item's picture (the placeholder when it does not decode), takes the fit
     // mode from the item and takes the keyboard focus.
     void ShowImage(int32_t index);
+    // Lets go of the shown item (the tree deleted it): the view shows nothing.
+    void Forget();
     int32_t ItemIndex() const { return index_; }
     bool FitMode() const { return fit_; }
     const FCObjImage& Picture() const { return picture_; }

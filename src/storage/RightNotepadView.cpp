@@ -76,6 +76,13 @@ void CRightNotepadView::ShowNote(int32_t index) {
     edit_->setFocus();
 }
 
+void CRightNotepadView::Forget() {
+    index_ = -1;
+    loading_ = true;
+    edit_->clear();
+    loading_ = false;
+}
+
 void CRightNotepadView::OnTextChanged() {
     if (loading_) {
         return;

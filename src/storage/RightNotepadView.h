@@ -19,6 +19,8 @@ public:
     // Shows the note at a table index and takes the focus. Showing never marks the document
     // modified.
     void ShowNote(int32_t index);
+    // Lets go of the shown note (the tree deleted it): the editor empties.
+    void Forget();
     int32_t ItemIndex() const { return index_; }
     QPlainTextEdit* Editor() const { return edit_; }
     // " Ln %d, Col %d" for the caret, both counted from 1.

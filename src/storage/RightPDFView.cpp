@@ -76,26 +76,31 @@ CRightPDFView::CRightPDFView(CDocument* document, CStorageViewSite* site, QWidge
     bar_->setObjectName(QStringLiteral("pdfToolBar"));
     auto* bar = new QHBoxLayout(bar_);
     bar->setContentsMargins(6, 3, 6, 3);
-    const auto tool = [this, bar](QStyle::StandardPixmap icon, const QString& tip, const char* name,
+    const auto tool = [this, bar](const QIcon& icon, const QString& tip, const char* name,
                                   void (CRightPDFView::*slot)()) {
         auto* button = new QToolButton(bar_);
-        button->setIcon(style()->standardIcon(icon));
+        button->setIcon(icon);
         button->setToolTip(tip);
         button->setObjectName(QString::fromLatin1(name));
         button->setAutoRaise(true);
         connect(button, &QToolButton::clicked, this, slot);
         bar->addWidget(button);
     };
-    tool(QStyle::SP_ArrowUp, QStringLiteral("Previous page"), "previousPage",
+    // The zoom buttons look like the main toolbar's.
+    const auto toolbarIcon = [](const char* name) {
+        return QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name)));
+    };
+    tool(style()->standardIcon(QStyle::SP_ArrowUp), QStringLiteral("Previous page"), "previousPage",
          &CRightPDFView::PreviousPage);
-    tool(QStyle::SP_ArrowDown, QStringLiteral("Next page"), "nextPage", &CRightPDFView::NextPage);
+    tool(style()->standardIcon(QStyle::SP_ArrowDown), QStringLiteral("Next page"), "nextPage",
+         &CRightPDFView::NextPage);
     page_->setParent(bar_);
     page_->setObjectName(QStringLiteral("pageText"));
     bar->addWidget(page_);
     bar->addSpacing(16);
-    tool(QStyle::SP_ArrowLeft, QStringLiteral("Zoom out"), "zoomOut", &CRightPDFView::ZoomOut);
-    tool(QStyle::SP_ArrowRight, QStringLiteral("Zoom in"), "zoomIn", &CRightPDFView::ZoomIn);
-    tool(QStyle::SP_TitleBarMaxButton, QStringLiteral("Fit to width"), "fitWidth",
+    tool(toolbarIcon("zoom_out"), QStringLiteral("Zoom out"), "zoomOut", &CRightPDFView::ZoomOut);
+    tool(toolbarIcon("zoom_in"), QStringLiteral("Zoom in"), "zoomIn", &CRightPDFView::ZoomIn);
+    tool(toolbarIcon("zoom_fit"), QStringLiteral("Fit to width"), "fitWidth",
          &CRightPDFView::FitWidth);
     bar->addStretch(1);
     layout->addWidget(bar_);
@@ -157,6 +162,16 @@ void CRightPDFView::ShowPdf(int32_t index) {
     UpdatePageText();
 }
 
+void CRightPDFView::Forget() {
+    index_ = -1;
+    Release();
+    failure_.clear();
+    noPreview_ = false;
+    stack_->setCurrentWidget(view_);
+    bar_->setVisible(false);
+    UpdatePageText();
+}
+
 QString CRightPDFView::PageText() const {
     if (noPreview_ || pdf_->pageCount() <= 0) {
         return QString();
@@ -191,14 +206,29 @@ void CRightPDFView::PreviousPage() {
 
 void CRightPDFView::ZoomIn() {
     ResetIdleTimer();
+    const qreal shown = ShownZoom();
     view_->setZoomMode(QPdfView::ZoomMode::Custom);
-    view_->setZoomFactor(std::min(kMaxZoom, view_->zoomFactor() * kZoomStep));
+    view_->setZoomFactor(std::min(kMaxZoom, shown * kZoomStep));
 }
 
 void CRightPDFView::ZoomOut() {
     ResetIdleTimer();
+    const qreal shown = ShownZoom();
     view_->setZoomMode(QPdfView::ZoomMode::Custom);
-    view_->setZoomFactor(std::max(kMinZoom, view_->zoomFactor() / kZoomStep));
+    view_->setZoomFactor(std::max(kMinZoom, shown / kZoomStep));
+}
+
+qreal CRightPDFView::ShownZoom() const {
+    if (view_->zoomMode() != QPdfView::ZoomMode::FitToWidth || pdf_->pageCount() <= 0) {
+        return view_->zoomFactor();
+    }
+    // The zoom factor keeps its last set value while the pages fit the width.
+    const QSizeF page = pdf_->pagePointSize(view_->pageNavigator()->currentPage());
+    const qreal pixels = page.width() * view_->logicalDpiX() / 72.0;
+    const QMargins margins = view_->documentMargins();
+    const int width = view_->viewport()->width() - margins.left() - margins.right();
+    return pixels > 0 && width > 0 ? std::clamp(width / pixels, kMinZoom, kMaxZoom)
+                                   : view_->zoomFactor();
 }
 
 void CRightPDFView::FitWidth() {
@@ -231,9 +261,16 @@ bool CRightPDFView::OnUpdateCommand(CCmdUI& ui) {
     switch (ui.id) {
     case ID_ZOOM_IN:
     case ID_ZOOM_OUT:
+        ui.Enable(!noPreview_ && pdf_->pageCount() > 0);
+        return true;
     case ID_ZOOM_FIT:
+        ui.Enable(!noPreview_ && pdf_->pageCount() > 0);
+        ui.SetCheck(ui.enabled && view_->zoomMode() == QPdfView::ZoomMode::FitToWidth);
+        return true;
     case ID_ZOOM_ACTUAL:
-        ui.Enable(!noPreview_);
+        ui.Enable(!noPreview_ && pdf_->pageCount() > 0);
+        ui.SetCheck(ui.enabled && view_->zoomMode() == QPdfView::ZoomMode::Custom &&
+                    qFuzzyCompare(view_->zoomFactor(), 1.0));
         return true;
     default:
         return false;

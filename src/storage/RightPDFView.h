@@ -24,6 +24,8 @@ public:
     ~CRightPDFView() override;
 
     void ShowPdf(int32_t index);
+    // Lets go of the shown PDF (the tree deleted it): its bytes are wiped, nothing shows.
+    void Forget();
     int32_t ItemIndex() const { return index_; }
     // True while the placeholder stands in for a PDF that did not load.
     bool NoPreview() const { return noPreview_; }
@@ -39,6 +41,9 @@ public:
     void ZoomIn();
     void ZoomOut();
     void FitWidth();
+    // The scale the pages show at: the set zoom, or while they fit the width, the scale
+    // that fits them (the zoom steps go on from there).
+    qreal ShownZoom() const;
 
     bool OnCommand(int id) override;
     bool OnUpdateCommand(CCmdUI& ui) override;

@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QDropEvent>
+#include <QFile>
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
@@ -17,6 +18,8 @@
 #include "controls/EditEx.h"
 #include "controls/ShadeButton.h"
 #include "framework/CommandIds.h"
+#include "framework/ModalSeam.h"
+#include "framework/TimedFileDialog.h"
 #include "storage/AddPictureView.h"
 #include "storage/CreateFolderView.h"
 #include "storage/CreateNotepad.h"
@@ -228,6 +231,44 @@ TEST(StorageDrops, WhatEachDropDoes) {
 } // namespace
 
 namespace {
+
+// A Browse dialog the screen lock closes records the form's own browse command, and that
+// command brings the dialog back into the same form.
+TEST(CreateForms, BrowseClosedByTheLockComesBackThroughItsOwnCommand) {
+    ScopedModalSeam seam;
+    FakeLockHost host;
+    ViewTestSite site;
+    CAddPictureView picture(&site.document, &site);
+    CPDFView pdf(&site.document, &site);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("chosen.pdf"));
+    QFile(file).open(QIODevice::WriteOnly);
+    struct Case {
+        const char* name;
+        CCreateFormBase* form;
+        QPushButton* browse;
+        int command;
+    };
+    for (const Case& c : {Case{"image", &picture, picture.BrowseButton(), 1108},
+                          Case{"pdf", &pdf, pdf.BrowseButton(), 1157}}) {
+        SCOPED_TRACE(c.name);
+        host.locked = false;
+        host.reopen.clear();
+        ModalSeam::Push([&host](QDialog& d) {
+            host.Lock();
+            static_cast<CTimedFileDialog&>(d).LockTick();
+        });
+        c.browse->click();
+        ASSERT_EQ(host.reopen.count(ReopenFlag::OpenDialog), 1u);
+        EXPECT_EQ(host.reopen[ReopenFlag::OpenDialog], c.command);
+        EXPECT_TRUE(c.form->Edit()->Text().isEmpty());
+
+        ModalSeam::Push(answer::Files({file}));
+        EXPECT_TRUE(c.form->OnCommand(c.command));
+        EXPECT_EQ(c.form->Edit()->Text(), file);
+    }
+    EXPECT_TRUE(ModalSeam::Unanswered().isEmpty());
+}
 
 // Commands, edits and clicks of the views and forms count as activity for the screen lock.
 TEST(StorageActivity, CommandsEditsAndClicksRestartTheIdleClock) {

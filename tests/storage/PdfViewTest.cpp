@@ -98,3 +98,30 @@ TEST(PdfView, ABrokenPdfShowsThePlaceholderAndSaysWhy) {
 }
 
 } // namespace
+
+namespace {
+
+// Zooming from the fitted width steps from the size the pages show at, whatever zoom was
+// set before.
+TEST(PdfView, ZoomStepsStartFromTheFittedWidth) {
+    ViewTestSite site;
+    StatusWindow window;
+    CRightPDFView view(&site.document, &site, &window);
+    view.resize(300, 500);
+    window.show();
+    view.ShowPdf(AddPdf(site, MakePdf(2)));
+    ASSERT_FALSE(view.NoPreview());
+    QApplication::processEvents();
+    const qreal fitted = view.ShownZoom();
+    const qreal pageWidth =
+        view.PdfDocument()->pagePointSize(0).width() * view.PdfView()->logicalDpiX() / 72.0;
+    EXPECT_LT(fitted * pageWidth, 300) << "the page fits the view's width";
+    view.ZoomOut();
+    EXPECT_LT(view.ShownZoom(), fitted) << "zooming out makes the page smaller";
+    view.FitWidth();
+    view.ZoomIn();
+    EXPECT_GT(view.ShownZoom(), fitted);
+    EXPECT_LT(view.ShownZoom(), fitted * 1.5) << "one step, not a jump";
+}
+
+} // namespace

@@ -315,18 +315,8 @@ TEST_F(StorageDocTest, OpenWindowHoldsItsFile) {
 
 class StorageCliInterop : public StorageWindowFixture {
 protected:
-    static QString Cli() { return QStringLiteral(OV_BINARY_DIR "/bin/ombrivault-cli"); }
-    // Runs the tool with the password on standard input; returns its standard output.
     QString Run(const QStringList& args, int* exitCode = nullptr) {
-        QProcess process;
-        process.start(Cli(), QStringList{QStringLiteral("--password-stdin")} + args);
-        process.write(kPw.toUtf8() + "\n");
-        process.closeWriteChannel();
-        process.waitForFinished(60000);
-        if (exitCode != nullptr) {
-            *exitCode = process.exitCode();
-        }
-        return QString::fromUtf8(process.readAllStandardOutput());
+        return RunCli(kPw, args, exitCode);
     }
 };
 

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QMenu>
+#include <QProcess>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -25,6 +26,7 @@
 #include "storage/StorageSave.h"
 #include "support/DocumentDialogs.h"
 #include "support/GuiFixture.h"
+#include "support/StorageSamples.h"
 #include "support/TestFiles.h"
 
 // What a storage file holds, read with the storage layer alone: "folder/name" -> "type:size"
@@ -102,12 +104,22 @@ protected:
         return out;
     }
     static QTreeWidgetItem* Child(QTreeWidgetItem* item, const QString& label) {
-        for (int i = 0; item != nullptr && i < item->childCount(); ++i) {
-            if (item->child(i)->text(0) == label) {
-                return item->child(i);
-            }
+        return TreeChild(item, label);
+    }
+    // Runs the command-line tool with `password` on standard input; returns its standard
+    // output.
+    static QString RunCli(const QString& password, const QStringList& args,
+                          int* exitCode = nullptr) {
+        QProcess process;
+        process.start(QStringLiteral(OV_BINARY_DIR "/bin/ombrivault-cli"),
+                      QStringList{QStringLiteral("--password-stdin")} + args);
+        process.write(password.toUtf8() + "\n");
+        process.closeWriteChannel();
+        process.waitForFinished(60000);
+        if (exitCode != nullptr) {
+            *exitCode = process.exitCode();
         }
-        return nullptr;
+        return QString::fromUtf8(process.readAllStandardOutput());
     }
     std::string File(const std::string& name, const std::string& bytes) {
         WriteFileBytes(dir / name, bytes);
