@@ -160,7 +160,8 @@ void CMainFrame::UpdateWindowList(QMenu* menu) {
         const QString prefix =
             number < 10 ? QStringLiteral("&%1 ").arg(number) : QStringLiteral("%1 ").arg(number);
         QAction* action = menu->addAction(prefix + title);
-        action->setCheckable(true);
+        // Only the active window carries a mark; the others show no empty box.
+        action->setCheckable(w == active);
         action->setChecked(w == active);
         QPointer<QMdiSubWindow> target(w);
         connect(action, &QAction::triggered, this, [this, target] {
