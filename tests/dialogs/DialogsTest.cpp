@@ -385,6 +385,7 @@ TEST_F(DialogTest, DialogsGetTheDialogDecorationAWholeTitleAndAFocusedDefault) {
             EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
             EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
             EXPECT_GE(d.width(), TitleWidth(d));
+            EXPECT_EQ(d.minimumSize(), d.maximumSize()) << "a message keeps its size";
             bool hasDefault = false;
             for (QPushButton* b : d.findChildren<QPushButton*>()) {
                 if (b->isDefault()) {
