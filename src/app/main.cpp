@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "app/EditorApp.h"
+#include "framework/ReadyNotice.h"
 
 namespace {
 // SIGTERM and SIGINT reach the event loop through this pipe.
@@ -55,6 +56,7 @@ int main(int argc, char** argv) {
         ::sigaction(SIGTERM, &action, nullptr);
         ::sigaction(SIGINT, &action, nullptr);
     }
+    NotifyReadyWhenIdle();
     const int result = qapp.exec();
     if (app.Terminated()) {
         app.CloseUnsaved();

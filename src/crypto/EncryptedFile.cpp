@@ -225,6 +225,110 @@ LoadTextStatus LoadEncryptedUtf16(const std::string& path, std::string_view pass
     return LoadTextStatus::Text;
 }
 
+namespace {
+
+constexpr size_t kScramblePeriod = 128;
+constexpr size_t kAesBlockBytes = 16;
+
+} // namespace
+
+// The buffer holds a slice of plaintext and room for the padding block that encrypting it in
+// place adds. A slice of whole scramble periods encrypts to the same bytes alone as within the
+// whole text: the cipher works block by block and the scramble repeats every period. So each
+// full slice but the last is encrypted with the padding block of a last one, which is dropped.
+EncryptedFileStream::EncryptedFileStream() : buffer_(kIoSlice + kAesBlockBytes) {}
+
+EncryptedFileStream::~EncryptedFileStream() {
+    SecureWipe(buffer_.data(), buffer_.size());
+    SecureWipe(key_.data(), key_.size());
+}
+
+bool EncryptedFileStream::Fail(int error) {
+    error_ = error;
+    writer_.Abort();
+    SecureWipe(buffer_.data(), buffer_.size());
+    filled_ = 0;
+    return false;
+}
+
+bool EncryptedFileStream::Open(const std::string& path, std::string_view password) {
+    SecureWipe(buffer_.data(), buffer_.size());
+    filled_ = 0;
+    total_ = 0;
+    error_ = 0;
+    if (!writer_.Open(path)) {
+        return Fail(writer_.LastError());
+    }
+    SecureWipe(key_.data(), key_.size());
+    key_ = DeriveAesKey(PasswordBytes(password));
+    return true;
+}
+
+std::span<uint8_t> EncryptedFileStream::Room() {
+    return {buffer_.data() + filled_, kIoSlice - filled_};
+}
+
+bool EncryptedFileStream::Advance(size_t length) {
+    if (!writer_.IsOpen()) {
+        return Fail(EBADF);
+    }
+    if (length > kIoSlice - filled_) {
+        return Fail(EINVAL);
+    }
+    filled_ += length;
+    total_ += length;
+    return kIoSlice - filled_ >= kMinRoom || EncryptAndWrite(false);
+}
+
+bool EncryptedFileStream::Append(const uint8_t* data, size_t length) {
+    while (length > 0) {
+        const std::span<uint8_t> room = Room();
+        const size_t n = std::min(length, room.size());
+        std::memcpy(room.data(), data, n);
+        if (!Advance(n)) {
+            return false;
+        }
+        data += n;
+        length -= n;
+    }
+    return true;
+}
+
+// Encrypts the whole periods of plaintext held (all of it on the last call) and writes them.
+// At least one byte stays behind for the last call, which adds the padding.
+bool EncryptedFileStream::EncryptAndWrite(bool last) {
+    const size_t whole = last ? filled_ : (filled_ - 1) / kScramblePeriod * kScramblePeriod;
+    const size_t restLength = filled_ - whole;
+    uint8_t rest[kScramblePeriod];
+    std::memcpy(rest, buffer_.data() + whole, restLength);
+    int error = 0;
+    if (!AesEncryptRotated(buffer_.data(), whole, key_, buffer_)) {
+        error = EINVAL;
+    } else if (!writer_.Write(buffer_.data(), last ? buffer_.size() : whole)) {
+        error = writer_.LastError();
+    }
+    buffer_.resize(kIoSlice + kAesBlockBytes);
+    std::memcpy(buffer_.data(), rest, restLength);
+    SecureWipe(rest, sizeof rest);
+    filled_ = restLength;
+    return error == 0 || Fail(error);
+}
+
+bool EncryptedFileStream::Commit() {
+    if (!writer_.IsOpen()) {
+        return Fail(EBADF);
+    }
+    if (total_ == 0) {
+        return Fail(EINVAL);
+    }
+    if (!EncryptAndWrite(true)) {
+        return false;
+    }
+    SecureWipe(buffer_.data(), buffer_.size());
+    filled_ = 0;
+    return writer_.Commit() || Fail(writer_.LastError());
+}
+
 bool HasExtension(std::string_view path, std::string_view extension) {
     if (path.size() < extension.size()) {
         return false;

@@ -2,9 +2,11 @@
 // operations of the passwords and text documents.
 #pragma once
 
+#include "crypto/AtomicFileWriter.h"
 #include "crypto/Ciphers.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -47,6 +49,52 @@ bool SaveEncryptedUtf16(const std::string& path, Bytes& plain, std::string_view 
                         BlobForm form, int* error = nullptr);
 LoadTextStatus LoadEncryptedUtf16(const std::string& path, std::string_view password, BlobForm form,
                                   Bytes& plain, int* error = nullptr);
+
+// Writes a current-form encrypted file from plaintext handed over piece by piece, so that a
+// large text is never held whole in its stored form nor whole encrypted: the plaintext goes
+// into one buffer of a megabyte, which is encrypted and written each time it fills, and the
+// file replaces the target atomically on Commit (see AtomicFileWriter). Until then, and after
+// any failure, the target is untouched.
+//
+//     EncryptedFileStream stream;
+//     bool ok = stream.Open(path, password);
+//     while (ok && more) {
+//         const std::span<uint8_t> room = stream.Room();   // at least kMinRoom bytes
+//         ok = stream.Advance(Fill(room));                 // the bytes put at its start
+//     }
+//     ok = ok && stream.Commit();                          // else stream.LastError()
+class EncryptedFileStream {
+public:
+    static constexpr size_t kMinRoom = 64;
+
+    EncryptedFileStream();
+    EncryptedFileStream(const EncryptedFileStream&) = delete;
+    EncryptedFileStream& operator=(const EncryptedFileStream&) = delete;
+    // Drops whatever was written and wipes the plaintext still held.
+    ~EncryptedFileStream();
+
+    bool Open(const std::string& path, std::string_view password);
+    // Where the next plaintext bytes go; Advance says how many were put there.
+    std::span<uint8_t> Room();
+    bool Advance(size_t length);
+    bool Append(const uint8_t* data, size_t length);
+    // Pads and encrypts the last piece and puts the file in place. Without any plaintext
+    // nothing is written and it fails with EINVAL, as an empty text cannot be encrypted.
+    bool Commit();
+
+    int LastError() const { return error_; }
+
+private:
+    bool Fail(int error);
+    bool EncryptAndWrite(bool last);
+
+    AtomicFileWriter writer_;
+    AesKey key_{};
+    Bytes buffer_;
+    size_t filled_ = 0;
+    uint64_t total_ = 0;
+    int error_ = 0;
+};
 
 // Extension test without regard to case; `extension` includes the dot (".ovd").
 bool HasExtension(std::string_view path, std::string_view extension);

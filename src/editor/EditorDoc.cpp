@@ -2,8 +2,10 @@
 
 #include <QFileInfo>
 
+#include "crypto/AesSlices.h"
 #include "crypto/Ciphers.h"
 #include "crypto/CodePage.h"
+#include "crypto/EncryptedFile.h"
 #include "crypto/SecretBuffer.h"
 #include "editor/EditorView.h"
 #include "editor/TextLines.h"
@@ -20,83 +22,38 @@ struct WipedUtf8 {
     QByteArray bytes;
 };
 
-bool IsLineBreak(char16_t c) {
-    return c == u'\n' || c == 0x2028 || c == 0x2029;
-}
-
-bool IsHighSurrogate(char16_t c) {
-    return c >= 0xD800 && c <= 0xDBFF;
-}
-
-bool IsLowSurrogate(char16_t c) {
-    return c >= 0xDC00 && c <= 0xDFFF;
-}
-
-// The view's text as stored: UTF-16LE with CR LF for every line break (CR LF, CR, LF and the
-// line and paragraph separators), and U+FFFD for a lone surrogate, which UTF-8 cannot carry.
+// The view's text in the stored form, whole, for the legacy form, which is encrypted at once.
+// A line break at most doubles in length, so the room is reserved once and never moves; it is
+// taken a slice at a time, so only what the text needs is ever touched.
 void StoredTextFromLines(const QString& text, Bytes& out) {
-    const auto* units = reinterpret_cast<const char16_t*>(text.constData());
-    const size_t length = static_cast<size_t>(text.size());
-    size_t breaks = 0;
-    for (size_t i = 0; i < length; ++i) {
-        breaks += units[i] == u'\r' || IsLineBreak(units[i]);
-    }
+    constexpr size_t kSlice = size_t{1} << 20;
+    StoredUtf16FromLines lines(reinterpret_cast<const char16_t*>(text.constData()),
+                               static_cast<size_t>(text.size()));
     out.clear();
-    out.resize(2 * (length + breaks));
-    uint8_t* p = out.data();
-    const auto put = [&p](char16_t c) {
-        *p++ = static_cast<uint8_t>(c & 0xFF);
-        *p++ = static_cast<uint8_t>(c >> 8);
-    };
-    for (size_t i = 0; i < length; ++i) {
-        const char16_t c = units[i];
-        if (c == u'\r' || IsLineBreak(c)) {
-            if (c == u'\r' && i + 1 < length && IsLineBreak(units[i + 1])) {
-                ++i;
-            }
-            put(u'\r');
-            put(u'\n');
-        } else if (IsHighSurrogate(c) && i + 1 < length && IsLowSurrogate(units[i + 1])) {
-            put(c);
-            put(units[++i]);
-        } else {
-            put(IsHighSurrogate(c) || IsLowSurrogate(c) ? char16_t{0xFFFD} : c);
-        }
+    ReserveLarge(out, 4 * static_cast<size_t>(text.size()) + kSlice);
+    while (!lines.Done()) {
+        const size_t done = out.size();
+        out.resize(done + kSlice);
+        out.resize(done + lines.Next(out.data() + done, kSlice));
     }
-    out.resize(static_cast<size_t>(p - out.data()));
 }
 
-// The stored UTF-16LE text up to its first NUL as the view's lines: every line break becomes
-// LF, and a lone surrogate U+FFFD.
-QString LinesFromStoredUtf16(const Bytes& stored) {
-    const size_t length = stored.size() / 2;
-    QString lines(static_cast<qsizetype>(length), Qt::Uninitialized);
-    auto* out = reinterpret_cast<char16_t*>(lines.data());
-    size_t n = 0;
-    const auto unit = [&stored](size_t i) {
-        return static_cast<char16_t>(stored[2 * i] | (stored[2 * i + 1] << 8));
-    };
-    for (size_t i = 0; i < length; ++i) {
-        const char16_t c = unit(i);
-        if (c == 0) {
-            break;
-        }
-        if (c == u'\r') {
-            if (i + 1 < length && unit(i + 1) == u'\n') {
-                ++i;
-            }
-            out[n++] = u'\n';
-        } else if (IsLineBreak(c)) {
-            out[n++] = u'\n';
-        } else if (IsHighSurrogate(c) && i + 1 < length && IsLowSurrogate(unit(i + 1))) {
-            out[n++] = c;
-            out[n++] = unit(++i);
-        } else {
-            out[n++] = IsHighSurrogate(c) || IsLowSurrogate(c) ? char16_t{0xFFFD} : c;
-        }
+// The view's text encrypted straight into the file, a slice at a time.
+bool StreamStoredText(const QString& text, const std::string& path, std::string_view password,
+                      int* error) {
+    StoredUtf16FromLines lines(reinterpret_cast<const char16_t*>(text.constData()),
+                               static_cast<size_t>(text.size()));
+    EncryptedFileStream stream;
+    bool ok = stream.Open(path, password);
+    while (ok && !lines.Done()) {
+        const std::span<uint8_t> room = stream.Room();
+        ok = stream.Advance(lines.Next(room.data(), room.size()));
     }
-    lines.truncate(static_cast<qsizetype>(n));
-    return lines;
+    ok = ok && stream.Commit();
+    if (!ok && error != nullptr) {
+        *error = stream.LastError();
+    }
+    return ok;
 }
 
 } // namespace
@@ -172,7 +129,9 @@ LoadTextStatus CEditorDoc::ReadContents(const std::string& path, std::string_vie
     const LoadTextStatus status = LoadEncryptedUtf16(path, password, form, stored, error);
     if (status == LoadTextStatus::Text) {
         DeleteContents();
-        QString lines = LinesFromStoredUtf16(stored);
+        QString lines(static_cast<qsizetype>(stored.size() / 2), Qt::Uninitialized);
+        lines.truncate(static_cast<qsizetype>(LinesFromStoredUtf16(
+            stored.data(), stored.size(), reinterpret_cast<char16_t*>(lines.data()))));
         view->InsertLoadedLines(lines);
         SecureWipe(lines.data(), static_cast<size_t>(lines.size()) * sizeof(QChar));
     }
@@ -187,16 +146,21 @@ CEncryptedDocument::WriteResult CEditorDoc::WriteContents(const std::string& pat
     if (view == nullptr || !CodePage::Program()->IsUtf8()) {
         return CEncryptedDocument::WriteContents(path, password, form, error);
     }
-    Bytes stored;
     QString text = view->Edit()->document()->toRawText();
-    StoredTextFromLines(text, stored);
-    SecureWipe(text.data(), static_cast<size_t>(text.size()) * sizeof(QChar));
-    if (stored.empty()) {
+    if (text.isEmpty()) {
         return WriteResult::NothingToWrite;
     }
-    // The stored text is encrypted in place and wiped by the save.
-    const bool written = SaveEncryptedUtf16(path, stored, password, form, error);
-    SecureWipe(stored.data(), stored.size());
+    bool written = false;
+    if (form == BlobForm::Current) {
+        written = StreamStoredText(text, path, password, error);
+    } else {
+        // The stored text is encrypted and wiped by the save.
+        Bytes stored;
+        StoredTextFromLines(text, stored);
+        written = SaveEncryptedUtf16(path, stored, password, form, error);
+        SecureWipe(stored.data(), stored.size());
+    }
+    SecureWipe(text.data(), static_cast<size_t>(text.size()) * sizeof(QChar));
     return written ? WriteResult::Written : WriteResult::Failed;
 }
 

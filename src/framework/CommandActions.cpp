@@ -3,6 +3,8 @@
 #include <QIcon>
 #include <QList>
 
+#include "framework/DeferredIcon.h"
+
 QString PromptLabel(const QString& prompt) {
     const qsizetype pos = prompt.lastIndexOf(QLatin1Char('\n'));
     return pos < 0 ? prompt : prompt.mid(pos + 1);
@@ -38,7 +40,7 @@ void CommandActions::Add(const std::vector<CommandDescriptor>& descriptors) {
             action->setShortcutContext(Qt::WindowShortcut);
         }
         if (!d.icon.isEmpty()) {
-            action->setIcon(QIcon(d.icon));
+            action->setIcon(DeferredIcon(d.icon));
         }
         const int id = d.id;
         connect(action, &QAction::triggered, this, [this, id] {

@@ -176,6 +176,12 @@ void CLeftView::BuildTree() {
     }
     // Each category's accounts are made, sorted once and inserted in one step.
     if (const COmbrivaultDoc* doc = Doc()) {
+        size_t accounts = 0;
+        for (AccountKind kind : kAccountKinds) {
+            accounts += static_cast<size_t>(doc->GetSlotCount(kind));
+        }
+        styles_.reserve(styles_.size() + accounts);
+        bold_.reserve(bold_.size() + accounts);
         for (AccountKind kind : kAccountKinds) {
             std::vector<QString> names;
             std::vector<int> slotOf;
@@ -187,8 +193,6 @@ void CLeftView::BuildTree() {
                     slotOf.push_back(slot);
                 }
             }
-            styles_.reserve(styles_.size() + names.size());
-            bold_.reserve(bold_.size() + names.size());
             // Measuring every label would cost more than the rest of the build: the longest
             // one stands for the widest.
             size_t longest = 0;
@@ -382,13 +386,26 @@ void CLeftView::SetItemStyle(QTreeWidgetItem* item, int style, const QColor& col
     if (item == nullptr) {
         return;
     }
-    QFont font = tree_->font();
-    font.setUnderline(style == Underline);
-    font.setItalic(style == Italic);
-    font.setBold(false);
     bold_[item] = style == Bold;
-    styles_[item] = Color_Font{colour, font};
+    styles_[item] = Color_Font{colour, StyleFont(style)};
     ApplyStyle(item);
+}
+
+const QFont& CLeftView::StyleFont(int style) {
+    // One font per style, shared by every item that has it, made again when the tree's font
+    // changes.
+    const QFont base = tree_->font();
+    if (!styleBase_ || !styleBase_->isCopyOf(base)) {
+        styleBase_ = base;
+        for (int s = Underline; s <= Plain; ++s) {
+            QFont font = base;
+            font.setUnderline(s == Underline);
+            font.setItalic(s == Italic);
+            font.setBold(false);
+            styleFonts_[s] = font;
+        }
+    }
+    return styleFonts_[style >= Underline && style <= Bold ? style : Plain];
 }
 
 const CLeftView::Color_Font* CLeftView::ItemStyleOf(QTreeWidgetItem* item) const {

@@ -92,6 +92,8 @@ private:
     void ShowContextMenu(const QPoint& globalPos);
     // The kind of an account item (by its parent's label); none for other items.
     std::optional<AccountKind> AccountKindOf(const QTreeWidgetItem* item) const;
+    // The tree's font in the style (see SetItemStyle).
+    const QFont& StyleFont(int style);
     void ApplyStyle(QTreeWidgetItem* item);
     void ForgetStyles(QTreeWidgetItem* item);
     QString RootLabel() const;
@@ -104,5 +106,7 @@ private:
     // Hashed, not ordered: a tree of 100,000 accounts fills them while it loads.
     std::unordered_map<QTreeWidgetItem*, Color_Font> styles_;
     std::unordered_map<QTreeWidgetItem*, bool> bold_;
+    std::optional<QFont> styleBase_;
+    QFont styleFonts_[Plain + 1];
     bool built_ = false;
 };

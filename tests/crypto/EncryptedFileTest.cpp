@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+#include <span>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
@@ -193,6 +196,64 @@ TEST_F(EncryptedFileTest, AtomicReplaceKeepsTheOriginalWhenTheWriteFails) {
     EXPECT_EQ(Read(path), big);
     EXPECT_EQ(fs::status(path).permissions() & fs::perms::mask, fs::perms::owner_all);
     EXPECT_EQ(FilesInDir(), 1u);
+}
+
+TEST_F(EncryptedFileTest, AStreamedFileEqualsTheWholeBufferSaved) {
+    // Lengths around the scramble period and the stream's one-megabyte slice, handed over in
+    // pieces that never line up with either.
+    constexpr size_t kMiB = size_t{1} << 20;
+    for (size_t length : {size_t{1}, size_t{127}, size_t{128}, size_t{129}, kMiB - 64, kMiB - 63,
+                          kMiB, kMiB + 1, 2 * kMiB + 300}) {
+        Bytes plain(length);
+        for (size_t i = 0; i < length; ++i) {
+            plain[i] = static_cast<uint8_t>(i * 13 + i / 977);
+        }
+        Bytes copy = plain;
+        ASSERT_TRUE(SaveEncryptedUtf16(Path("whole.ovt"), copy, "pw", BlobForm::Current));
+
+        EncryptedFileStream stream;
+        ASSERT_TRUE(stream.Open(Path("streamed.ovt"), "pw"));
+        size_t done = 0;
+        for (size_t piece = 1; done < length; piece = piece * 3 % 70001 + 1) {
+            const std::span<uint8_t> room = stream.Room();
+            ASSERT_GE(room.size(), EncryptedFileStream::kMinRoom);
+            const size_t n = std::min({piece, room.size(), length - done});
+            std::memcpy(room.data(), plain.data() + done, n);
+            ASSERT_TRUE(stream.Advance(n));
+            done += n;
+        }
+        ASSERT_TRUE(stream.Commit());
+        EXPECT_EQ(Read(Path("streamed.ovt")), Read(Path("whole.ovt"))) << length;
+    }
+}
+
+TEST_F(EncryptedFileTest, AStreamThatFailsOrHasNothingLeavesTheOldFile) {
+    const std::string path = Path("keep.ovt");
+    Write(path, "original");
+    const Bytes big(3 << 20, 0x5A);
+    {
+        EncryptedFileStream stream;
+        ASSERT_TRUE(stream.Open(path, "pw"));
+        EXPECT_FALSE(stream.Commit());
+        EXPECT_EQ(stream.LastError(), EINVAL);
+    }
+    {
+        // The disk fills up after the first slice.
+        FileSizeLimit limit(1 << 20);
+        ASSERT_TRUE(limit.active());
+        EncryptedFileStream stream;
+        ASSERT_TRUE(stream.Open(path, "pw"));
+        EXPECT_FALSE(stream.Append(big.data(), big.size()) && stream.Commit());
+        EXPECT_EQ(stream.LastError(), kErrorDiskFull);
+    }
+    {
+        // Dropped before Commit.
+        EncryptedFileStream stream;
+        ASSERT_TRUE(stream.Open(path, "pw"));
+        ASSERT_TRUE(stream.Append(big.data(), big.size()));
+    }
+    EXPECT_EQ(Read(path), Bytes({'o', 'r', 'i', 'g', 'i', 'n', 'a', 'l'}));
+    EXPECT_EQ(FilesInDir(), 1u) << "no temporary file may be left";
 }
 
 TEST_F(EncryptedFileTest, NewFilesArePrivateAndLinksStayLinks) {
