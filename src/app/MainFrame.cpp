@@ -160,7 +160,8 @@ void CMainFrame::UpdateWindowList(QMenu* menu) {
         const QString prefix =
             number < 10 ? QStringLiteral("&%1 ").arg(number) : QStringLiteral("%1 ").arg(number);
         QAction* action = menu->addAction(prefix + title);
-        action->setCheckable(true);
+        // Only the active window carries a mark; the others show no empty box.
+        action->setCheckable(w == active);
         action->setChecked(w == active);
         QPointer<QMdiSubWindow> target(w);
         connect(action, &QAction::triggered, this, [this, target] {
@@ -271,7 +272,7 @@ bool CMainFrame::OnCommand(int id) {
         statusBar_->setVisible(!statusBar_->isVisible());
         return true;
     case ID_WINDOW_CASCADE:
-        mdiArea_->cascadeSubWindows();
+        CascadeChildFrames();
         return true;
     case ID_WINDOW_TILE_HORZ:
         mdiArea_->tileSubWindows();

@@ -166,6 +166,9 @@ private:
     void OnHelp();
     void OnWebSite();
     void ArrangeIcons();
+    // Overlapping document windows, each a title bar lower than the one below it, all inside
+    // the document area and as large as it allows.
+    void CascadeChildFrames();
     void NoteFrameMargins();
 
     CFrameBusy busy_{*this};

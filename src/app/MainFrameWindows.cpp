@@ -2,6 +2,8 @@
 // screen, closing and dropped files.
 #include "app/MainFrame.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QMdiArea>
@@ -50,6 +52,15 @@ void CMainFrame::ApplyPlacement() {
     // A lock at start-up came before the frame was known: it keeps the placed size.
     lock_.ResizeKeepingLockSize(pendingFrameRect_.size() - extra, pendingFrameRect_.size());
     move(pendingFrameRect_.topLeft());
+    // A document opened at start-up was sized for the area before the window manager's frame
+    // took its share.
+    QTimer::singleShot(0, this, [this] {
+        for (QMdiSubWindow* w : mdiArea_->subWindowList()) {
+            if (auto* frame = qobject_cast<CMDIChildWnd*>(w)) {
+                frame->FitContents();
+            }
+        }
+    });
 }
 
 // --- Document windows ----------------------------------------------------------------
@@ -64,15 +75,85 @@ CMDIChildWnd* CMainFrame::ActiveChildFrame() const {
     return qobject_cast<CMDIChildWnd*>(active);
 }
 
+namespace {
+
+// The smallest size at which `window` shows its contents whole: the contents' own minimum and
+// the title bar and borders around them.
+QSize NeededSize(const QMdiSubWindow* window) {
+    const auto* frame = qobject_cast<const CMDIChildWnd*>(window);
+    const QWidget* inner = window->widget();
+    if (frame == nullptr || inner == nullptr) {
+        return window->minimumSizeHint();
+    }
+    const QSize decoration =
+        (window->minimumSizeHint() - inner->minimumSizeHint()).expandedTo(QSize(0, 0));
+    return frame->ContentMinimumSize() + decoration;
+}
+
+// How far one cascaded window sits below and right of the one before: its title bar.
+int CascadeStep(const QList<QMdiSubWindow*>& windows) {
+    for (const QMdiSubWindow* w : windows) {
+        if (w->widget() != nullptr && w->widget()->y() > 0) {
+            return w->widget()->y();
+        }
+    }
+    return 24;
+}
+
+// Where the `index`th of a cascade of windows of `wanted` size goes: a title bar lower and
+// further right than the one before, back at the top after a third of the area, and no larger
+// than the area leaves it there. Every title bar stays in sight, even where that leaves a
+// window smaller than it wanted (its panes scroll).
+QRect CascadeRect(int index, int step, const QSize& wanted, const QSize& area) {
+    const int places = std::max(1, std::min(area.width(), area.height()) / 3 / step);
+    const int offset = (index % places) * step;
+    return {QPoint(offset, offset), wanted.boundedTo(area - QSize(offset, offset))};
+}
+
+} // namespace
+
 void CMainFrame::AddChildFrame(CMDIChildWnd* frame) {
+    QList<QMdiSubWindow*> others;
+    for (QMdiSubWindow* w : mdiArea_->subWindowList()) {
+        if (!w->isHidden() && !w->isMinimized()) {
+            others << w;
+        }
+    }
     mdiArea_->addSubWindow(frame);
     // Before the frame is laid out the document area has no size of its own yet.
     const QSize area = mdiArea_->viewport()->size().expandedTo(size() - QSize(40, 160));
-    // Title bar and borders of the document window around its contents.
-    const QSize inner = frame->widget() != nullptr ? frame->widget()->minimumSizeHint() : QSize();
-    const QSize decoration = (frame->minimumSizeHint() - inner).expandedTo(QSize(0, 0));
-    frame->resize((area.expandedTo(QSize(640, 480)) * 3 / 4)
-                      .expandedTo(frame->ContentMinimumSize() + decoration));
+    // Three quarters of the area, or what the contents need; never past the area, where the
+    // panes scroll instead.
+    const QSize opening =
+        (area.expandedTo(QSize(640, 480)) * 3 / 4).expandedTo(NeededSize(frame)).boundedTo(area);
+    // A new window opens below and right of the ones already open.
+    frame->setGeometry(
+        CascadeRect(static_cast<int>(others.size()), CascadeStep(others), opening, area));
+}
+
+void CMainFrame::CascadeChildFrames() {
+    QList<QMdiSubWindow*> windows;
+    for (QMdiSubWindow* w : mdiArea_->subWindowList(QMdiArea::StackingOrder)) {
+        if (!w->isHidden() && !w->isMinimized()) {
+            if (w->isMaximized()) {
+                w->showNormal();
+            }
+            windows << w;
+        }
+    }
+    if (windows.isEmpty()) {
+        return;
+    }
+    const int step = CascadeStep(windows);
+    const int count = static_cast<int>(windows.size());
+    for (int i = 0; i < count; ++i) {
+        const QSize area = mdiArea_->viewport()->size();
+        QMdiSubWindow* w = windows[i];
+        const QSize wanted =
+            (area - QSize(step, step) * (count - 1)).expandedTo(NeededSize(w)).boundedTo(area);
+        w->setGeometry(CascadeRect(i, step, wanted, area));
+        w->raise();
+    }
 }
 
 void CMainFrame::ActivateChildFrame(CMDIChildWnd* frame) {

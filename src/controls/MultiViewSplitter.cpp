@@ -45,7 +45,7 @@ QStackedWidget* CMultiViewSplitter::Pane(int row, int column) const {
 void CMultiViewSplitter::SetPaneWidget(int row, int column, QWidget* widget) {
     if (QStackedWidget* pane = Pane(row, column); pane != nullptr && widget != nullptr) {
         pane->addWidget(widget);
-        pane->setCurrentWidget(widget);
+        ShowInPane(pane, widget);
     }
 }
 
@@ -58,12 +58,12 @@ int CMultiViewSplitter::AddView(int row, int column, const ViewFactory& create) 
     QWidget* view = create(pane);
     if (view == nullptr) {
         if (remembered != nullptr) {
-            pane->setCurrentWidget(remembered);
+            ShowInPane(pane, remembered);
         }
         return -1;
     }
     pane->addWidget(view);
-    pane->setCurrentWidget(view);
+    ShowInPane(pane, view);
     const int id = nextId_++;
     viewPane_[id] = {row, column};
     views_[id] = view;
@@ -77,9 +77,23 @@ bool CMultiViewSplitter::ShowView(int viewId) {
         return false;
     }
     const auto [row, column] = viewPane_.at(viewId);
-    Pane(row, column)->setCurrentWidget(view->second);
+    ShowInPane(Pane(row, column), view->second);
     shown_[{row, column}] = viewId;
     return true;
+}
+
+void CMultiViewSplitter::ShowInPane(QStackedWidget* pane, QWidget* view) {
+    // Only the shown view decides the pane's size: a small view does not scroll because a
+    // larger one waits behind it.
+    if (QWidget* old = pane->currentWidget(); old != nullptr && old != view) {
+        policies_.try_emplace(old, old->sizePolicy());
+        old->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    }
+    if (const auto kept = policies_.find(view); kept != policies_.end()) {
+        view->setSizePolicy(kept->second);
+        policies_.erase(kept);
+    }
+    pane->setCurrentWidget(view);
 }
 
 QWidget* CMultiViewSplitter::GetView(int viewId) const {
@@ -144,9 +158,14 @@ QSize CMultiViewSplitter::ContentSize() const {
     // Columns side by side, rows of a column one above the other.
     QSize size(handleWidth() * (columns_ - 1), 0);
     for (int column = 0; column < columns_; ++column) {
-        QSize columnSize;
+        QSize columnSize(0, 0);
         for (int row = 0; row < rows_; ++row) {
-            const QSize pane = panes_[row * columns_ + column]->minimumSizeHint();
+            QSize pane(0, 0);
+            const QStackedWidget* stack = panes_[row * columns_ + column];
+            // Every view counts, the hidden ones too: each is shown in its turn.
+            for (int i = 0; i < stack->count(); ++i) {
+                pane = pane.expandedTo(stack->widget(i)->minimumSizeHint());
+            }
             columnSize = QSize(std::max(columnSize.width(), pane.width()),
                                columnSize.height() + pane.height());
         }

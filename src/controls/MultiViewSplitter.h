@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include <QSizePolicy>
 #include <QSplitter>
 
 class QStackedWidget;
@@ -48,6 +49,7 @@ private:
     void ApplyColumnWidth();
 
     QStackedWidget* Pane(int row, int column) const;
+    void ShowInPane(QStackedWidget* pane, QWidget* view);
 
     int rows_;
     int columns_;
@@ -55,6 +57,8 @@ private:
     std::map<int, std::pair<int, int>> viewPane_;
     std::map<std::pair<int, int>, int> shown_;
     std::map<int, QWidget*> views_;
+    // The own size policies of the views hidden behind others, which ignore their size.
+    std::map<QWidget*, QSizePolicy> policies_;
     int nextId_ = 1;
     int widthColumn_ = -1;
     int columnWidth_ = 0;

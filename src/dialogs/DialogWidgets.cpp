@@ -2,10 +2,27 @@
 
 #include <QBoxLayout>
 #include <QDialog>
+#include <QEvent>
 #include <QLabel>
 #include <QPushButton>
 
 #include "crypto/EncryptedFile.h"
+
+namespace {
+class SizeKeeper : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show) {
+            auto* dialog = static_cast<QWidget*>(watched);
+            dialog->setFixedSize(dialog->size());
+        }
+        return false;
+    }
+};
+} // namespace
 
 QLabel* MakeTextLabel(const QString& text, QWidget* parent, const QString& name) {
     auto* label = new QLabel(text, parent);
@@ -34,6 +51,10 @@ QPushButton* AddResultButton(QDialog* dialog, QBoxLayout* row, const QString& te
                      [dialog, result] { dialog->done(result); });
     row->addWidget(button);
     return button;
+}
+
+void KeepSizeOnceShown(QDialog* dialog) {
+    dialog->installEventFilter(new SizeKeeper(dialog));
 }
 
 QString FileNamePart(const QString& path) {

@@ -1,5 +1,5 @@
 // Building blocks of the message dialogs: labels for fixed texts and icons, a row of buttons
-// that end the dialog with fixed result codes, and the file name a message names.
+// that end the dialog with fixed result codes, a fixed size, and the file name a message names.
 #pragma once
 
 #include <QString>
@@ -18,5 +18,8 @@ QLabel* MakeIconLabel(QStyle::StandardPixmap icon, QWidget* parent);
 // A push button that ends `dialog` with `result` when clicked.
 QPushButton* AddResultButton(QDialog* dialog, QBoxLayout* row, const QString& text,
                              const QString& name, int result);
+// Fixes `dialog` at the size it first shows with: a message has nothing to gain from being
+// made larger or smaller.
+void KeepSizeOnceShown(QDialog* dialog);
 // The part of `path` after its last "/" (or "\"), or the whole path when there is none.
 QString FileNamePart(const QString& path);

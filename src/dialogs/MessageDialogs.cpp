@@ -31,6 +31,7 @@ QHBoxLayout* BuildMessageLayout(QDialog* dialog, QStyle::StandardPixmap icon,
     layout->addSpacing(8);
     layout->addLayout(buttons);
     dialog->setMinimumWidth(340);
+    KeepSizeOnceShown(dialog);
     return buttons;
 }
 

@@ -25,6 +25,7 @@ QLineEdit* MakePasswordEdit(QWidget* parent, const QString& name) {
 
 CPasswordDlg::CPasswordDlg(QWidget* parent) : CLockAwareDialog(parent) {
     setWindowTitle(QStringLiteral("Set File Password"));
+    KeepSizeOnceShown(this);
     edit_ = MakePasswordEdit(this, QStringLiteral("password"));
     confirm_ = MakePasswordEdit(this, QStringLiteral("confirm"));
 

@@ -105,6 +105,33 @@ void CMDIChildWnd::closeEvent(QCloseEvent* event) {
     QMdiSubWindow::closeEvent(event);
 }
 
+void CMDIChildWnd::showEvent(QShowEvent* event) {
+    QMdiSubWindow::showEvent(event);
+    if (!fitted_) {
+        fitted_ = true;
+        FitContents();
+    }
+}
+
+void CMDIChildWnd::FitContents() {
+    // The contents' sizes are exact only once they are polished, as they are when first shown;
+    // the size the frame was given before may fall short and make a pane scroll.
+    const QWidget* area = parentWidget();
+    if (widget() == nullptr || area == nullptr || isMaximized() || isMinimized()) {
+        return;
+    }
+    QSize room = (area->size() - QSize(x(), y())).expandedTo(QSize(0, 0));
+    if (room.width() < minimumSizeHint().width() || room.height() < minimumSizeHint().height()) {
+        move(0, 0);
+        room = area->size();
+    }
+    const QSize decoration = size() - widget()->size();
+    const QSize fitted = size().expandedTo(ContentMinimumSize() + decoration).boundedTo(room);
+    if (fitted != size()) {
+        resize(fitted);
+    }
+}
+
 QSize CMDIChildWnd::ContentMinimumSize() const {
     return widget() != nullptr ? widget()->minimumSizeHint() : QSize();
 }

@@ -32,12 +32,17 @@ public:
     // The size of the frame's contents at which nothing in it is cut or has to scroll; the
     // frame opens at least this large. The default is the contents' minimum size.
     virtual QSize ContentMinimumSize() const;
+    // Grows the frame towards that size as far as the area that holds it leaves room right of
+    // and below the frame, and shrinks it into that room. Done when the frame is first shown;
+    // the main frame repeats it when its own size was settled after the frame opened.
+    void FitContents();
 
 protected:
     // Creates the views inside the frame; the default makes one view of the template's kind
     // and shows it as the frame's widget.
     virtual bool OnCreateClient(CDocument* document, CDocTemplate* docTemplate);
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void FollowFocus(QWidget* now);
@@ -45,4 +50,5 @@ private:
     CDocument* document_ = nullptr;
     QPointer<CView> activeView_;
     bool closingFromDocument_ = false;
+    bool fitted_ = false;
 };

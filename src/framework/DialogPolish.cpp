@@ -174,13 +174,15 @@ void PolishDialog(QDialog& dialog) {
              Qt::WindowCloseButtonHint;
     dialog.setWindowFlags(flags);
 
-    // A message box sizes itself and chooses its own default button and mnemonics.
+    // Yes, No and Retry get their letters wherever the buttons came from: a message box
+    // gives them to some of its buttons only.
+    AddMnemonics(dialog);
+    // A message box sizes itself and chooses its own default button.
     if (qobject_cast<QMessageBox*>(&dialog) == nullptr) {
         if (dialog.layout() == nullptr ||
             dialog.layout()->sizeConstraint() != QLayout::SetFixedSize) {
             dialog.setMinimumWidth(qMax(dialog.minimumWidth(), TitleWidth(dialog)));
         }
-        AddMnemonics(dialog);
         if (DefaultButton(dialog) == nullptr) {
             const QList<QPushButton*> buttons = Buttons(dialog);
             if (!buttons.isEmpty()) {

@@ -3,7 +3,9 @@
 #include <QAbstractButton>
 #include <QDesktopServices>
 #include <QGridLayout>
+#include <QIcon>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QUrl>
 
 #include "framework/DialogPolish.h"
@@ -63,7 +65,8 @@ int RunMessageBox(QWidget* parent, const QString& text, const QString& caption,
         break;
     }
     for (const Choice& c : choices) {
-        box.addButton(c.button);
+        // Plain buttons, like those of the program's own message dialogs.
+        box.addButton(c.button)->setIcon(QIcon());
     }
     box.setDefaultButton(choices.front().button);
     // The box sizes itself to its text; an empty row as wide as the title keeps the title

@@ -20,11 +20,14 @@ CAccountForm::CAccountForm(CDocument* document, QWidget* parent, FormKind form)
     // The web form starts at the first slot; the others get theirs from their first load.
     slot_ = form_.kind == AccountKind::Web ? 0 : -1;
 
+    // The gaps are set one by one: a label sits close above its field, fields keep apart, so
+    // the largest form still fits the document window a default main window opens with.
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(20, 14, 20, 14);
-    layout->setSpacing(3);
+    layout->setContentsMargins(20, 8, 20, 8);
+    layout->setSpacing(0);
 
     auto* top = new QHBoxLayout;
+    top->setSpacing(4);
     auto* icon = new QLabel(this);
     icon->setPixmap(PasswordsIcon(form_.icon).pixmap(32, 32));
     top->addWidget(icon);
@@ -34,7 +37,7 @@ CAccountForm::CAccountForm(CDocument* document, QWidget* parent, FormKind form)
     name_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     top->addWidget(name_, 1);
     layout->addLayout(top);
-    layout->addSpacing(8);
+    layout->addSpacing(4);
 
     for (const FormField& f : form_.onScreen) {
         const bool notes = f.field == AccountField::Notes;
@@ -44,14 +47,10 @@ CAccountForm::CAccountForm(CDocument* document, QWidget* parent, FormKind form)
         CEditEx* edit = MakeField(notes, notes ? 12 : 15, QString::fromLatin1(f.objectName));
         edit->SetSensitive(f.field == AccountField::Password);
         label->setBuddy(edit);
-        if (notes) {
-            layout->addSpacing(4);
-        }
         layout->addWidget(label);
+        layout->addSpacing(1);
         layout->addWidget(edit, notes ? 1 : 0);
-        if (!notes) {
-            layout->addSpacing(4);
-        }
+        layout->addSpacing(4);
         fields_.emplace_back(f.field, edit);
         const AccountField field = f.field;
         connect(edit, &CEditEx::Changed, this,
@@ -70,7 +69,7 @@ CAccountForm::CAccountForm(CDocument* document, QWidget* parent, FormKind form)
     buttons->addWidget(remove);
     buttons->addWidget(save);
     buttons->addStretch(1);
-    layout->addSpacing(8);
+    layout->addSpacing(4);
     layout->addLayout(buttons);
 
     connect(addMore, &QPushButton::clicked, this, &CAccountForm::OnAddMore);

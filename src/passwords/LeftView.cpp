@@ -3,6 +3,7 @@
 #include <QBoxLayout>
 #include <QEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
@@ -46,6 +47,7 @@ class AccountTree : public QTreeWidget {
 public:
     using QTreeWidget::QTreeWidget;
     QTreeWidgetItem* ItemAt(const QModelIndex& index) const { return itemFromIndex(index); }
+    bool Editing() const { return state() == EditingState; }
 };
 
 // Edits labels in place: at most 127 characters; the end of an edit goes to the view, which
@@ -92,6 +94,7 @@ CLeftView::CLeftView(CDocument* document, QWidget* parent) : CPasswordsPane(docu
     tree_->setMouseTracking(true);
     tree_->viewport()->setMouseTracking(true);
     tree_->viewport()->installEventFilter(this);
+    tree_->installEventFilter(this);
     // Every row is one line of one font size: the view need not measure rows to lay them out
     // or to jump to the end. The column is widened as items come, never by measuring them all.
     tree_->setUniformRowHeights(true);
@@ -337,6 +340,7 @@ void CLeftView::SelectRoot() {
 void CLeftView::SelectCategory(AccountKind kind) {
     if (QTreeWidgetItem* category = CategoryItem(kind)) {
         tree_->setCurrentItem(category);
+        FocusShownPane(false);
     }
 }
 
@@ -358,15 +362,23 @@ void CLeftView::OnSelectionChanged(QTreeWidgetItem* current) {
     }
 }
 
-void CLeftView::FocusAddPaneName() {
+void CLeftView::FocusShownPane(bool orForm) {
     QTreeWidgetItem* current = tree_->currentItem();
     COmbrivaultChildFrame* frame = Frame();
     if (current == nullptr || frame == nullptr) {
         return;
     }
-    const std::optional<AccountKind> kind = CategoryOfLabel(current->text(0));
-    if (kind && frame->ShownPane() == COmbrivaultChildFrame::AddPane(*kind)) {
-        frame->AddPaneView(*kind)->NameEdit()->setFocus(Qt::MouseFocusReason);
+    if (const std::optional<AccountKind> kind = CategoryOfLabel(current->text(0))) {
+        if (frame->ShownPane() == COmbrivaultChildFrame::AddPane(*kind)) {
+            frame->AddPaneView(*kind)->NameEdit()->setFocus(Qt::OtherFocusReason);
+        }
+    } else if (const std::optional<AccountKind> parentKind = AccountKindOf(current);
+               orForm && parentKind &&
+               frame->ShownPane() == COmbrivaultChildFrame::FormPane(*parentKind)) {
+        const std::vector<CEditEx*> fields = frame->Form(*parentKind)->FieldsOnScreen();
+        if (!fields.empty()) {
+            fields.front()->setFocus(Qt::OtherFocusReason);
+        }
     }
 }
 
@@ -457,14 +469,24 @@ void CLeftView::ShowContextMenu(const QPoint& globalPos) {
 }
 
 bool CLeftView::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == tree_->viewport()) {
+    if (watched == tree_ && event->type() == QEvent::KeyPress) {
+        // The arrow keys move through the tree and leave the focus there; Enter goes into the
+        // pane the selection shows.
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        // The Enter that ends renaming an item comes here too.
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) &&
+            !static_cast<AccountTree*>(tree_)->Editing()) {
+            FocusShownPane(true);
+            return true;
+        }
+    } else if (watched == tree_->viewport()) {
         if (event->type() == QEvent::MouseMove) {
             ResetIdleTimer();
         } else if (event->type() == QEvent::MouseButtonRelease &&
                    static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
             // A click on a category is the start of adding an account: what the user types
             // next is its name.
-            QTimer::singleShot(0, this, [this] { FocusAddPaneName(); });
+            QTimer::singleShot(0, this, [this] { FocusShownPane(false); });
         } else if (event->type() == QEvent::MouseButtonPress &&
                    static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
             // The menu acts on the selected item; a right click does not change the selection.

@@ -49,6 +49,8 @@ public:
     void RenameSelectedAccount();
 
     void SelectRoot();
+    // Selects the category and puts the focus in its add pane's name field: the user is
+    // about to name a new account.
     void SelectCategory(AccountKind kind);
 
     // 0 underline, 1 italic, 2 bold, 3 plain; an invalid colour keeps the tree's colour.
@@ -74,8 +76,9 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    // Gives the focus to the name field of the add pane the selected category shows.
-    void FocusAddPaneName();
+    // Gives the focus to the name field of the add pane the selected category shows; with
+    // `orForm`, to the first field of the form the selected account shows.
+    void FocusShownPane(bool orForm);
 
 private:
     void BuildTree();

@@ -1,7 +1,6 @@
 #include "storage/RightAccountView.h"
 
 #include <QBoxLayout>
-#include <QDesktopServices>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
@@ -14,6 +13,7 @@
 #include "framework/CommandIds.h"
 #include "framework/FrameHosts.h"
 #include "framework/LockHost.h"
+#include "framework/MessageBox.h"
 #include "storage/CreateFormBase.h"
 #include "storage/ItemXml.h"
 #include "storage/RightViewDrops.h"
@@ -231,7 +231,7 @@ void CRightAccountView::OpenUrl() {
     ResetIdleTimer();
     const QString target = UrlTarget();
     if (!target.isEmpty()) {
-        QDesktopServices::openUrl(QUrl::fromUserInput(target));
+        OpenUrlOrSay(this, QUrl::fromUserInput(target));
     }
 }
 

@@ -35,6 +35,7 @@
 #include "app/FrameStatusBar.h"
 #include "app/MainFrame.h"
 #include "app/SingleInstance.h"
+#include "controls/EditEx.h"
 #include "controls/TextToolBar.h"
 #include "framework/ChildFrame.h"
 #include "framework/Clock.h"
@@ -46,6 +47,9 @@
 #include "framework/MessageBox.h"
 #include "framework/ModalSeam.h"
 #include "framework/ResultCodes.h"
+#include "passwords/AccountForms.h"
+#include "passwords/LeftView.h"
+#include "passwords/OmbrivaultChildFrame.h"
 #include "passwords/PasswordsFile.h"
 #include "support/DocumentDialogs.h"
 
@@ -604,6 +608,7 @@ TEST_F(AppTest, WindowMenuListsTheDocumentsAndCtrlF6Cycles) {
 TEST_F(AppTest, TileAndCascadeKeepEveryWindowInsideTheArea) {
     ASSERT_TRUE(Start({}));
     const WindowPlacement p = AppSettings::DefaultPlacement(QSize(1280, 1024));
+    QCoreApplication::processEvents(); // the window's own placement first
     Frame().resize(p.cx, p.cy);
     app->PasswordsTemplate()->OpenDocumentFile(QString());
     app->PasswordsTemplate()->OpenDocumentFile(QString());
@@ -614,8 +619,25 @@ TEST_F(AppTest, TileAndCascadeKeepEveryWindowInsideTheArea) {
         Frame().ExecuteCommand(command);
         QCoreApplication::processEvents();
         const QRect area = Frame().MdiArea()->viewport()->rect();
-        for (QMdiSubWindow* w : Frame().MdiArea()->subWindowList()) {
-            EXPECT_TRUE(area.contains(w->geometry())) << w->windowTitle().toStdString();
+        const QList<QMdiSubWindow*> windows =
+            Frame().MdiArea()->subWindowList(QMdiArea::StackingOrder);
+        for (qsizetype i = 0; i < windows.size(); ++i) {
+            QMdiSubWindow* w = windows[i];
+            SCOPED_TRACE(w->windowTitle().toStdString());
+            EXPECT_TRUE(area.contains(w->geometry()));
+            if (command != ID_WINDOW_CASCADE) {
+                continue;
+            }
+            // Each title bar in sight above the windows in front of it, and each window as
+            // large as the area leaves it beside the title bars of the others.
+            const int title = w->widget()->y();
+            const QRect titleBar(w->pos(), QSize(w->width(), title));
+            for (qsizetype j = i + 1; j < windows.size(); ++j) {
+                EXPECT_FALSE(windows[j]->geometry().contains(titleBar));
+            }
+            const int others = static_cast<int>(windows.size()) - 1;
+            EXPECT_GE(w->width(), area.width() - others * title);
+            EXPECT_GE(w->height(), area.height() - others * title);
         }
     }
 }
@@ -657,6 +679,55 @@ TEST_F(AppTest, AFailedOpenLeavesTheActiveWindowInFront) {
     EXPECT_EQ(app->OpenDocumentFile(broken), nullptr);
     EXPECT_EQ(shown, "Failed to decrypt the file: broken.ovt");
     EXPECT_EQ(Frame().ActiveChildFrame()->GetActiveDocument(), first);
+}
+
+// When no program on the desktop opens an address, the commands that open one say so. No
+// program can be started: the search path is empty for the test.
+TEST_F(AppTest, AnAddressNothingOpensIsReported) {
+    ASSERT_TRUE(Start({}));
+    const QByteArray path = qgetenv("PATH");
+    const QByteArray browser = qgetenv("BROWSER");
+    qputenv("PATH", dir.path().toLocal8Bit());
+    qunsetenv("BROWSER");
+    // The help page, where the program looks for it beside the current folder.
+    ASSERT_TRUE(QDir(dir.path()).mkpath("Help"));
+    File("Help/42.html");
+    const QString current = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    // Go to the URL, from the address field of a web account.
+    auto* doc = app->PasswordsTemplate()->OpenDocumentFile(QString());
+    auto* frame = qobject_cast<COmbrivaultChildFrame*>(doc->GetFrames().front());
+    frame->LeftView()->AddAccount(AccountKind::Web, "bank");
+    CEditEx* address = frame->Form(AccountKind::Web)->Field(AccountField::Address);
+    address->SetText("https://bank.example/login");
+    Frame().show();
+    struct Case {
+        const char* name;
+        int command;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"web site", ID_WEB_SITE, "No program on this desktop opens https://ombrivault.org/."},
+        {"help", ID_HELP, "The help page 42.html could not be opened."},
+        {"go to the URL", ID_OPEN_URL,
+         "No program on this desktop opens https://bank.example/login."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QApplication::setActiveWindow(&Frame()); // as the window manager does after a dialog
+        address->setFocus();
+        QApplication::processEvents();
+        ASSERT_EQ(QApplication::focusWidget(), address);
+        QString shown;
+        ModalSeam::Push(Message(shown));
+        Frame().ExecuteCommand(c.command);
+        EXPECT_EQ(shown, c.message);
+    }
+    QDir::setCurrent(current);
+    qputenv("PATH", path);
+    if (!browser.isEmpty()) {
+        qputenv("BROWSER", browser);
+    }
 }
 
 TEST_F(AppTest, AClosedDialogLeavesNoHoverPromptBehind) {

@@ -1,6 +1,6 @@
 // Runs the real ombrivault-cli binary against real files.
 #include "passwords/PasswordsFile.h"
-#include "support/TestFiles.h"
+#include "support/CliFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -17,36 +17,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-    int code;
-    std::string out, err;
-};
+using Result = CliResult;
 
-class CliTest : public ::testing::Test {
+class CliTest : public CliFixture {
 protected:
-    void SetUp() override {
-        Write("pw", "secret\n");
-        Write("wrong", "Secret\n");
-    }
-
-    void Write(const std::string& name, const std::string& data) {
-        WriteFileBytes(dir_ / name, data);
-    }
-    std::string Read(const std::string& name) { return ReadFileBytes(dir_ / name); }
-    bool Exists(const std::string& name) { return fs::exists(dir_ / name); }
-
-    // Runs the tool in the scratch folder with `input` on standard input.
-    // `env` is put before the command ("NAME=value "); a command that blocks is stopped.
-    Result Run(const std::string& args, const std::string& input = "",
-               const std::string& env = "") {
-        Write(".stdin", input);
-        const std::string cmd = "cd '" + dir_.path().string() + "' && OMBRIVAULT_CODEPAGE= " + env +
-                                "timeout 60 '" + std::string(OV_BINARY_DIR) +
-                                "/bin/ombrivault-cli' " + args + " <.stdin >.stdout 2>.stderr";
-        const int status = std::system(cmd.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Read(".stdout"), Read(".stderr")};
-    }
-
     // Runs a command that must fail with `code`, saying `message` and printing nothing.
     void ExpectFailure(const std::string& args, int code, const std::string& message) {
         const Result r = Run(args);
@@ -54,8 +28,6 @@ protected:
         EXPECT_NE(r.err.find(message), std::string::npos) << args << "\n" << r.err;
         EXPECT_EQ(r.out, "") << args;
     }
-
-    ScratchDir dir_;
 };
 
 TEST_F(CliTest, EncryptThenDecryptEveryForm) {

@@ -340,14 +340,23 @@ TEST_F(DialogTest, MessageDialogsAnswerEnterEscapeAndMnemonicLetters) {
 }
 
 TEST_F(DialogTest, MessageBoxesAnswerTheirMnemonicLetter) {
-    ModalSeam::Push(Key(Qt::Key_N));
-    EXPECT_EQ(
-        int(ShowMessageBox(nullptr, "Delete it?", "Ombrivault Storage", MessageButtons::YesNo)),
-        IDNO);
-    ModalSeam::Push(Key(Qt::Key_Escape));
-    EXPECT_EQ(int(ShowMessageBox(nullptr, "Delete it?", "Ombrivault Storage",
-                                 MessageButtons::YesNoCancel)),
-              IDCANCEL);
+    struct Case {
+        const char* name;
+        MessageButtons buttons;
+        Qt::Key key;
+        int result;
+    };
+    const Case cases[] = {
+        {"N answers No", MessageButtons::YesNo, Qt::Key_N, IDNO},
+        {"Escape cancels", MessageButtons::YesNoCancel, Qt::Key_Escape, IDCANCEL},
+        {"R retries", MessageButtons::RetryCancel, Qt::Key_R, IDRETRY},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ModalSeam::Push(Key(c.key));
+        EXPECT_EQ(int(ShowMessageBox(nullptr, "Delete it?", "Ombrivault Storage", c.buttons)),
+                  c.result);
+    }
 }
 
 TEST_F(DialogTest, DialogsGetTheDialogDecorationAWholeTitleAndAFocusedDefault) {
@@ -376,6 +385,7 @@ TEST_F(DialogTest, DialogsGetTheDialogDecorationAWholeTitleAndAFocusedDefault) {
             EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
             EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
             EXPECT_GE(d.width(), TitleWidth(d));
+            EXPECT_EQ(d.minimumSize(), d.maximumSize()) << "a message keeps its size";
             bool hasDefault = false;
             for (QPushButton* b : d.findChildren<QPushButton*>()) {
                 if (b->isDefault()) {

@@ -1,11 +1,17 @@
 // The account forms and their fields: loading, write-through, the buttons, Open URL, the
 // field context menu, the shared edit commands, the password clipboard and the idle clock.
+#include <functional>
+
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -397,14 +403,23 @@ TEST_F(AccountFormsTest, UserActionsInTheWindowRestartTheIdleClock) {
 
 namespace {
 
-// Every pane lays out whole at the size its window opens with, on the default frame.
+// Every pane lays out whole at the size its window opens with, and that window lies inside
+// the document area of the default main window, framed as a window manager frames it.
 TEST_F(WindowFixture, EveryPaneFitsAtTheOpeningSize) {
     const WindowPlacement p = AppSettings::DefaultPlacement(QSize(1280, 1024));
-    Main().resize(p.cx, p.cy);
+    // The placement is the outer size: a title bar and borders take their share of it. (The
+    // window first takes its own placement, once shown.)
+    QApplication::processEvents();
+    Main().resize(p.cx - 2, p.cy - 30);
     QApplication::processEvents();
     COmbrivaultChildFrame* frame = FrameOf(NewDoc());
     ASSERT_NE(frame, nullptr);
     frame->show();
+    QApplication::processEvents();
+    const QRect area = Main().MdiArea()->viewport()->rect();
+    EXPECT_TRUE(area.contains(frame->geometry()))
+        << "area " << area.width() << "x" << area.height() << ", window " << frame->width() << "x"
+        << frame->height() << "+" << frame->x() << "+" << frame->y();
     using Pane = COmbrivaultChildFrame::Pane;
     for (Pane pane : {Pane::BlankRoot, Pane::WebRoot, Pane::MailRoot, Pane::OtherRoot,
                       Pane::WebForm, Pane::MailForm, Pane::OtherForm}) {
@@ -415,6 +430,13 @@ TEST_F(WindowFixture, EveryPaneFitsAtTheOpeningSize) {
         const QWidget* view = frame->GetPane(pane);
         EXPECT_GE(view->width(), view->minimumSizeHint().width());
         EXPECT_GE(view->height(), view->minimumSizeHint().height());
+        // Nothing to scroll either.
+        for (const QScrollArea* scroll : frame->Splitter()->findChildren<QScrollArea*>()) {
+            if (scroll->isAncestorOf(view)) {
+                EXPECT_FALSE(scroll->verticalScrollBar()->isVisible());
+                EXPECT_FALSE(scroll->horizontalScrollBar()->isVisible());
+            }
+        }
         for (const QWidget* child : view->findChildren<QWidget*>()) {
             if (child->isVisible() && child->minimumSizeHint().isValid()) {
                 EXPECT_GE(child->height(), child->minimumSizeHint().height())
@@ -422,25 +444,92 @@ TEST_F(WindowFixture, EveryPaneFitsAtTheOpeningSize) {
             }
         }
     }
+
+    // Made lower than the e-mail form, the window scrolls that form and no smaller pane.
+    frame->resize(frame->width(), frame->height() - 60);
+    for (Pane pane : {Pane::BlankRoot, Pane::MailRoot, Pane::OtherForm, Pane::MailForm}) {
+        SCOPED_TRACE(static_cast<int>(pane));
+        frame->ShowPane(pane);
+        QApplication::processEvents();
+        const auto* scroll = qobject_cast<const QScrollArea*>(frame->Splitter()->widget(1));
+        ASSERT_NE(scroll, nullptr);
+        EXPECT_EQ(scroll->verticalScrollBar()->isVisible(), pane == Pane::MailForm);
+    }
 }
 
-// Clicking a category leaves the focus in its name field, so typing names the new account.
-TEST_F(AccountFormsTest, ClickingACategoryFocusesTheNameField) {
-    QTreeWidget* tree = frame->LeftView()->findChild<QTreeWidget*>();
-    ASSERT_NE(tree, nullptr);
+// Whichever way a category's add pane is asked for, what the user types next names the new
+// account; moving through the tree with the arrow keys leaves the focus in the tree, and Enter
+// goes into the pane the selection shows.
+TEST_F(AccountFormsTest, TheNameFieldTakesTheFocusWhenAnAddPaneIsAskedFor) {
+    QTreeWidget* widget = tree->Tree();
     frame->show();
-    for (AccountKind kind : {AccountKind::Web, AccountKind::Mail, AccountKind::Other}) {
-        SCOPED_TRACE(static_cast<int>(kind));
-        QTreeWidgetItem* category = frame->LeftView()->CategoryItem(kind);
-        // The press selects the category, the release ends the click.
-        tree->setFocus();
-        tree->setCurrentItem(category);
-        QTest::mouseRelease(tree->viewport(), Qt::LeftButton, {},
-                            tree->visualItemRect(category).center());
+    QApplication::setActiveWindow(&Main());
+    const auto click = [&](QTreeWidgetItem* item) {
+        widget->setCurrentItem(item); // the press
+        QTest::mouseRelease(widget->viewport(), Qt::LeftButton, {},
+                            widget->visualItemRect(item).center());
+    };
+    struct Case {
+        const char* name;
+        AccountKind kind;
+        std::function<void(QTreeWidgetItem* category)> ask;
+        bool focusesName;
+    };
+    const Case cases[] = {
+        {"click", AccountKind::Web, click, true},
+        {"enter", AccountKind::Mail,
+         [&](QTreeWidgetItem* category) {
+             widget->setCurrentItem(category);
+             QTest::keyClick(widget, Qt::Key_Return);
+         },
+         true},
+        {"add button", AccountKind::Other,
+         [&](QTreeWidgetItem*) {
+             tree->SelectRoot();
+             frame->GetPane(Pane::BlankRoot)->findChild<QPushButton*>("addOther")->click();
+         },
+         true},
+        {"menu command", AccountKind::Mail,
+         [&](QTreeWidgetItem*) { tree->OnCommand(ID_ADD_MAIL_ACCOUNT); }, true},
+        {"add more", AccountKind::Web,
+         [&](QTreeWidgetItem*) {
+             Show(AccountKind::Web)->findChild<QPushButton*>("addMore")->click();
+         },
+         true},
+        {"arrow key", AccountKind::Web,
+         [&](QTreeWidgetItem* category) {
+             widget->setCurrentItem(tree->RootItem());
+             QTest::keyClick(widget, Qt::Key_Down);
+             ASSERT_EQ(widget->currentItem(), category);
+         },
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        widget->setFocus();
         QApplication::processEvents();
-        EXPECT_EQ(frame->ShownPane(), COmbrivaultChildFrame::AddPane(kind));
-        EXPECT_EQ(frame->window()->focusWidget(), frame->AddPaneView(kind)->NameEdit());
+        c.ask(tree->CategoryItem(c.kind));
+        QApplication::processEvents();
+        EXPECT_EQ(frame->ShownPane(), COmbrivaultChildFrame::AddPane(c.kind));
+        EXPECT_EQ(QApplication::focusWidget() == frame->AddPaneView(c.kind)->NameEdit(),
+                  c.focusesName);
+        if (!c.focusesName) {
+            EXPECT_EQ(QApplication::focusWidget(), widget);
+        }
     }
+
+    // Enter on an account goes to the first field of its form; the Enter that ends renaming it
+    // stays in the tree.
+    CAccountForm* form = Show(AccountKind::Web);
+    widget->setFocus();
+    tree->RenameSelectedAccount();
+    auto* label = widget->findChild<QLineEdit*>("labelEdit");
+    ASSERT_NE(label, nullptr);
+    QTest::keyClick(label, Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), widget);
+    QTest::keyClick(widget, Qt::Key_Return);
+    EXPECT_EQ(QApplication::focusWidget(), form->FieldsOnScreen().front());
 }
 
 } // namespace

@@ -3,45 +3,16 @@
 #include "crypto/EncryptedFile.h"
 #include "storage/StorageFile.h"
 #include "storage/StorageSave.h"
-#include "support/TestFiles.h"
+#include "support/CliFixture.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/wait.h>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-    int code;
-    std::string out, err;
-};
-
-class StorageCliTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        Write("pw", "secret\n");
-        Write("wrong", "Secret\n");
-    }
-    void Write(const std::string& name, const std::string& data) {
-        fs::create_directories((dir_.path() / name).parent_path());
-        WriteFileBytes(dir_ / name, data);
-    }
-    std::string Read(const std::string& name) { return ReadFileBytes(dir_ / name); }
-    bool Exists(const std::string& name) { return fs::exists(dir_.path() / name); }
-
-    Result Run(const std::string& args, const std::string& input = "") {
-        Write(".stdin", input);
-        const std::string cmd = "cd '" + dir_.path().string() + "' && OMBRIVAULT_CODEPAGE= '" +
-                                std::string(OV_BINARY_DIR) + "/bin/ombrivault-cli' " + args +
-                                " <.stdin >.stdout 2>.stderr";
-        const int status = std::system(cmd.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Read(".stdout"), Read(".stderr")};
-    }
-
-    ScratchDir dir_;
-};
+using Result = CliResult;
+using StorageCliTest = CliFixture;
 
 TEST_F(StorageCliTest, AddListAndExport) {
     Write("in/scan.JPG", std::string("\xFF\xD8\xFF\xE0", 4));

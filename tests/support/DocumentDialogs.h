@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include <QAbstractButton>
 #include <QDialog>
 #include <QLabel>
 #include <QMessageBox>
@@ -30,8 +31,15 @@ inline ModalSeam::Script Message(QString& text, const QString& button = QStringL
     return [&text, button](QDialog& d) {
         if (const auto* label = d.findChild<QLabel*>(QStringLiteral("text"))) {
             text = label->text();
-        } else if (const auto* box = qobject_cast<const QMessageBox*>(&d)) {
+        } else if (auto* box = qobject_cast<QMessageBox*>(&d)) {
             text = box->text();
+            // A box's buttons are known by their text alone ("&OK" for "ok").
+            for (QAbstractButton* b : box->buttons()) {
+                if (b->text().remove(QLatin1Char('&')).compare(button, Qt::CaseInsensitive) == 0) {
+                    b->click();
+                    return;
+                }
+            }
         }
         answer::Click(button)(d);
     };

@@ -43,13 +43,10 @@ int main(int argc, char** argv) {
     ScopedModalSeam seam;
 
     CEditorApp app;
-    if (!app.InitInstance({QStringLiteral("/dde")})) {
+    CMainFrame* main = StartProgram(app);
+    if (main == nullptr) {
         return 1;
     }
-    CMainFrame* main = app.MainFrame();
-    main->resize(1000, 700);
-    main->move(20, 20);
-    main->show();
     auto* doc = static_cast<COmbrivaultDoc*>(app.PasswordsTemplate()->OpenDocumentFile({}));
     auto* frame = static_cast<COmbrivaultChildFrame*>(doc->GetFrames().front());
     frame->showMaximized();

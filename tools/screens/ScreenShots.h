@@ -7,6 +7,9 @@
 #include <QTest>
 #include <QWidget>
 
+#include "app/EditorApp.h"
+#include "app/MainFrame.h"
+
 inline void Settle() {
     for (int i = 0; i < 10; ++i) {
         QApplication::processEvents();
@@ -21,4 +24,17 @@ inline void SnapScreen(const QString& dir, const QString& name, QWidget* window)
     const QRect area = window->frameGeometry().adjusted(-2, -2, 2, 2);
     screen->grabWindow(0, area.x(), area.y(), area.width(), area.height())
         .save(QDir(dir).filePath(name + ".png"));
+}
+
+// Starts the program as the window tools show it: no document, the main window at a fixed
+// place and size. Null when the program does not start.
+inline CMainFrame* StartProgram(CEditorApp& app) {
+    if (!app.InitInstance({QStringLiteral("/dde")})) {
+        return nullptr;
+    }
+    CMainFrame* main = app.MainFrame();
+    main->resize(1000, 700);
+    main->move(20, 20);
+    main->show();
+    return main;
 }

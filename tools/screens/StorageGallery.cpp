@@ -57,13 +57,10 @@ int main(int argc, char** argv) {
     ScopedModalSeam seam;
 
     CEditorApp app;
-    if (!app.InitInstance({QStringLiteral("/dde")})) {
+    CMainFrame* main = StartProgram(app);
+    if (main == nullptr) {
         return 1;
     }
-    CMainFrame* main = app.MainFrame();
-    main->resize(1000, 700);
-    main->move(20, 20);
-    main->show();
 
     // Files to add, made in the scratch folder.
     QDir files(tool.scratch.path());
