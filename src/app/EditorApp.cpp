@@ -94,11 +94,8 @@ bool CEditorApp::InitInstance(const QStringList& arguments) {
         std::fprintf(stderr, "%s\n", kInitFailedText);
         return false;
     }
-    // The program's style before the first widget is made (it stays for a second start in
-    // the same process).
-    if (qobject_cast<ProgramStyle*>(QApplication::style()) == nullptr) {
-        QApplication::setStyle(new ProgramStyle);
-    }
+    // The program's style before the first widget is made.
+    UseProgramStyle();
     // The organisation and application names decide where the settings file lives; they
     // must be set before anything reads a setting, the code page included.
     QCoreApplication::setOrganizationName(QString::fromLatin1(kRegistryKey));

@@ -1,6 +1,8 @@
 #include "framework/ProgramStyle.h"
 
+#include <QApplication>
 #include <QPointer>
+#include <QStyleFactory>
 #include <QStyleOption>
 #include <QWidget>
 
@@ -8,7 +10,7 @@
 
 #include "framework/DeferredIcon.h"
 
-ProgramStyle::ProgramStyle() = default;
+ProgramStyle::ProgramStyle(QStyle* base) : QProxyStyle(base) {}
 
 QIcon ProgramStyle::standardIcon(StandardPixmap icon, const QStyleOption* option,
                                  const QWidget* widget) const {
@@ -32,4 +34,11 @@ QIcon ProgramStyle::standardIcon(StandardPixmap icon, const QStyleOption* option
         }
         return base->standardIcon(icon, kept ? &*kept : nullptr, asker.data());
     });
+}
+
+void UseProgramStyle() {
+    const QStyle* current = QApplication::style();
+    if (qobject_cast<const ProgramStyle*>(current) == nullptr) {
+        QApplication::setStyle(new ProgramStyle(QStyleFactory::create(current->name())));
+    }
 }

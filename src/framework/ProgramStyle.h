@@ -10,8 +10,14 @@
 class ProgramStyle : public QProxyStyle {
     Q_OBJECT
 public:
-    ProgramStyle();
+    // Looks like `base` (which it takes), or like the platform's default style without one.
+    explicit ProgramStyle(QStyle* base = nullptr);
 
     QIcon standardIcon(StandardPixmap icon, const QStyleOption* option = nullptr,
                        const QWidget* widget = nullptr) const override;
 };
+
+// Makes the application's style a ProgramStyle that looks like the style it has now (the
+// default, or the one chosen with -style or QT_STYLE_OVERRIDE); nothing changes when it is
+// one already.
+void UseProgramStyle();

@@ -1,3 +1,4 @@
+#include <QApplication>
 #include <QIcon>
 #include <QImage>
 #include <QPushButton>
@@ -79,4 +80,20 @@ TEST(ProgramStyle, IconsOutliveTheirWidgetAndStyle) {
     style.reset();
     EXPECT_TRUE(orphan.isNull());
     EXPECT_TRUE(orphan.pixmap(16, 16).isNull());
+}
+
+// The program's style keeps the look of the style the application had (one the user chose
+// included), and installing it again changes nothing.
+TEST(ProgramStyle, KeepsTheLookOfTheApplicationStyle) {
+    const QString original = QApplication::style()->name();
+    for (const char* name : {"Windows", "Fusion"}) {
+        QApplication::setStyle(QString::fromLatin1(name));
+        UseProgramStyle();
+        auto* style = qobject_cast<ProgramStyle*>(QApplication::style());
+        ASSERT_NE(style, nullptr) << name;
+        EXPECT_EQ(style->baseStyle()->name(), QString::fromLatin1(name).toLower());
+        UseProgramStyle();
+        EXPECT_EQ(QApplication::style(), style) << name;
+    }
+    QApplication::setStyle(original);
 }
