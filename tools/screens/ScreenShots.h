@@ -27,14 +27,18 @@ inline void SnapScreen(const QString& dir, const QString& name, QWidget* window)
 }
 
 // Starts the program as the window tools show it: no document, the main window at a fixed
-// place and size. Null when the program does not start.
-inline CMainFrame* StartProgram(CEditorApp& app) {
+// place and size, or at the size it opens with. Null when the program does not start.
+inline CMainFrame* StartProgram(CEditorApp& app, bool openingSize = false) {
     if (!app.InitInstance({QStringLiteral("/dde")})) {
         return nullptr;
     }
     CMainFrame* main = app.MainFrame();
-    main->resize(1000, 700);
-    main->move(20, 20);
+    if (openingSize) {
+        main->move(0, 0);
+    } else {
+        main->resize(1000, 700);
+        main->move(20, 20);
+    }
     main->show();
     return main;
 }

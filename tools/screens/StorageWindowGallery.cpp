@@ -102,12 +102,10 @@ int main(int argc, char** argv) {
     ScopedModalSeam seam;
 
     CEditorApp app;
-    if (!app.InitInstance({QStringLiteral("/dde")})) {
+    CMainFrame* main = StartProgram(app, /*openingSize=*/true);
+    if (main == nullptr) {
         return 1;
     }
-    CMainFrame* main = app.MainFrame();
-    main->move(0, 0);
-    main->show();
 
     const std::string path =
         QDir(tool.scratch.path()).filePath(QStringLiteral("home.ovs")).toStdString();
