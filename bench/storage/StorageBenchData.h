@@ -86,16 +86,26 @@ inline bool RawSavePipeline(const StorageItemTable& table, const StorageTree& tr
     return ok;
 }
 
-// Peak resident memory since the last reset, in bytes.
-inline size_t PeakResident() {
+// A size line of /proc/self/status ("VmHWM:", "VmRSS:"), in bytes.
+inline size_t StatusBytes(const std::string& key) {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) {
-            return std::stoull(line.substr(6)) * 1024;
+        if (line.rfind(key, 0) == 0) {
+            return std::stoull(line.substr(key.size())) * 1024;
         }
     }
     return 0;
+}
+
+// Peak resident memory since the last reset, in bytes.
+inline size_t PeakResident() {
+    return StatusBytes("VmHWM:");
+}
+
+// Resident memory now, in bytes.
+inline size_t CurrentResident() {
+    return StatusBytes("VmRSS:");
 }
 
 inline void ResetPeakResident() {
