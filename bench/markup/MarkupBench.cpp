@@ -17,21 +17,30 @@ namespace {
 
 constexpr int kSizes[] = {1000, 10000, 100000};
 
+// Account i is of kind i % 3. The records are created one kind after the other, the order
+// in which opening a file reads them and in which the writer walks them. Created in the
+// order of i instead, each kind's records would lie among the other kinds' in memory, and
+// at 100,000 accounts (far more than the processor's caches hold) every record written
+// would bring in the cache lines of its neighbours of the other kinds: the ratio would then
+// measure that layout rather than the writer.
 const AccountLists& Lists(int count) {
     static std::map<int, AccountLists> cache;
     auto [it, added] = cache.try_emplace(count);
     if (added) {
-        for (int i = 0; i < count; ++i) {
-            const auto kind = kAccountKinds[static_cast<size_t>(i % 3)];
-            const std::string n = std::to_string(i);
-            Account* a = it->second.GetAccount(kind, it->second.AddAccount(kind, "Account " + n));
-            for (AccountField field : RecordFields(kind)) {
-                if (field != AccountField::Name) {
-                    *a->Field(field) = "value " + n + " with <&> and more text";
+        for (size_t k = 0; k < kAccountKinds.size(); ++k) {
+            const AccountKind kind = kAccountKinds[k];
+            for (int i = static_cast<int>(k); i < count; i += 3) {
+                const std::string n = std::to_string(i);
+                Account* a =
+                    it->second.GetAccount(kind, it->second.AddAccount(kind, "Account " + n));
+                for (AccountField field : RecordFields(kind)) {
+                    if (field != AccountField::Name) {
+                        *a->Field(field) = "value " + n + " with <&> and more text";
+                    }
                 }
-            }
-            if (std::string* notes = a->Field(AccountField::Notes)) {
-                *notes = "first line of notes " + n + "\r\nsecond line\r\nthird line";
+                if (std::string* notes = a->Field(AccountField::Notes)) {
+                    *notes = "first line of notes " + n + "\r\nsecond line\r\nthird line";
+                }
             }
         }
     }
