@@ -15,7 +15,9 @@
 #include "storage/RightViewDrops.h"
 #include "storage/StorageViewSite.h"
 
-QLabel* MakeLocationText(QWidget* parent) {
+QLabel* AddLocationLine(QBoxLayout* layout, QWidget* parent) {
+    auto* line = new QHBoxLayout;
+    line->addWidget(MakePaneLabel(QStringLiteral("Current Folder: "), 13, Qt::black, parent));
     auto* label = new QLabel(parent);
     label->setObjectName(QStringLiteral("location"));
     label->setTextFormat(Qt::PlainText);
@@ -28,6 +30,8 @@ QLabel* MakeLocationText(QWidget* parent) {
     label->setPalette(palette);
     // Stretches with the view; a long path does not widen it.
     label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    line->addWidget(label, 1);
+    layout->addLayout(line);
     return label;
 }
 
@@ -47,11 +51,7 @@ CCreateFormBase::CCreateFormBase(CDocument* document, CStorageViewSite* site, QW
     layout->addWidget(title_);
     layout->addSpacing(8);
 
-    auto* where = new QHBoxLayout;
-    where->addWidget(MakePaneLabel(QStringLiteral("Current Folder: "), 13, Qt::black, this));
-    location_ = MakeLocationText(this);
-    where->addWidget(location_, 1);
-    layout->addLayout(where);
+    location_ = AddLocationLine(layout, this);
     layout->addSpacing(6);
 
     auto* prompt = MakePaneLabel(QString::fromLatin1(texts.prompt), 13, Qt::black, this,

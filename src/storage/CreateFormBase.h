@@ -69,5 +69,6 @@ private:
     QString browseFilter_;
 };
 
-// The location line the forms and views share: blue Courier New, 12 pixels.
-QLabel* MakeLocationText(QWidget* parent);
+// The location line the forms and views share, added to `layout`: "Current Folder: " and the
+// location in blue Courier New, 12 pixels. Returns the location's label.
+QLabel* AddLocationLine(QBoxLayout* layout, QWidget* parent);

@@ -69,11 +69,7 @@ CRightAccountView::CRightAccountView(CDocument* document, CStorageViewSite* site
     layout->setContentsMargins(20, 14, 20, 14);
     layout->setSpacing(3);
 
-    auto* where = new QHBoxLayout;
-    where->addWidget(MakePaneLabel(QStringLiteral("Current Folder: "), 13, Qt::black, this));
-    location_ = MakeLocationText(this);
-    where->addWidget(location_, 1);
-    layout->addLayout(where);
+    location_ = AddLocationLine(layout, this);
     layout->addSpacing(6);
 
     auto* top = new QHBoxLayout;

@@ -44,11 +44,7 @@ CPictureRigthMainView::CPictureRigthMainView(CDocument* document, CStorageViewSi
     layout->setContentsMargins(24, 18, 24, 18);
     layout->setSpacing(10);
 
-    auto* where = new QHBoxLayout;
-    where->addWidget(MakePaneLabel(QStringLiteral("Current Folder: "), 13, Qt::black, this));
-    location_ = MakeLocationText(this);
-    where->addWidget(location_, 1);
-    layout->addLayout(where);
+    location_ = AddLocationLine(layout, this);
     layout->addSpacing(10);
 
     auto* grid = new QGridLayout;
