@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr size_t kPeriodBytes = 128;
-constexpr size_t kAesBlock = 16;
 constexpr int kRounds = 14;
 // Output is grown in slices of this size, as in the EVP path, so a fresh buffer is cleared
 // while it is in cache.
@@ -121,8 +119,8 @@ CipherPeriods(const RoundKeys& rk, const uint8_t* in, uint8_t* out, size_t perio
     // fifteen round keys stay in registers.
     size_t p = 0;
     for (; p + 2 <= periods; p += 2) {
-        const uint8_t* src = in + p * kPeriodBytes;
-        uint8_t* dst = out + p * kPeriodBytes;
+        const uint8_t* src = in + p * kScramblePeriodBytes;
+        uint8_t* dst = out + p * kScramblePeriodBytes;
         __m512i x0, x1, x2, x3;
         x0 = First<Encrypt>(src, k[0], low);
         x1 = First<Encrypt>(src + 64, k[0], high);
@@ -141,8 +139,8 @@ CipherPeriods(const RoundKeys& rk, const uint8_t* in, uint8_t* out, size_t perio
         _mm512_storeu_si512(dst + 192, Last<Encrypt>(x3, k[kRounds], high));
     }
     for (; p < periods; ++p) {
-        const uint8_t* src = in + p * kPeriodBytes;
-        uint8_t* dst = out + p * kPeriodBytes;
+        const uint8_t* src = in + p * kScramblePeriodBytes;
+        uint8_t* dst = out + p * kScramblePeriodBytes;
         __m512i x0, x1;
         x0 = First<Encrypt>(src, k[0], low);
         x1 = First<Encrypt>(src + 64, k[0], high);
@@ -178,7 +176,7 @@ void CipherBody(const RoundKeys& rk, const uint8_t* in, Bytes& out, size_t lengt
     for (size_t off = 0; off < length; off += kSlice) {
         const size_t n = std::min(kSlice, length - off);
         GrowTo(out, off + n);
-        CipherPeriods<Encrypt>(rk, in + off, out.data() + off, n / kPeriodBytes);
+        CipherPeriods<Encrypt>(rk, in + off, out.data() + off, n / kScramblePeriodBytes);
     }
 }
 
@@ -186,7 +184,7 @@ void CipherBody(const RoundKeys& rk, const uint8_t* in, Bytes& out, size_t lengt
 template <bool Encrypt>
 void CipherTail(const RoundKeys& rk, const uint8_t* tail, size_t tailLength, size_t padTo,
                 Bytes& out, size_t at) {
-    alignas(64) uint8_t period[kPeriodBytes] = {};
+    alignas(64) uint8_t period[kScramblePeriodBytes] = {};
     std::memcpy(period, tail, tailLength);
     const auto pad = static_cast<uint8_t>(padTo - tailLength);
     std::memset(period + tailLength, pad, padTo - tailLength);
@@ -212,8 +210,8 @@ bool AesEncryptRotated(const uint8_t* data, size_t length, const AesKey& key, By
     }
     RoundKeys rk;
     ExpandKey(key, rk);
-    const size_t pad = kAesBlock - length % kAesBlock;
-    const size_t body = length - length % kPeriodBytes;
+    const size_t pad = kAesBlockBytes - length % kAesBlockBytes;
+    const size_t body = length - length % kScramblePeriodBytes;
     PrepareOutput(out, length + pad);
     CipherBody<true>(rk, data, out, body);
     CipherTail<true>(rk, data + body, length - body, length + pad - body, out, body);
@@ -228,18 +226,18 @@ bool AesDecryptRotated(const uint8_t* data, size_t length, const AesKey& key, By
                 RotateWordRangeRight(in, slice, n / 4, offset / 4);
             });
     }
-    if (data == nullptr || length == 0 || length % kAesBlock != 0) {
+    if (data == nullptr || length == 0 || length % kAesBlockBytes != 0) {
         out.clear();
         return false;
     }
     RoundKeys enc, rk;
     ExpandKey(key, enc);
     InvertKeys(enc, rk);
-    const size_t body = length - length % kPeriodBytes;
+    const size_t body = length - length % kScramblePeriodBytes;
     PrepareOutput(out, length);
     CipherBody<false>(rk, data, out, body);
     if (body < length) {
         CipherTail<false>(rk, data + body, length - body, length - body, out, body);
     }
-    return TrimBlockPadding(out, kAesBlock);
+    return TrimBlockPadding(out, kAesBlockBytes);
 }

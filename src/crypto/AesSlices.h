@@ -5,6 +5,11 @@
 
 #include "crypto/Ciphers.h"
 
+// The cipher's block, and the period of the word scramble: the scramble's rotation count
+// repeats every 32 words, so whole periods encrypt alike wherever they stand in a text.
+inline constexpr size_t kAesBlockBytes = 16;
+inline constexpr size_t kScramblePeriodBytes = 128;
+
 // Runs on each slice of ciphertext right after it is written, the padded last block included.
 using EncryptedSliceHook = void (*)(uint8_t* slice, size_t length, size_t offset);
 // Fills each output slice from the input before it is decrypted in place (null: a copy).

@@ -17,7 +17,6 @@
 
 namespace {
 
-constexpr size_t kAesBlock = 16;
 constexpr size_t kDesBlock = 8;
 
 struct CipherCtxDeleter {
@@ -151,8 +150,8 @@ bool AesEncryptPaddedSlices(const uint8_t* data, size_t length, const AesKey& ke
         out.clear();
         return false;
     }
-    const size_t pad = kAesBlock - length % kAesBlock;
-    const size_t whole = length - length % kAesBlock;
+    const size_t pad = kAesBlockBytes - length % kAesBlockBytes;
+    const size_t whole = length - length % kAesBlockBytes;
     // A fresh output grows slice by slice, so each slice is cleared, encrypted and handed on
     // while it is in cache instead of the whole buffer being cleared up front.
     PrepareOutput(out, length + pad);
@@ -166,24 +165,24 @@ bool AesEncryptPaddedSlices(const uint8_t* data, size_t length, const AesKey& ke
             afterEncrypt(out.data() + off, n, off);
         }
     }
-    uint8_t last[kAesBlock];
+    uint8_t last[kAesBlockBytes];
     std::memcpy(last, data + whole, length - whole);
     std::memset(last + (length - whole), static_cast<int>(pad), pad);
     GrowTo(out, length + pad);
-    const bool ok = CipherSlice(ctx.get(), last, out.data() + whole, kAesBlock);
+    const bool ok = CipherSlice(ctx.get(), last, out.data() + whole, kAesBlockBytes);
     SecureWipe(last, sizeof last);
     if (!ok) {
         return FailAndWipe(out);
     }
     if (afterEncrypt != nullptr) {
-        afterEncrypt(out.data() + whole, kAesBlock, whole);
+        afterEncrypt(out.data() + whole, kAesBlockBytes, whole);
     }
     return true;
 }
 
 bool AesDecryptPaddedSlices(const uint8_t* data, size_t length, const AesKey& key, Bytes& out,
                             CiphertextSliceHook fillSlice) {
-    if (data == nullptr || length == 0 || length % kAesBlock != 0) {
+    if (data == nullptr || length == 0 || length % kAesBlockBytes != 0) {
         out.clear();
         return false;
     }
@@ -205,7 +204,7 @@ bool AesDecryptPaddedSlices(const uint8_t* data, size_t length, const AesKey& ke
             return FailAndWipe(out);
         }
     }
-    return TrimBlockPadding(out, kAesBlock);
+    return TrimBlockPadding(out, kAesBlockBytes);
 }
 
 bool AesEncryptPadded(const uint8_t* data, size_t length, const AesKey& key, Bytes& out) {

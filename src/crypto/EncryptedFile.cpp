@@ -48,10 +48,9 @@ bool DecryptBuffer(const uint8_t* data, size_t length, std::string_view password
 }
 
 bool EncryptBufferInPlace(Bytes& buffer, std::string_view password) {
-    constexpr size_t kPadRoom = 16;
-    if (!buffer.empty() && buffer.capacity() < buffer.size() + kPadRoom) {
+    if (!buffer.empty() && buffer.capacity() < buffer.size() + kAesBlockBytes) {
         Bytes roomier;
-        ReserveLarge(roomier, buffer.size() + kPadRoom);
+        ReserveLarge(roomier, buffer.size() + kAesBlockBytes);
         roomier.assign(buffer.begin(), buffer.end());
         SecureWipe(buffer.data(), buffer.size());
         buffer.swap(roomier);
@@ -162,7 +161,7 @@ bool SaveEncryptedText(const std::string& path, std::string_view text, std::stri
     // The text becomes UTF-16LE in one pass, into a buffer with room for the padding that is
     // then encrypted in place.
     Bytes plain;
-    ReserveLarge(plain, 2 * text.size() + 16);
+    ReserveLarge(plain, 2 * text.size() + kAesBlockBytes);
     CodePage::Program()->AppendUtf16Le(text, plain);
     return SaveEncryptedUtf16(path, plain, password, form, error);
 }
@@ -224,13 +223,6 @@ LoadTextStatus LoadEncryptedUtf16(const std::string& path, std::string_view pass
     }
     return LoadTextStatus::Text;
 }
-
-namespace {
-
-constexpr size_t kScramblePeriod = 128;
-constexpr size_t kAesBlockBytes = 16;
-
-} // namespace
 
 // The buffer holds a slice of plaintext and room for the padding block that encrypting it in
 // place adds. A slice of whole scramble periods encrypts to the same bytes alone as within the
@@ -297,9 +289,10 @@ bool EncryptedFileStream::Append(const uint8_t* data, size_t length) {
 // Encrypts the whole periods of plaintext held (all of it on the last call) and writes them.
 // At least one byte stays behind for the last call, which adds the padding.
 bool EncryptedFileStream::EncryptAndWrite(bool last) {
-    const size_t whole = last ? filled_ : (filled_ - 1) / kScramblePeriod * kScramblePeriod;
+    const size_t whole =
+        last ? filled_ : (filled_ - 1) / kScramblePeriodBytes * kScramblePeriodBytes;
     const size_t restLength = filled_ - whole;
-    uint8_t rest[kScramblePeriod];
+    uint8_t rest[kScramblePeriodBytes];
     std::memcpy(rest, buffer_.data() + whole, restLength);
     int error = 0;
     if (!AesEncryptRotated(buffer_.data(), whole, key_, buffer_)) {
