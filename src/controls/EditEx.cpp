@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 #include <QTextBlock>
 
+#include "controls/AccountText.h"
 #include "controls/PasswordClipboard.h"
 #include "framework/ChildFrame.h"
 #include "framework/CommandIds.h"
@@ -86,18 +87,11 @@ void CEditEx::SetFieldFont(int pixelHeight, const QString& face) {
 }
 
 QString CEditEx::Text() const {
-    QString text = toPlainText();
-    if (multiLine_) {
-        text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    }
-    return text;
+    return multiLine_ ? LinesForStoring(toPlainText()) : toPlainText();
 }
 
 void CEditEx::SetText(const QString& text) {
-    QString lines = text;
-    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    setPlainText(lines);
+    setPlainText(LinesForEditing(text));
 }
 
 void CEditEx::OnTextChanged() {

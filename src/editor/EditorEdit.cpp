@@ -6,6 +6,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 
+#include "controls/AccountText.h"
 #include "framework/LockHost.h"
 
 namespace {
@@ -25,8 +26,7 @@ bool HoldsLocalFiles(const QMimeData* data) {
 } // namespace
 
 QString TextAsLines(QString text) {
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    text = LinesForEditing(std::move(text));
     text.replace(QChar::LineSeparator, QLatin1Char('\n'));
     text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
     return text;

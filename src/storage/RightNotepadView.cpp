@@ -37,14 +37,10 @@ protected:
 namespace {
 // Notes keep their lines separated by CR LF.
 QString NoteText(const std::string& stored) {
-    QString text = AccountText(stored);
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return text;
+    return LinesForEditing(AccountText(stored));
 }
-std::string StoredNote(QString text) {
-    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    return AccountBytes(text);
+std::string StoredNote(const QString& text) {
+    return AccountBytes(LinesForStoring(text));
 }
 } // namespace
 
