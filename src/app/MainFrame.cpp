@@ -116,10 +116,13 @@ CMainFrame::~CMainFrame() {
 // --- Creation ----------------------------------------------------------------------
 
 void CMainFrame::CreateMenus() {
-    noDocumentMenus_ = BuildMenus(MenuResource::NoDocument, *actions_, recentActions_, this);
-    documentMenus_ = BuildMenus(MenuResource::Document, *actions_, recentActions_, this);
-    webMenu_ = BuildWebMenu(*actions_, this);
-    for (QMenu* menu : noDocumentMenus_ + documentMenus_ + QList<QMenu*>{webMenu_}) {
+    // Only the menus without a document show at start; the others are built when first shown.
+    currentMenu_ = MenuResource::Document; // forces the first switch
+    UpdateMenuBar();
+}
+
+void CMainFrame::WireMenus(const QList<QMenu*>& menus) {
+    for (QMenu* menu : menus) {
         connect(menu, &QMenu::aboutToShow, this, [this] {
             UpdateCommandStates();
             UpdateRecentFileActions();
@@ -127,14 +130,27 @@ void CMainFrame::CreateMenus() {
         });
         // An open menu counts as activity as long as the user moves in it.
         connect(menu, &QMenu::hovered, this, [this] { ResetIdleTimer(); });
-    }
-    for (QMenu* menu : documentMenus_) {
         if (menu->title() == QStringLiteral("&Window")) {
             connect(menu, &QMenu::aboutToShow, this, [this, menu] { UpdateWindowList(menu); });
         }
     }
-    currentMenu_ = MenuResource::Document; // forces the first switch
-    UpdateMenuBar();
+}
+
+const QList<QMenu*>& CMainFrame::Menus(MenuResource resource) {
+    QList<QMenu*>& menus = resource == MenuResource::Document ? documentMenus_ : noDocumentMenus_;
+    if (menus.isEmpty()) {
+        menus = BuildMenus(resource, *actions_, recentActions_, this);
+        WireMenus(menus);
+    }
+    return menus;
+}
+
+QMenu* CMainFrame::WebMenu() {
+    if (webMenu_ == nullptr) {
+        webMenu_ = BuildWebMenu(*actions_, this);
+        WireMenus({webMenu_});
+    }
+    return webMenu_;
 }
 
 void CMainFrame::UpdateWindowList(QMenu* menu) {

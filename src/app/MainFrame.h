@@ -119,7 +119,8 @@ public:
     void AddChildFrame(CMDIChildWnd* frame) override;
     void ActivateChildFrame(CMDIChildWnd* frame) override;
     MenuResource CurrentMenu() const { return currentMenu_; }
-    const QList<QMenu*>& Menus(MenuResource resource) const;
+    // The menus of one menu resource, built when first asked for.
+    const QList<QMenu*>& Menus(MenuResource resource);
 
     // --- Placement and help ----------------------------------------------------------
     void SaveWindowPlacement();
@@ -149,6 +150,8 @@ protected:
 
 private:
     void CreateMenus();
+    void WireMenus(const QList<QMenu*>& menus);
+    QMenu* WebMenu();
     void CreateToolBar();
     void CreateStatusBar();
     void ApplyPlacement();

@@ -165,10 +165,6 @@ void CMainFrame::ActivateChildFrame(CMDIChildWnd* frame) {
     UpdateCaption();
 }
 
-const QList<QMenu*>& CMainFrame::Menus(MenuResource resource) const {
-    return resource == MenuResource::Document ? documentMenus_ : noDocumentMenus_;
-}
-
 void CMainFrame::UpdateMenuBar() {
     MenuResource wanted = MenuResource::NoDocument;
     bool web = false;
@@ -189,7 +185,7 @@ void CMainFrame::UpdateMenuBar() {
     const QList<QMenu*>& menus = Menus(wanted);
     for (int i = 0; i < menus.size(); ++i) {
         if (web && i == menus.size() - 1) {
-            menuBar()->addMenu(webMenu_);
+            menuBar()->addMenu(WebMenu());
         }
         menuBar()->addMenu(menus[i]);
     }
