@@ -4,8 +4,10 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <fontconfig/fontconfig.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <thread>
 #include <unistd.h>
 
 #include "app/EditorApp.h"
@@ -27,6 +29,11 @@ int main(int argc, char** argv) {
     const rlimit noCore{0, 0};
     ::setrlimit(RLIMIT_CORE, &noCore);
     ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+
+    // Reading the system's font configuration takes a few milliseconds that the window's first
+    // text would otherwise wait for; a second thread reads it while the application connects
+    // to the display. The library shares what it read with every later user in the process.
+    const std::jthread fonts([] { FcInit(); });
 
     // The built-in browser needs shared graphics contexts, set before the application exists.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
