@@ -1,13 +1,14 @@
 // Hands a file from a second launch to the program that is already running, in place of
 // the shell's dynamic data exchange: the first instance listens on a per-user local socket,
-// a later launch with a file sends it there and exits.
+// a later launch with a file sends it there and exits. Plain Unix-domain sockets watched by
+// the event loop, so the program needs no network library to start.
 #pragma once
 
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
-class QLocalServer;
+class QSocketNotifier;
 
 class SingleInstance : public QObject {
     Q_OBJECT
@@ -21,13 +22,19 @@ public:
     bool HandOver(const QStringList& files, int timeoutMs = 2000) const;
     // Starts listening, unless another instance already does; true when listening.
     bool Listen();
-    // The socket's name: a path in $XDG_RUNTIME_DIR when that is set, else a plain name.
+    // The socket's path: in $XDG_RUNTIME_DIR when that is set, else in the temporary folder.
     const QString& Name() const { return name_; }
 
 signals:
     void filesReceived(const QStringList& files);
 
 private:
+    class Connection;
+    void Accept();
+
     QString name_;
-    QLocalServer* server_ = nullptr;
+    int listener_ = -1;
+    // The socket file this instance made, told apart from one a later instance put there.
+    unsigned long socketId_ = 0;
+    QSocketNotifier* notifier_ = nullptr;
 };

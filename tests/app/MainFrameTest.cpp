@@ -8,6 +8,7 @@
 #include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocalSocket>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -775,6 +776,45 @@ TEST_F(AppTest, AStaleSocketInTheRuntimeFolderIsReplacedAndStillTakesFiles) {
     delete thread;
     qunsetenv("XDG_RUNTIME_DIR");
     EXPECT_EQ(received, QStringList{"/x/a.ovd"});
+}
+
+TEST_F(AppTest, TheHandOverSocketIsTheUsersOwnAndShrugsOffGarbage) {
+    SingleInstance server(QStringLiteral("garbage-") + dir.path());
+    ASSERT_TRUE(server.Listen());
+    EXPECT_EQ(QFileInfo(server.Name()).permissions() & 0x0077, 0) << "no group or other bits";
+    QStringList received;
+    QObject::connect(&server, &SingleInstance::filesReceived,
+                     [&](const QStringList& files) { received = files; });
+    // A wrong greeting, and a message that never ends, are dropped without an answer.
+    for (const QByteArray& garbage : {QByteArray("GET / HTTP/1.0\r\n\r\n"),
+                                      QByteArray("OVS1") + QByteArray(3 * 1024 * 1024, 'x')}) {
+        QLocalSocket socket;
+        socket.connectToServer(server.Name());
+        ASSERT_TRUE(socket.waitForConnected(1000));
+        socket.write(garbage);
+        while (socket.state() == QLocalSocket::ConnectedState && socket.bytesToWrite() > 0) {
+            socket.waitForBytesWritten(10);
+            QCoreApplication::processEvents();
+        }
+        for (int i = 0; i < 20 && socket.state() == QLocalSocket::ConnectedState; ++i) {
+            QCoreApplication::processEvents();
+            socket.waitForDisconnected(10);
+        }
+        EXPECT_EQ(socket.state(), QLocalSocket::UnconnectedState) << "the server hung up";
+        EXPECT_TRUE(socket.readAll().isEmpty());
+    }
+    EXPECT_TRUE(received.isEmpty());
+    // And it still takes a real hand-over.
+    QThread* thread = QThread::create([&] {
+        SingleInstance client(QStringLiteral("garbage-") + dir.path());
+        EXPECT_TRUE(client.HandOver({"/x/b.ovd"}));
+    });
+    thread->start();
+    while (!thread->isFinished()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    delete thread;
+    EXPECT_EQ(received, QStringList{"/x/b.ovd"});
 }
 
 TEST_F(AppTest, TerminatingCancelsTheDialogAndClosesDocumentsUnsaved) {
