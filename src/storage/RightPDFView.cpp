@@ -3,12 +3,8 @@
 #include <algorithm>
 
 #include <QBoxLayout>
-#include <QBuffer>
 #include <QLabel>
 #include <QPainter>
-#include <QPdfDocument>
-#include <QPdfPageNavigator>
-#include <QPdfView>
 #include <QStackedWidget>
 #include <QStyle>
 #include <QToolButton>
@@ -16,7 +12,9 @@
 #include "framework/CommandIds.h"
 #include "framework/FrameHosts.h"
 #include "framework/LockHost.h"
+#include "framework/ModuleLoader.h"
 #include "image/ImageDrawing.h"
+#include "storage/PdfPane.h"
 #include "storage/StorageItem.h"
 #include "storage/StorageViewSite.h"
 #include "storage/ViewPicture.h"
@@ -26,18 +24,23 @@ constexpr qreal kZoomStep = 1.25;
 constexpr qreal kMinZoom = 0.1;
 constexpr qreal kMaxZoom = 16.0;
 
-QString LoadFailure(QPdfDocument::Error error) {
+QString LoadFailure(CPdfPane::LoadError error) {
     switch (error) {
-    case QPdfDocument::Error::InvalidFileFormat:
+    case CPdfPane::LoadError::InvalidFormat:
         return QStringLiteral("not a valid PDF document");
-    case QPdfDocument::Error::IncorrectPassword:
-    case QPdfDocument::Error::UnsupportedSecurityScheme:
+    case CPdfPane::LoadError::Password:
         return QStringLiteral("the PDF document is protected by a password");
-    case QPdfDocument::Error::DataNotYetAvailable:
+    case CPdfPane::LoadError::Incomplete:
         return QStringLiteral("the PDF document is incomplete");
     default:
         return QStringLiteral("the PDF document could not be read");
     }
+}
+
+// Loaded once for the whole run, when the first PDF is shown.
+CModuleLoader& PdfModule() {
+    static CModuleLoader module(kPdfModuleName, kCreatePdfPaneSymbol);
+    return module;
 }
 } // namespace
 
@@ -64,9 +67,9 @@ private:
 };
 
 CRightPDFView::CRightPDFView(CDocument* document, CStorageViewSite* site, QWidget* parent)
-    : CView(document, parent), site_(site), buffer_(new QBuffer(this)),
-      pdf_(new QPdfDocument(this)), view_(new QPdfView(this)), placeholder_(new Placeholder(this)),
-      stack_(new QStackedWidget(this)), page_(new QLabel(this)) {
+    : CView(document, parent), site_(site), blank_(new QWidget(this)),
+      placeholder_(new Placeholder(this)), stack_(new QStackedWidget(this)),
+      page_(new QLabel(this)) {
     setObjectName(QStringLiteral("pdfView"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -105,24 +108,43 @@ CRightPDFView::CRightPDFView(CDocument* document, CStorageViewSite* site, QWidge
     bar->addStretch(1);
     layout->addWidget(bar_);
 
-    view_->setPageMode(QPdfView::PageMode::MultiPage);
-    view_->setZoomMode(QPdfView::ZoomMode::FitToWidth);
-    stack_->addWidget(view_);
+    stack_->addWidget(blank_);
     stack_->addWidget(placeholder_);
     layout->addWidget(stack_, 1);
-    connect(view_->pageNavigator(), &QPdfPageNavigator::currentPageChanged, this,
-            &CRightPDFView::UpdatePageText);
 }
 
 CRightPDFView::~CRightPDFView() {
     Release();
+    if (pane_ != nullptr) {
+        pane_->SetPageChanged(nullptr);
+    }
+}
+
+CPdfPane* CRightPDFView::MakePane() {
+    if (pane_ != nullptr) {
+        return pane_.get();
+    }
+    const auto create = PdfModule().Resolve<CreatePdfPaneFunction>();
+    if (create == nullptr) {
+        failure_ = QStringLiteral("the PDF viewer module could not be loaded: %1")
+                       .arg(PdfModule().Error());
+        return nullptr;
+    }
+    pane_.reset(create(stack_));
+    pane_->Widget()->setObjectName(QStringLiteral("pdfPane"));
+    pane_->SetPageChanged([this] { UpdatePageText(); });
+    stack_->insertWidget(0, pane_->Widget());
+    return pane_.get();
+}
+
+CPdfPane* CRightPDFView::Shown() const {
+    return !noPreview_ && pane_ != nullptr && pane_->IsOpen() ? pane_.get() : nullptr;
 }
 
 void CRightPDFView::Release() {
-    view_->setDocument(nullptr);
-    pdf_->close();
-    buffer_->close();
-    buffer_->setData(QByteArray());
+    if (pane_ != nullptr) {
+        pane_->Close();
+    }
     // The decrypted bytes go.
     std::fill(bytes_.begin(), bytes_.end(), '\0');
     bytes_.clear();
@@ -133,18 +155,18 @@ void CRightPDFView::ShowPdf(int32_t index) {
     Release();
     failure_.clear();
     const StorageItem* item = site_ != nullptr ? site_->Item(index) : nullptr;
-    if (item != nullptr && !item->data.empty()) {
+    if (item == nullptr || item->data.empty()) {
+        failure_ = QStringLiteral("the PDF document is empty");
+    } else if (CPdfPane* pane = MakePane()) {
         bytes_ = QByteArray(reinterpret_cast<const char*>(item->data.data()),
                             static_cast<qsizetype>(item->data.size()));
-        buffer_->setData(bytes_);
-        buffer_->open(QIODevice::ReadOnly);
-        pdf_->load(buffer_);
+        const CPdfPane::LoadError error = pane->Load(bytes_);
+        if (error != CPdfPane::LoadError::None) {
+            failure_ = LoadFailure(error);
+        }
     }
-    noPreview_ = pdf_->status() != QPdfDocument::Status::Ready || pdf_->pageCount() <= 0;
+    noPreview_ = !failure_.isEmpty();
     if (noPreview_) {
-        failure_ = item == nullptr || item->data.empty()
-                       ? QStringLiteral("the PDF document is empty")
-                       : LoadFailure(pdf_->error());
         Release();
         stack_->setCurrentWidget(placeholder_);
         if (CStatusHost* status = CStatusHost::Of(this)) {
@@ -152,10 +174,7 @@ void CRightPDFView::ShowPdf(int32_t index) {
                 kStatusMessage, QStringLiteral("The PDF document cannot be shown: ") + failure_);
         }
     } else {
-        view_->setDocument(pdf_);
-        view_->setZoomMode(QPdfView::ZoomMode::FitToWidth);
-        stack_->setCurrentWidget(view_);
-        GoTo(0);
+        stack_->setCurrentWidget(pane_->Widget());
     }
     // Page and zoom buttons only for a PDF that shows.
     bar_->setVisible(!noPreview_);
@@ -167,18 +186,17 @@ void CRightPDFView::Forget() {
     Release();
     failure_.clear();
     noPreview_ = false;
-    stack_->setCurrentWidget(view_);
+    stack_->setCurrentIndex(0);
     bar_->setVisible(false);
     UpdatePageText();
 }
 
 QString CRightPDFView::PageText() const {
-    if (noPreview_ || pdf_->pageCount() <= 0) {
+    const CPdfPane* pane = Shown();
+    if (pane == nullptr) {
         return QString();
     }
-    return QStringLiteral("Page %1 of %2")
-        .arg(view_->pageNavigator()->currentPage() + 1)
-        .arg(pdf_->pageCount());
+    return QStringLiteral("Page %1 of %2").arg(pane->CurrentPage() + 1).arg(pane->PageCount());
 }
 
 void CRightPDFView::UpdatePageText() {
@@ -186,54 +204,57 @@ void CRightPDFView::UpdatePageText() {
 }
 
 void CRightPDFView::GoTo(int page) {
-    if (noPreview_ || pdf_->pageCount() <= 0) {
+    CPdfPane* pane = Shown();
+    if (pane == nullptr) {
         return;
     }
-    page = std::clamp(page, 0, pdf_->pageCount() - 1);
-    view_->pageNavigator()->jump(page, QPointF(), view_->pageNavigator()->currentZoom());
+    pane->Jump(std::clamp(page, 0, pane->PageCount() - 1));
     UpdatePageText();
 }
 
 void CRightPDFView::NextPage() {
     ResetIdleTimer();
-    GoTo(view_->pageNavigator()->currentPage() + 1);
+    if (const CPdfPane* pane = Shown()) {
+        GoTo(pane->CurrentPage() + 1);
+    }
 }
 
 void CRightPDFView::PreviousPage() {
     ResetIdleTimer();
-    GoTo(view_->pageNavigator()->currentPage() - 1);
+    if (const CPdfPane* pane = Shown()) {
+        GoTo(pane->CurrentPage() - 1);
+    }
 }
 
 void CRightPDFView::ZoomIn() {
     ResetIdleTimer();
-    const qreal shown = ShownZoom();
-    view_->setZoomMode(QPdfView::ZoomMode::Custom);
-    view_->setZoomFactor(std::min(kMaxZoom, shown * kZoomStep));
+    if (CPdfPane* pane = Shown()) {
+        pane->SetZoomFactor(std::min(kMaxZoom, ShownZoom() * kZoomStep));
+    }
 }
 
 void CRightPDFView::ZoomOut() {
     ResetIdleTimer();
-    const qreal shown = ShownZoom();
-    view_->setZoomMode(QPdfView::ZoomMode::Custom);
-    view_->setZoomFactor(std::max(kMinZoom, shown / kZoomStep));
+    if (CPdfPane* pane = Shown()) {
+        pane->SetZoomFactor(std::max(kMinZoom, ShownZoom() / kZoomStep));
+    }
 }
 
 qreal CRightPDFView::ShownZoom() const {
-    if (view_->zoomMode() != QPdfView::ZoomMode::FitToWidth || pdf_->pageCount() <= 0) {
-        return view_->zoomFactor();
+    const CPdfPane* pane = Shown();
+    if (pane == nullptr) {
+        return 1.0;
     }
     // The zoom factor keeps its last set value while the pages fit the width.
-    const QSizeF page = pdf_->pagePointSize(view_->pageNavigator()->currentPage());
-    const qreal pixels = page.width() * view_->logicalDpiX() / 72.0;
-    const QMargins margins = view_->documentMargins();
-    const int width = view_->viewport()->width() - margins.left() - margins.right();
-    return pixels > 0 && width > 0 ? std::clamp(width / pixels, kMinZoom, kMaxZoom)
-                                   : view_->zoomFactor();
+    const qreal fitted = pane->FitsWidth() ? pane->FittedZoom() : 0;
+    return fitted > 0 ? std::clamp(fitted, kMinZoom, kMaxZoom) : pane->ZoomFactor();
 }
 
 void CRightPDFView::FitWidth() {
     ResetIdleTimer();
-    view_->setZoomMode(QPdfView::ZoomMode::FitToWidth);
+    if (CPdfPane* pane = Shown()) {
+        pane->FitWidth();
+    }
 }
 
 bool CRightPDFView::OnCommand(int id) {
@@ -249,8 +270,9 @@ bool CRightPDFView::OnCommand(int id) {
         return true;
     case ID_ZOOM_ACTUAL:
         ResetIdleTimer();
-        view_->setZoomMode(QPdfView::ZoomMode::Custom);
-        view_->setZoomFactor(1.0);
+        if (CPdfPane* pane = Shown()) {
+            pane->SetZoomFactor(1.0);
+        }
         return true;
     default:
         return false;
@@ -258,19 +280,19 @@ bool CRightPDFView::OnCommand(int id) {
 }
 
 bool CRightPDFView::OnUpdateCommand(CCmdUI& ui) {
+    const CPdfPane* pane = Shown();
     switch (ui.id) {
     case ID_ZOOM_IN:
     case ID_ZOOM_OUT:
-        ui.Enable(!noPreview_ && pdf_->pageCount() > 0);
+        ui.Enable(pane != nullptr);
         return true;
     case ID_ZOOM_FIT:
-        ui.Enable(!noPreview_ && pdf_->pageCount() > 0);
-        ui.SetCheck(ui.enabled && view_->zoomMode() == QPdfView::ZoomMode::FitToWidth);
+        ui.Enable(pane != nullptr);
+        ui.SetCheck(ui.enabled && pane->FitsWidth());
         return true;
     case ID_ZOOM_ACTUAL:
-        ui.Enable(!noPreview_ && pdf_->pageCount() > 0);
-        ui.SetCheck(ui.enabled && view_->zoomMode() == QPdfView::ZoomMode::Custom &&
-                    qFuzzyCompare(view_->zoomFactor(), 1.0));
+        ui.Enable(pane != nullptr);
+        ui.SetCheck(ui.enabled && !pane->FitsWidth() && qFuzzyCompare(pane->ZoomFactor(), 1.0));
         return true;
     default:
         return false;

@@ -1,21 +1,20 @@
-// CRightPDFView: a PDF item shown with Qt PDF. The item's bytes are read from memory (a
-// buffer, never a file) into a document shown page by page with navigation and zoom. A PDF
-// that does not load shows the placeholder picture and says why in the status bar.
+// CRightPDFView: a PDF item shown page by page with navigation and zoom. The item's bytes are
+// read from memory, never a file, by the PDF module's pane (storage/PdfPane.h), which is
+// loaded and made when the first PDF is shown. A PDF that does not load shows the placeholder
+// picture and says why in the status bar.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include <QByteArray>
 
 #include "framework/Document.h"
 
+class CPdfPane;
 class CStorageViewSite;
-class QBuffer;
 class QLabel;
-class QPdfDocument;
-class QPdfView;
 class QStackedWidget;
-class QToolButton;
 
 class CRightPDFView : public CView {
     Q_OBJECT
@@ -29,8 +28,9 @@ public:
     int32_t ItemIndex() const { return index_; }
     // True while the placeholder stands in for a PDF that did not load.
     bool NoPreview() const { return noPreview_; }
-    QPdfDocument* PdfDocument() const { return pdf_; }
-    QPdfView* PdfView() const { return view_; }
+    // The pane that shows the pages; null until the first PDF with bytes is shown, and
+    // while the PDF module cannot be loaded.
+    CPdfPane* Pane() const { return pane_.get(); }
     // "Page 2 of 5".
     QString PageText() const;
     // Why the last PDF did not load; empty when it did.
@@ -53,6 +53,11 @@ private:
     void Release();
     void UpdatePageText();
     void GoTo(int page);
+    // The pane, made on first use; null with the reason in `failure_` when the module cannot
+    // be loaded.
+    CPdfPane* MakePane();
+    // A shown PDF's pane (null while none shows).
+    CPdfPane* Shown() const;
 
     CStorageViewSite* site_;
     int32_t index_ = -1;
@@ -60,9 +65,9 @@ private:
     QString failure_;
     // The decrypted bytes the document reads; wiped when released.
     QByteArray bytes_;
-    QBuffer* buffer_;
-    QPdfDocument* pdf_;
-    QPdfView* view_;
+    std::unique_ptr<CPdfPane> pane_;
+    // Stands in for the pane before there is one.
+    QWidget* blank_;
     Placeholder* placeholder_;
     QStackedWidget* stack_;
     QLabel* page_;

@@ -1,8 +1,6 @@
 // The PDF view on PDF items made with Qt's own PDF writer, and on bytes that are no PDF.
 #include <QBuffer>
 #include <QPainter>
-#include <QPdfDocument>
-#include <QPdfView>
 #include <QPdfWriter>
 #include <QToolButton>
 
@@ -10,6 +8,7 @@
 
 #include "ViewTestSite.h"
 #include "framework/CommandIds.h"
+#include "storage/PdfPane.h"
 #include "storage/RightPDFView.h"
 
 namespace {
@@ -52,11 +51,14 @@ TEST(PdfView, ShowsThePageCountAndTheFirstPageAndNavigates) {
     window.show();
     view.ShowPdf(AddPdf(site, MakePdf(3)));
     EXPECT_FALSE(view.NoPreview());
-    ASSERT_EQ(view.PdfDocument()->pageCount(), 3);
-    EXPECT_EQ(view.PdfView()->document(), view.PdfDocument());
+    CPdfPane* pane = view.Pane();
+    ASSERT_NE(pane, nullptr) << view.Failure().toStdString();
+    ASSERT_EQ(pane->PageCount(), 3);
+    EXPECT_TRUE(pane->IsOpen());
+    EXPECT_TRUE(pane->Widget()->isVisible());
     EXPECT_EQ(view.PageText(), QStringLiteral("Page 1 of 3"));
     // The first page renders with the black square the writer drew.
-    const QImage first = view.PdfDocument()->render(0, QSize(300, 400));
+    const QImage first = pane->Render(0, QSize(300, 400));
     ASSERT_FALSE(first.isNull());
     EXPECT_EQ(first.pixel(60, 80), qRgb(0, 0, 0));
     const QRgb corner = first.pixel(290, 390);
@@ -70,8 +72,8 @@ TEST(PdfView, ShowsThePageCountAndTheFirstPageAndNavigates) {
     EXPECT_EQ(view.PageText(), QStringLiteral("Page 2 of 3"));
     view.OnCommand(ID_ZOOM_ACTUAL);
     view.OnCommand(ID_ZOOM_IN);
-    EXPECT_NEAR(view.PdfView()->zoomFactor(), 1.25, 1e-9);
-    EXPECT_EQ(view.PdfView()->zoomMode(), QPdfView::ZoomMode::Custom);
+    EXPECT_NEAR(pane->ZoomFactor(), 1.25, 1e-9);
+    EXPECT_FALSE(pane->FitsWidth());
     EXPECT_TRUE(window.panes[kStatusMessage].isEmpty());
 }
 
@@ -87,7 +89,8 @@ TEST(PdfView, ABrokenPdfShowsThePlaceholderAndSaysWhy) {
     EXPECT_TRUE(view.NoPreview());
     EXPECT_FALSE(view.Failure().isEmpty());
     EXPECT_TRUE(window.panes[kStatusMessage].contains(view.Failure()));
-    EXPECT_EQ(view.PdfView()->document(), nullptr);
+    ASSERT_NE(view.Pane(), nullptr) << view.Failure().toStdString();
+    EXPECT_FALSE(view.Pane()->IsOpen());
     EXPECT_TRUE(view.PageText().isEmpty());
     // The item is left as it was, and a good PDF shows again afterwards.
     EXPECT_EQ(std::string(site.table.Get(index)->data.begin(), site.table.Get(index)->data.end()),
@@ -113,8 +116,9 @@ TEST(PdfView, ZoomStepsStartFromTheFittedWidth) {
     ASSERT_FALSE(view.NoPreview());
     QApplication::processEvents();
     const qreal fitted = view.ShownZoom();
-    const qreal pageWidth =
-        view.PdfDocument()->pagePointSize(0).width() * view.PdfView()->logicalDpiX() / 72.0;
+    CPdfPane* pane = view.Pane();
+    ASSERT_NE(pane, nullptr);
+    const qreal pageWidth = pane->PagePointSize(0).width() * pane->Widget()->logicalDpiX() / 72.0;
     EXPECT_LT(fitted * pageWidth, 300) << "the page fits the view's width";
     view.ZoomOut();
     EXPECT_LT(view.ShownZoom(), fitted) << "zooming out makes the page smaller";

@@ -5,9 +5,9 @@
 // them.
 #include <QApplication>
 #include <QClipboard>
+#include <QFile>
 #include <QImage>
 #include <QLabel>
-#include <QPdfDocument>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -19,6 +19,7 @@
 #include "framework/CommandActions.h"
 #include "framework/CommandIds.h"
 #include "storage/CreateFormBase.h"
+#include "storage/PdfPane.h"
 #include "storage/RightImageView.h"
 #include "storage/RightMainView.h"
 #include "storage/RightNotepadView.h"
@@ -138,7 +139,8 @@ TEST_F(StorageWindowViewsTest, SelectingAnItemShowsItsViewWithItsContent) {
          [](StorageWindowViewsTest& t) {
              auto* pdf = t.Shown<CRightPDFView>();
              EXPECT_FALSE(pdf->NoPreview()) << pdf->Failure().toStdString();
-             EXPECT_EQ(pdf->PdfDocument()->pageCount(), 2);
+             ASSERT_NE(pdf->Pane(), nullptr);
+             EXPECT_EQ(pdf->Pane()->PageCount(), 2);
              EXPECT_EQ(pdf->PageText(), QStringLiteral("Page 1 of 2"));
          }},
     };
@@ -149,6 +151,44 @@ TEST_F(StorageWindowViewsTest, SelectingAnItemShowsItsViewWithItsContent) {
         c.check(*this);
     }
     EXPECT_FALSE(doc->IsModified()) << "showing items changes nothing";
+}
+
+namespace {
+
+bool Mapped(const char* library) {
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains(library);
+}
+
+// Qt PDF is no library of the program: it is mapped, with the module that uses it, only once
+// a PDF is shown (the window makes its PDF view up front, empty).
+class QtPdfLoadTest : public StorageWindowViewsTest {
+public:
+    void SetUp() override {
+        shownBefore = Mapped(kPdfModuleName);
+        StorageWindowViewsTest::SetUp();
+    }
+    bool shownBefore = false;
+};
+
+} // namespace
+
+TEST_F(QtPdfLoadTest, QtPdfIsLoadedOnlyWhenAPdfIsShown) {
+    if (shownBefore) {
+        GTEST_SKIP() << "an earlier test in this process showed a PDF";
+    }
+    ASSERT_NE(frame->StorageView(StorageViewKind::PdfViewer), nullptr);
+    Select(Item("photo.jpg"));
+    Select(Item("Letter.txt"));
+    EXPECT_FALSE(Mapped("/libQt6Pdf"));
+    EXPECT_FALSE(Mapped(kPdfModuleName));
+    Select(Item("paper.pdf"));
+    ASSERT_EQ(frame->ShownKind(), StorageViewKind::PdfViewer);
+    EXPECT_FALSE(Shown<CRightPDFView>()->NoPreview())
+        << Shown<CRightPDFView>()->Failure().toStdString();
+    EXPECT_TRUE(Mapped(kPdfModuleName));
+    EXPECT_TRUE(Mapped("/libQt6Pdf.so"));
+    EXPECT_TRUE(Mapped("/libQt6PdfWidgets.so"));
 }
 
 TEST_F(StorageWindowViewsTest, EditsInTheViewsMarkModifiedAskOnCloseAndReachTheFile) {
