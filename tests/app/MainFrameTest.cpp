@@ -515,6 +515,19 @@ TEST_F(AppTest, HelpPageFromTheCurrentFolder) {
     EXPECT_TRUE(found.endsWith("Help/42.html")) << found.toStdString();
 }
 
+// A later launch handing `files` over, from a thread of its own, while this thread runs the
+// event loop the running program answers from.
+bool HandOverFromAnotherLaunch(const QString& key, const QStringList& files) {
+    bool taken = false;
+    QThread* thread = QThread::create([&] { taken = SingleInstance(key).HandOver(files); });
+    thread->start();
+    while (!thread->isFinished()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    delete thread;
+    return taken;
+}
+
 TEST_F(AppTest, ASecondLaunchHandsItsFileOver) {
     ASSERT_TRUE(Start({}));
     const QString path = File("handed.ovs");
@@ -524,15 +537,7 @@ TEST_F(AppTest, ASecondLaunchHandsItsFileOver) {
     ASSERT_TRUE(server.Listen());
     QObject::connect(&server, &SingleInstance::filesReceived,
                      [&](const QStringList& files) { received = files; });
-    QThread* thread = QThread::create([&] {
-        SingleInstance client(QStringLiteral("test-") + dir.path());
-        EXPECT_TRUE(client.HandOver({path}));
-    });
-    thread->start();
-    while (!thread->isFinished()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    }
-    delete thread;
+    EXPECT_TRUE(HandOverFromAnotherLaunch(QStringLiteral("test-") + dir.path(), {path}));
     EXPECT_EQ(received, QStringList{path});
     SingleInstance another(QStringLiteral("test-") + dir.path());
     EXPECT_FALSE(another.Listen()) << "only the first instance serves";
@@ -765,15 +770,7 @@ TEST_F(AppTest, AStaleSocketInTheRuntimeFolderIsReplacedAndStillTakesFiles) {
     QStringList received;
     QObject::connect(&server, &SingleInstance::filesReceived,
                      [&](const QStringList& files) { received = files; });
-    QThread* thread = QThread::create([&] {
-        SingleInstance client(QStringLiteral("stale-") + dir.path());
-        EXPECT_TRUE(client.HandOver({"/x/a.ovd"}));
-    });
-    thread->start();
-    while (!thread->isFinished()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    }
-    delete thread;
+    EXPECT_TRUE(HandOverFromAnotherLaunch(QStringLiteral("stale-") + dir.path(), {"/x/a.ovd"}));
     qunsetenv("XDG_RUNTIME_DIR");
     EXPECT_EQ(received, QStringList{"/x/a.ovd"});
 }
@@ -805,15 +802,7 @@ TEST_F(AppTest, TheHandOverSocketIsTheUsersOwnAndShrugsOffGarbage) {
     }
     EXPECT_TRUE(received.isEmpty());
     // And it still takes a real hand-over.
-    QThread* thread = QThread::create([&] {
-        SingleInstance client(QStringLiteral("garbage-") + dir.path());
-        EXPECT_TRUE(client.HandOver({"/x/b.ovd"}));
-    });
-    thread->start();
-    while (!thread->isFinished()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    }
-    delete thread;
+    EXPECT_TRUE(HandOverFromAnotherLaunch(QStringLiteral("garbage-") + dir.path(), {"/x/b.ovd"}));
     EXPECT_EQ(received, QStringList{"/x/b.ovd"});
 }
 
