@@ -90,6 +90,17 @@ QSize NeededSize(const QMdiSubWindow* window) {
     return frame->ContentMinimumSize() + decoration;
 }
 
+// The document windows that show on the area, neither hidden nor minimised.
+QList<QMdiSubWindow*> ShownSubWindows(const QMdiArea& area, QMdiArea::WindowOrder order) {
+    QList<QMdiSubWindow*> shown;
+    for (QMdiSubWindow* w : area.subWindowList(order)) {
+        if (!w->isHidden() && !w->isMinimized()) {
+            shown << w;
+        }
+    }
+    return shown;
+}
+
 // How far one cascaded window sits below and right of the one before: its title bar.
 int CascadeStep(const QList<QMdiSubWindow*>& windows) {
     for (const QMdiSubWindow* w : windows) {
@@ -113,12 +124,7 @@ QRect CascadeRect(int index, int step, const QSize& wanted, const QSize& area) {
 } // namespace
 
 void CMainFrame::AddChildFrame(CMDIChildWnd* frame) {
-    QList<QMdiSubWindow*> others;
-    for (QMdiSubWindow* w : mdiArea_->subWindowList()) {
-        if (!w->isHidden() && !w->isMinimized()) {
-            others << w;
-        }
-    }
+    const QList<QMdiSubWindow*> others = ShownSubWindows(*mdiArea_, QMdiArea::CreationOrder);
     mdiArea_->addSubWindow(frame);
     // Before the frame is laid out the document area has no size of its own yet.
     const QSize area = mdiArea_->viewport()->size().expandedTo(size() - QSize(40, 160));
@@ -132,13 +138,10 @@ void CMainFrame::AddChildFrame(CMDIChildWnd* frame) {
 }
 
 void CMainFrame::CascadeChildFrames() {
-    QList<QMdiSubWindow*> windows;
-    for (QMdiSubWindow* w : mdiArea_->subWindowList(QMdiArea::StackingOrder)) {
-        if (!w->isHidden() && !w->isMinimized()) {
-            if (w->isMaximized()) {
-                w->showNormal();
-            }
-            windows << w;
+    const QList<QMdiSubWindow*> windows = ShownSubWindows(*mdiArea_, QMdiArea::StackingOrder);
+    for (QMdiSubWindow* w : windows) {
+        if (w->isMaximized()) {
+            w->showNormal();
         }
     }
     if (windows.isEmpty()) {
