@@ -6,41 +6,16 @@
 #include <QApplication>
 #include <QMainWindow>
 #include <QMenuBar>
-#include <QSocketNotifier>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
 
-#include <csignal>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "framework/ReadyNotice.h"
+#include "framework/TerminationSignals.h"
 
 namespace {
-
-int g_quitPipe[2] = {-1, -1};
-
-void OnTerminate(int) {
-    const char byte = 0;
-    [[maybe_unused]] const ssize_t written = ::write(g_quitPipe[1], &byte, 1);
-}
-
-// Asked to end, the window closes and the display connection ends as the program's do. A
-// client that just dies leaves the X server with work that slows the next program's start, so
-// the figures would depend on which program ran before which.
-void QuitOnTerminate(QApplication& app) {
-    if (::pipe2(g_quitPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-        return;
-    }
-    auto* notifier = new QSocketNotifier(g_quitPipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, &QApplication::quit);
-    struct sigaction action = {};
-    action.sa_handler = OnTerminate;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGTERM, &action, nullptr);
-}
 
 void Furnish(QMainWindow& window) {
     static const char* const kMenus[] = {"&File", "&Edit", "&View", "&Tools", "&Window", "&Help"};
@@ -73,7 +48,10 @@ void Furnish(QMainWindow& window) {
 int main(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
-    QuitOnTerminate(app);
+    // Asked to end, the window closes and the display connection ends as the program's do. A
+    // client that just dies leaves the X server with work that slows the next program's
+    // start, so the figures would depend on which program ran before which.
+    OnTerminationSignals(&app, [] { QApplication::quit(); });
     QMainWindow window;
     if (argc > 1 && std::strcmp(argv[1], "--furnished") == 0) {
         Furnish(window);

@@ -1,27 +1,14 @@
 // ombrivault: the desktop program.
 #include <QApplication>
-#include <QSocketNotifier>
 
-#include <csignal>
-#include <fcntl.h>
 #include <fontconfig/fontconfig.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <thread>
-#include <unistd.h>
 
 #include "app/EditorApp.h"
 #include "framework/ReadyNotice.h"
-
-namespace {
-// SIGTERM and SIGINT reach the event loop through this pipe.
-int g_signalPipe[2] = {-1, -1};
-
-void OnSignal(int signal) {
-    const char byte = static_cast<char>(signal);
-    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
-}
-} // namespace
+#include "framework/TerminationSignals.h"
 
 int main(int argc, char** argv) {
     // Decrypted documents and passwords live in this process's memory: no core dumps, and
@@ -48,21 +35,7 @@ int main(int argc, char** argv) {
     if (!app.InitInstance(arguments)) {
         return 1;
     }
-    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
-        auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &qapp);
-        QObject::connect(notifier, &QSocketNotifier::activated, &qapp, [&app] {
-            char byte = 0;
-            while (::read(g_signalPipe[0], &byte, 1) > 0) {
-            }
-            app.Terminate();
-        });
-        struct sigaction action = {};
-        action.sa_handler = OnSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        ::sigaction(SIGTERM, &action, nullptr);
-        ::sigaction(SIGINT, &action, nullptr);
-    }
+    OnTerminationSignals(&qapp, [&app] { app.Terminate(); });
     NotifyReadyWhenIdle();
     const int result = qapp.exec();
     if (app.Terminated()) {
