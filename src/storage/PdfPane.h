@@ -36,6 +36,7 @@ public:
     virtual int PageCount() const = 0;
     // Zero-based.
     virtual int CurrentPage() const = 0;
+    // Shows `page`, held to the document's first and last page.
     virtual void Jump(int page) = 0;
     virtual QSizeF PagePointSize(int page) const = 0;
     // The page drawn into a picture of `size` pixels (a null picture when it cannot be).

@@ -138,7 +138,7 @@ CPdfPane* CRightPDFView::MakePane() {
 }
 
 CPdfPane* CRightPDFView::Shown() const {
-    return !noPreview_ && pane_ != nullptr && pane_->IsOpen() ? pane_.get() : nullptr;
+    return failure_.isEmpty() && pane_ != nullptr && pane_->IsOpen() ? pane_.get() : nullptr;
 }
 
 void CRightPDFView::Release() {
@@ -165,8 +165,7 @@ void CRightPDFView::ShowPdf(int32_t index) {
             failure_ = LoadFailure(error);
         }
     }
-    noPreview_ = !failure_.isEmpty();
-    if (noPreview_) {
+    if (NoPreview()) {
         Release();
         stack_->setCurrentWidget(placeholder_);
         if (CStatusHost* status = CStatusHost::Of(this)) {
@@ -177,7 +176,7 @@ void CRightPDFView::ShowPdf(int32_t index) {
         stack_->setCurrentWidget(pane_->Widget());
     }
     // Page and zoom buttons only for a PDF that shows.
-    bar_->setVisible(!noPreview_);
+    bar_->setVisible(!NoPreview());
     UpdatePageText();
 }
 
@@ -185,7 +184,6 @@ void CRightPDFView::Forget() {
     index_ = -1;
     Release();
     failure_.clear();
-    noPreview_ = false;
     stack_->setCurrentIndex(0);
     bar_->setVisible(false);
     UpdatePageText();
@@ -208,7 +206,7 @@ void CRightPDFView::GoTo(int page) {
     if (pane == nullptr) {
         return;
     }
-    pane->Jump(std::clamp(page, 0, pane->PageCount() - 1));
+    pane->Jump(page);
     UpdatePageText();
 }
 

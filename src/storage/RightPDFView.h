@@ -27,13 +27,13 @@ public:
     void Forget();
     int32_t ItemIndex() const { return index_; }
     // True while the placeholder stands in for a PDF that did not load.
-    bool NoPreview() const { return noPreview_; }
+    bool NoPreview() const { return !failure_.isEmpty(); }
     // The pane that shows the pages; null until the first PDF with bytes is shown, and
     // while the PDF module cannot be loaded.
     CPdfPane* Pane() const { return pane_.get(); }
     // "Page 2 of 5".
     QString PageText() const;
-    // Why the last PDF did not load; empty when it did.
+    // Why the last PDF did not load; empty when it did or none was asked for.
     QString Failure() const { return failure_; }
 
     void NextPage();
@@ -61,7 +61,6 @@ private:
 
     CStorageViewSite* site_;
     int32_t index_ = -1;
-    bool noPreview_ = false;
     QString failure_;
     // The decrypted bytes the document reads; wiped when released.
     QByteArray bytes_;
