@@ -111,7 +111,8 @@ StorageViewKind CPictureChildFrame::ShownKind() const {
 }
 
 void CPictureChildFrame::SetShownViewLocation(const std::string& folderPath) {
-    switch (ShownKind()) {
+    const StorageViewKind shown = ShownKind();
+    switch (shown) {
     case StorageViewKind::FolderOverview:
     case StorageViewKind::CreateFolder:
     case StorageViewKind::AddPicture:
@@ -120,7 +121,7 @@ void CPictureChildFrame::SetShownViewLocation(const std::string& folderPath) {
     case StorageViewKind::CreateMailAccount:
     case StorageViewKind::CreateOtherAccount:
     case StorageViewKind::AddPdf:
-        if (CStorageRightView* view = StorageView(ShownKind())) {
+        if (CStorageRightView* view = StorageView(shown)) {
             view->SetLocation(folderPath);
         }
         break;
