@@ -7,9 +7,7 @@
 #include <QDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QPageSetupDialog>
 #include <QPointer>
-#include <QPrinter>
 #include <QScreen>
 
 #include "app/AboutDlg.h"
@@ -20,11 +18,13 @@
 #include "app/ProductInfo.h"
 #include "app/SingleInstance.h"
 #include "crypto/CodePage.h"
+#include "dialogs/MessageDialogs.h"
 #include "framework/ChildFrame.h"
 #include "framework/CommandIds.h"
 #include "framework/DocTemplate.h"
 #include "framework/Document.h"
 #include "framework/ModalSeam.h"
+#include "framework/Printer.h"
 #include "framework/ProgramStyle.h"
 
 namespace {
@@ -147,7 +147,9 @@ bool CEditorApp::InitInstance(const QStringList& arguments) {
         if (commandLine_.shellCommand == CCommandLineInfo::FilePrint ||
             commandLine_.shellCommand == CCommandLineInfo::FilePrintTo) {
             if (!commandLine_.printerName.isEmpty()) {
-                Printer().setPrinterName(commandLine_.printerName);
+                if (CPrinter* printer = Printer()) {
+                    printer->SetPrinterName(commandLine_.printerName);
+                }
             }
             mainFrame_->ExecuteCommand(ID_FILE_PRINT_DIRECT);
             // Printing from the shell ends the program once the document is printed.
@@ -213,11 +215,11 @@ bool CEditorApp::SaveScreenLockSettings() {
     return lockStore_.Save(lockSettings_);
 }
 
-QPrinter& CEditorApp::Printer() {
+CPrinter* CEditorApp::Printer() {
     if (!printer_) {
-        printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer_ = CPrintHost::CreatePrinter();
     }
-    return *printer_;
+    return printer_.get();
 }
 
 void CEditorApp::StoreRecentFiles() {
@@ -268,8 +270,12 @@ void CEditorApp::OnAppAbout() {
 }
 
 void CEditorApp::OnFilePrintSetup() {
-    QPageSetupDialog dialog(&Printer(), mainFrame_.get());
-    ModalSeam::Run(dialog, QDialog::Rejected);
+    CPrinter* printer = Printer();
+    if (printer == nullptr) {
+        CErrorDlg(CPrintHost::UnavailableMessage(), mainFrame_.get()).DoModal();
+        return;
+    }
+    ModalSeam::Run(*printer->PageSetupDialog(mainFrame_.get()), QDialog::Rejected);
 }
 
 void CEditorApp::OnOpenRecentFile(int index) {

@@ -6,6 +6,7 @@
 
 #include "dialogs/DialogLook.h"
 #include "dialogs/DialogWidgets.h"
+#include "framework/FrameHosts.h"
 #include "framework/ResultCodes.h"
 
 namespace {
@@ -119,4 +120,12 @@ CErrorDlg::CErrorDlg(const QString& message, QWidget* parent) : CLockAwareDialog
 
 QString CErrorDlg::Text() const {
     return text_->text();
+}
+
+CPrinter* SharedPrinterOrReport(QWidget* parent) {
+    CPrinter* printer = CPrintHost::SharedPrinter();
+    if (printer == nullptr) {
+        CErrorDlg(CPrintHost::UnavailableMessage(), parent).DoModal();
+    }
+    return printer;
 }

@@ -13,7 +13,8 @@
 #include "framework/Document.h"
 
 class QMenu;
-class QPrinter;
+class CPrintPages;
+class CPrinter;
 
 class CEditorView : public CView {
     Q_OBJECT
@@ -52,7 +53,7 @@ public:
     std::unique_ptr<QMenu> CreateContextMenu();
 
     // Prints the text; false when the printer could not be started.
-    bool PrintTo(QPrinter& printer) const;
+    bool PrintTo(CPrinter& printer) const;
 
     // "Courier New" at 10 points, or the system's fixed-pitch face at 10 points without it.
     static QFont TextFont();
@@ -69,7 +70,9 @@ private:
     void OnReplaceAll();
     void OnFindRepeat();
     void ReportNotFound(const QString& what);
-    QPrinter& PrinterForThisText() const;
+    // The shared printer, named for this text; null (and said so) without printing.
+    CPrinter* PrinterForThisText() const;
+    bool PrintPages(CPrintPages& pages) const;
     void OnFilePrint();
     void OnFilePrintDirect();
     void OnFilePrintPreview();

@@ -12,11 +12,12 @@
 #include "image/ObjImage.h"
 #include "image/PclTemplates.h"
 
+class CPrintPages;
+class CPrinter;
 class CStorageViewSite;
 class QAbstractScrollArea;
 class QMenu;
 class QPainter;
-class QPrinter;
 
 class CPictureRightImageView : public CView {
     Q_OBJECT
@@ -53,7 +54,7 @@ public:
     // clipboard is emptied. Nothing happens without a picture on the clipboard.
     void Paste();
     // Draws the picture onto the printer's page as it is on screen.
-    void PrintTo(QPrinter& printer);
+    void PrintTo(CPrinter& printer);
 
     bool OnCommand(int id) override;
     bool OnUpdateCommand(CCmdUI& ui) override;
@@ -68,6 +69,7 @@ public:
 
 private:
     class ImageCanvas;
+    bool PrintPage(CPrintPages& pages);
     void UpdateScrollRange();
     void Redraw();
     PCL_Interface_ZoomScale& Zoom() const;

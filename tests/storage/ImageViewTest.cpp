@@ -1,6 +1,7 @@
 // The image view on real image items: decoding, the zoom steps shared by a document, fit mode
 // from the item, drawing, copy and paste through the clipboard into a storage file.
 #include <filesystem>
+#include <memory>
 
 #include <QAbstractScrollArea>
 #include <QApplication>
@@ -9,7 +10,6 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPdfDocument>
-#include <QPrinter>
 #include <QScrollBar>
 #include <QTemporaryDir>
 
@@ -17,6 +17,8 @@
 
 #include "ViewTestSite.h"
 #include "framework/CommandIds.h"
+#include "framework/FrameHosts.h"
+#include "framework/Printer.h"
 #include "storage/RightImageView.h"
 
 namespace {
@@ -245,10 +247,10 @@ TEST_F(ImageViewTest, PrintsThePictureAsOnScreen) {
     view->OnCommand(ID_ZOOM_IN);
     const QString path = scratch.filePath(QStringLiteral("print.pdf"));
     {
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(path);
-        view->PrintTo(printer);
+        const std::unique_ptr<CPrinter> printer = CPrintHost::CreatePrinter();
+        ASSERT_NE(printer, nullptr) << CPrintHost::UnavailableMessage().toStdString();
+        printer->SetOutputFile(path);
+        view->PrintTo(*printer);
     }
     // Read the page back: the doubled picture at the top left of the printable area.
     QPdfDocument pdf;
