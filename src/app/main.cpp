@@ -1,5 +1,6 @@
 // ombrivault: the desktop program.
 #include <QApplication>
+#include <QTimer>
 
 #include <cstdio>
 #include <fontconfig/fontconfig.h>
@@ -22,17 +23,10 @@ int main(int argc, char** argv) {
     ::setrlimit(RLIMIT_CORE, &noCore);
     ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
 
-    // Two things the program needs soon, but not at once, are prepared on a second thread
-    // while the application connects to the display: the cipher library is opened (it is not
-    // linked, so that loading it does not hold up the start; see crypto/SystemLibrary.h), and
-    // the system's font configuration is read (a few milliseconds that the window's first text
-    // would otherwise wait for; the library shares what it read with every later user).
-    std::string cipherError;
-    bool cipherUsable = false;
-    std::jthread warmUp([&] {
-        cipherUsable = CipherLibraryAvailable(cipherError);
-        FcInit();
-    });
+    // Reading the system's font configuration takes a few milliseconds that the window's first
+    // text would otherwise wait for; a second thread reads it while the application connects
+    // to the display. The library shares what it read with every later user in the process.
+    const std::jthread fonts([] { FcInit(); });
 
     // The built-in browser needs shared graphics contexts, set before the application exists.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
@@ -44,20 +38,26 @@ int main(int argc, char** argv) {
     if (app.HandOverToRunningInstance(arguments)) {
         return 0;
     }
-    // Nothing can be opened or saved without the cipher library: say so before anything can
-    // be typed, instead of failing at the first save.
-    warmUp.join();
-    if (!cipherUsable) {
-        std::fprintf(stderr, "%s\n", cipherError.c_str());
-        ShowMessageBox(nullptr, QString::fromStdString(cipherError), QString::fromLatin1(kAppTitle),
-                       MessageButtons::Ok, MessageIcon::Error);
-        return 1;
-    }
     if (!app.InitInstance(arguments)) {
         return 1;
     }
     OnTerminationSignals(&qapp, [&app] { app.Terminate(); });
     NotifyReadyWhenIdle();
+    // The cipher library is not linked but opened when first needed (see crypto/OpenSsl.h), so
+    // it does not hold up the start. Nothing can be opened or saved without it: once the
+    // window is up, make sure it can be opened, and say so before anything is typed in vain.
+    WhenShownAndIdle([&qapp] {
+        QTimer::singleShot(0, &qapp, [&qapp] {
+            std::string error;
+            if (!CipherLibraryAvailable(error)) {
+                std::fprintf(stderr, "%s\n", error.c_str());
+                ShowMessageBox(nullptr, QString::fromStdString(error),
+                               QString::fromLatin1(kAppTitle), MessageButtons::Ok,
+                               MessageIcon::Error);
+                qapp.exit(1);
+            }
+        });
+    });
     const int result = qapp.exec();
     if (app.Terminated()) {
         app.CloseUnsaved();
