@@ -51,7 +51,10 @@ int main(int argc, char** argv) {
             std::string error;
             if (!CipherLibraryAvailable(error)) {
                 std::fprintf(stderr, "%s\n", error.c_str());
-                ShowMessageBox(nullptr, QString::fromStdString(error),
+                ShowMessageBox(nullptr,
+                               QString::fromStdString(error) +
+                                   QStringLiteral("\n\nNo document can be opened or saved "
+                                                  "without it, so the program ends now."),
                                QString::fromLatin1(kAppTitle), MessageButtons::Ok,
                                MessageIcon::Error);
                 qapp.exit(1);
