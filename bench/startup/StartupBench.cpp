@@ -4,8 +4,9 @@
 // process says when it is ready through OMBRIVAULT_READY_FD; the fastest round and the least
 // memory of each stand, as other work on the machine only ever adds to both. Measured on an
 // X display of its own (Xvfb), where users start the program and where the shared graphics
-// contexts cost what they cost, and on the offscreen platform, which has no display costs; both
-// with a session message bus of their own, as on a desktop.
+// contexts cost what they cost (the figures held to the goal), and on the offscreen platform,
+// which has no display costs (shown for comparison); both with a session message bus of their
+// own, as on a desktop.
 #include "BenchFigures.h"
 #include "BenchSupport.h"
 
@@ -154,8 +155,8 @@ private:
 };
 
 // Alternating rounds of the programs on the platform set in the environment; prints each
-// round and the figures, named after `platform`.
-bool CompareStarts(const std::string& platform) {
+// round and the figures, named after `platform`, against the minimal window with `goal`.
+bool CompareStarts(const std::string& platform, const char* goal) {
     struct Program {
         const char* path;
         const char* argument;
@@ -194,9 +195,9 @@ bool CompareStarts(const std::string& platform) {
     const Start& furnished = programs[1].best;
     const Start& program = programs[2].best;
     PrintFigure("startup_time_" + platform + "_vs_minimal_qt_window",
-                program.seconds / minimal.seconds, "<=1.2");
+                program.seconds / minimal.seconds, goal);
     PrintFigure("idle_memory_" + platform + "_vs_minimal_qt_window",
-                program.idleMiB / minimal.idleMiB, "<=1.2");
+                program.idleMiB / minimal.idleMiB, goal);
     // For comparison only: against a window that also shows menus, a toolbar and a status bar.
     PrintFigure("startup_time_" + platform + "_vs_furnished_qt_window",
                 program.seconds / furnished.seconds, "(for comparison)");
@@ -232,11 +233,13 @@ int main(int argc, char** argv) {
             const std::string display = ":" + std::to_string(std::atoi(server.Line().c_str()));
             ::setenv("DISPLAY", display.c_str(), 1);
             ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-            ok = CompareStarts("x11");
+            ok = CompareStarts("x11", "<=1.2");
         }
     }
     ::unsetenv("DISPLAY");
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    ok = CompareStarts("offscreen") && ok;
+    // Without a display the empty window draws no text and loads no fonts at all, so the ratio
+    // measures what any window with a menu costs there; it is shown, not held to the goal.
+    ok = CompareStarts("offscreen", "(for comparison: no display)") && ok;
     return ok ? 0 : 1;
 }

@@ -15,13 +15,13 @@ int LoadAccounts(const CliOptions& options, const std::string& path, AccountList
     if (!PasswordsFormOf(path)) {
         return UsageFail(path + " is not a .ovd or .ovf file");
     }
-    std::string password;
+    SecretBuffer password;
     if (const int code = ReadPasswordForFile(options, path, password); code != kExitOk) {
         return code;
     }
     int error = 0;
-    const PasswordsLoadStatus status = LoadPasswordsFile(path, password, lists, &error);
-    WipeSecret(password);
+    const PasswordsLoadStatus status = LoadPasswordsFile(path, password.View(), lists, &error);
+    password.Clear();
     switch (status) {
     case PasswordsLoadStatus::Loaded:
         return kExitOk;

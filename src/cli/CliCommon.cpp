@@ -132,7 +132,7 @@ namespace {
 
 // Checks and converts the line read as a password: refused when it was cut short or is empty
 // after its line end and everything from its first NUL are gone.
-int TakePassword(std::string& line, bool complete, std::string& password) {
+int TakePassword(std::string& line, bool complete, SecretBuffer& password) {
     if (!complete) {
         WipeSecret(line);
         return Fail(kExitUsage, "the password is longer than " +
@@ -155,15 +155,18 @@ int TakePassword(std::string& line, bool complete, std::string& password) {
     SecretBuffer converted(CodePage::Program()->FromUtf8(line));
     WipeSecret(line);
     converted.CutToPasswordLength();
-    // The old contents of `password` go with `converted`, wiped.
-    password.swap(converted.Bytes());
+    password = std::move(converted);
     return kExitOk;
 }
 
 } // namespace
 
-int ReadPassword(const CliOptions& options, std::string& password) {
-    std::string line;
+int ReadPassword(const CliOptions& options, SecretBuffer& password) {
+    // Room for the longest line up front: the line never moves while it grows, so no copy of
+    // a part of it is left behind unwiped, and it is wiped on every way out.
+    SecretBuffer buffer;
+    buffer.Reserve(kMaxPasswordLineBytes + 1);
+    std::string& line = buffer.Bytes();
     bool gotAny = false;
     bool complete = true;
     if (options.passwordFile) {
@@ -189,7 +192,8 @@ int ReadPassword(const CliOptions& options, std::string& password) {
     return TakePassword(line, complete, password);
 }
 
-int ReadPasswordForFile(const CliOptions& options, const std::string& path, std::string& password) {
+int ReadPasswordForFile(const CliOptions& options, const std::string& path,
+                        SecretBuffer& password) {
     SimpleFile file;
     if (!file.Open(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL)) {
         return FileFail(path, file.LastError(), "open");

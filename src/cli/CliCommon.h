@@ -37,10 +37,10 @@ inline constexpr size_t kMaxPasswordLineBytes = 4096;
 // a document keeps. A line longer than kMaxPasswordLineBytes, or one that is empty once cut at
 // its first NUL byte, is refused. Returns kExitOk, or prints why there is none and returns
 // the exit code.
-int ReadPassword(const CliOptions& options, std::string& password);
+int ReadPassword(const CliOptions& options, SecretBuffer& password);
 // Checks that FILE can be opened before the password is asked for, so that a mistyped name
 // costs no typing; then reads the password as ReadPassword does.
-int ReadPasswordForFile(const CliOptions& options, const std::string& path, std::string& password);
+int ReadPasswordForFile(const CliOptions& options, const std::string& path, SecretBuffer& password);
 
 // Reads all of a file, or of standard input for "-". Prints the reason and returns false.
 bool ReadInput(const std::string& path, Bytes& data);

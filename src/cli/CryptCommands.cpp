@@ -68,14 +68,14 @@ int Decrypt(const CliOptions& options) {
     if (out && *out != "-" && SameFile(path, *out)) {
         return UsageFail("the output " + *out + " is the input file; write to another file");
     }
-    std::string password;
+    SecretBuffer password;
     if (const int code = ReadPasswordForFile(options, path, password); code != kExitOk) {
         return code;
     }
     std::string text;
     int error = 0;
-    const LoadTextStatus status = LoadEncryptedText(path, password, *form, text, &error);
-    WipeSecret(password);
+    const LoadTextStatus status = LoadEncryptedText(path, password.View(), *form, text, &error);
+    password.Clear();
     if (status != LoadTextStatus::Text) {
         return LoadFail(path, status, error);
     }
@@ -113,13 +113,12 @@ int Encrypt(const CliOptions& options) {
     if (args[0] != "-" && SameFile(args[0], *out)) {
         return UsageFail("the output " + *out + " is the input file; write to another file");
     }
-    std::string password;
+    SecretBuffer password;
     if (const int code = ReadPassword(options, password); code != kExitOk) {
         return code;
     }
     Bytes input;
     if (!ReadInput(args[0], input)) {
-        WipeSecret(password);
         return kExitFile;
     }
     // The input is UTF-8; it is already text in the program's code page unless that is
@@ -127,7 +126,6 @@ int Encrypt(const CliOptions& options) {
     std::string_view text(reinterpret_cast<const char*>(input.data()), input.size());
     std::string converted;
     const auto wipeAll = [&] {
-        WipeSecret(password);
         WipeSecret(converted);
         SecureWipe(input.data(), input.size());
     };
@@ -149,7 +147,8 @@ int Encrypt(const CliOptions& options) {
         return code;
     }
     int error = 0;
-    const bool ok = SaveEncryptedText(*out, text, password, *form, &error);
+    const bool ok = SaveEncryptedText(*out, text, password.View(), *form, &error);
+    password.Clear();
     wipeAll();
     return ok ? kExitOk : FileFail(*out, error, "write");
 }

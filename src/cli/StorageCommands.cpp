@@ -170,22 +170,21 @@ void ReportDamage(const std::string& path, const OpenStorage& storage) {
 }
 
 // Opens and reads a storage with the password from the options, which stays in `password`
-// for a save (the caller wipes it).
+// for a save.
 int LoadStorage(const CliOptions& options, const std::string& path, OpenStorage& storage,
-                std::string& password, bool forCheck = false) {
+                SecretBuffer& password, bool forCheck = false) {
     if (const int code = ReadPasswordForFile(options, path, password); code != kExitOk) {
         return code;
     }
     StoragePasswordCheck check;
     check.openResult = OpenStorageFile(path, storage.reader);
     if (check.openResult == CompoundResult::Ok) {
-        check = CheckStoragePassword(storage.reader, password);
+        check = CheckStoragePassword(storage.reader, password.View());
     }
     if (!check.ok()) {
-        WipeSecret(password);
         return PasswordFail(path, check, forCheck);
     }
-    storage.read = ReadStorage(storage.reader, password, storage.table, storage.readOrder);
+    storage.read = ReadStorage(storage.reader, password.View(), storage.table, storage.readOrder);
     storage.tree = SortedTree(storage.readOrder, storage.table);
     for (const StorageTreeEntry& entry : storage.tree) {
         const std::string& parent =
@@ -199,10 +198,8 @@ int LoadStorage(const CliOptions& options, const std::string& path, OpenStorage&
 // The same for commands that only read.
 int LoadStorage(const CliOptions& options, const std::string& path, OpenStorage& storage,
                 bool forCheck = false) {
-    std::string password;
-    const int code = LoadStorage(options, path, storage, password, forCheck);
-    WipeSecret(password);
-    return code;
+    SecretBuffer password;
+    return LoadStorage(options, path, storage, password, forCheck);
 }
 
 const char* TypeWord(const StorageItem& item) {
@@ -329,22 +326,19 @@ int Export(const CliOptions& options) {
 }
 
 // The new storage's password: typed twice on a terminal, once from a file or standard input.
-int ReadNewPassword(const CliOptions& options, std::string& password) {
+int ReadNewPassword(const CliOptions& options, SecretBuffer& password) {
     if (const int code = ReadPassword(options, password); code != kExitOk) {
         return code;
     }
     if (options.passwordFile || options.passwordStdin) {
         return kExitOk;
     }
-    std::string again;
+    SecretBuffer again;
     if (const int code = ReadPassword(options, again); code != kExitOk) {
-        WipeSecret(password);
         return code;
     }
-    const bool same = again == password;
-    WipeSecret(again);
+    const bool same = again.View() == password.View();
     if (!same) {
-        WipeSecret(password);
         return Fail(kExitUsage, "the two passwords differ; nothing was written");
     }
     return kExitOk;
@@ -410,13 +404,12 @@ int Add(const CliOptions& options) {
     uint64_t size = 0;
     const bool exists = GetFileSizeByName(path, size) && size > 0;
     OpenStorage storage;
-    std::string password;
+    SecretBuffer password;
     if (exists) {
         if (const int code = LoadStorage(options, path, storage, password); code != kExitOk) {
             return code;
         }
         if (!storage.read.damaged.empty()) {
-            WipeSecret(password);
             ReportDamage(path, storage);
             return Fail(kExitDamaged, "nothing was added: saving would lose the damaged part");
         }
@@ -433,8 +426,8 @@ int Add(const CliOptions& options) {
     StorageSaveOptions saveOptions;
     saveOptions.fileHeldByCaller = storage.reader.IsOpen();
     const StorageSaveResult saved =
-        SaveStorage(path, password, storage.table, tree, {}, saveOptions);
-    WipeSecret(password);
+        SaveStorage(path, password.View(), storage.table, tree, {}, saveOptions);
+    password.Clear();
     return saved.ok ? kExitOk : Fail(kExitFile, saved.message);
 }
 
@@ -457,15 +450,15 @@ int CheckFile(const CliOptions& options) {
         return kExitOk;
     }
     case FileKind::Text: {
-        std::string password;
+        SecretBuffer password;
         if (const int code = ReadPasswordForFile(options, path, password); code != kExitOk) {
             return code;
         }
         std::string text;
         int error = 0;
         const LoadTextStatus status =
-            LoadEncryptedText(path, password, *TextFormOf(path), text, &error);
-        WipeSecret(password);
+            LoadEncryptedText(path, password.View(), *TextFormOf(path), text, &error);
+        password.Clear();
         WipeSecret(text);
         if (status != LoadTextStatus::Text) {
             return LoadFail(path, status, error);
@@ -473,14 +466,14 @@ int CheckFile(const CliOptions& options) {
         break;
     }
     case FileKind::Passwords: {
-        std::string password;
+        SecretBuffer password;
         if (const int code = ReadPasswordForFile(options, path, password); code != kExitOk) {
             return code;
         }
         AccountLists lists;
         int error = 0;
-        const PasswordsLoadStatus status = LoadPasswordsFile(path, password, lists, &error);
-        WipeSecret(password);
+        const PasswordsLoadStatus status = LoadPasswordsFile(path, password.View(), lists, &error);
+        password.Clear();
         if (status != PasswordsLoadStatus::Loaded) {
             return LoadFail(path,
                             status == PasswordsLoadStatus::DecryptFailed

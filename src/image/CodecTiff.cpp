@@ -2,12 +2,11 @@
 #include "image/ByteOrder.h"
 #include "image/CodecAdapter.h"
 #include "image/CodecFormats.h"
+#include "image/CodecLibraries.h"
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
-
-#include <tiffio.h>
 
 namespace {
 
@@ -80,21 +79,23 @@ int Quiet(TIFF*, void*, const char*, const char*, va_list) {
 }
 
 struct TiffCloser {
-    void operator()(TIFF* tif) const { TIFFClose(tif); }
+    const TiffApi* tiff;
+    void operator()(TIFF* tif) const { tiff->TIFFClose(tif); }
 };
 
-std::unique_ptr<TIFF, TiffCloser> OpenMemory(MemoryFile& file, const char* mode) {
-    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+std::unique_ptr<TIFF, TiffCloser> OpenMemory(const TiffApi& tiff, MemoryFile& file,
+                                             const char* mode) {
+    TIFFOpenOptions* options = tiff.TIFFOpenOptionsAlloc();
     if (options == nullptr) {
-        return nullptr;
+        return {nullptr, TiffCloser{&tiff}};
     }
-    TIFFOpenOptionsSetErrorHandlerExtR(options, Quiet, nullptr);
-    TIFFOpenOptionsSetWarningHandlerExtR(options, Quiet, nullptr);
-    TIFFOpenOptionsSetMaxSingleMemAlloc(options, static_cast<tmsize_t>(FCObjImage::kMaxBytes));
-    TIFF* tif = TIFFClientOpenExt("memory", mode, &file, ReadProc, WriteProc, SeekProc, CloseProc,
-                                  SizeProc, MapProc, UnmapProc, options);
-    TIFFOpenOptionsFree(options);
-    return std::unique_ptr<TIFF, TiffCloser>(tif);
+    tiff.TIFFOpenOptionsSetErrorHandlerExtR(options, Quiet, nullptr);
+    tiff.TIFFOpenOptionsSetWarningHandlerExtR(options, Quiet, nullptr);
+    tiff.TIFFOpenOptionsSetMaxSingleMemAlloc(options, static_cast<tmsize_t>(FCObjImage::kMaxBytes));
+    TIFF* tif = tiff.TIFFClientOpenExt("memory", mode, &file, ReadProc, WriteProc, SeekProc,
+                                       CloseProc, SizeProc, MapProc, UnmapProc, options);
+    tiff.TIFFOpenOptionsFree(options);
+    return {tif, TiffCloser{&tiff}};
 }
 
 constexpr int kMaxPages = 4096;
@@ -107,20 +108,21 @@ struct PageLayout {
     bool hasPhotometric = false;
     bool stripsOfPixels = false; // contiguous samples in strips: readable row by row
 
-    explicit PageLayout(TIFF* tif) {
+    PageLayout(const TiffApi& tiff, TIFF* tif) {
         uint16_t planar = 0;
-        TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
-        TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
-        TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
-        hasPhotometric = TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric) != 0;
-        stripsOfPixels = planar == PLANARCONFIG_CONTIG && !TIFFIsTiled(tif);
+        tiff.TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+        tiff.TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+        tiff.TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+        hasPhotometric = tiff.TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric) != 0;
+        stripsOfPixels = planar == PLANARCONFIG_CONTIG && !tiff.TIFFIsTiled(tif);
     }
 };
 
 // Plain 8-bit RGB or RGBA strips are read row by row as they are stored, so unassociated
 // alpha keeps its colour values exactly. Null when the page has another layout.
-std::unique_ptr<FCObjImage> ReadPlainRgbPage(TIFF* tif, const PageLayout& page, uint32_t width,
-                                             uint32_t height, DecodeBudget& budget) {
+std::unique_ptr<FCObjImage> ReadPlainRgbPage(const TiffApi& tiff, TIFF* tif, const PageLayout& page,
+                                             uint32_t width, uint32_t height,
+                                             DecodeBudget& budget) {
     const uint16_t samples = page.samples;
     if (!page.hasPhotometric || page.bits != 8 || page.photometric != PHOTOMETRIC_RGB ||
         !page.stripsOfPixels || (samples != 3 && samples != 4)) {
@@ -129,21 +131,21 @@ std::unique_ptr<FCObjImage> ReadPlainRgbPage(TIFF* tif, const PageLayout& page, 
     if (samples == 4) {
         uint16_t extra = 0;
         uint16_t* kinds = nullptr;
-        TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &extra, &kinds);
+        tiff.TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &extra, &kinds);
         if (extra != 1 || kinds == nullptr || kinds[0] == EXTRASAMPLE_ASSOCALPHA) {
             return nullptr; // premultiplied alpha goes the general way
         }
     }
     auto image = std::make_unique<FCObjImage>();
-    if (TIFFScanlineSize64(tif) < uint64_t{width} * samples ||
+    if (tiff.TIFFScanlineSize64(tif) < uint64_t{width} * samples ||
         !image->CreateBlank(static_cast<int32_t>(width), static_cast<int32_t>(height),
                             samples * 8) ||
         !budget.Take(image->GetPixelBytes())) {
         return nullptr;
     }
-    std::vector<uint8_t> row(static_cast<size_t>(TIFFScanlineSize64(tif)));
+    std::vector<uint8_t> row(static_cast<size_t>(tiff.TIFFScanlineSize64(tif)));
     for (uint32_t y = 0; y < height; ++y) {
-        if (TIFFReadScanline(tif, row.data(), y, 0) != 1) {
+        if (tiff.TIFFReadScanline(tif, row.data(), y, 0) != 1) {
             break; // a damaged strip keeps the rows read so far
         }
         uint8_t* d = image->LineAt(static_cast<int32_t>(y));
@@ -162,8 +164,8 @@ std::unique_ptr<FCObjImage> ReadPlainRgbPage(TIFF* tif, const PageLayout& page, 
 
 // Bilevel, grey and palette pages of 1, 4 or 8 bits stay indexed, with their palette.
 // Null when the page has another layout.
-std::unique_ptr<FCObjImage> ReadIndexedPage(TIFF* tif, const PageLayout& page, uint32_t width,
-                                            uint32_t height, DecodeBudget& budget) {
+std::unique_ptr<FCObjImage> ReadIndexedPage(const TiffApi& tiff, TIFF* tif, const PageLayout& page,
+                                            uint32_t width, uint32_t height, DecodeBudget& budget) {
     const uint16_t bits = page.bits;
     const uint16_t photometric = page.photometric;
     if (!page.hasPhotometric || (bits != 1 && bits != 4 && bits != 8) || page.samples != 1 ||
@@ -175,7 +177,7 @@ std::unique_ptr<FCObjImage> ReadIndexedPage(TIFF* tif, const PageLayout& page, u
     auto image = std::make_unique<FCObjImage>();
     if (!image->CreateBlank(static_cast<int32_t>(width), static_cast<int32_t>(height), bits) ||
         !budget.Take(image->GetPixelBytes()) ||
-        static_cast<uint64_t>(TIFFScanlineSize64(tif)) > image->GetPitch()) {
+        static_cast<uint64_t>(tiff.TIFFScanlineSize64(tif)) > image->GetPitch()) {
         return nullptr;
     }
     const int entries = 1 << bits;
@@ -184,7 +186,7 @@ std::unique_ptr<FCObjImage> ReadIndexedPage(TIFF* tif, const PageLayout& page, u
         uint16_t* red = nullptr;
         uint16_t* green = nullptr;
         uint16_t* blue = nullptr;
-        if (!TIFFGetField(tif, TIFFTAG_COLORMAP, &red, &green, &blue)) {
+        if (!tiff.TIFFGetField(tif, TIFFTAG_COLORMAP, &red, &green, &blue)) {
             return nullptr;
         }
         // Old writers stored 8-bit values; everyone else scales them to 16 bits.
@@ -205,7 +207,7 @@ std::unique_ptr<FCObjImage> ReadIndexedPage(TIFF* tif, const PageLayout& page, u
         image->SetPalette(0, entries, palette.data());
     }
     for (uint32_t y = 0; y < height; ++y) {
-        if (TIFFReadScanline(tif, image->LineAt(static_cast<int32_t>(y)), y, 0) != 1) {
+        if (tiff.TIFFReadScanline(tif, image->LineAt(static_cast<int32_t>(y)), y, 0) != 1) {
             break; // a damaged strip keeps the rows read so far
         }
     }
@@ -213,23 +215,23 @@ std::unique_ptr<FCObjImage> ReadIndexedPage(TIFF* tif, const PageLayout& page, u
 }
 
 // The current page as a 24-bit picture, or 32 bits when it carries alpha.
-std::unique_ptr<FCObjImage> ReadPage(TIFF* tif, DecodeBudget& budget) {
+std::unique_ptr<FCObjImage> ReadPage(const TiffApi& tiff, TIFF* tif, DecodeBudget& budget) {
     uint32_t width = 0;
     uint32_t height = 0;
-    if (!TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width) ||
-        !TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height) || width > 0x7FFFFFFF ||
+    if (!tiff.TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width) ||
+        !tiff.TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height) || width > 0x7FFFFFFF ||
         height > 0x7FFFFFFF) {
         return nullptr;
     }
-    const PageLayout page(tif);
-    if (auto plain = ReadPlainRgbPage(tif, page, width, height, budget)) {
+    const PageLayout page(tiff, tif);
+    if (auto plain = ReadPlainRgbPage(tiff, tif, page, width, height, budget)) {
         return plain;
     }
-    if (auto indexed = ReadIndexedPage(tif, page, width, height, budget)) {
+    if (auto indexed = ReadIndexedPage(tiff, tif, page, width, height, budget)) {
         return indexed;
     }
     char message[1024];
-    if (!TIFFRGBAImageOK(tif, message)) {
+    if (!tiff.TIFFRGBAImageOK(tif, message)) {
         return nullptr;
     }
     auto image = std::make_unique<FCObjImage>();
@@ -238,14 +240,14 @@ std::unique_ptr<FCObjImage> ReadPage(TIFF* tif, DecodeBudget& budget) {
         !budget.Take(image->GetPixelBytes())) {
         return nullptr;
     }
-    if (!TIFFReadRGBAImageOriented(tif, width, height,
-                                   reinterpret_cast<uint32_t*>(image->GetMemStart()),
-                                   ORIENTATION_BOTLEFT, 0)) {
+    if (!tiff.TIFFReadRGBAImageOriented(tif, width, height,
+                                        reinterpret_cast<uint32_t*>(image->GetMemStart()),
+                                        ORIENTATION_BOTLEFT, 0)) {
         return nullptr;
     }
     uint16_t extra = 0;
     uint16_t* kinds = nullptr;
-    TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &extra, &kinds);
+    tiff.TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &extra, &kinds);
     // Words come as red | green << 8 | blue << 16 | alpha << 24: swap red and blue.
     for (int32_t row = 0; row < image->Height(); ++row) {
         uint8_t* p = image->LineAt(row);
@@ -262,45 +264,45 @@ std::unique_ptr<FCObjImage> ReadPage(TIFF* tif, DecodeBudget& budget) {
 // libtiff takes rationals as floating point and stores an approximation; the metadata is
 // text like "1/250" and must come back as exactly those two numbers. Puts the exact
 // numerator and denominator into the written Exif directory (little-endian, as we write).
-void PutExactRationals(std::vector<uint8_t>& tiff, const FCImageTags& tags) {
-    auto has = [&tiff](size_t at, size_t n) { return at <= tiff.size() && tiff.size() - at >= n; };
-    if (!has(0, 8) || tiff[0] != 'I') {
+void PutExactRationals(std::vector<uint8_t>& file, const FCImageTags& tags) {
+    auto has = [&file](size_t at, size_t n) { return at <= file.size() && file.size() - at >= n; };
+    if (!has(0, 8) || file[0] != 'I') {
         return;
     }
-    const uint32_t first = Read32(tiff.data() + 4);
+    const uint32_t first = Read32(file.data() + 4);
     if (!has(first, 2)) {
         return;
     }
     uint32_t exif = 0;
-    for (uint32_t i = 0, n = Read16(tiff.data() + first); i < n && has(first + 2 + i * 12, 12);
+    for (uint32_t i = 0, n = Read16(file.data() + first); i < n && has(first + 2 + i * 12, 12);
          ++i) {
-        if (Read16(tiff.data() + first + 2 + i * 12) == 34665) {
-            exif = Read32(tiff.data() + first + 2 + i * 12 + 8);
+        if (Read16(file.data() + first + 2 + i * 12) == 34665) {
+            exif = Read32(file.data() + first + 2 + i * 12 + 8);
         }
     }
     if (exif == 0 || !has(exif, 2)) {
         return;
     }
-    for (uint32_t i = 0, n = Read16(tiff.data() + exif); i < n && has(exif + 2 + i * 12, 12); ++i) {
+    for (uint32_t i = 0, n = Read16(file.data() + exif); i < n && has(exif + 2 + i * 12, 12); ++i) {
         const size_t entry = exif + 2 + size_t{i} * 12;
-        const uint16_t tag = Read16(tiff.data() + entry);
-        const uint16_t type = Read16(tiff.data() + entry + 2);
+        const uint16_t tag = Read16(file.data() + entry);
+        const uint16_t type = Read16(file.data() + entry + 2);
         std::vector<uint8_t> value;
         if ((type != kTypeRational && type != kTypeSRational) ||
-            Read32(tiff.data() + entry + 4) != 1 || !tags.Has(tag) ||
+            Read32(file.data() + entry + 4) != 1 || !tags.Has(tag) ||
             !MetadataValueBytes(type, tags.GetValue(tag), value)) {
             continue;
         }
-        const uint32_t at = Read32(tiff.data() + entry + 8);
+        const uint32_t at = Read32(file.data() + entry + 8);
         if (has(at, 8)) {
-            std::memcpy(tiff.data() + at, value.data(), 8);
+            std::memcpy(file.data() + at, value.data(), 8);
         }
     }
 }
 
 // Writes the Exif directory of the written tags and points the main directory at it.
-bool WriteExifDirectory(TIFF* t, const FCImageTags& tags) {
-    if (TIFFCreateEXIFDirectory(t) != 0) {
+bool WriteExifDirectory(const TiffApi& tiff, TIFF* t, const FCImageTags& tags) {
+    if (tiff.TIFFCreateEXIFDirectory(t) != 0) {
         return false;
     }
     for (const WritableTag& w : kWritableTags) {
@@ -311,13 +313,13 @@ bool WriteExifDirectory(TIFF* t, const FCImageTags& tags) {
         }
         const std::string text = tags.GetValue(w.tag);
         if (w.type == kTypeAscii) {
-            TIFFSetField(t, w.tag, text.c_str());
+            tiff.TIFFSetField(t, w.tag, text.c_str());
         } else if (w.type == kTypeShort) {
             const uint16_t v = static_cast<uint16_t>(value[0] | (value[1] << 8));
             if (w.tag == 34855) { // ISOSpeedRatings is a list
-                TIFFSetField(t, w.tag, 1, &v);
+                tiff.TIFFSetField(t, w.tag, 1, &v);
             } else {
-                TIFFSetField(t, w.tag, v);
+                tiff.TIFFSetField(t, w.tag, v);
             }
         } else {
             uint32_t num = 0;
@@ -331,25 +333,30 @@ bool WriteExifDirectory(TIFF* t, const FCImageTags& tags) {
                 w.type == kTypeSRational
                     ? static_cast<double>(static_cast<int32_t>(num)) / static_cast<int32_t>(den)
                     : static_cast<double>(num) / den;
-            TIFFSetField(t, w.tag, v);
+            tiff.TIFFSetField(t, w.tag, v);
         }
     }
     uint64_t offset = 0;
-    if (TIFFWriteCustomDirectory(t, &offset) != 1 || TIFFSetDirectory(t, 0) != 1) {
+    if (tiff.TIFFWriteCustomDirectory(t, &offset) != 1 || tiff.TIFFSetDirectory(t, 0) != 1) {
         return false;
     }
-    TIFFSetField(t, TIFFTAG_EXIFIFD, offset);
-    return TIFFRewriteDirectory(t) == 1;
+    tiff.TIFFSetField(t, TIFFTAG_EXIFIFD, offset);
+    return tiff.TIFFRewriteDirectory(t) == 1;
 }
 
 } // namespace
 
 bool DecodeTiff(const uint8_t* bytes, size_t length, PCL_Interface_Composite& frames,
                 FCImageTags& tags) {
+    const TiffApi* api = UseLibrary(TiffLibrary, "TIFF pictures cannot be read");
+    if (api == nullptr) {
+        return false;
+    }
+    const TiffApi& tiff = *api;
     MemoryFile file;
     file.data = bytes;
     file.length = length;
-    auto tif = OpenMemory(file, "rm");
+    auto tif = OpenMemory(tiff, file, "rm");
     if (!tif) {
         return false;
     }
@@ -357,10 +364,10 @@ bool DecodeTiff(const uint8_t* bytes, size_t length, PCL_Interface_Composite& fr
     DecodeBudget budget;
     int pages = 0;
     do {
-        if (std::unique_ptr<FCObjImage> page = ReadPage(tif.get(), budget)) {
+        if (std::unique_ptr<FCObjImage> page = ReadPage(tiff, tif.get(), budget)) {
             decoded.PushFrame(std::move(page));
         }
-    } while (++pages < kMaxPages && TIFFReadDirectory(tif.get()));
+    } while (++pages < kMaxPages && tiff.TIFFReadDirectory(tif.get()));
     if (decoded.FrameCount() == 0) {
         return false;
     }
@@ -370,31 +377,36 @@ bool DecodeTiff(const uint8_t* bytes, size_t length, PCL_Interface_Composite& fr
 }
 
 bool EncodeTiff(const FCObjImage& source, const FCImageTags& tags, std::vector<uint8_t>& out) {
+    out.clear();
+    const TiffApi* api = UseLibrary(TiffLibrary, "TIFF pictures cannot be written");
+    if (api == nullptr) {
+        return false;
+    }
+    const TiffApi& tiff = *api;
     FCObjImage scratch;
     // 1, 4 and 8 bits stay indexed with their palette; 16 bits become 24.
     const FCObjImage& image = source.ColorBits() <= 8 ? source : TrueColour(source, scratch, true);
     const bool indexed = image.ColorBits() <= 8;
     const bool alpha = image.ColorBits() == 32;
     const int samples = indexed ? 1 : alpha ? 4 : 3;
-    out.clear();
     MemoryFile file;
     file.out = &out;
-    auto tif = OpenMemory(file, "w");
+    auto tif = OpenMemory(tiff, file, "w");
     if (!tif) {
         return false;
     }
     TIFF* t = tif.get();
-    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(image.Width()));
-    TIFFSetField(t, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(image.Height()));
-    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, indexed ? image.ColorBits() : 8);
-    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, samples);
-    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, indexed ? PHOTOMETRIC_PALETTE : PHOTOMETRIC_RGB);
-    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
-    TIFFSetField(t, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    tiff.TIFFSetField(t, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(image.Width()));
+    tiff.TIFFSetField(t, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(image.Height()));
+    tiff.TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, indexed ? image.ColorBits() : 8);
+    tiff.TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, samples);
+    tiff.TIFFSetField(t, TIFFTAG_PHOTOMETRIC, indexed ? PHOTOMETRIC_PALETTE : PHOTOMETRIC_RGB);
+    tiff.TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    tiff.TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    tiff.TIFFSetField(t, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
     if (alpha) {
         const uint16_t kinds[1] = {EXTRASAMPLE_UNASSALPHA};
-        TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, kinds);
+        tiff.TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, kinds);
     }
     if (indexed) {
         const auto entries = static_cast<size_t>(image.PaletteSize());
@@ -404,12 +416,12 @@ bool EncodeTiff(const FCObjImage& source, const FCImageTags& tags, std::vector<u
             green[i] = static_cast<uint16_t>(image.Palette()[i].rgbGreen * 257);
             blue[i] = static_cast<uint16_t>(image.Palette()[i].rgbBlue * 257);
         }
-        TIFFSetField(t, TIFFTAG_COLORMAP, red.data(), green.data(), blue.data());
+        tiff.TIFFSetField(t, TIFFTAG_COLORMAP, red.data(), green.data(), blue.data());
     }
-    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(t, 0));
+    tiff.TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, tiff.TIFFDefaultStripSize(t, 0));
     for (const int tag : {271, 272}) {
         if (tags.Has(tag)) {
-            TIFFSetField(t, static_cast<uint32_t>(tag), tags.GetValue(tag).c_str());
+            tiff.TIFFSetField(t, static_cast<uint32_t>(tag), tags.GetValue(tag).c_str());
         }
     }
     std::vector<uint8_t> row(image.GetPitch());
@@ -430,18 +442,18 @@ bool EncodeTiff(const FCObjImage& source, const FCImageTags& tags, std::vector<u
                 }
             }
         }
-        ok = TIFFWriteScanline(t, row.data(), static_cast<uint32_t>(y), 0) == 1;
+        ok = tiff.TIFFWriteScanline(t, row.data(), static_cast<uint32_t>(y), 0) == 1;
     }
     bool exif = false;
     for (const WritableTag& w : kWritableTags) {
         exif = exif || (w.exifDirectory && tags.Has(w.tag));
     }
     if (exif) {
-        TIFFSetField(t, TIFFTAG_EXIFIFD, uint64_t{0}); // the place is kept; filled in below
+        tiff.TIFFSetField(t, TIFFTAG_EXIFIFD, uint64_t{0}); // the place is kept; filled in below
     }
-    ok = ok && TIFFWriteDirectory(t) == 1;
+    ok = ok && tiff.TIFFWriteDirectory(t) == 1;
     if (ok && exif) {
-        ok = WriteExifDirectory(t, tags);
+        ok = WriteExifDirectory(tiff, t, tags);
     }
     tif.reset();
     if (!ok) {

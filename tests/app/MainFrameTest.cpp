@@ -848,6 +848,11 @@ TEST_F(AppTest, StartLoadsNoPictureFormatPlugin) {
     }
     QCoreApplication::processEvents();
     EXPECT_FALSE(PictureFormatPluginLoaded());
+    // Nor does it draw an icon from its SVG file: the ones the window shows were drawn when
+    // the program was built.
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(maps.readAll().contains("libQt6Svg"));
     // The check sees a plugin once a picture of its format is read.
     if (QImageReader::supportedImageFormats().contains("gif")) {
         QImage picture;

@@ -1,13 +1,25 @@
 #include "crypto/SystemLibrary.h"
+#include "crypto/Ciphers.h"
+#include "crypto/OpenSsl.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
 #include <thread>
 #include <vector>
 
 namespace {
+
+bool Mapped(const std::string& soname) {
+    std::ifstream maps("/proc/self/maps");
+    std::stringstream text;
+    text << maps.rdbuf();
+    return text.str().find("/" + soname + "\n") != std::string::npos;
+}
 
 struct StringApi {
     decltype(&::strlen) strlen = nullptr;
@@ -62,6 +74,20 @@ TEST(SystemLibrary, AMissingLibraryOrEntryPointIsAReasonNotACrash) {
     EXPECT_EQ(missing, nullptr);
     EXPECT_EQ(libc.Error(),
               "libc.so.6 has no ombrivault_no_such_function (a library of another version?)");
+}
+
+// The programs do not link the cipher library: it is opened by the first cipher call (this test
+// program links only the core, and no other test here touches a cipher).
+TEST(SystemLibrary, TheCipherLibraryOpensOnFirstUse) {
+    EXPECT_FALSE(Mapped(OV_SONAME_CRYPTO));
+    const uint8_t abc[] = {'a', 'b', 'c'};
+    const Md5Hash digest = Md5Digest(abc, sizeof abc);
+    EXPECT_EQ(digest[0], 0x90);
+    EXPECT_EQ(digest[15], 0x72);
+    EXPECT_TRUE(Mapped(OV_SONAME_CRYPTO));
+    std::string error;
+    EXPECT_TRUE(CipherLibraryAvailable(error));
+    EXPECT_TRUE(error.empty());
 }
 
 } // namespace
