@@ -166,7 +166,7 @@ bool CompareStarts(const std::string& platform, const char* goal) {
     Program programs[] = {{OV_REFERENCE, nullptr, "minimal window", {}},
                           {OV_REFERENCE, "--furnished", "furnished window", {}},
                           {OV_PROGRAM, nullptr, "program", {}}};
-    constexpr int kRounds = 15;
+    constexpr int kRounds = 40;
     for (Program& p : programs) {
         p.best.seconds = p.best.idleMiB = p.best.peakMiB = 1e9;
     }
