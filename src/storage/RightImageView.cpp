@@ -22,6 +22,7 @@
 #include "framework/LockHost.h"
 #include "framework/ModalSeam.h"
 #include "framework/Printer.h"
+#include "image/CodecAdapter.h"
 #include "image/ImageDrawing.h"
 #include "storage/RightViewDrops.h"
 #include "storage/StorageItem.h"
@@ -90,9 +91,18 @@ void CPictureRightImageView::ShowImage(int32_t index) {
     index_ = index;
     const StorageItem* item = site_ != nullptr ? site_->Item(index) : nullptr;
     FCObjImage picture;
-    const bool decoded = item != nullptr && !item->data.empty() &&
-                         picture.LoadImage(item->data.data(), item->data.size(),
-                                           static_cast<ImageType>(item->imageType));
+    const bool tried = item != nullptr && !item->data.empty();
+    const bool decoded = tried && picture.LoadImage(item->data.data(), item->data.size(),
+                                                    static_cast<ImageType>(item->imageType));
+    // A picture that did not decode shows the placeholder; when the reason is not the
+    // picture's own (a codec library that cannot be used), the status bar says it.
+    if (tried && !decoded && !LastCodecError().empty()) {
+        if (CStatusHost* status = CStatusHost::Of(this)) {
+            status->SetStatusPaneText(kStatusMessage,
+                                      QStringLiteral("The picture cannot be shown: ") +
+                                          QString::fromStdString(LastCodecError()));
+        }
+    }
     SetPicture(decoded ? std::move(picture) : PlaceholderPicture(Placeholder::Image));
     fit_ = item != nullptr && item->fitToView != 0;
     pressed_ = fit_ ? ZoomButton::Fit : ZoomButton::ActualSize;
