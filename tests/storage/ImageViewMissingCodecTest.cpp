@@ -27,6 +27,13 @@ TEST(ImageViewMissingCodec, TheStatusBarSaysWhyThePictureDoesNotShow) {
                        " cannot be loaded: ")))
         << window.panes[kStatusMessage].toStdString();
 
+    // A damaged picture of a format that needs no such library does not repeat that reason.
+    window.panes[kStatusMessage].clear();
+    const std::string junk = "BM this is not a bitmap";
+    view.ShowImage(site.Add(MakeItemFromFile("broken.bmp", Bytes(junk.begin(), junk.end()))));
+    EXPECT_TRUE(window.panes[kStatusMessage].isEmpty())
+        << window.panes[kStatusMessage].toStdString();
+
     // A picture whose format needs no such library still shows, and says nothing.
     QTemporaryDir scratch;
     FCObjImage picture;
