@@ -7,53 +7,52 @@
 
 namespace {
 
-struct Loaded {
-    SystemLibrary library{OV_SONAME_CRYPTO};
-    OpenSslApi api{};
-};
-
-Loaded& Library() {
-    static Loaded loaded;
-    return loaded;
+// The table, or null with the reason in `error`.
+const OpenSslApi* Table(std::string& error) {
+    static SystemLibraryTable<OpenSslApi> table(OV_SONAME_CRYPTO);
+    return table.Get(
+        [](SystemLibrary& lib, OpenSslApi& api) {
+#define OV_BIND(name) lib.Bind(api.name, #name)
+            OV_BIND(CRYPTO_memcmp);
+            OV_BIND(DES_ncbc_encrypt);
+            OV_BIND(DES_set_key_checked);
+            OV_BIND(DES_string_to_key);
+            OV_BIND(EVP_CIPHER_CTX_free);
+            OV_BIND(EVP_CIPHER_CTX_new);
+            OV_BIND(EVP_CIPHER_CTX_set_padding);
+            OV_BIND(EVP_CipherInit_ex);
+            OV_BIND(EVP_CipherUpdate);
+            OV_BIND(EVP_Digest);
+            OV_BIND(EVP_PBE_scrypt);
+            OV_BIND(EVP_aes_256_ecb);
+            OV_BIND(EVP_md5);
+            OV_BIND(RAND_bytes);
+#undef OV_BIND
+        },
+        error);
 }
 
-bool Open() {
-    Loaded& loaded = Library();
-    return loaded.library.OpenAndBind([&api = loaded.api](SystemLibrary& lib) {
-#define OV_BIND(name) lib.Bind(api.name, #name)
-        OV_BIND(CRYPTO_memcmp);
-        OV_BIND(DES_ncbc_encrypt);
-        OV_BIND(DES_set_key_checked);
-        OV_BIND(DES_string_to_key);
-        OV_BIND(EVP_CIPHER_CTX_free);
-        OV_BIND(EVP_CIPHER_CTX_new);
-        OV_BIND(EVP_CIPHER_CTX_set_padding);
-        OV_BIND(EVP_CipherInit_ex);
-        OV_BIND(EVP_CipherUpdate);
-        OV_BIND(EVP_Digest);
-        OV_BIND(EVP_PBE_scrypt);
-        OV_BIND(EVP_aes_256_ecb);
-        OV_BIND(EVP_md5);
-        OV_BIND(RAND_bytes);
-#undef OV_BIND
-    });
+std::string Unusable(const std::string& reason) {
+    return "The cipher library cannot be used: " + reason;
 }
 
 } // namespace
 
 bool CipherLibraryAvailable(std::string& error) {
-    if (!Open()) {
-        error = "The cipher library cannot be used: " + Library().library.Error();
+    std::string reason;
+    if (Table(reason) == nullptr) {
+        error = Unusable(reason);
         return false;
     }
     return true;
 }
 
 const OpenSslApi& OpenSsl() {
-    std::string error;
-    if (!CipherLibraryAvailable(error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+    std::string reason;
+    const OpenSslApi* api = Table(reason);
+    if (api == nullptr) {
+        std::fprintf(stderr, "%s\n", Unusable(reason).c_str());
         std::_Exit(127);
     }
-    return Library().api;
+    return *api;
 }

@@ -39,7 +39,6 @@ public:
         return ok_;
     }
     const std::string& Error() const { return error_; }
-    const std::string& Soname() const { return soname_; }
 
 private:
     bool Open();
@@ -51,4 +50,24 @@ private:
     bool ok_ = false;
     std::string missing_;
     std::string error_;
+};
+
+// A library together with its table of entry points (a struct of typed function pointers that
+// `bind(lib, api)` fills with SystemLibrary::Bind), opened and bound once.
+template <typename Api> class SystemLibraryTable {
+public:
+    explicit SystemLibraryTable(const char* soname) : library_(soname) {}
+
+    // The table, or null with the reason in `error` when the library cannot be used.
+    template <typename BindAll> const Api* Get(BindAll&& bind, std::string& error) {
+        if (library_.OpenAndBind([&](SystemLibrary& lib) { bind(lib, api_); })) {
+            return &api_;
+        }
+        error = library_.Error();
+        return nullptr;
+    }
+
+private:
+    SystemLibrary library_;
+    Api api_{};
 };

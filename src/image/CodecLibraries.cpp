@@ -8,9 +8,8 @@
 namespace {
 
 template <typename Api> struct Loaded {
-    explicit Loaded(const char* soname) : library(soname) {}
-    SystemLibrary library;
-    Api api{};
+    explicit Loaded(const char* soname) : table(soname) {}
+    SystemLibraryTable<Api> table;
     std::once_flag told;
 };
 
@@ -19,12 +18,11 @@ template <typename Api> struct Loaded {
 // sees of a broken installation.
 template <typename Api, typename BindAll>
 const Api* Open(Loaded<Api>& loaded, std::string& error, BindAll&& bind) {
-    if (loaded.library.OpenAndBind([&](SystemLibrary& lib) { bind(lib, loaded.api); })) {
-        return &loaded.api;
+    const Api* api = loaded.table.Get(bind, error);
+    if (api == nullptr) {
+        std::call_once(loaded.told, [&] { std::fprintf(stderr, "%s\n", error.c_str()); });
     }
-    error = loaded.library.Error();
-    std::call_once(loaded.told, [&] { std::fprintf(stderr, "%s\n", error.c_str()); });
-    return nullptr;
+    return api;
 }
 
 #define OV_BIND(name) lib.Bind(api.name, #name)
