@@ -270,12 +270,10 @@ void CEditorApp::OnAppAbout() {
 }
 
 void CEditorApp::OnFilePrintSetup() {
-    CPrinter* printer = Printer();
-    if (printer == nullptr) {
-        CErrorDlg(CPrintHost::UnavailableMessage(), mainFrame_.get()).DoModal();
-        return;
+    // The application is the print host: this is its own printer.
+    if (CPrinter* printer = SharedPrinterOrReport(mainFrame_.get())) {
+        ModalSeam::Run(*printer->PageSetupDialog(mainFrame_.get()), QDialog::Rejected);
     }
-    ModalSeam::Run(*printer->PageSetupDialog(mainFrame_.get()), QDialog::Rejected);
 }
 
 void CEditorApp::OnOpenRecentFile(int index) {

@@ -40,10 +40,8 @@ CPrinter* CPrintHost::SharedPrinter() {
         return host->Printer();
     }
     // Never destroyed: a printer must not outlive the application object's teardown order.
-    static CPrinter* own = nullptr;
-    if (own == nullptr) {
-        own = CreatePrinter().release();
-    }
+    // (The module loader remembers a failure, so one try is the answer for the whole run.)
+    static CPrinter* const own = CreatePrinter().release();
     return own;
 }
 
