@@ -22,7 +22,6 @@
 #include "framework/LockHost.h"
 #include "framework/ModalSeam.h"
 #include "framework/Printer.h"
-#include "image/CodecAdapter.h"
 #include "image/ImageDrawing.h"
 #include "storage/RightViewDrops.h"
 #include "storage/StorageItem.h"
@@ -94,13 +93,10 @@ void CPictureRightImageView::ShowImage(int32_t index) {
     const bool tried = item != nullptr && !item->data.empty();
     const bool decoded = tried && picture.LoadImage(item->data.data(), item->data.size(),
                                                     static_cast<ImageType>(item->imageType));
-    // A picture that did not decode shows the placeholder; when the reason is not the
-    // picture's own (a codec library that cannot be used), the status bar says it.
-    if (tried && !decoded && !LastCodecError().empty()) {
+    // A picture that did not decode shows the placeholder, and the status bar says why.
+    if (tried && !decoded) {
         if (CStatusHost* status = CStatusHost::Of(this)) {
-            status->SetStatusPaneText(kStatusMessage,
-                                      QStringLiteral("The picture cannot be shown: ") +
-                                          QString::fromStdString(LastCodecError()));
+            status->SetStatusPaneText(kStatusMessage, QString::fromLatin1(kPictureNotShownText));
         }
     }
     SetPicture(decoded ? std::move(picture) : PlaceholderPicture(Placeholder::Image));

@@ -12,6 +12,10 @@
 #include "image/ObjImage.h"
 #include "image/PclTemplates.h"
 
+// What the status bar says when an image item's picture does not decode.
+inline constexpr const char* kPictureNotShownText =
+    "The picture cannot be shown: it is damaged or in a form this program cannot read.";
+
 class CPrintPages;
 class CPrinter;
 class CStorageViewSite;

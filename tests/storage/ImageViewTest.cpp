@@ -190,6 +190,18 @@ TEST_F(ImageViewTest, BrokenImageShowsThePlaceholderAndLeavesTheItemAlone) {
     EXPECT_EQ(site.table.Get(index)->data, before);
     EXPECT_FALSE(site.document.IsModified());
     EXPECT_FALSE(Painted().isNull());
+
+    // In a window, the status bar says why the picture does not show; a good picture after
+    // it says nothing.
+    StatusWindow window;
+    CPictureRightImageView inWindow(&site.document, &site, &window);
+    inWindow.ShowImage(index);
+    EXPECT_EQ(window.panes[kStatusMessage], QString::fromLatin1(kPictureNotShownText));
+    window.panes[kStatusMessage].clear();
+    FCObjImage picture;
+    ASSERT_TRUE(picture.CreateBlank(8, 6, 24));
+    inWindow.ShowImage(AddImage(picture, "plain", false));
+    EXPECT_TRUE(window.panes[kStatusMessage].isEmpty());
 }
 
 TEST_F(ImageViewTest, CopyAndPasteGoThroughTheClipboardAndPasteStoresBmp) {
