@@ -2,26 +2,24 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
-#include <QDialog>
 #include <QMenu>
 #include <QMimeData>
-#include <QPagedPaintDevice>
 #include <QPainter>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
-#include "dialogs/MessageDialogs.h"
 #include "framework/CommandIds.h"
 #include "framework/FrameHosts.h"
 #include "framework/LockHost.h"
 #include "framework/ModalSeam.h"
-#include "framework/Printer.h"
 #include "image/ImageDrawing.h"
 #include "storage/RightViewDrops.h"
 #include "storage/StorageItem.h"
@@ -310,24 +308,18 @@ void CPictureRightImageView::Paste() {
     canvas_->viewport()->repaint();
 }
 
-void CPictureRightImageView::PrintTo(CPrinter& printer) {
-    printer.Print([this](CPrintPages& pages) { return PrintPage(pages); });
-}
-
-bool CPictureRightImageView::PrintPage(CPrintPages& pages) {
+void CPictureRightImageView::PrintTo(QPrinter& printer) {
     QPainter painter;
-    if (!painter.begin(&pages.Device())) {
-        return false;
+    if (!painter.begin(&printer)) {
+        return;
     }
     // The page shows what the view shows, at the printer's resolution.
     const QRect client = canvas_->viewport()->rect();
-    const double scale =
-        static_cast<double>(pages.Device().logicalDpiX()) / std::max(1, logicalDpiX());
+    const double scale = static_cast<double>(printer.logicalDpiX()) / std::max(1, logicalDpiX());
     painter.scale(scale, scale);
     const QPoint offset(canvas_->horizontalScrollBar()->value(),
                         canvas_->verticalScrollBar()->value());
     Render(painter, client, client, offset);
-    return painter.end();
 }
 
 bool CPictureRightImageView::OnCommand(int id) {
@@ -353,25 +345,20 @@ bool CPictureRightImageView::OnCommand(int id) {
     case ID_FILE_PRINT:
     case ID_FILE_PRINT_DIRECT: {
         ResetIdleTimer();
-        CPrinter* printer = SharedPrinterOrReport(this);
-        if (printer == nullptr) {
-            return true;
-        }
-        if (id == ID_FILE_PRINT_DIRECT || ModalSeam::Run(*printer->PrintDialog(this, false),
-                                                         QDialog::Rejected) == QDialog::Accepted) {
-            PrintTo(*printer);
+        QPrinter& printer = CPrintHost::SharedPrinter();
+        QPrintDialog dialog(&printer, this);
+        if (id == ID_FILE_PRINT_DIRECT ||
+            ModalSeam::Run(dialog, QDialog::Rejected) == QDialog::Accepted) {
+            PrintTo(printer);
         }
         return true;
     }
     case ID_FILE_PRINT_PREVIEW: {
         ResetIdleTimer();
-        CPrinter* printer = SharedPrinterOrReport(this);
-        if (printer == nullptr) {
-            return true;
-        }
-        const std::unique_ptr<QDialog> preview =
-            printer->PreviewDialog(this, [this](CPrintPages& pages) { return PrintPage(pages); });
-        ModalSeam::Run(*preview, QDialog::Rejected);
+        QPrintPreviewDialog preview(&CPrintHost::SharedPrinter(), this);
+        connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+                [this](QPrinter* p) { PrintTo(*p); });
+        ModalSeam::Run(preview, QDialog::Rejected);
         return true;
     }
     default:

@@ -1,7 +1,6 @@
 // The image view on real image items: decoding, the zoom steps shared by a document, fit mode
 // from the item, drawing, copy and paste through the clipboard into a storage file.
 #include <filesystem>
-#include <memory>
 
 #include <QAbstractScrollArea>
 #include <QApplication>
@@ -10,6 +9,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPdfDocument>
+#include <QPrinter>
 #include <QScrollBar>
 #include <QTemporaryDir>
 
@@ -17,8 +17,6 @@
 
 #include "ViewTestSite.h"
 #include "framework/CommandIds.h"
-#include "framework/FrameHosts.h"
-#include "framework/Printer.h"
 #include "storage/RightImageView.h"
 
 namespace {
@@ -259,10 +257,10 @@ TEST_F(ImageViewTest, PrintsThePictureAsOnScreen) {
     view->OnCommand(ID_ZOOM_IN);
     const QString path = scratch.filePath(QStringLiteral("print.pdf"));
     {
-        const std::unique_ptr<CPrinter> printer = CPrintHost::CreatePrinter();
-        ASSERT_NE(printer, nullptr) << CPrintHost::UnavailableMessage().toStdString();
-        printer->SetOutputFile(path);
-        view->PrintTo(*printer);
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(path);
+        view->PrintTo(printer);
     }
     // Read the page back: the doubled picture at the top left of the printable area.
     QPdfDocument pdf;
