@@ -19,7 +19,7 @@
 #include "app/MainFrame.h"
 #include "app/ProductInfo.h"
 #include "app/SingleInstance.h"
-#include "crypto/CodePage.h"
+#include "base/CodePage.h"
 #include "framework/ChildFrame.h"
 #include "framework/CommandIds.h"
 #include "framework/DocTemplate.h"

@@ -1,7 +1,7 @@
 // ombrivault-cli: scripted access to the program's encrypted files.
 #include "cli/CliCommon.h"
 
-#include "crypto/CodePage.h"
+#include "base/CodePage.h"
 
 #include <sys/prctl.h>
 #include <sys/resource.h>
