@@ -5,14 +5,19 @@
 #include <QFileInfo>
 #include <QLibrary>
 
+const char* const kInstalledModuleFolder = OV_MODULE_DIR_FROM_BIN;
+
 QFunctionPointer CModuleLoader::Resolve() {
     if (tried_) {
         return entry_;
     }
     tried_ = true;
     const QString name = QString::fromLatin1(fileName_);
-    const QStringList candidates = {QDir(QCoreApplication::applicationDirPath()).filePath(name),
-                                    QDir(QStringLiteral(OV_MODULE_DIR)).filePath(name)};
+    const QDir program(programFolder_.isEmpty() ? QCoreApplication::applicationDirPath()
+                                                : programFolder_);
+    const QStringList candidates = {
+        program.filePath(name),
+        QDir::cleanPath(program.filePath(QLatin1String(kInstalledModuleFolder) + u'/' + name))};
     for (const QString& path : candidates) {
         if (!QFileInfo(path).isFile()) {
             continue;
