@@ -19,6 +19,8 @@ pass() { echo "ok: $1"; passed=$((passed + 1)); }
 fail() { echo "FAILED: $1"; failed=$((failed + 1)); }
 skip() { echo "skipped: $1"; skipped=$((skipped + 1)); }
 have() { command -v "$1" >/dev/null; }
+# Passes when the list of what is missing ($1) is empty; fails naming it otherwise.
+none_missing() { if [ -z "$1" ]; then pass "$2"; else fail "$3:$1"; fi; }
 # Prints a tool's output indented under its check.
 show() { [ -n "$1" ] && printf '%s\n' "$1" | sed 's/^/    /'; return 0; }
 
@@ -113,11 +115,8 @@ else
         tr -d '[]|' | tr ' ' '\n' | grep -E '^(-|[a-z]+$)' | sort -u); do
         grep -qE -- "(^|[^[:alnum:]-])$word([^[:alnum:]-]|$)" <<<"$text" || missing+=" $word"
     done
-    if [ -z "$missing" ]; then
-        pass "ombrivault-cli(1) names every command and option of the usage text"
-    else
-        fail "ombrivault-cli(1) lacks:$missing"
-    fi
+    none_missing "$missing" "ombrivault-cli(1) names every command and option of the usage text" \
+        "ombrivault-cli(1) lacks"
 fi
 
 # -- The package, made from this build.
@@ -167,11 +166,8 @@ for path in /usr/bin/ombrivault /usr/bin/ombrivault-cli \
     pattern="^$(sed 's/[.]/\\./g; s/[*]/[^\/]*/g' <<<"$path")\$"
     grep -q -- "$pattern" <<<"$contents" || absent+=" $path"
 done
-if [ -z "$absent" ]; then
-    pass "the package holds the programs, modules, launcher, metadata, MIME types, icons, help, manual pages, completion and documentation"
-else
-    fail "the package lacks:$absent"
-fi
+none_missing "$absent" "the package holds the programs, modules, launcher, metadata, MIME types, \
+icons, help, manual pages, completion and documentation" "the package lacks"
 
 # Depends names the package of each library the programs and modules are linked with: the
 # cipher library, Qt Widgets, the picture codecs, and Qt WebEngine and Qt PDF of the modules.
@@ -192,11 +188,9 @@ for library in libcrypto.so libQt6Widgets.so libtiff.so libgif.so libjpeg.so lib
         lacking+=" $name($library)"
     fi
 done
-if [ -z "$lacking" ]; then
-    pass "Depends names the cipher library, Qt Widgets, the codec libraries, Qt WebEngine and Qt PDF"
-else
-    fail "Depends lacks:$lacking"
-fi
+none_missing "$lacking" \
+    "Depends names the cipher library, Qt Widgets, the codec libraries, Qt WebEngine and Qt PDF" \
+    "Depends lacks"
 
 if have lintian; then
     out=$(lintian --pedantic --display-info "$deb" 2>&1 | grep -v '^running with root privileges')
