@@ -25,7 +25,6 @@
 #include "framework/DocTemplate.h"
 #include "framework/Document.h"
 #include "framework/ModalSeam.h"
-#include "framework/ProgramStyle.h"
 
 namespace {
 CEditorApp* g_app = nullptr;
@@ -94,8 +93,6 @@ bool CEditorApp::InitInstance(const QStringList& arguments) {
         std::fprintf(stderr, "%s\n", kInitFailedText);
         return false;
     }
-    // The program's style before the first widget is made.
-    UseProgramStyle();
     // The organisation and application names decide where the settings file lives; they
     // must be set before anything reads a setting, the code page included.
     QCoreApplication::setOrganizationName(QString::fromLatin1(kRegistryKey));
