@@ -97,6 +97,8 @@ bool CEditorApp::InitInstance(const QStringList& arguments) {
     // must be set before anything reads a setting, the code page included.
     QCoreApplication::setOrganizationName(QString::fromLatin1(kRegistryKey));
     QCoreApplication::setApplicationName(QString::fromLatin1(kAppTitle));
+    // Lets the desktop match the windows to the launcher entry of that name.
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopId));
     ApplyCodePageSetting();
 
     // The recent files come back from the settings, and every change goes straight back.
