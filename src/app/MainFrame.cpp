@@ -23,9 +23,9 @@
 #include "app/FrameStatusBar.h"
 #include "app/KeyboardIndicators.h"
 #include "app/NewDialog.h"
-#include "app/ProductInfo.h"
 #include "app/ScreenLockDlg.h"
 #include "app/WizardDlg.h"
+#include "base/ProductInfo.h"
 #include "controls/TextToolBar.h"
 #include "documents/EncryptedDocument.h"
 #include "framework/ChildFrame.h"
@@ -126,10 +126,10 @@ void CMainFrame::WireMenus(const QList<QMenu*>& menus) {
         connect(menu, &QMenu::aboutToShow, this, [this] {
             UpdateCommandStates();
             UpdateRecentFileActions();
-            ResetIdleTimer();
+            lock_.ResetIdleTimer();
         });
         // An open menu counts as activity as long as the user moves in it.
-        connect(menu, &QMenu::hovered, this, [this] { ResetIdleTimer(); });
+        connect(menu, &QMenu::hovered, this, [this] { lock_.ResetIdleTimer(); });
         if (menu->title() == QStringLiteral("&Window")) {
             connect(menu, &QMenu::aboutToShow, this, [this, menu] { UpdateWindowList(menu); });
         }
@@ -219,7 +219,7 @@ CommandRoute CMainFrame::Route() const {
 
 void CMainFrame::ExecuteCommand(int id) {
     // While locked or busy every command but the busy protocol's own is swallowed.
-    if ((IsScreenLocked() || busy_.IsBusy()) && !IsBusyCommand(id)) {
+    if ((lock_.IsScreenLocked() || busy_.IsBusy()) && !IsBusyCommand(id)) {
         return;
     }
     Route().Dispatch(id);
@@ -256,10 +256,10 @@ bool CMainFrame::OnCommand(int id) {
         OnScreenLockOptions();
         return true;
     case ID_LOCK_SCREEN:
-        LockScreen();
+        lock_.LockScreen();
         return true;
     case ID_WINDOW_NEW:
-        LockScreenDefaultPrompt();
+        lock_.LockScreenDefaultPrompt();
         return true;
     case ID_WEB_BROWSER:
         if (CDocTemplate* browser = app_.BrowserTemplate()) {
@@ -501,7 +501,7 @@ bool CMainFrame::InThisWindow(QObject* watched) const {
 }
 
 bool CMainFrame::PreTranslateMessage(QObject* watched, QEvent* event) {
-    if (IsScreenLocked()) {
+    if (lock_.IsScreenLocked()) {
         return lock_.Filter(watched, event);
     }
     if (!busy_.IsBusy()) {
@@ -541,13 +541,13 @@ void CMainFrame::OnTimer() {
 
 void CMainFrame::ShowStartupScreens(bool lockAtStartup, bool showWizard) {
     if (lockAtStartup) {
-        ClearReopenFlag(ReopenFlag::WizardAfterUnlock);
+        lock_.ClearReopenFlag(ReopenFlag::WizardAfterUnlock);
         Route().Dispatch(ID_LOCK_SCREEN);
         if (showWizard) {
-            SetReopenFlag(ReopenFlag::WizardAfterUnlock);
+            lock_.SetReopenFlag(ReopenFlag::WizardAfterUnlock);
         }
     }
-    if (showWizard && !IsScreenLocked()) {
+    if (showWizard && !lock_.IsScreenLocked()) {
         Route().Dispatch(ID_WIZARD);
     }
 }
