@@ -46,8 +46,9 @@ inline void MakeItems(Storage& s, size_t count, size_t size) {
         auto item = std::make_unique<StorageItem>();
         item->type = static_cast<int32_t>(StorageItemType::File);
         item->name = "item " + std::to_string(i) + ".bin";
-        item->data.resize(size);
-        Fill(item->data, static_cast<uint32_t>(i));
+        Bytes data(size);
+        Fill(data, static_cast<uint32_t>(i));
+        item->data = std::move(data);
         item->size = static_cast<int64_t>(size);
         s.tree.push_back({s.table.Add(std::move(item)), kRootParent});
     }
@@ -70,7 +71,7 @@ inline bool RawSavePipeline(const StorageItemTable& table, const StorageTree& tr
     EVP_EncryptInit_ex(ctx, EVP_aes_256_ecb(), nullptr, key.data(), nullptr);
     EVP_CIPHER_CTX_set_padding(ctx, 0);
     for (const auto& entry : tree) {
-        const Bytes& data = table.Get(entry.item)->data;
+        const ItemData& data = table.Get(entry.item)->data;
         for (size_t off = 0; off + 16 <= data.size(); off += kChunk) {
             const size_t n = std::min(kChunk, data.size() - off) / 16 * 16;
             int written = 0;

@@ -40,7 +40,10 @@ class BenchSite : public CStorageViewSite {
 public:
     StorageItemTable table;
     PCL_Interface_ZoomScale zoom;
-    StorageItem* Item(int32_t index) override { return table.Get(index); }
+    const StorageItem* Item(int32_t index) override { return table.Get(index); }
+    bool ChangeItem(int32_t index, const std::function<void(StorageItem&)>& change) override {
+        return table.Update(index, change);
+    }
     PCL_Interface_ZoomScale& Zoom() override { return zoom; }
     QString CurrentFolderPath() const override { return {}; }
     void ShowForm(StorageForm, const QString&) override {}

@@ -21,6 +21,9 @@ void CFrameBusy::StepBusy() {
 }
 
 void CFrameBusy::EndBusy() {
+    if (state_.ReportCount > 0) {
+        return; // another operation still shows its progress
+    }
     if (CFrameStatusBar* bar = frame_.FrameStatusBar()) {
         bar->HideProgress();
     }

@@ -11,7 +11,7 @@ public:
     explicit CFrameBusy(CMainFrame& frame) : frame_(frame) {}
 
     CBusyState& Busy() override { return state_; }
-    bool IsBusy() const { return state_.BusyFlag; }
+    bool IsBusy() const { return state_.IsBusy(); }
     void BeginBusy() override;
     void StepBusy() override;
     void EndBusy() override;

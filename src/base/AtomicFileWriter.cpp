@@ -272,6 +272,7 @@ bool AtomicFileWriter::LinkTemporary(std::string& name) {
 }
 
 bool AtomicFileWriter::Finish(const std::string* backupPath) {
+    backupFailed_ = false;
     if (fd_ < 0) {
         return Fail(EBADF);
     }
@@ -308,10 +309,12 @@ bool AtomicFileWriter::Finish(const std::string* backupPath) {
             if (::rename(hidden.c_str(), backupPath->c_str()) != 0) {
                 const int error = errno;
                 ::unlink(hidden.c_str());
+                backupFailed_ = true;
                 return failed(error);
             }
             backupPath = nullptr; // done
         } else if (errno != EPERM && errno != EOPNOTSUPP && errno != EMLINK) {
+            backupFailed_ = true;
             return failed(errno);
         }
     }
@@ -324,9 +327,7 @@ bool AtomicFileWriter::Finish(const std::string* backupPath) {
             rc = ::linkat(fd_, "", dirFd_, leaf_.c_str(), AT_EMPTY_PATH);
         }
         if (rc == 0) {
-            ::fsync(dirFd_);
-            Release();
-            return true;
+            return SyncFolderAndRelease();
         }
         if (errno != EEXIST) {
             return failed(errno);
@@ -340,6 +341,7 @@ bool AtomicFileWriter::Finish(const std::string* backupPath) {
         // No hard links here: move the old file away, then the new one in; put the old one
         // back if that fails.
         if (::renameat(dirFd_, leaf_.c_str(), AT_FDCWD, backupPath->c_str()) != 0) {
+            backupFailed_ = true;
             return failed(errno);
         }
         if (::renameat(dirFd_, tempName_.c_str(), dirFd_, leaf_.c_str()) != 0) {
@@ -351,9 +353,17 @@ bool AtomicFileWriter::Finish(const std::string* backupPath) {
         return failed(errno);
     }
     tempName_.clear(); // it is the target now
-    ::fsync(dirFd_);
+    return SyncFolderAndRelease();
+}
+
+// The new name is only on disk once the folder is: a failed sync is a failed write (the file
+// is in place, but a crash could still lose it). File systems that cannot sync a folder say
+// EINVAL and are taken at their word.
+bool AtomicFileWriter::SyncFolderAndRelease() {
+    const int rc = ::fsync(dirFd_);
+    const int error = errno;
     Release();
-    return true;
+    return rc == 0 || error == EINVAL || Fail(error);
 }
 
 void AtomicFileWriter::Abort() {

@@ -75,11 +75,14 @@ public:
 
     // The errno value or file-layer code (see FileErrors.h) of the last failure.
     int LastError() const { return lastError_; }
+    // Whether the last CommitWithBackup failed on the backup (the target was left as it was).
+    bool BackupFailed() const { return backupFailed_; }
     // The file that Commit replaces or creates: the target with its links resolved.
     const std::string& Target() const { return target_; }
 
 private:
     bool Fail(int error);
+    bool SyncFolderAndRelease();
     bool Prepare();
     bool LinkTemporary(std::string& name);
     bool Finish(const std::string* backupPath);
@@ -98,4 +101,5 @@ private:
     unsigned newFileMode_ = 0600;
     unsigned keptModeMask_ = 0700;
     int lastError_ = 0;
+    bool backupFailed_ = false;
 };

@@ -51,12 +51,16 @@ void CBusyHost::SetCurrent(CBusyHost* host) {
     g_busy = host;
 }
 
-BusyReport::BusyReport() : busy_(CBusyHost::Current()), commands_(CCommandHost::Current()) {
+BusyReport::BusyReport(Kind kind)
+    : busy_(CBusyHost::Current()), commands_(CCommandHost::Current()), kind_(kind) {
     if (busy_ == nullptr || commands_ == nullptr) {
         return;
     }
     busy_->Busy().ProgressPercent = 0;
-    busy_->Busy().BusyFlag = true;
+    ++busy_->Busy().ReportCount;
+    if (kind_ == BlocksInput) {
+        ++busy_->Busy().BusyCount;
+    }
     commands_->PostCommand(ID_BEGIN_BUSY);
 }
 
@@ -64,8 +68,11 @@ BusyReport::~BusyReport() {
     if (busy_ == nullptr || commands_ == nullptr) {
         return;
     }
+    if (kind_ == BlocksInput) {
+        --busy_->Busy().BusyCount;
+    }
+    --busy_->Busy().ReportCount;
     commands_->PostCommand(ID_END_BUSY);
-    busy_->Busy().BusyFlag = false;
 }
 
 void BusyReport::Progress(int percent) {

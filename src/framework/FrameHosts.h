@@ -61,11 +61,14 @@ public:
     static QPrinter& SharedPrinter();
 };
 
-// The busy protocol of a long operation: while the flag is up the frame swallows commands,
-// keys and clicks in its window and cannot be closed; the status bar shows "Please wait..."
-// and a progress bar. The state is atomic, for worker threads to write.
+// The busy protocol of long operations: while one that blocks input runs the frame swallows
+// commands, keys and clicks in its window and cannot be closed; while any runs the status bar
+// shows "Please wait..." and a progress bar. Operations are counted, so the first to end does
+// not clear the state of another. The state is atomic, for worker threads to write.
 struct CBusyState {
-    std::atomic<bool> BusyFlag{false};
+    std::atomic<int> BusyCount{0};   // running operations that block input
+    std::atomic<int> ReportCount{0}; // running operations that show progress (all of them)
+    bool IsBusy() const { return BusyCount.load() > 0; }
     std::atomic<int> ProgressPercent{0};
     // The document size shown in the status bar's size pane by the frame's tick.
     std::atomic<int32_t> StatusSizeBytes{0};
@@ -86,12 +89,14 @@ public:
     static void SetCurrent(CBusyHost* host);
 };
 
-// A long operation's report to the current hosts, usable from any thread: raises the busy
-// flag and shows the progress bar when made, moves the bar on Progress, and takes both away
-// when destroyed. Without hosts it does nothing.
+// A long operation's report to the current hosts, usable from any thread: counts itself busy
+// (unless it only shows progress, for work the user may go on beside) and shows the progress
+// bar when made, moves the bar on Progress, and takes both back when destroyed. Without hosts
+// it does nothing.
 class BusyReport {
 public:
-    BusyReport();
+    enum Kind { BlocksInput, ProgressOnly };
+    explicit BusyReport(Kind kind = BlocksInput);
     ~BusyReport();
     BusyReport(const BusyReport&) = delete;
     BusyReport& operator=(const BusyReport&) = delete;
@@ -102,4 +107,5 @@ public:
 private:
     CBusyHost* busy_;
     CCommandHost* commands_;
+    Kind kind_;
 };

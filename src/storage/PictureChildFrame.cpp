@@ -145,9 +145,19 @@ CPictureDoc* CPictureChildFrame::Document() const {
     return leftView_ != nullptr ? leftView_->Document() : nullptr;
 }
 
-StorageItem* CPictureChildFrame::Item(int32_t index) {
+const StorageItem* CPictureChildFrame::Item(int32_t index) {
     CPictureDoc* doc = Document();
     return doc != nullptr ? doc->Items().Get(index) : nullptr;
+}
+
+bool CPictureChildFrame::ChangeItem(int32_t index,
+                                    const std::function<void(StorageItem&)>& change) {
+    CPictureDoc* doc = Document();
+    const bool changed = doc != nullptr && doc->ChangeItem(index, change);
+    if (changed && leftView_ != nullptr) {
+        leftView_->ShowDocumentSize();
+    }
+    return changed;
 }
 
 PCL_Interface_ZoomScale& CPictureChildFrame::Zoom() {

@@ -40,7 +40,8 @@ public:
     void ForgetShownItems();
 
     // What the views ask of the window.
-    StorageItem* Item(int32_t index) override;
+    const StorageItem* Item(int32_t index) override;
+    bool ChangeItem(int32_t index, const std::function<void(StorageItem&)>& change) override;
     PCL_Interface_ZoomScale& Zoom() override;
     QString CurrentFolderPath() const override;
     void ShowForm(StorageForm form, const QString& location) override;

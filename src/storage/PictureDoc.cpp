@@ -1,8 +1,8 @@
 #include "storage/PictureDoc.h"
 
-#include <thread>
+#include <algorithm>
 
-#include <QEventLoop>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 
@@ -11,10 +11,28 @@
 #include "dialogs/DialogWidgets.h"
 #include "dialogs/ExistingPasswordDlg.h"
 #include "dialogs/MessageDialogs.h"
+#include "framework/CommandIds.h"
 #include "framework/FrameHosts.h"
+#include "framework/LockHost.h"
 #include "framework/ResultCodes.h"
 #include "storage/PictureLeftView.h"
 #include "storage/StorageFile.h"
+#include "storage/StorageWorkerHook.h"
+
+// What a save's worker owns: the snapshot it writes and its outcome. The document lets go of
+// it (owner set to null) when it stops waiting for the save.
+struct StorageSaveJob {
+    CPictureDoc* owner = nullptr;
+    std::string path;
+    std::string password;
+    StorageItemTable items;
+    StorageTree tree;
+    StorageSaveOptions options;
+    std::atomic<bool> cancel{false};
+    uint64_t changesAtStart = 0;
+    StorageSaveResult result;
+    ~StorageSaveJob() { SecureWipe(password.data(), password.size()); }
+};
 
 namespace {
 
@@ -33,17 +51,21 @@ CPictureDoc::~CPictureDoc() {
 }
 
 void CPictureDoc::DeleteContents() {
-    // The window's workers may be using the table and the file: they stop first.
+    // The window's workers may be using the file: they stop first.
+    CancelSave();
     if (treeView_ != nullptr) {
         treeView_->DetachDocument();
         treeView_ = nullptr;
     }
     items_.Clear();
+    totalBytes_ = 0;
     file_.Close();
     heldPath_.clear();
+    loading_ = false;
 }
 
 void CPictureDoc::OnCloseDocument() {
+    closing_ = true;
     // The editors name the document as their fields see it: through its framework base.
     PasswordClipboard::Instance().OwnerClosed(static_cast<const CDocument*>(this));
     CEncryptedDocument::OnCloseDocument(); // destroys this document
@@ -64,102 +86,239 @@ bool CPictureDoc::OnOpenDocument(const QString& path) {
     }
     SetPassword(prompt.Password());
 
-    const StoragePasswordCheck check = CheckStoragePassword(NativePath(path), Password());
-    switch (check.status) {
-    case StoragePasswordStatus::Ok:
+    // The file stays open from the check on: the load reads the file that was checked, even
+    // when another takes its name meanwhile.
+    const CompoundResult opened = OpenStorageFile(NativePath(path), file_);
+    if (opened != CompoundResult::Ok) {
+        ReportError(QString::fromStdString(StorageOpenErrorText(NativePath(path), opened)));
+        return false;
+    }
+    const StoragePasswordCheck check = CheckStoragePassword(file_, Password());
+    if (check.ok()) {
+        heldPath_ = NativePath(path);
         SetModifiedFlag(false);
         return true;
-    case StoragePasswordStatus::OpenFailed:
-        ReportError(
-            QString::fromStdString(StorageOpenErrorText(NativePath(path), check.openResult)));
-        return false;
-    case StoragePasswordStatus::NoInfoStream:
+    }
+    file_.Close();
+    if (check.status == StoragePasswordStatus::NoInfoStream) {
         ReportError(QStringLiteral("Failed to open the file: %1\nThe file is not an encrypted "
                                    "storage.")
                         .arg(FileNamePart(path)));
         return false;
-    case StoragePasswordStatus::DecryptFailed:
-    case StoragePasswordStatus::WrongName:
-        break;
     }
     CFailedDecrypt(FileNamePart(path)).DoModal();
     return false;
 }
 
+// --- The items ------------------------------------------------------------------------------
+
+QString CPictureDoc::ChangeRefusal() const {
+    if (closing_) {
+        return QStringLiteral("The storage is closing; nothing was changed.");
+    }
+    if (loading_) {
+        return QStringLiteral("The storage is still being read; nothing was changed. Try again "
+                              "when its items are shown.");
+    }
+    return {};
+}
+
+bool CPictureDoc::MayChange() {
+    const QString refusal = ChangeRefusal();
+    if (!refusal.isEmpty()) {
+        Notice(refusal);
+    }
+    return refusal.isEmpty();
+}
+
+void CPictureDoc::Notice(const QString& text) const {
+    if (CStatusHost* status = CStatusHost::Of(treeView_)) {
+        status->SetStatusPaneText(kStatusMessage, text);
+    }
+}
+
+void CPictureDoc::Changed() {
+    ++changes_;
+    SetModifiedFlag(true);
+}
+
+int32_t CPictureDoc::AddItem(std::unique_ptr<StorageItem> record) {
+    if (record == nullptr || !MayChange()) {
+        return -1;
+    }
+    totalBytes_ += static_cast<uint64_t>(std::max<int64_t>(record->size, 0));
+    const int32_t index = items_.Add(std::move(record));
+    Changed();
+    return index;
+}
+
+bool CPictureDoc::ChangeItem(int32_t index, const std::function<void(StorageItem&)>& change) {
+    if (items_.Get(index) == nullptr || !MayChange()) {
+        return false;
+    }
+    totalBytes_ -= static_cast<uint64_t>(std::max<int64_t>(items_.Get(index)->size, 0));
+    items_.Update(index, change);
+    totalBytes_ += static_cast<uint64_t>(std::max<int64_t>(items_.Get(index)->size, 0));
+    Changed();
+    return true;
+}
+
+bool CPictureDoc::DeleteItems(const std::vector<int32_t>& indexes) {
+    if (!MayChange()) {
+        return false;
+    }
+    for (const int32_t index : indexes) {
+        if (const StorageItem* record = items_.Get(index)) {
+            totalBytes_ -= static_cast<uint64_t>(std::max<int64_t>(record->size, 0));
+        }
+        items_.Delete(index);
+    }
+    Changed();
+    return true;
+}
+
+void CPictureDoc::EndLoad(StorageItemTable table) {
+    // Nothing changed while loading (every change was refused): the table starts as read.
+    items_ = std::move(table);
+    loading_ = false;
+    totalBytes_ = 0;
+    for (int32_t i = 0; i < items_.NextIndex(); ++i) {
+        if (const StorageItem* record = items_.Get(i)) {
+            totalBytes_ += static_cast<uint64_t>(std::max<int64_t>(record->size, 0));
+        }
+    }
+}
+
+// --- Saving ----------------------------------------------------------------------------------
+
 bool CPictureDoc::OnSaveDocument(const QString& path) {
+    if (loading_) {
+        // A save now would write only what has been read so far.
+        Notice(QStringLiteral("The storage is still being read; save it when its items are "
+                              "shown."));
+        return false;
+    }
+    if (IsSaving()) {
+        Notice(QStringLiteral("The storage is being saved already."));
+        return false;
+    }
     if (!HasPassword() && !AskNewPassword()) {
         return false;
     }
     SetOwnPath(path);
-    StorageTree tree;
+    auto job = std::make_shared<StorageSaveJob>();
+    job->owner = this;
+    job->path = NativePath(path);
+    job->password = std::string(Password());
+    job->items = items_; // the snapshot: one shared pointer per item
     if (treeView_ != nullptr) {
-        // The items the load is still reading belong in the file too.
-        treeView_->WaitForLoad();
-        tree = treeView_->TreeForSave();
+        job->tree = treeView_->TreeForSave(&job->items);
     }
-    const StorageSaveResult saved = RunSave(NativePath(path), tree);
-    if (!saved.ok) {
-        lastSaveError_ = QString::fromStdString(saved.message);
-        ReportError(QStringLiteral("The storage could not be saved to %1:\n%2\nThe file on disk "
-                                   "was left as it was; the changes are still open here.")
-                        .arg(path, QString::fromStdString(saved.message)));
-        return false;
-    }
-    lastSaveError_.clear();
-    SetModifiedFlag(false);
-    if (treeView_ != nullptr) {
-        treeView_->OnUpdate(nullptr); // the root is named after the file
-    }
+    // While the window holds the file its lock keeps other writers out; the save relies on it.
+    job->options.fileHeldByCaller = file_.IsOpen() && heldPath_ == job->path;
+    job->options.cancel = &job->cancel;
+    job->changesAtStart = changes_;
+    saveJob_ = job;
+    saver_ = std::thread([job] {
+        {
+            // The user may go on working meanwhile: the save shows its progress only.
+            BusyReport report(BusyReport::ProgressOnly);
+            int shown = -1;
+            job->result = SaveStorage(
+                job->path, job->password, job->items, job->tree,
+                [&](const StorageSaveProgress& progress) {
+                    StorageWorkerHook(StorageWorkerPoint::SaveItem);
+                    const int percent =
+                        progress.bytesTotal > 0
+                            ? static_cast<int>(progress.bytesWritten * 100 / progress.bytesTotal)
+                            : 100;
+                    if (percent != shown) {
+                        shown = percent;
+                        report.Progress(percent);
+                    }
+                },
+                job->options);
+        }
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [job] {
+                if (job->owner != nullptr) {
+                    job->owner->FinishSave(job);
+                }
+            },
+            Qt::QueuedConnection);
+    });
     return true;
 }
 
-StorageSaveResult CPictureDoc::RunSave(const std::string& path, const StorageTree& tree) {
-    StorageSaveOptions options;
-    // While the window holds the file its lock keeps other writers out; the save relies on it.
-    options.fileHeldByCaller = file_.IsOpen() && heldPath_ == path;
-
-    saving_ = true;
-    StorageSaveResult result;
-    QEventLoop wait;
-    const std::string_view password = Password();
-    const auto total = static_cast<int64_t>(tree.size());
-    // The worker reads the table and the tree while this thread only repaints and shows the
-    // progress; the frame is busy, so no command changes the table meanwhile.
-    std::thread worker([&] {
-        BusyReport report;
-        CBusyHost* busy = CBusyHost::Current();
-        int shown = -1;
-        result = SaveStorage(
-            path, password, items_, tree,
-            [&](const StorageSaveProgress& progress) {
-                if (busy != nullptr) {
-                    busy->Busy().StatusSizeBytes =
-                        static_cast<int32_t>(std::min<uint64_t>(progress.bytesWritten, INT32_MAX));
-                }
-                const int percent =
-                    total > 0 ? static_cast<int>(progress.itemsWritten * 100 / total) : 100;
-                if (percent != shown) {
-                    shown = percent;
-                    report.Progress(percent);
-                }
-            },
-            options);
-        QMetaObject::invokeMethod(&wait, &QEventLoop::quit, Qt::QueuedConnection);
-    });
-    wait.exec();
-    worker.join();
-    saving_ = false;
-
-    if (result.ok) {
-        // The new file takes the old one's place: hold it as the window's file from now on.
-        file_.Close();
-        heldPath_.clear();
-        if (file_.Open(path) == CompoundResult::Ok) {
-            heldPath_ = path;
-        }
+void CPictureDoc::CancelSave() {
+    if (saveJob_ != nullptr) {
+        saveJob_->cancel = true;
+        saveJob_->owner = nullptr;
+        saveJob_.reset();
     }
+    // The save stops before its next item and leaves the old file as it was.
+    if (saver_.joinable()) {
+        saver_.join();
+    }
+}
+
+void CPictureDoc::FinishSave(const std::shared_ptr<StorageSaveJob>& job) {
+    if (job != saveJob_) {
+        return;
+    }
+    if (saver_.joinable()) {
+        saver_.join();
+    }
+    saveJob_.reset();
+    job->owner = nullptr;
+    if (!job->result.ok) {
+        closeWhenSaved_ = false;
+        lastSaveError_ = QString::fromStdString(job->result.message);
+        ReportError(QStringLiteral("The storage could not be saved to %1:\n%2\nThe file on disk "
+                                   "was left as it was; the changes are still open here.")
+                        .arg(QFile::decodeName(job->path.c_str()), lastSaveError_));
+        return;
+    }
+    lastSaveError_.clear();
+    // The new file takes the old one's place: hold it as the window's file from now on.
+    file_.Close();
+    heldPath_.clear();
+    if (file_.Open(job->path) == CompoundResult::Ok) {
+        heldPath_ = job->path;
+    }
+    // Changes made while the save ran are not in the file.
+    SetModifiedFlag(changes_ != job->changesAtStart);
     if (treeView_ != nullptr) {
-        treeView_->OnSaveEnded();
+        treeView_->OnUpdate(nullptr); // the root is named after the file
     }
-    return result;
+    if (closeWhenSaved_) {
+        closeWhenSaved_ = false;
+        OnCommand(ID_FILE_CLOSE); // may destroy this document: nothing follows
+    }
+}
+
+bool CPictureDoc::SaveModified() {
+    if (IsSaving()) {
+        closeWhenSaved_ = true;
+        Notice(QStringLiteral("The storage is being saved; its window closes when the save has "
+                              "ended."));
+        return false;
+    }
+    if (!UnlockForDocumentClose()) {
+        return false;
+    }
+    if (!IsModified()) {
+        return true;
+    }
+    switch (SaveModifiedDlg(SaveModifiedName()).DoModal()) {
+    case IDYES:
+        // The window closes when the save has ended well; a failed one keeps it open.
+        closeWhenSaved_ = SaveCommand();
+        return false;
+    case IDNO:
+        return true;
+    default:
+        return false;
+    }
 }

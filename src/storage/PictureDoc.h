@@ -1,15 +1,27 @@
 // The "Picture" classes are the storage's, after their established names.
 // CPictureDoc: an open encrypted storage (".ovs"): its password and path, the item table, the
 // open compound file that keeps the storage locked while the window is open, and the zoom
-// shared by its image views. Loading and saving run on worker threads; the tree view
-// (CPictureLeftView) shows the items.
+// shared by its image views. The tree view (CPictureLeftView) shows the items.
 //
-// Threads: the user-interface thread alone touches the item table, except while a save runs,
-// when the save's worker reads it and the user-interface thread waits for it (with the frame
-// busy, so nothing changes the table meanwhile).
+// The document is the one owner of the item table: every change of an item (add, import,
+// paste, drop, rename, delete, new picture, note or account text) goes through its operations,
+// which are refused while the storage loads or closes (the status bar says why) and mark the
+// document modified. Views and the tree only read records.
+//
+// Threads: the table belongs to the user-interface thread. The load builds a table of its own
+// on a worker and the window swaps it in at the end; a save writes a snapshot of the table
+// (records and bytes are shared, nothing is copied) on a worker while the user goes on working;
+// changes made meanwhile leave the document modified when the save ends. Nothing waits for a
+// worker in a nested event loop: closing cancels the workers, and the close question's "Yes"
+// closes the window when its save has ended.
 #pragma once
 
+#include <atomic>
+#include <functional>
+#include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "compound/CompoundFile.h"
 #include "documents/EncryptedDocument.h"
@@ -18,6 +30,7 @@
 #include "storage/StorageSave.h"
 
 class CPictureLeftView;
+struct StorageSaveJob;
 
 class CPictureDoc : public CEncryptedDocument, public PCL_Interface_ZoomScale {
 public:
@@ -25,30 +38,51 @@ public:
     ~CPictureDoc() override;
 
     // A missing or empty file opens as an empty storage without a prompt (the first save asks
-    // for the password). Otherwise asks the password and checks it against the file; the
-    // items are read by the tree view's load, after the window exists.
+    // for the password). Otherwise asks the password and checks it against the file, which
+    // stays open: the tree view's load reads the very file that was checked.
     bool OnOpenDocument(const QString& path) override;
-    // Asks a new password when none is known, then writes the whole storage on a worker
-    // thread (the window repaints and shows the progress meanwhile). True once the new file
-    // is in place; a failure is shown and leaves the document modified and the old file as
-    // it was.
+    // Asks a new password when none is known, then starts writing a snapshot of the storage
+    // on a worker thread and returns true; false when no save could start (the storage is
+    // loading, another save runs, no password). The end of the save reports a failure, and
+    // SaveEnded() tells its outcome.
     bool OnSaveDocument(const QString& path) override;
+    // The close question. While a save runs, or after "Yes" started one, the window stays
+    // open and closes when the save has ended well.
+    bool SaveModified() override;
     void DeleteContents() override;
     // A password copied from the storage's account editors leaves the clipboard with it.
     void OnCloseDocument() override;
 
-    StorageItemTable& Items() { return items_; }
+    // --- The items --------------------------------------------------------------------------
     const StorageItemTable& Items() const { return items_; }
+    // The bytes the items hold, for the status bar's size pane.
+    uint64_t TotalBytes() const { return totalBytes_; }
+    // Why the items cannot change now, or empty when they can.
+    QString ChangeRefusal() const;
+    // Whether the items may change now; when not, the status bar says why.
+    bool MayChange();
+    // Each operation checks MayChange() and marks the document modified. AddItem returns the
+    // new index (-1 when refused); ChangeItem changes a copy of the record (false when refused
+    // or the item is gone); DeleteItems lets go of the records.
+    int32_t AddItem(std::unique_ptr<StorageItem> record);
+    bool ChangeItem(int32_t index, const std::function<void(StorageItem&)>& change);
+    bool DeleteItems(const std::vector<int32_t>& indexes);
+
+    // --- Loading ----------------------------------------------------------------------------
+    // The file checked by the open, held for the load and, afterwards, for the window's lock.
     CompoundReader& OpenFile() { return file_; }
-    // The load opened `path` into OpenFile(); saves to that path rely on its lock.
-    void NoteFileHeld(const std::string& path) { heldPath_ = path; }
+    bool IsLoading() const { return loading_; }
+    // The tree view's load began, and ended with `table` (swapped in as read).
+    void BeginLoad() { loading_ = true; }
+    void EndLoad(StorageItemTable table);
+
+    // --- Saving -----------------------------------------------------------------------------
+    bool IsSaving() const { return saveJob_ != nullptr; }
+    // What the last failed save said; empty after a success.
+    const QString& LastSaveError() const { return lastSaveError_; }
 
     CPictureLeftView* TreeView() const { return treeView_; }
     void SetTreeView(CPictureLeftView* view) { treeView_ = view; }
-
-    bool IsSaving() const { return saving_; }
-    // What the last failed save said; empty after a success.
-    const QString& LastSaveError() const { return lastSaveError_; }
 
     // The password typed when the file was opened (kept for the load).
     using CEncryptedDocument::Password;
@@ -58,12 +92,24 @@ protected:
     bool SaveAsAsksNewPassword() const override { return true; }
 
 private:
-    StorageSaveResult RunSave(const std::string& path, const StorageTree& tree);
+    // Shows `text` in the status bar of the window.
+    void Notice(const QString& text) const;
+    void Changed();
+    friend struct StorageSaveJob;
+    void FinishSave(const std::shared_ptr<StorageSaveJob>& job);
+    // Ends a running save (its old file stays) and waits for its thread.
+    void CancelSave();
 
     StorageItemTable items_;
     CompoundReader file_;
     std::string heldPath_; // the path file_ was opened at
     CPictureLeftView* treeView_ = nullptr;
-    bool saving_ = false;
+    bool loading_ = false;
+    bool closing_ = false;
+    uint64_t changes_ = 0;
+    uint64_t totalBytes_ = 0; // counts changes, so a save knows whether any came in meanwhile
+    std::shared_ptr<StorageSaveJob> saveJob_;
+    std::thread saver_;
+    bool closeWhenSaved_ = false;
     QString lastSaveError_;
 };

@@ -11,6 +11,7 @@
 #include "framework/MessageBox.h"
 #include "image/ImageType.h"
 #include "image/ObjImage.h"
+#include "storage/ItemXml.h"
 #include "storage/PictureChildFrame.h"
 #include "storage/PictureDoc.h"
 #include "storage/StorageAdd.h"
@@ -54,16 +55,9 @@ void CPictureLeftView::StopWorkers() {
     if (dirWorker_.joinable()) {
         dirWorker_.join();
     }
-    if (loader_.joinable()) {
-        loader_.join();
-    }
-    loading_ = false;
-    if (directoriesPending_ > 0) {
-        directoriesPending_ = 0;
-        jobs_.clear();
-        heldBatches_.clear();
-        SetStatusBusy(false);
-    }
+    StopLoad();
+    directoriesPending_ = 0;
+    jobs_.clear();
 }
 
 void CPictureLeftView::DetachDocument() {
@@ -73,6 +67,7 @@ void CPictureLeftView::DetachDocument() {
         frame->ForgetShownItems();
     }
     doc_ = nullptr;
+    ShowDocumentSize();
 }
 
 CPictureChildFrame* CPictureLeftView::ChildFrame() const {
@@ -100,11 +95,13 @@ void CPictureLeftView::OnInitialUpdate() {
         return;
     }
     doc->SetTreeView(this);
-    const QString path = doc->OwnPath();
-    uint64_t size = 0;
-    if (!path.isEmpty() && GetFileSizeByName(NativePath(path), size) && size > 0 &&
-        doc->HasPassword()) {
-        StartLoad(NativePath(path), size);
+    ShowDocumentSize();
+    // The open left the file it checked open: the load reads that one.
+    if (doc->OpenFile().IsOpen()) {
+        const std::string path = NativePath(doc->OwnPath());
+        uint64_t size = 0;
+        GetFileSizeByName(path, size);
+        StartLoad(path, size);
     }
 }
 
@@ -122,21 +119,21 @@ QTreeWidgetItem* CPictureLeftView::InsertRecord(QTreeWidgetItem* parent,
                                                 std::unique_ptr<StorageItem> record, bool select,
                                                 int style) {
     CPictureDoc* doc = Document();
-    // While a save reads the table nothing is added to it (the frame is busy meanwhile; this
-    // also holds for drops, which do not go through the frame).
-    if (doc == nullptr || parent == nullptr || doc->IsSaving()) {
+    if (doc == nullptr || parent == nullptr) {
         return nullptr;
     }
-    StorageItem* kept = record.get();
-    const int32_t index = doc->Items().Add(std::move(record));
-    QTreeWidgetItem* item = MakeTreeItem(index, *kept);
+    const int32_t index = doc->AddItem(std::move(record));
+    if (index < 0) {
+        return nullptr; // refused: the status bar says why
+    }
+    QTreeWidgetItem* item = MakeTreeItem(index, *doc->Items().Get(index));
     InsertSorted(parent, item);
     parent->setExpanded(true);
     SetItemStyle(item, style, QColor(kStyleColour));
     if (select) {
         tree_->setCurrentItem(item);
     }
-    doc->SetModifiedFlag(true);
+    ShowDocumentSize();
     return item;
 }
 
@@ -172,7 +169,6 @@ QTreeWidgetItem* CPictureLeftView::AddItem(const QString& nameOrPath, StorageIte
     default:
         return nullptr;
     }
-    GrowStatusSize(static_cast<uint64_t>(record->size));
     return InsertRecord(CurrentFolder(), std::move(record), select, Italic);
 }
 
@@ -185,7 +181,6 @@ QTreeWidgetItem* CPictureLeftView::AddImageFile(const QString& path, bool select
     record->type = static_cast<int32_t>(StorageItemType::Image);
     record->imageType = ImageTypeFromPath(NativePath(path));
     record->fitToView = 1;
-    GrowStatusSize(static_cast<uint64_t>(record->size));
     return InsertRecord(CurrentFolder(), std::move(record), select, Plain);
 }
 
@@ -228,22 +223,24 @@ QTreeWidgetItem* CPictureLeftView::AddPastedImage(const QString& name) {
     record->size = static_cast<int64_t>(bmp.size());
     record->data = std::move(bmp);
     record->name = BoundedName(FromLabel(name));
-    GrowStatusSize(static_cast<uint64_t>(record->size));
     return InsertRecord(CurrentFolder(), std::move(record), true, Plain);
 }
 
 bool CPictureLeftView::ReplaceImageData(const FCObjImage& picture) {
-    StorageItem* record = RecordOf(tree_->currentItem());
+    const int32_t index = IndexOf(tree_->currentItem());
+    const StorageItem* record = RecordOf(tree_->currentItem());
     std::vector<uint8_t> bmp;
     if (record == nullptr || !record->Is(StorageItemType::Image) || !picture.SaveBmpToMemory(bmp) ||
         bmp.empty()) {
         return false;
     }
-    record->size = static_cast<int64_t>(bmp.size());
-    record->data = std::move(bmp);
-    record->imageType = ImageType::Bmp;
-    Document()->SetModifiedFlag(true);
-    return true;
+    const bool changed = Document()->ChangeItem(index, [&](StorageItem& item) {
+        item.size = static_cast<int64_t>(bmp.size());
+        item.data = std::move(bmp);
+        item.imageType = ImageType::Bmp;
+    });
+    ShowDocumentSize();
+    return changed;
 }
 
 // --- Selection and styles ------------------------------------------------------------------
@@ -259,7 +256,7 @@ void CPictureLeftView::OnSelectionChanged(QTreeWidgetItem* current, QTreeWidgetI
     if (lastFolder_ != nullptr) {
         SetItemStyle(lastFolder_, Plain, colour, false);
     }
-    StorageItem* record = RecordOf(current);
+    const StorageItem* record = RecordOf(current);
     const StorageViewKind kind = current == root_ || record == nullptr
                                      ? StorageViewKind::FolderOverview
                                      : ViewForType(record->type);
@@ -321,39 +318,57 @@ CPictureLeftView::ItemStyleOf(const QTreeWidgetItem* item) const {
 
 void CPictureLeftView::RenameSelected() {
     QTreeWidgetItem* item = tree_->currentItem();
-    if (item == nullptr || item == root_) {
+    if (item == nullptr || item == root_ || !Document()->MayChange()) {
         return;
     }
-    Document()->SetModifiedFlag(true);
     tree_->editItem(item, 0);
 }
 
 void CPictureLeftView::EndLabelEdit(QTreeWidgetItem* item, const QString& text) {
-    StorageItem* record = RecordOf(item);
-    if (item == nullptr || item == root_ || record == nullptr) {
+    const int32_t index = IndexOf(item);
+    const StorageItem* old = RecordOf(item);
+    if (item == nullptr || item == root_ || old == nullptr) {
         return;
     }
-    const QString label = text.left(kMaxLabel);
-    record->name = BoundedName(FromLabel(label));
+    const std::string name = BoundedName(FromLabel(text.left(kMaxLabel)));
+    if (name == old->name) {
+        return; // nothing changed: the document stays as it was
+    }
+    const bool account =
+        old->Is(StorageItemType::WebAccount) || old->Is(StorageItemType::OtherAccount);
+    const bool renamed = Document()->ChangeItem(index, [&](StorageItem& record) {
+        record.name = name;
+        if (account) {
+            // The account's stored form carries its name too: both change together.
+            const auto type = static_cast<StorageItemType>(record.type);
+            ItemAccount fields = ReadItemXml(type, record.text);
+            fields.name = name;
+            record.text = WriteItemXml(type, fields);
+            record.size = static_cast<int64_t>(record.text.size());
+        }
+    });
+    if (!renamed) {
+        item->setText(0, ToLabel(old->name));
+        return;
+    }
+    const StorageItem* record = RecordOf(item);
     // The item stays where it is; the next load sorts it.
     item->setText(0, ToLabel(record->name));
     if (CPictureChildFrame* frame = ChildFrame()) {
         if (record->IsFolder()) {
             frame->SetShownViewLocation(FolderPathOf(item));
-        } else if (record->Is(StorageItemType::WebAccount) ||
-                   record->Is(StorageItemType::OtherAccount)) {
+        } else if (account && tree_->currentItem() == item) {
             CStorageRightView* view = frame->ShowStorageView(ViewForType(record->type));
             if (view != nullptr) {
-                view->ShowItem(IndexOf(item), item->text(0), FolderPathOf(item->parent()));
+                view->ShowItem(index, item->text(0), FolderPathOf(item->parent()));
             }
         }
     }
-    Document()->SetModifiedFlag(true);
 }
 
 void CPictureLeftView::DeleteSelected() {
     QTreeWidgetItem* item = tree_->currentItem();
-    if (item == nullptr || item == root_ || RecordOf(item) == nullptr || Document()->IsSaving()) {
+    if (item == nullptr || item == root_ || RecordOf(item) == nullptr || !Document()->MayChange()) {
         return;
     }
     const QString question =
@@ -363,16 +378,20 @@ void CPictureLeftView::DeleteSelected() {
         return;
     }
     CPictureDoc* doc = Document();
+    if (doc == nullptr || !doc->MayChange()) {
+        return; // the storage closed or began to load while the question was open
+    }
     if (CPictureChildFrame* frame = ChildFrame()) {
         frame->ForgetShownItems();
     }
     // Everything below goes with it: records, styles, and the index lookup.
+    std::vector<int32_t> indexes;
     std::vector<QTreeWidgetItem*> stack{item};
     while (!stack.empty()) {
         QTreeWidgetItem* at = stack.back();
         stack.pop_back();
         const int32_t index = IndexOf(at);
-        doc->Items().Delete(index);
+        indexes.push_back(index);
         if (index >= 0 && static_cast<size_t>(index) < byIndex_.size()) {
             byIndex_[static_cast<size_t>(index)] = nullptr;
         }
@@ -388,5 +407,6 @@ void CPictureLeftView::DeleteSelected() {
         }
     }
     delete item;
-    doc->SetModifiedFlag(true);
+    doc->DeleteItems(indexes);
+    ShowDocumentSize();
 }

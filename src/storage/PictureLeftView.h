@@ -8,11 +8,12 @@
 // (StorageLoader.cpp), directory imports (StorageImporter.cpp), export (StorageTreeExport.cpp)
 // and the menu and commands (StorageTreeCommands.cpp).
 //
-// Threads: widgets and the document's item table belong to the user-interface thread. The
-// load and directory workers build records of their own and hand them over through queued
-// calls; the save worker reads the table while this thread waits (see CPictureDoc).
+// Threads: widgets belong to the user-interface thread, the items to the document (CPictureDoc),
+// which the tree asks for every change. The load and directory workers build records of their
+// own and hand them over through queued calls; each stops between two items when asked.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -106,19 +107,17 @@ public:
     QTreeWidgetItem* RootItem() const { return root_; }
 
     // --- Loading and saving -----------------------------------------------------------------
-    bool IsLoading() const { return loading_; }
-    // Runs events until the load has been shown (returns at once when none runs).
-    void WaitForLoad();
-    // The tree in save order (pre-order, siblings as shown); folder records take their
-    // expanded state from the tree.
-    StorageTree TreeForSave();
-    // A save ended: directory imports that arrived meanwhile are applied now.
-    void OnSaveEnded();
+    bool IsLoading() const { return loadJob_ != nullptr; }
+    // The tree in save order (pre-order, siblings as shown). When `expandedInto` is given,
+    // its folder records take their expanded state from the tree (a save's snapshot).
+    StorageTree TreeForSave(StorageItemTable* expandedInto = nullptr) const;
+    // The status bar's size pane shows the document's size.
+    void ShowDocumentSize();
 
     // --- The items --------------------------------------------------------------------------
     // The table index of a tree item; -1 for the root and foreign items.
     static int32_t IndexOf(const QTreeWidgetItem* item);
-    StorageItem* RecordOf(const QTreeWidgetItem* item) const;
+    const StorageItem* RecordOf(const QTreeWidgetItem* item) const;
     QTreeWidgetItem* ItemOfIndex(int32_t index) const;
     bool IsFolderItem(const QTreeWidgetItem* item) const;
     // The folder new items go to: the selection if it is a folder (or the root), else its
@@ -142,8 +141,6 @@ public:
     // folder with everything below it. Directories are added one after another.
     void StartAddDirectory(const QString& path);
     bool IsAddingDirectories() const { return directoriesPending_ > 0; }
-    // Runs events until every queued directory has been added.
-    void WaitForDirectories();
     // Dropped or pasted paths: directories to StartAddDirectory, files to AddFileByType.
     void AddDroppedPaths(const QStringList& paths);
     // Paste (139): the file list on the clipboard; false when it holds none.
@@ -195,6 +192,8 @@ private:
     friend class LabelEditDelegate;
 
     void StartLoad(const std::string& path, uint64_t fileSize);
+    // Cancels the load and waits for its worker, which stops before its next item.
+    void StopLoad();
     void FinishLoad(const std::shared_ptr<StorageLoadJob>& job);
     QTreeWidgetItem* MakeTreeItem(int32_t index, const StorageItem& item);
     // Inserts `item` among `parent`'s children at its sorted place.
@@ -225,7 +224,7 @@ private:
     bool keyboardSelection_ = false;
     CPictureDoc* doc_ = nullptr;
 
-    bool loading_ = false;
+    std::shared_ptr<StorageLoadJob> loadJob_; // the running load
     std::thread loader_;
 
     // The directory worker: jobs in, batches of records out.
@@ -247,5 +246,6 @@ private:
         QTreeWidgetItem* top = nullptr;
     };
     std::map<int, JobState> jobs_;
-    std::vector<std::shared_ptr<DirectoryBatch>> heldBatches_; // arrived during a save
+    // Files the imports have read, shown in the status bar as batches arrive.
+    std::atomic<uint64_t> importFiles_{0};
 };

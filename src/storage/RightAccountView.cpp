@@ -170,7 +170,7 @@ void CRightAccountView::OnFieldChanged() {
         return;
     }
     // An item the tree has deleted is not written to.
-    StorageItem* item = site_ != nullptr ? site_->Item(index_) : nullptr;
+    const StorageItem* item = site_ != nullptr ? site_->Item(index_) : nullptr;
     if (item == nullptr || !item->Is(type_)) {
         return;
     }
@@ -179,11 +179,12 @@ void CRightAccountView::OnFieldChanged() {
     for (const auto& [field, edit] : fields_) {
         *ItemField(account, field) = AccountBytes(edit->Text());
     }
-    item->text = WriteItemXml(type_, account);
-    item->size = static_cast<int64_t>(item->text.size());
-    if (CDocument* doc = GetDocument()) {
-        doc->SetModifiedFlag(true);
-    }
+    std::string text = WriteItemXml(type_, account);
+    site_->ChangeItem(index_, [&](StorageItem& record) {
+        record.size = static_cast<int64_t>(text.size());
+        record.text.swap(text);
+    });
+    SecureWipe(text.data(), text.size());
 }
 
 void CRightAccountView::OnAddMore() {

@@ -84,15 +84,16 @@ void CRightNotepadView::OnTextChanged() {
         return;
     }
     // A note the tree has deleted is not written to.
-    StorageItem* item = site_ != nullptr ? site_->Item(index_) : nullptr;
+    const StorageItem* item = site_ != nullptr ? site_->Item(index_) : nullptr;
     if (item == nullptr || !item->Is(StorageItemType::Text)) {
         return;
     }
-    item->text = StoredNote(edit_->toPlainText());
-    item->size = static_cast<int64_t>(item->text.size());
-    if (CDocument* doc = GetDocument()) {
-        doc->SetModifiedFlag(true);
-    }
+    std::string text = StoredNote(edit_->toPlainText());
+    site_->ChangeItem(index_, [&](StorageItem& note) {
+        note.size = static_cast<int64_t>(text.size());
+        note.text.swap(text);
+    });
+    SecureWipe(text.data(), text.size());
 }
 
 QString CRightNotepadView::CaretText() const {

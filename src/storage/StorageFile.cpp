@@ -111,7 +111,8 @@ bool DecryptItemBytes(const CompoundReader& reader, uint32_t stream, const AesKe
 
 StorageReadResult ReadStorage(const CompoundReader& reader, std::string_view password,
                               StorageItemTable& table, StorageTree& tree,
-                              const StorageReadProgress& progress) {
+                              const StorageReadProgress& progress,
+                              const std::atomic<bool>* cancel) {
     const WipedKey key(password);
     StorageReadResult result;
     // Folders nest as deep as the file says: the walk keeps its own stack.
@@ -120,6 +121,10 @@ StorageReadResult ReadStorage(const CompoundReader& reader, std::string_view pas
     reader.List(CompoundReader::kRoot, stack.back().entries);
     Bytes plain;
     while (!stack.empty()) {
+        if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) {
+            result.cancelled = true;
+            break;
+        }
         Level& level = stack.back();
         if (level.next >= level.entries.size()) {
             stack.pop_back();

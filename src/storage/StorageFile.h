@@ -7,6 +7,7 @@
 #include "crypto/Ciphers.h"
 #include "storage/StorageItem.h"
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -51,6 +52,7 @@ struct StorageDamage {
 struct StorageReadResult {
     std::vector<StorageDamage> damaged; // at most one per storage level
     uint64_t bytesRead = 0;             // stream bytes read, as reported to the progress
+    bool cancelled = false;             // `cancel` was set: the tables hold part of the file
 };
 
 // Called after each stream is read with the running total of stream bytes.
@@ -59,9 +61,11 @@ using StorageReadProgress = std::function<void(uint64_t bytesRead)>;
 // Reads every element of the root storage and, folder by folder, of every storage below it,
 // in the order the file lists them. Each item is appended to `table` (its index is its place
 // in reading order when the table starts empty) and to `tree`, a folder before its contents.
+// A set `cancel` ends the read before the next element.
 StorageReadResult ReadStorage(const CompoundReader& reader, std::string_view password,
                               StorageItemTable& table, StorageTree& tree,
-                              const StorageReadProgress& progress = {});
+                              const StorageReadProgress& progress = {},
+                              const std::atomic<bool>* cancel = nullptr);
 
 // Writes items into a new storage file. Streams are encrypted straight into one reused
 // buffer, so memory stays at one item beyond the tables.

@@ -8,9 +8,12 @@
 
 namespace fs = std::filesystem;
 
-void WalkImportDirectory(const std::string& path, const StorageImportSink& send) {
+void WalkImportDirectory(const std::string& path, const StorageImportSink& send,
+                         const StorageImportProgress& progress) {
     std::vector<StorageImportEntry> batch;
     uint64_t batchBytes = 0;
+    uint64_t files = 0;
+    uint64_t bytesRead = 0;
     auto hand = [&](bool last) {
         const bool goOn = send(batch, last);
         batch.clear();
@@ -56,13 +59,19 @@ void WalkImportDirectory(const std::string& path, const StorageImportSink& send)
             }
             Bytes bytes;
             const bool read = ReadWholeFile(file, bytes);
+            ++files;
+            bytesRead += bytes.size();
+            if (progress && !progress(files, bytesRead)) {
+                stopped = true;
+            }
             const StorageItemType type = StorageItemTypeForPath(file);
             if ((!read || bytes.empty()) && type != StorageItemType::Text) {
                 continue;
             }
             batchBytes += bytes.size();
             batch.push_back({-1, number, MakeItemFromFile(file, std::move(bytes))});
-            if (batch.size() >= kImportBatchEntries || batchBytes >= kImportBatchBytes) {
+            if (!stopped &&
+                (batch.size() >= kImportBatchEntries || batchBytes >= kImportBatchBytes)) {
                 stopped = !hand(false);
             }
         }

@@ -23,6 +23,10 @@ struct StorageImportEntry {
 // to end the walk, which then hands over one last batch.
 using StorageImportSink = std::function<bool(std::vector<StorageImportEntry>& entries, bool last)>;
 
+// Called after each file is read with the files and bytes read so far; returns false to end
+// the walk there (the records read so far are still handed over, as the last batch).
+using StorageImportProgress = std::function<bool(uint64_t files, uint64_t bytes)>;
+
 // Records and bytes per batch.
 inline constexpr size_t kImportBatchEntries = 512;
 inline constexpr uint64_t kImportBatchBytes = 8u << 20;
@@ -30,4 +34,5 @@ inline constexpr uint64_t kImportBatchBytes = 8u << 20;
 // Walks `path`: its top folder first, then depth first. Links to directories are not
 // followed; unreadable and empty files are left out (empty notes are kept). A path without a
 // name hands over one empty last batch.
-void WalkImportDirectory(const std::string& path, const StorageImportSink& send);
+void WalkImportDirectory(const std::string& path, const StorageImportSink& send,
+                         const StorageImportProgress& progress = {});

@@ -1,15 +1,16 @@
 #include <QApplication>
 #include <QClipboard>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QMimeData>
 #include <QTreeWidget>
 #include <QUrl>
 
+#include "framework/FrameHosts.h"
 #include "storage/PictureDoc.h"
 #include "storage/PictureLeftView.h"
 #include "storage/StorageImport.h"
 #include "storage/StorageTreeParts.h"
+#include "storage/StorageWorkerHook.h"
 
 // Records of one directory import on their way to the tree (see StorageImportEntry).
 struct DirectoryBatch {
@@ -18,23 +19,15 @@ struct DirectoryBatch {
     bool last = false;
 };
 
-void CPictureLeftView::OnSaveEnded() {
-    std::vector<std::shared_ptr<DirectoryBatch>> held;
-    held.swap(heldBatches_);
-    for (auto& batch : held) {
-        ApplyDirectoryBatch(std::move(batch));
-    }
-}
-
 void CPictureLeftView::StartAddDirectory(const QString& path) {
-    if (Document() == nullptr) {
+    if (Document() == nullptr || !Document()->MayChange()) {
         return;
     }
     const int id = nextJobId_++;
     JobState& state = jobs_[id];
     state.target = IndexOf(CurrentFolder());
     if (directoriesPending_++ == 0) {
-        SetStatusBusy(true);
+        importFiles_ = 0;
     }
     {
         std::lock_guard lock(dirMutex_);
@@ -59,16 +52,24 @@ void CPictureLeftView::DirectoryWorkerLoop() {
             job = std::move(dirJobs_.front());
             dirJobs_.pop_front();
         }
-        WalkImportDirectory(job.path, [&](std::vector<StorageImportEntry>& entries, bool last) {
-            auto batch = std::make_shared<DirectoryBatch>();
-            batch->job = job.id;
-            batch->entries = std::move(entries);
-            batch->last = last;
-            QMetaObject::invokeMethod(
-                this, [this, batch] { ApplyDirectoryBatch(batch); }, Qt::QueuedConnection);
-            std::lock_guard lock(dirMutex_);
-            return !dirStop_;
-        });
+        WalkImportDirectory(
+            job.path,
+            [&](std::vector<StorageImportEntry>& entries, bool last) {
+                auto batch = std::make_shared<DirectoryBatch>();
+                batch->job = job.id;
+                batch->entries = std::move(entries);
+                batch->last = last;
+                QMetaObject::invokeMethod(
+                    this, [this, batch] { ApplyDirectoryBatch(batch); }, Qt::QueuedConnection);
+                std::lock_guard lock(dirMutex_);
+                return !dirStop_;
+            },
+            [this](uint64_t, uint64_t) {
+                ++importFiles_;
+                StorageWorkerHook(StorageWorkerPoint::ImportFile);
+                std::lock_guard lock(dirMutex_);
+                return !dirStop_; // a close ends the walk before the next file
+            });
     }
 }
 
@@ -77,17 +78,16 @@ void CPictureLeftView::ApplyDirectoryBatch(std::shared_ptr<DirectoryBatch> batch
     if (doc == nullptr) {
         return;
     }
-    if (doc->IsSaving()) {
-        heldBatches_.push_back(std::move(batch)); // the save is reading the table
-        return;
-    }
+    // A save meanwhile writes its snapshot: the new records join the table as they come.
     JobState& state = jobs_[batch->job];
     for (StorageImportEntry& entry : batch->entries) {
-        StorageItem* kept = entry.item.get();
+        const int32_t index = doc->AddItem(std::move(entry.item));
+        const StorageItem* kept = doc->Items().Get(index);
+        if (kept == nullptr) {
+            continue; // refused: the storage is closing
+        }
         const bool folder = kept->IsFolder();
-        const int32_t index = doc->Items().Add(std::move(entry.item));
         QTreeWidgetItem* item = MakeTreeItem(index, *kept);
-        GrowStatusSize(static_cast<uint64_t>(folder ? 0 : kept->size));
         SetItemStyle(item, kept->Is(StorageItemType::Image) ? Plain : Italic, QColor(kStyleColour));
         if (entry.parent < 0) {
             state.top = item; // joins the tree when the whole directory is in
@@ -101,6 +101,12 @@ void CPictureLeftView::ApplyDirectoryBatch(std::shared_ptr<DirectoryBatch> batch
             state.folders[static_cast<size_t>(entry.folder)] = item;
         }
     }
+    ShowDocumentSize();
+    if (CStatusHost* status = CStatusHost::Of(this)) {
+        status->SetStatusPaneText(
+            kStatusMessage,
+            QStringLiteral("Adding folders: %1 files read").arg(importFiles_.load()));
+    }
     if (!batch->last) {
         return;
     }
@@ -112,27 +118,20 @@ void CPictureLeftView::ApplyDirectoryBatch(std::shared_ptr<DirectoryBatch> batch
         InsertSorted(target, state.top);
         target->setExpanded(true);
         tree_->setCurrentItem(target);
-        doc->SetModifiedFlag(true);
     }
     jobs_.erase(batch->job);
     if (--directoriesPending_ == 0) {
-        SetStatusBusy(false);
+        if (CStatusHost* status = CStatusHost::Of(this)) {
+            status->SetStatusPaneText(kStatusMessage,
+                                      QStringLiteral("Added %1 files").arg(importFiles_.load()));
+        }
         emit directoriesFinished();
     }
 }
 
-void CPictureLeftView::WaitForDirectories() {
-    while (directoriesPending_ > 0) {
-        QEventLoop wait;
-        connect(this, &CPictureLeftView::directoriesFinished, &wait, &QEventLoop::quit);
-        if (directoriesPending_ > 0) {
-            wait.exec();
-        }
-    }
-}
-
 void CPictureLeftView::AddDroppedPaths(const QStringList& paths) {
-    if (Document() == nullptr || Document()->IsSaving()) {
+    // Refused as a whole while the storage loads or closes, with a word in the status bar.
+    if (Document() == nullptr || !Document()->MayChange()) {
         return;
     }
     for (const QString& path : paths) {

@@ -4,9 +4,26 @@
 #include <unordered_map>
 #include <unordered_set>
 
+namespace {
+
+struct WipingDelete {
+    void operator()(const Bytes* bytes) const {
+        auto* owned = const_cast<Bytes*>(bytes);
+        SecureWipe(owned->data(), owned->size());
+        delete owned;
+    }
+};
+
+} // namespace
+
+ItemData::ItemData(Bytes&& bytes) {
+    if (!bytes.empty()) {
+        bytes_ = std::shared_ptr<const Bytes>(new Bytes(std::move(bytes)), WipingDelete());
+    }
+}
+
 StorageItem::~StorageItem() {
     SecureWipe(text.data(), text.size());
-    SecureWipe(data.data(), data.size());
 }
 
 uint64_t StorageItem::StoredDataLength() const {
@@ -24,11 +41,22 @@ int32_t StorageItemTable::Add(std::unique_ptr<StorageItem> item) {
     return static_cast<int32_t>(slots_.size() - 1);
 }
 
-StorageItem* StorageItemTable::Get(int32_t index) const {
+const StorageItem* StorageItemTable::Get(int32_t index) const {
     if (index < 0 || static_cast<size_t>(index) >= slots_.size()) {
         return nullptr;
     }
     return slots_[static_cast<size_t>(index)].get();
+}
+
+bool StorageItemTable::Update(int32_t index, const std::function<void(StorageItem&)>& change) {
+    const StorageItem* old = Get(index);
+    if (old == nullptr) {
+        return false;
+    }
+    auto copy = std::make_shared<StorageItem>(*old);
+    change(*copy);
+    slots_[static_cast<size_t>(index)] = std::move(copy);
+    return true;
 }
 
 void StorageItemTable::Delete(int32_t index) {

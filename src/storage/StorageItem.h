@@ -1,21 +1,53 @@
 // The in-memory items of a storage document: one record per item, the table that owns them
 // (a deleted item leaves a null slot, so an index stays an item's identity while the document
 // is open), and the plain tree that says where each item sits.
+//
+// Records in a table never change: a change puts a changed copy in the slot, and the bytes of
+// an item are shared between copies. A copy of the table is therefore a snapshot that costs
+// one pointer per item and never sees later changes (what a save on a worker thread reads).
 #pragma once
 
 #include "crypto/Ciphers.h"
 #include "storage/StorageLayout.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
+
+// The bytes of an image, PDF or file item: immutable and shared by every copy of the record,
+// wiped when the last copy lets go of them.
+class ItemData {
+public:
+    ItemData() = default;
+    // Takes the bytes over (a plain assignment from a Bytes value reads as that).
+    ItemData(Bytes&& bytes); // NOLINT(google-explicit-constructor)
+
+    const uint8_t* data() const { return bytes_ ? bytes_->data() : nullptr; }
+    size_t size() const { return bytes_ ? bytes_->size() : 0; }
+    bool empty() const { return size() == 0; }
+    const uint8_t* begin() const { return data(); }
+    const uint8_t* end() const { return data() + size(); }
+    uint8_t operator[](size_t i) const { return data()[i]; }
+    bool operator==(const Bytes& other) const {
+        return size() == other.size() && std::equal(begin(), end(), other.begin());
+    }
+    std::string_view view() const { return {reinterpret_cast<const char*>(data()), size()}; }
+    // Whether two records share the same bytes (not merely equal ones).
+    bool SharesWith(const ItemData& other) const { return bytes_ == other.bytes_; }
+
+private:
+    std::shared_ptr<const Bytes> bytes_;
+};
 
 struct StorageItem {
     StorageItem() = default;
     StorageItem(const StorageItem&) = default;
     StorageItem& operator=(const StorageItem&) = default;
-    // Text and data may be secrets: both are wiped.
+    // The text may be a secret: it is wiped (the data wipes itself).
     ~StorageItem();
 
     int32_t type = 0;      // a StorageItemType value, or an unknown value read from a file
@@ -23,7 +55,7 @@ struct StorageItem {
     int64_t size = 0;      // data length; for text-like items only a recorded length
     std::string name;      // display name in the program's code page
     std::string text;      // notes and accounts: the note text or the account's XML
-    Bytes data;            // images, PDFs and files: the raw bytes
+    ItemData data;         // images, PDFs and files: the raw bytes
     int32_t fitToView = 0; // images: shown scaled to fit the view
     int32_t expanded = 0;  // folders: expanded in the tree when saved
 
@@ -39,14 +71,17 @@ public:
     // Appends the item and returns its index (the next index).
     int32_t Add(std::unique_ptr<StorageItem> item);
     // Null for a deleted item and for an index out of range.
-    StorageItem* Get(int32_t index) const;
-    // Frees the item; its slot stays empty, the index is never handed out again.
+    const StorageItem* Get(int32_t index) const;
+    // Puts a copy of the item, changed by `change`, in its slot (the data stays shared unless
+    // `change` replaces it); false for a deleted item or an index out of range.
+    bool Update(int32_t index, const std::function<void(StorageItem&)>& change);
+    // Lets go of the item; its slot stays empty, the index is never handed out again.
     void Delete(int32_t index);
     int32_t NextIndex() const { return static_cast<int32_t>(slots_.size()); }
     void Clear() { slots_.clear(); }
 
 private:
-    std::vector<std::unique_ptr<StorageItem>> slots_;
+    std::vector<std::shared_ptr<const StorageItem>> slots_;
 };
 
 // Where one item sits: its table index and the index of the folder holding it (kRootParent

@@ -1,6 +1,7 @@
+// The load of a storage: a worker reads every item of the file the open checked into a table
+// of its own; the window swaps the table in and builds the tree in one step at the end.
 #include <algorithm>
 
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QTreeWidget>
@@ -11,17 +12,19 @@
 #include "storage/PictureLeftView.h"
 #include "storage/StorageFile.h"
 #include "storage/StorageTreeParts.h"
+#include "storage/StorageWorkerHook.h"
 
 // What the load worker reads and hands back: the records and where they sit.
 struct StorageLoadJob {
     std::string path;
     std::string password;
     uint64_t fileSize = 0;
-    bool opened = false;
+    const CompoundReader* file = nullptr; // the document's, read by the worker alone meanwhile
+    std::atomic<bool> cancel{false};
     StorageItemTable table;
     StorageTree tree;
     StorageReadResult read;
-    ~StorageLoadJob() { std::fill(password.begin(), password.end(), '\0'); }
+    ~StorageLoadJob() { SecureWipe(password.data(), password.size()); }
 };
 
 void CPictureLeftView::StartLoad(const std::string& path, uint64_t fileSize) {
@@ -29,50 +32,54 @@ void CPictureLeftView::StartLoad(const std::string& path, uint64_t fileSize) {
     auto job = std::make_shared<StorageLoadJob>();
     job->path = path;
     job->password = std::string(doc->Password());
-    job->fileSize = fileSize;
-    loading_ = true;
-    CompoundReader* file = &doc->OpenFile();
-    // The worker owns the document's file until it reports back: nothing else touches it
-    // while loading_ is set.
-    loader_ = std::thread([this, job, file] {
+    job->fileSize = std::max<uint64_t>(fileSize, 1);
+    job->file = &doc->OpenFile();
+    doc->BeginLoad();
+    loadJob_ = job;
+    loader_ = std::thread([this, job] {
         {
             BusyReport report;
-            CBusyHost* busy = CBusyHost::Current();
             int shown = -1;
-            if (OpenStorageFile(job->path, *file) == CompoundResult::Ok) {
-                job->opened = true;
-                job->read =
-                    ReadStorage(*file, job->password, job->table, job->tree, [&](uint64_t bytes) {
-                        if (busy != nullptr) {
-                            busy->Busy().StatusSizeBytes =
-                                static_cast<int32_t>(std::min<uint64_t>(bytes, INT32_MAX));
-                        }
-                        const int percent = static_cast<int>(bytes * 100 / job->fileSize);
-                        if (percent != shown) {
-                            shown = percent;
-                            report.Progress(percent);
-                        }
-                    });
-            }
+            StorageWorkerHook(StorageWorkerPoint::LoadStart);
+            job->read = ReadStorage(
+                *job->file, job->password, job->table, job->tree,
+                [&](uint64_t bytes) {
+                    StorageWorkerHook(StorageWorkerPoint::LoadItem);
+                    const int percent =
+                        static_cast<int>(std::min<uint64_t>(bytes * 100 / job->fileSize, 100));
+                    if (percent != shown) {
+                        shown = percent;
+                        report.Progress(percent);
+                    }
+                },
+                &job->cancel);
         }
         QMetaObject::invokeMethod(
             this, [this, job] { FinishLoad(job); }, Qt::QueuedConnection);
     });
 }
 
-void CPictureLeftView::FinishLoad(const std::shared_ptr<StorageLoadJob>& job) {
+void CPictureLeftView::StopLoad() {
+    if (loadJob_ != nullptr) {
+        loadJob_->cancel = true;
+        loadJob_.reset();
+    }
+    // The worker stops before its next element.
     if (loader_.joinable()) {
         loader_.join();
     }
+}
+
+void CPictureLeftView::FinishLoad(const std::shared_ptr<StorageLoadJob>& job) {
     CPictureDoc* doc = Document();
-    if (doc == nullptr || !loading_) {
+    if (job != loadJob_ || doc == nullptr) {
         return; // the window is closing
     }
-    if (job->opened) {
-        doc->NoteFileHeld(job->path);
+    if (loader_.joinable()) {
+        loader_.join();
     }
-    // Nothing was added while loading (the frame was busy): the table starts as read.
-    doc->Items() = std::move(job->table);
+    loadJob_.reset();
+    doc->EndLoad(std::move(job->table));
     const StorageItemTable& table = doc->Items();
     byIndex_.assign(static_cast<size_t>(table.NextIndex()), nullptr);
 
@@ -101,7 +108,7 @@ void CPictureLeftView::FinishLoad(const std::shared_ptr<StorageLoadJob>& job) {
         }
     }
     tree_->setUpdatesEnabled(true);
-    loading_ = false;
+    ShowDocumentSize();
     if (!job->read.damaged.empty()) {
         // Once, however many levels were cut short: the window shows what was read.
         ShowMessageBox(this,
@@ -112,15 +119,4 @@ void CPictureLeftView::FinishLoad(const std::shared_ptr<StorageLoadJob>& job) {
                        MessageIcon::Error);
     }
     emit loadFinished();
-}
-
-void CPictureLeftView::WaitForLoad() {
-    if (!loading_) {
-        return;
-    }
-    QEventLoop wait;
-    connect(this, &CPictureLeftView::loadFinished, &wait, &QEventLoop::quit);
-    if (loading_) {
-        wait.exec();
-    }
 }

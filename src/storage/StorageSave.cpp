@@ -46,7 +46,8 @@ std::string StorageBackupPath(const std::string& path) {
     const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
     const size_t dot = path.rfind('.');
     const size_t stem = dot != std::string::npos && dot >= nameStart ? dot : path.size();
-    return path.substr(0, stem) + ".BAK";
+    std::string backup = path.substr(0, stem) + ".BAK";
+    return backup == path ? path + ".BAK" : backup;
 }
 
 StorageSaveResult SaveStorage(const std::string& path, std::string_view password,
@@ -56,6 +57,8 @@ StorageSaveResult SaveStorage(const std::string& path, std::string_view password
     // The size decides the compound file's version; an item that the format cannot hold
     // stops the save before anything is written.
     uint64_t expected = ItemEncryptor::BlobLength(kInfoRecordBytes);
+    StorageSaveProgress step;
+    step.bytesTotal = kInfoRecordBytes;
     for (const StorageTreeEntry& entry : tree) {
         const StorageItem* item = table.Get(entry.item);
         if (item == nullptr) {
@@ -64,8 +67,10 @@ StorageSaveResult SaveStorage(const std::string& path, std::string_view password
         if (StorageItemTooLarge(*item)) {
             return Failed(EFBIG, "the item \"" + item->name + "\" is too large for a storage");
         }
-        expected += ItemEncryptor::BlobLength(
-            item->IsFolder() ? kInfoRecordBytes : kItemHeaderBytes + item->StoredDataLength());
+        const uint64_t plain =
+            item->IsFolder() ? kInfoRecordBytes : kItemHeaderBytes + item->StoredDataLength();
+        expected += ItemEncryptor::BlobLength(plain);
+        step.bytesTotal += plain;
     }
 
     AtomicFileWriter file;
@@ -86,8 +91,12 @@ StorageSaveResult SaveStorage(const std::string& path, std::string_view password
     }
     // Open storages of the folders written so far, by item index.
     std::unordered_map<int32_t, uint32_t> folders;
-    StorageSaveProgress step;
+    bool cancelled = false;
     for (size_t i = 0; i < tree.size() && written == CompoundResult::Ok; ++i) {
+        if (options.cancel != nullptr && options.cancel->load(std::memory_order_relaxed)) {
+            cancelled = true;
+            break;
+        }
         const StorageTreeEntry& entry = tree[i];
         const StorageItem* item = table.Get(entry.item);
         uint32_t container = CompoundWriter::kRoot;
@@ -118,6 +127,10 @@ StorageSaveResult SaveStorage(const std::string& path, std::string_view password
             progress(step);
         }
     }
+    if (cancelled) {
+        compound.Abort();
+        return Failed(ECANCELED, "the save of " + path + " was cancelled");
+    }
     if (written == CompoundResult::Ok) {
         written = compound.Commit();
     }
@@ -126,9 +139,14 @@ StorageSaveResult SaveStorage(const std::string& path, std::string_view password
         const int code = ErrnoOf(written);
         return Failed(code, "cannot save " + path + ": " + FileErrorMessage(code));
     }
-    if (!file.CommitWithBackup(StorageBackupPath(file.Target()))) {
+    const std::string backup = StorageBackupPath(file.Target());
+    if (!file.CommitWithBackup(backup)) {
+        // The backup is named when it is what could not be replaced.
         return Failed(file.LastError(),
-                      "cannot save " + path + ": " + FileErrorMessage(file.LastError()));
+                      "cannot save " + path + ": " +
+                          (file.BackupFailed() ? "the backup " + backup + " cannot be replaced: "
+                                               : std::string()) +
+                          FileErrorMessage(file.LastError()));
     }
     StorageSaveResult result;
     result.ok = true;

@@ -5,6 +5,7 @@
 
 #include "storage/StorageItem.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -13,6 +14,7 @@
 struct StorageSaveProgress {
     int64_t itemsWritten = 0;  // tree entries handled so far (written or skipped)
     uint64_t bytesWritten = 0; // plaintext bytes written so far
+    uint64_t bytesTotal = 0;   // plaintext bytes the whole save writes
 };
 using StorageSaveProgressFn = std::function<void(const StorageSaveProgress&)>;
 
@@ -26,10 +28,13 @@ struct StorageSaveOptions {
     // The caller still has the old file open (and locked) for reading, as an open storage
     // document does: the save then relies on that lock instead of taking its own.
     bool fileHeldByCaller = false;
+    // Set by another thread to end the save before the next item; the old file stays.
+    const std::atomic<bool>* cancel = nullptr;
 };
 
 // The backup name: the path with its file name's extension replaced by ".BAK"
-// ("/safe/home.ovs" -> "/safe/home.BAK").
+// ("/safe/home.ovs" -> "/safe/home.BAK"); a storage whose name ends in ".BAK" already gets
+// ".BAK" added ("x.BAK" -> "x.BAK.BAK"), so it is never its own backup.
 std::string StorageBackupPath(const std::string& path);
 
 // Writes `tree` (pre-order, folders before their contents; element names are the table

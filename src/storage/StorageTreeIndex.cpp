@@ -39,19 +39,6 @@ StorageViewKind ViewForType(int32_t type) {
     }
 }
 
-void SetStatusBusy(bool on) {
-    if (CBusyHost* busy = CBusyHost::Current()) {
-        busy->Busy().BusyFlag = on;
-    }
-}
-
-void GrowStatusSize(uint64_t bytes) {
-    if (CBusyHost* busy = CBusyHost::Current()) {
-        const int64_t now = busy->Busy().StatusSizeBytes + static_cast<int64_t>(bytes);
-        busy->Busy().StatusSizeBytes = static_cast<int32_t>(std::min<int64_t>(now, INT32_MAX));
-    }
-}
-
 namespace {
 
 // Sibling order: names without regard to ASCII case, as the storage sorts them on loading.
@@ -89,7 +76,15 @@ QTreeWidgetItem* CPictureLeftView::MakeTreeItem(int32_t index, const StorageItem
     return item;
 }
 
-StorageTree CPictureLeftView::TreeForSave() {
+void CPictureLeftView::ShowDocumentSize() {
+    // The pane follows the document of this window; a closed one shows nothing.
+    if (CBusyHost* busy = CBusyHost::Current()) {
+        const uint64_t bytes = doc_ != nullptr ? doc_->TotalBytes() : 0;
+        busy->Busy().StatusSizeBytes = static_cast<int32_t>(std::min<uint64_t>(bytes, INT32_MAX));
+    }
+}
+
+StorageTree CPictureLeftView::TreeForSave(StorageItemTable* expandedInto) const {
     StorageTree out;
     const StorageItemTable& table = Document()->Items();
     std::vector<std::pair<QTreeWidgetItem*, int32_t>> stack; // item, its folder's index
@@ -100,13 +95,17 @@ StorageTree CPictureLeftView::TreeForSave() {
         auto [item, parent] = stack.back();
         stack.pop_back();
         const int32_t index = IndexOf(item);
-        StorageItem* record = table.Get(index);
+        const StorageItem* record = table.Get(index);
         if (record == nullptr) {
             continue;
         }
         out.push_back({index, parent});
         if (record->IsFolder()) {
-            record->expanded = item->isExpanded() ? 1 : 0;
+            const int32_t expanded = item->isExpanded() ? 1 : 0;
+            if (expandedInto != nullptr && record->expanded != expanded) {
+                expandedInto->Update(index,
+                                     [&](StorageItem& folder) { folder.expanded = expanded; });
+            }
             for (int i = item->childCount() - 1; i >= 0; --i) {
                 stack.emplace_back(item->child(i), index);
             }
@@ -123,7 +122,7 @@ int32_t CPictureLeftView::IndexOf(const QTreeWidgetItem* item) {
     return value.isValid() ? value.toInt() : -1;
 }
 
-StorageItem* CPictureLeftView::RecordOf(const QTreeWidgetItem* item) const {
+const StorageItem* CPictureLeftView::RecordOf(const QTreeWidgetItem* item) const {
     const CPictureDoc* doc = Document();
     const int32_t index = IndexOf(item);
     return doc != nullptr && index >= 0 ? doc->Items().Get(index) : nullptr;

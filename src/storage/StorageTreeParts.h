@@ -20,7 +20,3 @@ std::string NativePath(const QString& path);
 
 // The right-hand view an item of `type` is shown in.
 StorageViewKind ViewForType(int32_t type);
-
-// The frame's busy flag, and the size pane that grows as items are added.
-void SetStatusBusy(bool on);
-void GrowStatusSize(uint64_t bytes);

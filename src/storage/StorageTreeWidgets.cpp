@@ -70,9 +70,12 @@ QWidget* LabelEditDelegate::createEditor(QWidget* parent, const QStyleOptionView
 }
 
 void LabelEditDelegate::setModelData(QWidget* editor, QAbstractItemModel*,
-                                     const QModelIndex&) const {
+                                     const QModelIndex& index) const {
+    // The edit belongs to the item it was opened on, which need not be the current one any
+    // more: a drop or a finished import may have moved the selection meanwhile.
     auto* edit = qobject_cast<QLineEdit*>(editor);
+    auto* tree = static_cast<StorageTreeWidget*>(view_->Tree());
     if (edit != nullptr) {
-        view_->EndLabelEdit(view_->Tree()->currentItem(), edit->text());
+        view_->EndLabelEdit(tree->ItemOf(index), edit->text());
     }
 }

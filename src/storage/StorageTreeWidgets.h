@@ -20,6 +20,10 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
+public:
+    // The tree item of a model index (the item an open editor belongs to).
+    QTreeWidgetItem* ItemOf(const QModelIndex& index) const { return itemFromIndex(index); }
+
 private:
     CPictureLeftView* view_;
 };

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include <QString>
 
@@ -29,8 +30,11 @@ class CStorageViewSite {
 public:
     virtual ~CStorageViewSite() = default;
 
-    // The item at a table index; null once the tree has deleted it.
-    virtual StorageItem* Item(int32_t index) = 0;
+    // The item at a table index; null once the tree has deleted it. Views only read it.
+    virtual const StorageItem* Item(int32_t index) = 0;
+    // Changes the item through its document, which marks itself modified; false when the
+    // change was refused or the item is gone.
+    virtual bool ChangeItem(int32_t index, const std::function<void(StorageItem&)>& change) = 0;
     // The zoom factor of the document's image views.
     virtual PCL_Interface_ZoomScale& Zoom() = 0;
     // The location of the folder selected in the tree (a StorageFolderPath).

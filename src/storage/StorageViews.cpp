@@ -126,7 +126,7 @@ void CStorageRightView::ForgetItem() {
     }
 }
 
-StorageItem* CStorageRightView::ShownItem() const {
+const StorageItem* CStorageRightView::ShownItem() const {
     return index_ >= 0 && site_ != nullptr ? site_->Item(index_) : nullptr;
 }
 

@@ -65,7 +65,7 @@ public:
     void ForgetItem();
 
     // The shown record, through the window; null when none is shown or it was deleted.
-    StorageItem* ShownItem() const;
+    const StorageItem* ShownItem() const;
     int32_t ShownIndex() const { return index_; }
     const QString& ShownLabel() const { return label_; }
 

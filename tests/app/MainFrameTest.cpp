@@ -355,7 +355,7 @@ TEST_F(AppTest, BusyProtocolSwallowsInputAndCommands) {
     auto* edit = new QLineEdit(child->GetActiveView());
     edit->show();
 
-    Frame().Busy().BusyFlag = true;
+    Frame().Busy().BusyCount = 1;
     Frame().SendCommand(ID_BEGIN_BUSY);
     QProgressBar* progress = Frame().FrameStatusBar()->Progress();
     ASSERT_NE(progress, nullptr);
@@ -380,7 +380,7 @@ TEST_F(AppTest, BusyProtocolSwallowsInputAndCommands) {
     EXPECT_EQ(progress->value(), 40);
 
     Frame().SendCommand(ID_END_BUSY);
-    Frame().Busy().BusyFlag = false;
+    Frame().Busy().BusyCount = 0;
     EXPECT_EQ(Frame().FrameStatusBar()->Progress(), nullptr);
     EXPECT_EQ(Frame().StatusPaneText(0), "Ready");
     QTest::keyClicks(edit, "abc");
@@ -399,7 +399,7 @@ TEST_F(AppTest, BusyReportFromAWorkerThreadDrivesTheFrame) {
         report = std::make_unique<BusyReport>();
         report->Progress(130);
     }).join();
-    EXPECT_TRUE(Frame().Busy().BusyFlag) << "the flag is up before the frame has seen anything";
+    EXPECT_TRUE(Frame().Busy().IsBusy()) << "the flag is up before the frame has seen anything";
     QCoreApplication::processEvents();
     QProgressBar* progress = Frame().FrameStatusBar()->Progress();
     ASSERT_NE(progress, nullptr);
@@ -409,7 +409,7 @@ TEST_F(AppTest, BusyReportFromAWorkerThreadDrivesTheFrame) {
     EXPECT_EQ(app->DocManager().GetDocuments().size(), 1u) << "commands are swallowed";
 
     std::thread([&] { report.reset(); }).join();
-    EXPECT_FALSE(Frame().Busy().BusyFlag);
+    EXPECT_FALSE(Frame().Busy().IsBusy());
     QCoreApplication::processEvents();
     EXPECT_EQ(Frame().FrameStatusBar()->Progress(), nullptr);
     EXPECT_EQ(Frame().StatusPaneText(0), "Ready");

@@ -273,11 +273,11 @@ TEST_F(ScreenLockTest, CommandsAreSwallowedWhileLockedButTheBusyProtocolPasses) 
     EXPECT_TRUE(app->DocManager().GetDocuments().empty());
     EXPECT_TRUE(ModalSeam::Shown().isEmpty());
 
-    Frame().Busy().BusyFlag = true;
+    Frame().Busy().BusyCount = 1;
     Frame().SendCommand(ID_BEGIN_BUSY);
     EXPECT_NE(Frame().FrameStatusBar()->Progress(), nullptr);
     Frame().SendCommand(ID_END_BUSY);
-    Frame().Busy().BusyFlag = false;
+    Frame().Busy().BusyCount = 0;
     EXPECT_EQ(Frame().FrameStatusBar()->Progress(), nullptr);
     EXPECT_TRUE(Frame().Lock().IsScreenLocked());
 }

@@ -176,10 +176,10 @@ TEST_F(ImageViewTest, BrokenImageShowsThePlaceholderAndLeavesTheItemAlone) {
     auto item = std::make_unique<StorageItem>();
     item->type = static_cast<int32_t>(StorageItemType::Image);
     item->imageType = Jpeg;
-    item->data = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0x00};
+    item->data = Bytes{0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0x00};
     item->size = static_cast<int64_t>(item->data.size());
     item->fitToView = 1;
-    const Bytes before = item->data;
+    const Bytes before(item->data.begin(), item->data.end());
     const int32_t index = site.Add(std::move(item));
     view->ShowImage(index);
     const FCObjImage& placeholder = PlaceholderPicture(Placeholder::Image);

@@ -37,6 +37,7 @@ TEST_F(StorageDocTest, MissingPathOpensEmptyWithoutPromptAndFirstSaveAsksPasswor
     View(doc)->AddItem(QStringLiteral("Bank"), StorageItemType::WebAccount, false);
     ModalSeam::Push(SetPassword(kPw));
     doc->OnCommand(ID_FILE_SAVE);
+    WaitForStorageSave(doc);
     EXPECT_FALSE(doc->IsModified());
     EXPECT_EQ(StorageContents(path, kPw.toStdString()),
               (std::map<std::string, std::string>{{"Letters", "0"}, {"Letters/Bank", "4:1"}}));
@@ -48,6 +49,7 @@ TEST_F(StorageDocTest, CancelledPasswordWritesNothingAndStaysModified) {
     View(doc)->AddFolder(QStringLiteral("A"), false);
     ModalSeam::Push(answer::Click(QStringLiteral("cancel")));
     doc->OnCommand(ID_FILE_SAVE);
+    WaitForStorageSave(doc);
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(path)));
     EXPECT_TRUE(doc->IsModified());
     EXPECT_FALSE(doc->HasPassword());
@@ -57,7 +59,7 @@ TEST_F(StorageDocTest, RootOnlyStorageReopensWithRootOnly) {
     const std::string path = dir / "empty.ovs";
     CPictureDoc* doc = OpenStorage(path);
     ModalSeam::Push(SetPassword(kPw));
-    ASSERT_TRUE(doc->SaveCommand());
+    ASSERT_TRUE(SaveAndWait(doc));
     doc->OnCloseDocument();
 
     CPictureDoc* again = OpenStorage(path, kPw);
@@ -99,7 +101,7 @@ TEST_F(StorageDocTest, LoadRunsInTheBackgroundAndShowsFoldersSortedAndAsSaved) {
     auto* doc = dynamic_cast<CPictureDoc*>(app->OpenDocumentFile(QString::fromStdString(path)));
     ASSERT_NE(doc, nullptr);
     EXPECT_TRUE(View(doc)->IsLoading()) << "the items arrive after the window is up";
-    View(doc)->WaitForLoad();
+    WaitForStorageLoad(View(doc));
     CCommandHost::SetCurrent(frameCommands);
     EXPECT_GE(commands.steps, 1);
     EXPECT_EQ(commands.others, 2) << "begin and end";
@@ -121,8 +123,8 @@ TEST_F(StorageDocTest, ClosingWhileWorkersRunStopsThemAndReleasesTheFile) {
     CPictureDoc* doc = OpenStorage(path);
     View(doc)->StartAddDirectory(QString::fromStdString(dir / "in"));
     ModalSeam::Push(SetPassword(kPw));
-    ASSERT_TRUE(doc->SaveCommand()); // the import's batches wait for the save
-    doc->OnCloseDocument();          // while the import may still run
+    ASSERT_TRUE(SaveAndWait(doc)); // the import's batches wait for the save
+    doc->OnCloseDocument();        // while the import may still run
     QApplication::processEvents();
 
     // Now the load: the window closes before the items are shown.
@@ -142,9 +144,9 @@ TEST_F(StorageDocTest, SecondSaveKeepsFirstVersionAsBackup) {
     CPictureDoc* doc = OpenStorage(path);
     View(doc)->AddFolder(QStringLiteral("First"), false);
     ModalSeam::Push(SetPassword(kPw));
-    ASSERT_TRUE(doc->SaveCommand());
+    ASSERT_TRUE(SaveAndWait(doc));
     View(doc)->AddFolder(QStringLiteral("Second"), false);
-    ASSERT_TRUE(doc->SaveCommand()); // the password is known now: no prompt
+    ASSERT_TRUE(SaveAndWait(doc)); // the password is known now: no prompt
 
     EXPECT_EQ(StorageContents(dir / "home.BAK", kPw.toStdString()),
               (std::map<std::string, std::string>{{"First", "0"}}));
@@ -165,6 +167,7 @@ TEST_F(StorageDocTest, SaveAsAppendsExtensionOnlyWithoutDot) {
         ModalSeam::Push(SaveTo(dir / c.typed));
         ModalSeam::Push(SetPassword(kPw));
         doc->OnCommand(ID_FILE_SAVE_AS);
+        WaitForStorageSave(doc);
         EXPECT_EQ(StorageContents(dir / c.written, kPw.toStdString()).count("F"), 1u);
         EXPECT_EQ(doc->GetPathName(), QString::fromStdString(dir / c.written));
         EXPECT_EQ(View(doc)->RootItem()->text(0), QString::fromLatin1(c.written));
@@ -178,6 +181,7 @@ TEST_F(StorageDocTest, SaveAsCancelledPasswordKeepsNewNameAndWritesNothing) {
     ModalSeam::Push(SaveTo(dir / "named.ovs"));
     ModalSeam::Push(answer::Click(QStringLiteral("cancel")));
     doc->OnCommand(ID_FILE_SAVE_AS);
+    WaitForStorageSave(doc);
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(dir / "named.ovs")));
     EXPECT_EQ(doc->GetPathName(), QString::fromStdString(dir / "named.ovs"));
     EXPECT_FALSE(doc->HasPassword());
@@ -192,7 +196,12 @@ TEST_F(StorageDocTest, YesInSaveChangesClosesAfterTheSave) {
     ModalSeam::Push(SetPassword(kPw));
     FrameOf(doc)->close();
     EXPECT_TRUE(question.contains(QStringLiteral("close.ovs")));
-    EXPECT_FALSE(IsOpen(doc));
+    // The window waits for its save through the normal event loop, then closes.
+    EXPECT_TRUE(IsOpen(doc));
+    EXPECT_TRUE(doc->IsSaving());
+    while (IsOpen(doc)) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
     EXPECT_EQ(StorageContents(path, kPw.toStdString()).count("Kept"), 1u);
 }
 
@@ -206,7 +215,7 @@ TEST_F(StorageDocTest, YesThenCancelledPasswordKeepsWindowOpen) {
     ASSERT_TRUE(IsOpen(doc));
     // A later save does not close the window on its own.
     ModalSeam::Push(SetPassword(kPw));
-    ASSERT_TRUE(doc->SaveCommand());
+    ASSERT_TRUE(SaveAndWait(doc));
     EXPECT_TRUE(IsOpen(doc));
 }
 
@@ -215,7 +224,7 @@ TEST_F(StorageDocTest, WrongPasswordRefusesTheFile) {
     CPictureDoc* doc = OpenStorage(path);
     View(doc)->AddFolder(QStringLiteral("F"), false);
     ModalSeam::Push(SetPassword(kPw));
-    ASSERT_TRUE(doc->SaveCommand());
+    ASSERT_TRUE(SaveAndWait(doc));
     doc->OnCloseDocument();
 
     QString message;
@@ -255,7 +264,7 @@ TEST_F(StorageDocTest, DamagedStreamOpensWithWhatWasReadAndSaysSoOnce) {
     ModalSeam::Push(Message(message, QStringLiteral("OK")));
     auto* doc = dynamic_cast<CPictureDoc*>(app->OpenDocumentFile(QString::fromStdString(path)));
     ASSERT_NE(doc, nullptr);
-    View(doc)->WaitForLoad();
+    WaitForStorageLoad(View(doc));
     EXPECT_TRUE(message.startsWith(QStringLiteral("Failed to decrypt the file: damaged.ovs")));
     EXPECT_TRUE(Labels(View(doc)->RootItem()).contains(QStringLiteral("good")));
     EXPECT_TRUE(ModalSeam::Unanswered().isEmpty()) << "one message for two damaged levels";
@@ -266,7 +275,7 @@ TEST_F(StorageDocTest, SaveThatCannotWriteKeepsOldFileAndModifiedMark) {
     CPictureDoc* doc = OpenStorage(path);
     View(doc)->AddFolder(QStringLiteral("Old"), false);
     ModalSeam::Push(SetPassword(kPw));
-    ASSERT_TRUE(doc->SaveCommand());
+    ASSERT_TRUE(SaveAndWait(doc));
     const std::string before = ReadFileBytes(path);
 
     View(doc)->AddItem(QString::fromStdString(File("big.bin", std::string(256 * 1024, 'b'))),
@@ -276,13 +285,13 @@ TEST_F(StorageDocTest, SaveThatCannotWriteKeepsOldFileAndModifiedMark) {
     {
         FileSizeLimit full(64 * 1024);
         ASSERT_TRUE(full.active());
-        EXPECT_FALSE(doc->SaveCommand());
+        EXPECT_FALSE(SaveAndWait(doc));
     }
     EXPECT_TRUE(error.contains(QStringLiteral("could not be saved")));
     EXPECT_TRUE(doc->IsModified());
     EXPECT_EQ(ReadFileBytes(path), before);
     // The window still holds its file: a second save goes through.
-    ASSERT_TRUE(doc->SaveCommand());
+    ASSERT_TRUE(SaveAndWait(doc));
     EXPECT_EQ(StorageContents(path, kPw.toStdString()).count("big.bin"), 1u);
 }
 
@@ -291,11 +300,11 @@ TEST_F(StorageDocTest, SetNewPasswordCountsFromTheNextSave) {
     CPictureDoc* doc = OpenStorage(path);
     View(doc)->AddFolder(QStringLiteral("F"), false);
     ModalSeam::Push(SetPassword(kPw));
-    ASSERT_TRUE(doc->SaveCommand());
+    ASSERT_TRUE(SaveAndWait(doc));
     ModalSeam::Push(SetPassword(QStringLiteral("second pw")));
     doc->OnCommand(ID_SET_FILE_PASSWORD);
     EXPECT_FALSE(doc->IsModified());
-    ASSERT_TRUE(doc->SaveCommand());
+    ASSERT_TRUE(SaveAndWait(doc));
     EXPECT_EQ(StorageContents(path, "second pw").count("F"), 1u);
 }
 
@@ -304,7 +313,7 @@ TEST_F(StorageDocTest, OpenWindowHoldsItsFile) {
     CPictureDoc* doc = OpenStorage(path);
     View(doc)->AddFolder(QStringLiteral("F"), false);
     ModalSeam::Push(SetPassword(kPw));
-    ASSERT_TRUE(doc->SaveCommand());
+    ASSERT_TRUE(SaveAndWait(doc));
     CompoundReader other;
     EXPECT_EQ(other.Open(path), CompoundResult::ShareViolation);
     doc->OnCloseDocument();
@@ -327,7 +336,7 @@ TEST_F(StorageCliInterop, WindowStorageListsAndExportsWithTheTool) {
     View(doc)->AddItem(QString::fromStdString(File("a.txt", "hello note")), StorageItemType::Text,
                        false);
     ModalSeam::Push(SetPassword(kPw));
-    ASSERT_TRUE(doc->SaveCommand());
+    ASSERT_TRUE(SaveAndWait(doc));
     doc->OnCloseDocument();
 
     int code = -1;

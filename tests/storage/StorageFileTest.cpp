@@ -29,7 +29,7 @@ std::unique_ptr<StorageItem> MakeItem(StorageItemType type, const std::string& n
 std::unique_ptr<StorageItem> DataItem(StorageItemType type, const std::string& name,
                                       const std::string& bytes) {
     auto item = MakeItem(type, name);
-    item->data.assign(bytes.begin(), bytes.end());
+    item->data = Bytes(bytes.begin(), bytes.end());
     item->size = static_cast<int64_t>(bytes.size());
     return item;
 }
@@ -56,8 +56,8 @@ Loaded Load(const std::string& path, const char* password = kPassword) {
     return loaded;
 }
 
-std::string Bytes2String(const Bytes& b) {
-    return std::string(b.begin(), b.end());
+std::string Bytes2String(const ItemData& b) {
+    return std::string(b.view());
 }
 
 // Writes raw streams with the compound writer: a file laid out by hand, damaged on purpose.
@@ -400,7 +400,7 @@ TEST_F(StorageFileTest, SavingKeepsTheVersionBeforeAsBackup) {
     ASSERT_TRUE(SaveStorage(path, kPassword, table, tree).ok);
     EXPECT_FALSE(fs::exists(Path("home.BAK")));
     const std::string first = ReadFileBytes(path);
-    table.Get(0)->data.assign({'2'});
+    table.Update(0, [](StorageItem& item) { item.data = Bytes{'2'}; });
     ASSERT_TRUE(SaveStorage(path, kPassword, table, tree).ok);
     EXPECT_EQ(ReadFileBytes(Path("home.BAK")), first);
     const std::string second = ReadFileBytes(path);
@@ -445,7 +445,7 @@ TEST_F(StorageFileTest, AStorageOpenElsewhereIsNotSavedOver) {
     const std::string before = ReadFileBytes(path);
     CompoundReader other;
     ASSERT_EQ(OpenStorageFile(path, other), CompoundResult::Ok);
-    table.Get(0)->data.assign({'2'});
+    table.Update(0, [](StorageItem& item) { item.data = Bytes{'2'}; });
     const StorageSaveResult refused = SaveStorage(path, kPassword, table, tree);
     EXPECT_FALSE(refused.ok);
     EXPECT_EQ(ReadFileBytes(path), before);

@@ -66,7 +66,7 @@ protected:
         if (!doc->HasPassword()) {
             ModalSeam::Push(SetPassword(kPw));
         }
-        EXPECT_TRUE(doc->SaveCommand());
+        EXPECT_TRUE(SaveAndWait(doc));
         return StorageContents(path, kPw.toStdString());
     }
 
@@ -175,7 +175,7 @@ TEST_F(StorageTreeTest, DroppedDirectoriesAreAddedOneAfterAnother) {
           QString::fromStdString(dir / "drop/three"),
           QString::fromStdString(File("loose.txt", "dropped note"))});
     EXPECT_TRUE(view->IsAddingDirectories());
-    view->WaitForDirectories();
+    WaitForStorageImports(view);
     EXPECT_EQ(Labels(target), (QStringList{"loose.txt", "one", "three", "two"}));
     for (const char* d : {"one", "two", "three"}) {
         QTreeWidgetItem* folder = Child(target, d);
@@ -295,7 +295,7 @@ TEST_F(StorageTreeTest, PastedPictureBecomesBmpItemAndReplacesImageData) {
     QTreeWidgetItem* item = view->AddPastedImage(QStringLiteral("from clipboard"));
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(tree->currentItem(), item);
-    StorageItem* record = view->RecordOf(item);
+    const StorageItem* record = view->RecordOf(item);
     EXPECT_EQ(record->imageType, ImageType::Bmp);
     EXPECT_EQ(record->fitToView, 1);
     FCObjImage back;
@@ -304,10 +304,10 @@ TEST_F(StorageTreeTest, PastedPictureBecomesBmpItemAndReplacesImageData) {
     EXPECT_EQ(back.PixelValue(2, 1) & 0xFFFFFF, 0x0AC81Eu);
     EXPECT_TRUE(QApplication::clipboard()->image().isNull()) << "the clipboard was emptied";
 
-    record->data.clear();
     FCObjImage other;
     ASSERT_TRUE(other.CreateBlank(5, 4, 24));
     EXPECT_TRUE(view->ReplaceImageData(other));
+    record = view->RecordOf(item); // a change puts a new record in the slot
     ASSERT_TRUE(back.LoadImage(record->data.data(), record->data.size(), ImageType::Bmp));
     EXPECT_EQ(back.Width(), 5);
 }

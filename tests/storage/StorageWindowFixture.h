@@ -55,6 +55,30 @@ inline std::map<std::string, std::string> StorageContents(const std::string& pat
     return out;
 }
 
+// The window never waits for its workers; tests do, running events until the worker's report
+// has arrived.
+inline void WaitForStorageLoad(const CPictureLeftView* view) {
+    while (view != nullptr && view->IsLoading()) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+}
+inline void WaitForStorageImports(const CPictureLeftView* view) {
+    while (view->IsAddingDirectories()) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+}
+// True when the save that ran (if any) wrote the file.
+inline bool WaitForStorageSave(const CPictureDoc* doc) {
+    while (doc->IsSaving()) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return doc->LastSaveError().isEmpty();
+}
+// Save, and wait for its end: true when the file was written.
+inline bool SaveAndWait(CPictureDoc* doc) {
+    return doc->SaveCommand() && WaitForStorageSave(doc);
+}
+
 class StorageWindowFixture : public ProgramFixture {
 protected:
     void SetUp() override {
@@ -77,8 +101,8 @@ protected:
             ModalSeam::Push(EnterPassword(password));
         }
         auto* doc = dynamic_cast<CPictureDoc*>(app->OpenDocumentFile(QString::fromStdString(path)));
-        if (doc != nullptr && View(doc) != nullptr) {
-            View(doc)->WaitForLoad();
+        if (doc != nullptr) {
+            WaitForStorageLoad(View(doc));
         }
         return doc;
     }

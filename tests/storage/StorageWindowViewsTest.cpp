@@ -212,7 +212,7 @@ TEST_F(StorageWindowViewsTest, EditsInTheViewsMarkModifiedAskOnCloseAndReachTheF
     EXPECT_TRUE(question.contains(QStringLiteral("views.ovs"))) << question.toStdString();
     ASSERT_TRUE(IsOpen(doc));
 
-    ASSERT_TRUE(doc->SaveCommand());
+    ASSERT_TRUE(SaveAndWait(doc));
     EXPECT_FALSE(doc->IsModified());
     doc->OnCloseDocument(); // the window's lock keeps other readers out
     EXPECT_EQ(Export(QStringLiteral("Box/Letter.txt")), QStringLiteral("Dear bank,\r\nline two!"));
@@ -316,7 +316,7 @@ TEST_F(StorageWindowViewsTest, DeletedItemLeavesItsViewEmptyAndIsNeverWritten) {
     QTest::keyClicks(editor->FieldEdit(Field::Password), QStringLiteral("late"));
     EXPECT_EQ(doc->Items().Get(index), nullptr);
 
-    ASSERT_TRUE(doc->SaveCommand());
+    ASSERT_TRUE(SaveAndWait(doc));
     const auto stored = StorageContents(path, kPw.toStdString());
     EXPECT_EQ(stored.count("Box/Bank"), 0u);
     EXPECT_EQ(stored.count("Box/Safe"), 1u);

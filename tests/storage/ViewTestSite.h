@@ -67,7 +67,14 @@ public:
         return Add(std::move(item), parent);
     }
 
-    StorageItem* Item(int32_t index) override { return table.Get(index); }
+    const StorageItem* Item(int32_t index) override { return table.Get(index); }
+    bool ChangeItem(int32_t index, const std::function<void(StorageItem&)>& change) override {
+        const bool changed = table.Update(index, change);
+        if (changed) {
+            document.SetModifiedFlag(true);
+        }
+        return changed;
+    }
     PCL_Interface_ZoomScale& Zoom() override { return zoom; }
     QString CurrentFolderPath() const override { return currentPath; }
     void ShowForm(StorageForm form, const QString& location) override {
@@ -125,21 +132,21 @@ public:
         item->name = AccountBytes(name);
         std::vector<uint8_t> bmp;
         picture.SaveBmpToMemory(bmp);
-        item->data.assign(bmp.begin(), bmp.end());
-        item->size = static_cast<int64_t>(item->data.size());
+        item->size = static_cast<int64_t>(bmp.size());
+        item->data = std::move(bmp);
         selected = Add(std::move(item), currentFolder);
     }
     void ReplaceImageData(const FCObjImage& picture) override {
         calls << QStringLiteral("ReplaceImageData");
-        StorageItem* item = table.Get(selected);
         std::vector<uint8_t> bmp;
-        if (item == nullptr || !picture.SaveBmpToMemory(bmp)) {
+        if (table.Get(selected) == nullptr || !picture.SaveBmpToMemory(bmp)) {
             return;
         }
-        item->data.assign(bmp.begin(), bmp.end());
-        item->imageType = Bmp;
-        item->size = static_cast<int64_t>(item->data.size());
-        document.SetModifiedFlag(true);
+        ChangeItem(selected, [&](StorageItem& item) {
+            item.size = static_cast<int64_t>(bmp.size());
+            item.data = std::move(bmp);
+            item.imageType = Bmp;
+        });
     }
     void DeleteSelected() override {
         calls << QStringLiteral("DeleteSelected");

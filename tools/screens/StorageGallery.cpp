@@ -100,7 +100,9 @@ int main(int argc, char** argv) {
     tree->AddFileByType(zip, false);
     tree->AddFileByType(sheet, false);
     tree->StartAddDirectory(files.filePath(QStringLiteral("Holiday photos")));
-    tree->WaitForDirectories();
+    while (tree->IsAddingDirectories()) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
 
     tree->Tree()->expandAll();
     tree->Tree()->setCurrentItem(tree->RootItem());

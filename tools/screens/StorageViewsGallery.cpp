@@ -108,7 +108,7 @@ int main(int argc, char** argv) {
     auto broken = std::make_unique<StorageItem>();
     broken->type = static_cast<int32_t>(StorageItemType::Image);
     broken->imageType = Psd;
-    broken->data = {'8', 'B', 'P', 'S'};
+    broken->data = Bytes{'8', 'B', 'P', 'S'};
     const int32_t brokenIndex = site.Add(std::move(broken));
     CPictureRightImageView placeholder(&site.document, &site);
     placeholder.ShowImage(brokenIndex);
@@ -169,7 +169,7 @@ int main(int argc, char** argv) {
     Shot(pdfView, "pdf");
     auto junk = std::make_unique<StorageItem>();
     junk->type = static_cast<int32_t>(StorageItemType::Pdf);
-    junk->data = {'n', 'o', 'p', 'e'};
+    junk->data = Bytes{'n', 'o', 'p', 'e'};
     const int32_t junkIndex = site.Add(std::move(junk));
     pdfView.ShowPdf(junkIndex);
     Shot(pdfView, "pdf_placeholder");

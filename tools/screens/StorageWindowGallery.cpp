@@ -119,7 +119,9 @@ int main(int argc, char** argv) {
     }
     auto* frame = static_cast<CPictureChildFrame*>(doc->GetFrames().front());
     CPictureLeftView* left = frame->LeftView();
-    left->WaitForLoad();
+    while (left->IsLoading()) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
     QTreeWidget* tree = left->Tree();
     QTreeWidgetItem* root = left->RootItem();
     Snap(QStringLiteral("opened"), main);
