@@ -141,6 +141,9 @@ public:
     // folder with everything below it. Directories are added one after another.
     void StartAddDirectory(const QString& path);
     bool IsAddingDirectories() const { return directoriesPending_ > 0; }
+    // Stops the directory imports: the running one before its next file (what it read stays),
+    // the queued ones at once. Does not wait.
+    void CancelImports();
     // Dropped or pasted paths: directories to StartAddDirectory, files to AddFileByType.
     void AddDroppedPaths(const QStringList& paths);
     // Paste (139): the file list on the clipboard; false when it holds none.

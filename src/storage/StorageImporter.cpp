@@ -33,11 +33,37 @@ void CPictureLeftView::StartAddDirectory(const QString& path) {
         std::lock_guard lock(dirMutex_);
         dirJobs_.push_back({id, NativePath(path)});
     }
+    bool cancelled = false;
+    {
+        std::lock_guard lock(dirMutex_);
+        cancelled = dirStop_;
+    }
+    if (cancelled && dirWorker_.joinable()) {
+        dirWorker_.join(); // a cancelled worker ends before its next file
+    }
     if (!dirWorker_.joinable()) {
         dirStop_ = false;
         dirWorker_ = std::thread([this] { DirectoryWorkerLoop(); });
     }
     dirWake_.notify_one();
+}
+
+void CPictureLeftView::CancelImports() {
+    std::deque<DirectoryJob> dropped;
+    {
+        std::lock_guard lock(dirMutex_);
+        dirStop_ = true;
+        dropped.swap(dirJobs_);
+    }
+    dirWake_.notify_all();
+    // Directories not begun end here; the running one hands over what it has read.
+    for (const DirectoryJob& job : dropped) {
+        jobs_.erase(job.id);
+        --directoriesPending_;
+    }
+    if (directoriesPending_ == 0 && !dropped.empty()) {
+        emit directoriesFinished();
+    }
 }
 
 void CPictureLeftView::DirectoryWorkerLoop() {

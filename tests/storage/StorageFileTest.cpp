@@ -413,6 +413,70 @@ TEST_F(StorageFileTest, SavingKeepsTheVersionBeforeAsBackup) {
     EXPECT_EQ(StorageBackupPath("/safe/home.ovs"), "/safe/home.BAK");
     EXPECT_EQ(StorageBackupPath("/safe.d/home"), "/safe.d/home.BAK");
     EXPECT_EQ(StorageBackupPath("a.b.ovs"), "a.b.BAK");
+    EXPECT_EQ(StorageBackupPath("/safe/x.BAK"), "/safe/x.BAK.BAK") << "never its own backup";
+}
+
+TEST_F(StorageFileTest, AStorageNamedLikeABackupKeepsItsOwnBackupAndLeavesNoTemporaryFile) {
+    const std::string path = Path("x.BAK");
+    StorageItemTable table;
+    StorageTree tree{{table.Add(DataItem(StorageItemType::File, "a", "1")), kRootParent}};
+    for (int save = 0; save < 3; ++save) {
+        ASSERT_TRUE(SaveStorage(path, kPassword, table, tree).ok);
+    }
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir_.path())) {
+        names.insert(entry.path().filename().string());
+    }
+    EXPECT_EQ(names, (std::set<std::string>{"x.BAK", "x.BAK.BAK"}));
+}
+
+TEST_F(StorageFileTest, ABackupThatCannotBeReplacedIsNamedAndTheFileStays) {
+    const std::string path = Path("home.ovs");
+    StorageItemTable table;
+    StorageTree tree{{table.Add(DataItem(StorageItemType::File, "a", "1")), kRootParent}};
+    ASSERT_TRUE(SaveStorage(path, kPassword, table, tree).ok);
+    const std::string before = ReadFileBytes(path);
+    // A folder with something in it has the backup's name: rename cannot replace it.
+    fs::create_directories(Path("home.BAK/inside"));
+    const StorageSaveResult result = SaveStorage(path, kPassword, table, tree);
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.message.find("backup " + Path("home.BAK")), std::string::npos)
+        << result.message;
+    EXPECT_EQ(ReadFileBytes(path), before);
+}
+
+TEST_F(StorageFileTest, CancelledReadAndSaveStopBetweenItems) {
+    const std::string path = Path("many.ovs");
+    StorageItemTable table;
+    StorageTree tree;
+    for (int i = 0; i < 10; ++i) {
+        tree.push_back(
+            {table.Add(DataItem(StorageItemType::File, std::to_string(i), "x")), kRootParent});
+    }
+    ASSERT_TRUE(SaveStorage(path, kPassword, table, tree).ok);
+    const std::string before = ReadFileBytes(path);
+
+    std::atomic<bool> cancel{false};
+    StorageSaveOptions options;
+    options.cancel = &cancel;
+    int saved = 0;
+    const StorageSaveResult result = SaveStorage(
+        path, kPassword, table, tree, [&](const StorageSaveProgress&) { cancel = ++saved == 3; },
+        options);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(saved, 3);
+    EXPECT_EQ(ReadFileBytes(path), before) << "the old file stays";
+
+    CompoundReader reader;
+    ASSERT_EQ(reader.Open(path), CompoundResult::Ok);
+    StorageItemTable read;
+    StorageTree readTree;
+    cancel = false;
+    int items = 0;
+    const StorageReadResult partial = ReadStorage(
+        reader, kPassword, read, readTree, [&](uint64_t) { cancel = ++items == 4; }, &cancel);
+    EXPECT_TRUE(partial.cancelled);
+    EXPECT_EQ(readTree.size(), 4u);
 }
 
 TEST_F(StorageFileTest, AnInterruptedSaveLeavesTheOldFileIntact) {
