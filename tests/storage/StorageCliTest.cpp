@@ -90,7 +90,7 @@ TEST_F(StorageCliTest, EqualNamesAndHostileNamesExportSafely) {
         auto item = std::make_unique<StorageItem>();
         item->type = static_cast<int32_t>(StorageItemType::File);
         item->name = name;
-        item->data = {'d'};
+        item->data = Bytes{'d'};
         tree.push_back({table.Add(std::move(item)), kRootParent});
     }
     ASSERT_TRUE(SaveStorage(dir_ / "h.ovs", "secret", table, tree).ok);
