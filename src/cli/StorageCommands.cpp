@@ -318,13 +318,14 @@ int Export(const CliOptions& options) {
     if (item.IsFolder()) {
         return ExportFolder(storage, found[0], *out, force);
     }
+    std::string scratch;
     if (*out == "-") {
-        const std::string_view bytes = ExportBytes(item);
+        const std::string_view bytes = ExportBytes(item, scratch);
         std::cout.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         std::cout.flush();
         return std::cout ? kExitOk : Fail(kExitFile, "cannot write to standard output");
     }
-    return WriteExport(*out, ExportBytes(item), force);
+    return WriteExport(*out, ExportBytes(item, scratch), force);
 }
 
 // The new storage's password: typed twice on a terminal, once from a file or standard input.

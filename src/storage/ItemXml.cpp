@@ -68,6 +68,17 @@ std::string WriteItemXml(StorageItemType type, const ItemAccount& account) {
     return xml.GetText();
 }
 
+std::string XmlDeclaringEncoding(std::string_view stored, std::string_view encoding) {
+    if (stored.substr(0, kXmlDeclaration.size()) != kXmlDeclaration) {
+        return std::string(stored);
+    }
+    std::string out = "<?xml version=\"1.0\" encoding=\"";
+    out += encoding;
+    out += "\"?>\r\n";
+    out += stored.substr(kXmlDeclaration.size());
+    return out;
+}
+
 ItemAccount ReadItemXml(StorageItemType type, std::string_view text) {
     ItemAccount account;
     const ItemSchema schema = SchemaOf(type);

@@ -30,3 +30,8 @@ std::string WriteItemXml(StorageItemType type, const ItemAccount& account);
 // parse leaves every field empty, as does a missing account element; a missing child leaves
 // its field empty.
 ItemAccount ReadItemXml(StorageItemType type, std::string_view text);
+
+// The stored XML of an account as an exported file declares it: with the encoding its bytes
+// are really in (the stored form always names ISO-8859-1, whatever the code page). Text
+// without the stored declaration is returned as it is.
+std::string XmlDeclaringEncoding(std::string_view stored, std::string_view encoding);

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QImage>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -30,6 +31,10 @@ CPictureLeftView::CPictureLeftView(CDocument* document, QWidget* parent) : CView
     tree_->setColumnCount(1);
     tree_->setIconSize(QSize(16, 16));
     tree_->setUniformRowHeights(true);
+    // Long labels are scrolled to, not cut off.
+    tree_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    tree_->header()->setStretchLastSection(false);
+    tree_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     tree_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tree_->setItemDelegate(new LabelEditDelegate(this));
     tree_->setContextMenuPolicy(Qt::DefaultContextMenu);

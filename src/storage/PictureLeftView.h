@@ -85,6 +85,7 @@ public:
         ID_DELETE = 134,
         ID_EXPORT = 135,
         ID_PASTE_FILES = 139,
+        ID_ADD_FILE = 140,
         ID_PASTE_NONE = 32846,
         ID_PICK_DIRECTORY = 32847,
     };
@@ -179,6 +180,11 @@ public:
 
     // The context menu for the selection (not shown).
     QMenu* CreateContextMenu(QWidget* parent);
+    // Shows it at the current item (the Menu key and Shift+F10).
+    void ShowContextMenuAtCurrent();
+    // The tree's own keys: F2 renames, Delete deletes, Ctrl+V pastes files, the Menu key and
+    // Shift+F10 open the context menu. True when the key was one of them.
+    bool HandleTreeKey(int key, Qt::KeyboardModifiers modifiers);
 
     bool OnCommand(int id) override;
     bool OnUpdateCommand(CCmdUI& ui) override;
@@ -208,6 +214,8 @@ private:
     // The viewer the zoom commands go to: the image or PDF viewer of the selected item.
     CStorageRightView* ZoomTarget() const;
     void ExportFolder(QTreeWidgetItem* item);
+    // Asks for a file of any type and adds it (the "Add file" command).
+    void AddFileCommand();
 
     // Ends the load and the directory imports; what they had not handed over is dropped.
     void StopWorkers();

@@ -182,6 +182,10 @@ void CPictureRightImageView::Render(QPainter& painter, const QRect& client, cons
     if (visible.isEmpty()) {
         return;
     }
+    if (screen_.hasAlphaChannel()) {
+        // A transparent picture shows the background, never what was painted before it.
+        painter.fillRect(visible, background);
+    }
     if (!fit_) {
         RenderZoomed(painter, visible, target);
         return;

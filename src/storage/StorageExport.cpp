@@ -6,6 +6,7 @@
 
 #include "base/CodePage.h"
 #include "base/WholeFile.h"
+#include "storage/ItemXml.h"
 
 namespace fs = std::filesystem;
 
@@ -17,6 +18,14 @@ std::string_view ExportBytes(const StorageItem& item) {
         return item.text;
     }
     return {};
+}
+
+std::string_view ExportBytes(const StorageItem& item, std::string& scratch) {
+    if (item.Is(StorageItemType::WebAccount) || item.Is(StorageItemType::OtherAccount)) {
+        scratch = XmlDeclaringEncoding(item.text, CodePage::Program()->Name());
+        return scratch;
+    }
+    return ExportBytes(item);
 }
 
 std::string SafeFileName(const std::string& name) {
@@ -100,7 +109,8 @@ bool WriteFolderExport(const StorageItemTable& table, const std::string& out,
             }
             continue;
         }
-        const std::string_view bytes = ExportBytes(*item);
+        std::string scratch;
+        const std::string_view bytes = ExportBytes(*item, scratch);
         if (!WriteWholeFile(t.path, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
                             &error)) {
             failedPath = t.path;

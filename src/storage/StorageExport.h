@@ -14,6 +14,9 @@
 // The bytes an exported non-folder item holds: data as stored, a note's text or an account's
 // XML without the NUL; nothing for an unknown type.
 std::string_view ExportBytes(const StorageItem& item);
+// The same for a file on disk: an account's XML then declares the program's code page as its
+// encoding, in a text kept in `scratch` (the view points into it or into the item).
+std::string_view ExportBytes(const StorageItem& item, std::string& scratch);
 
 // An item name as a file name in UTF-8: no slashes, never "." or "..", never empty.
 std::string SafeFileName(const std::string& name);

@@ -30,13 +30,14 @@ QMenu* CPictureLeftView::CreateContextMenu(QWidget* parent) {
     menu->addSeparator();
     add(ID_ADD_IMAGE, QStringLiteral("Add &Image file..."), IconImage);
     add(ID_ADD_PDF, QStringLiteral("Add &PDF file..."), IconPdf);
+    add(ID_ADD_FILE, QStringLiteral("Add Fi&le..."), IconFile);
     menu->addSeparator();
     add(ID_RENAME, QStringLiteral("&Rename ..."), -1);
     add(ID_DELETE, QStringLiteral("&Delete..."), -1);
     menu->addSeparator();
     add(ID_EXPORT, QStringLiteral("&Export..."), -1);
     menu->addSeparator();
-    add(ClipboardHasFiles() ? ID_PASTE_FILES : ID_PASTE_NONE, QStringLiteral("&Paste..."), -1);
+    add(ClipboardHasFiles() ? ID_PASTE_FILES : ID_PASTE_NONE, QStringLiteral("P&aste..."), -1);
     return menu;
 }
 
@@ -45,6 +46,43 @@ void CPictureLeftView::ShowContextMenu(const QPoint& globalPos) {
     QMenu* menu = CreateContextMenu(this);
     menu->exec(globalPos);
     delete menu;
+}
+
+void CPictureLeftView::ShowContextMenuAtCurrent() {
+    QTreeWidgetItem* item = tree_->currentItem();
+    const QRect rect = item != nullptr ? tree_->visualItemRect(item) : QRect();
+    const QPoint at = rect.isValid() ? rect.bottomLeft() : QPoint(0, 0);
+    ShowContextMenu(tree_->viewport()->mapToGlobal(at));
+}
+
+bool CPictureLeftView::HandleTreeKey(int key, Qt::KeyboardModifiers modifiers) {
+    // Which command each key gives, with the modifiers it needs.
+    struct Binding {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        int command; // 0: the context menu
+    };
+    static const Binding kBindings[] = {
+        {Qt::Key_F2, Qt::NoModifier, ID_RENAME},
+        {Qt::Key_Delete, Qt::NoModifier, ID_DELETE},
+        {Qt::Key_V, Qt::ControlModifier, ID_PASTE_FILES},
+        {Qt::Key_Menu, Qt::NoModifier, 0},
+        {Qt::Key_F10, Qt::ShiftModifier, 0},
+    };
+    const Qt::KeyboardModifiers relevant =
+        modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    for (const Binding& b : kBindings) {
+        if (b.key == key && b.modifiers == relevant) {
+            ResetIdleTimer();
+            if (b.command == 0) {
+                ShowContextMenuAtCurrent();
+            } else {
+                OnCommand(b.command);
+            }
+            return true;
+        }
+    }
+    return false;
 }
 
 bool CPictureLeftView::eventFilter(QObject* watched, QEvent* event) {
@@ -105,6 +143,10 @@ bool CPictureLeftView::OnCommand(int id) {
     case ID_PASTE_FILES:
         PasteFiles();
         return true;
+    case ID_ADD_FILE:
+        ResetIdleTimer();
+        AddFileCommand();
+        return true;
     case ID_PICK_DIRECTORY: {
         CDirectoryDlg picker(this);
         picker.DoModal();
@@ -135,6 +177,7 @@ bool CPictureLeftView::OnUpdateCommand(CCmdUI& ui) {
     case ID_DELETE:
     case ID_EXPORT:
     case ID_PASTE_FILES:
+    case ID_ADD_FILE:
     case ID_PICK_DIRECTORY:
         ui.Enable(true);
         return true;

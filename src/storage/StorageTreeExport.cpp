@@ -47,8 +47,16 @@ QString CPictureLeftView::ImageExportFilter(int imageType) {
     };
     QString filter;
     if (imageType >= ImageType::Bmp && imageType <= ImageType::Ico) {
+        // The picture's own format is written as stored; another only where a writer exists
+        // (nothing converts to PCX, PSD or ICO).
+        static constexpr int kTypes[] = {ImageType::Bmp, ImageType::Jpeg, ImageType::Pcx,
+                                         ImageType::Gif, ImageType::Tga,  ImageType::Png,
+                                         ImageType::Psd, ImageType::Ico,  ImageType::Tiff};
         for (const int entry : kOrders[imageType - ImageType::Bmp]) {
-            filter += QLatin1String(kEntries[entry]);
+            const bool writable = entry != PCX && entry != PSD && entry != ICO;
+            if (writable || kTypes[entry] == imageType) {
+                filter += QLatin1String(kEntries[entry]);
+            }
         }
     }
     return filter;
@@ -56,8 +64,12 @@ QString CPictureLeftView::ImageExportFilter(int imageType) {
 
 void CPictureLeftView::ExportSelected() {
     QTreeWidgetItem* item = tree_->currentItem();
+    if (item != nullptr && item == root_) {
+        ExportFolder(item); // the whole storage
+        return;
+    }
     const StorageItem* record = RecordOf(item);
-    if (item == nullptr || item == root_ || record == nullptr) {
+    if (item == nullptr || record == nullptr) {
         return;
     }
     const QString label = item->text(0);
@@ -111,14 +123,23 @@ void CPictureLeftView::ExportSelected() {
     case StorageItemType::File:
         filter = QStringLiteral("All Files (*.*)|*.*|");
         break;
+    case StorageItemType::WebAccount:
+    case StorageItemType::OtherAccount:
+        // An account as its XML.
+        filter = QStringLiteral("XML Files (*.XML)|*.xml|All Files (*.*)|*.*|");
+        break;
     default:
-        return; // accounts and unknown items are not exported
+        return; // unknown items hold nothing to export
     }
-    CTimedFileDialog dialog(false, suffix, label, 0, filter, this, 0);
+    const bool account =
+        record->Is(StorageItemType::WebAccount) || record->Is(StorageItemType::OtherAccount);
+    CTimedFileDialog dialog(false, account ? QStringLiteral("xml") : suffix,
+                            account ? label + QStringLiteral(".xml") : label, 0, filter, this, 0);
     if (dialog.DoModal() != IDOK) {
         return;
     }
-    const std::string_view bytes = ExportBytes(*record);
+    std::string scratch;
+    const std::string_view bytes = ExportBytes(*record, scratch);
     int error = 0;
     if (!WriteWholeFile(NativePath(dialog.GetPathName()),
                         reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &error)) {
@@ -130,16 +151,27 @@ void CPictureLeftView::ExportSelected() {
     }
 }
 
+void CPictureLeftView::AddFileCommand() {
+    CTimedFileDialog dialog(true, QString(), QString(), CTimedFileDialog::FileMustExist,
+                            QStringLiteral("All Files (*.*)|*.*|"), this, 0);
+    if (dialog.DoModal() == IDOK && !dialog.GetPathName().isEmpty()) {
+        AddFileByType(dialog.GetPathName(), true);
+    }
+}
+
 void CPictureLeftView::ExportFolder(QTreeWidgetItem* item) {
     CDirectoryDlg picker(this);
     if (picker.DoModal() != IDOK || picker.SelectedPath().isEmpty()) {
         return;
     }
-    const int32_t folder = IndexOf(item);
+    const int32_t folder = IndexOf(item); // kRootParent for the root: the whole storage
     const StorageItem* record = RecordOf(item);
-    // A new sub-folder named like the folder, beside what the directory holds already.
+    // A new sub-folder named like the folder (the storage's file for the root), beside what
+    // the directory holds already.
+    const std::string name =
+        record != nullptr ? record->name : FromLabel(QFileInfo(item->text(0)).completeBaseName());
     const std::string base = NativePath(picker.SelectedPath());
-    const std::string out = NewExportFolderPath(base, record->name);
+    const std::string out = NewExportFolderPath(base, name);
     const QString outText = QFile::decodeName(out.c_str());
     if (ShowMessageBox(this,
                        QStringLiteral("The items of \"%1\" will be written unencrypted to the "

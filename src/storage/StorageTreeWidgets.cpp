@@ -43,6 +43,10 @@ void StorageTreeWidget::dragMoveEvent(QDragMoveEvent* event) {
 void StorageTreeWidget::keyPressEvent(QKeyEvent* event) {
     // A selection the keyboard moves keeps the focus here, so the arrow keys go on walking the
     // tree; a click hands it to the view that shows the item.
+    if (state() != EditingState && view_->HandleTreeKey(event->key(), event->modifiers())) {
+        event->accept();
+        return;
+    }
     const bool outer = view_->KeyboardSelection();
     view_->SetKeyboardSelection(true);
     QTreeWidget::keyPressEvent(event);

@@ -7,7 +7,12 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QImage>
+#include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
+#include <QSet>
+#include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 #include "controls/DirectoryDlg.h"
@@ -212,16 +217,76 @@ TEST_F(StorageTreeTest, PasteTakesTheClipboardFileList) {
     data->setUrls({QUrl::fromLocalFile(QString::fromStdString(File("pasted.pdf", "%PDF")))});
     QApplication::clipboard()->setMimeData(data);
     QStringList entries = MenuEntries(view->CreateContextMenu(nullptr));
-    EXPECT_EQ(entries.last(), QStringLiteral("+&Paste..."));
+    EXPECT_EQ(entries.last(), QStringLiteral("+P&aste..."));
     view->OnCommand(CPictureLeftView::ID_PASTE_FILES);
     EXPECT_NE(Child(view->RootItem(), "pasted.pdf"), nullptr);
 
     QApplication::clipboard()->setText(QStringLiteral("just text"));
     entries = MenuEntries(view->CreateContextMenu(nullptr));
-    EXPECT_EQ(entries, (QStringList{"+New &Folder...", "-", "+New &Text Document...",
-                                    "+New &Web Account...", "+New &Other Account...", "-",
-                                    "+Add &Image file...", "+Add &PDF file...", "-", "+&Rename ...",
-                                    "+&Delete...", "-", "+&Export...", "-", "x&Paste..."}));
+    EXPECT_EQ(entries,
+              (QStringList{"+New &Folder...", "-", "+New &Text Document...", "+New &Web Account...",
+                           "+New &Other Account...", "-", "+Add &Image file...",
+                           "+Add &PDF file...", "+Add Fi&le...", "-", "+&Rename ...", "+&Delete...",
+                           "-", "+&Export...", "-", "xP&aste..."}));
+    // Every entry has a key of its own.
+    QSet<QChar> keys;
+    for (const QString& entry : entries) {
+        const qsizetype amp = entry.indexOf(QLatin1Char('&'));
+        if (amp >= 0) {
+            EXPECT_FALSE(keys.contains(entry.at(amp + 1).toLower())) << entry.toStdString();
+            keys.insert(entry.at(amp + 1).toLower());
+        }
+    }
+}
+
+TEST_F(StorageTreeTest, AddFileTakesAnyFileAsAPlainFile) {
+    ModalSeam::Push(answer::Files({QString::fromStdString(File("notes.xyz", "plain"))}));
+    view->OnCommand(CPictureLeftView::ID_ADD_FILE);
+    QTreeWidgetItem* added = Child(view->RootItem(), "notes.xyz");
+    ASSERT_NE(added, nullptr);
+    EXPECT_TRUE(view->RecordOf(added)->Is(StorageItemType::File));
+    EXPECT_EQ(SaveAndRead().at("notes.xyz"), "7:5");
+}
+
+// The keys of the focused tree, each with what it does to the item "b".
+TEST_F(StorageTreeTest, TreeKeysRenameDeletePasteAndOpenTheMenu) {
+    QTreeWidgetItem* b = view->AddFolder(QStringLiteral("b"), false);
+    tree->setFocus();
+
+    Select(b);
+    QTest::keyClick(tree, Qt::Key_F2);
+    auto* box = tree->viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(box, nullptr) << "F2 opens the rename box";
+    EXPECT_EQ(box->text(), QStringLiteral("b"));
+    QTest::keyClick(box, Qt::Key_Escape);
+
+    QString question;
+    Select(b);
+    ModalSeam::Push(Message(question, QStringLiteral("No")));
+    QTest::keyClick(tree, Qt::Key_Delete);
+    EXPECT_EQ(question, QStringLiteral("Are you sure you want to delete \"b\"?"));
+
+    auto* data = new QMimeData();
+    data->setUrls({QUrl::fromLocalFile(QString::fromStdString(File("k.pdf", "%PDF")))});
+    QApplication::clipboard()->setMimeData(data);
+    QTest::keyClick(tree, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_NE(Child(b, "k.pdf"), nullptr) << "Ctrl+V pastes into the selected folder";
+
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+    } menuKeys[] = {{Qt::Key_Menu, Qt::NoModifier}, {Qt::Key_F10, Qt::ShiftModifier}};
+    for (const auto& k : menuKeys) {
+        QMenu* shown = nullptr;
+        QTimer::singleShot(0, [&] {
+            shown = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (shown != nullptr) {
+                shown->close();
+            }
+        });
+        QTest::keyClick(tree, k.key, k.modifiers);
+        EXPECT_NE(shown, nullptr) << "key " << k.key;
+    }
 }
 
 TEST_F(StorageTreeTest, RenameKeepsAtMost126CharactersAndThePlace) {
@@ -315,10 +380,19 @@ TEST_F(StorageTreeTest, PastedPictureBecomesBmpItemAndReplacesImageData) {
 TEST_F(StorageTreeTest, ImageExportFilterPutsTheOwnFormatFirst) {
     EXPECT_TRUE(CPictureLeftView::ImageExportFilter(ImageType::Png)
                     .startsWith(QStringLiteral("Portable Network Graphics (*.PNG)|*.png|Tagged")));
-    EXPECT_TRUE(CPictureLeftView::ImageExportFilter(ImageType::Psd)
-                    .startsWith(QStringLiteral("PC Paintbrush Exchange (*.PCX)|*.pcx|")));
     EXPECT_EQ(CPictureLeftView::ImageExportFilter(ImageType::Unrecognised), QString());
-    EXPECT_EQ(CPictureLeftView::ImageExportFilter(ImageType::Jpeg).count(QLatin1Char('|')), 18);
+    // Formats nothing converts to are offered only for a picture already in them (its bytes
+    // are written as stored).
+    const QString jpeg = CPictureLeftView::ImageExportFilter(ImageType::Jpeg);
+    EXPECT_EQ(jpeg.count(QLatin1Char('|')), 12);
+    for (const char* unwritable : {"*.pcx", "*.psd", "*.ico"}) {
+        EXPECT_FALSE(jpeg.contains(QLatin1String(unwritable))) << unwritable;
+    }
+    EXPECT_TRUE(CPictureLeftView::ImageExportFilter(ImageType::Psd)
+                    .startsWith(QStringLiteral("Portable Network Graphics (*.PNG)|*.png|")));
+    EXPECT_TRUE(CPictureLeftView::ImageExportFilter(ImageType::Psd).contains(u"*.psd"));
+    EXPECT_TRUE(CPictureLeftView::ImageExportFilter(ImageType::Pcx)
+                    .startsWith(QStringLiteral("PC Paintbrush Exchange (*.PCX)|*.pcx|")));
 }
 
 TEST_F(StorageTreeTest, FolderExportWritesItsItemsIntoANewFolderAfterConfirmation) {
