@@ -1,6 +1,5 @@
 #include "passwords/OmbrivaultDoc.h"
 
-#include "controls/PasswordClipboard.h"
 #include "passwords/PasswordsFile.h"
 
 COmbrivaultDoc::COmbrivaultDoc() = default;
@@ -30,11 +29,6 @@ void COmbrivaultDoc::DeleteContents() {
 void COmbrivaultDoc::SetPathName(const QString& path, bool addToRecentFiles) {
     CEncryptedDocument::SetPathName(path, addToRecentFiles);
     UpdateAllViews(nullptr);
-}
-
-void COmbrivaultDoc::OnCloseDocument() {
-    PasswordClipboard::Instance().OwnerClosed(this);
-    CEncryptedDocument::OnCloseDocument(); // destroys this document
 }
 
 LoadTextStatus COmbrivaultDoc::ReadContents(const std::string& path, std::string_view password,

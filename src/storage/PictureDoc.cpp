@@ -7,7 +7,6 @@
 #include <QFileInfo>
 
 #include "base/WholeFile.h"
-#include "controls/PasswordClipboard.h"
 #include "dialogs/DialogWidgets.h"
 #include "dialogs/ExistingPasswordDlg.h"
 #include "dialogs/MessageDialogs.h"
@@ -41,12 +40,6 @@ void CPictureDoc::DeleteContents() {
     items_.Clear();
     file_.Close();
     heldPath_.clear();
-}
-
-void CPictureDoc::OnCloseDocument() {
-    // The editors name the document as their fields see it: through its framework base.
-    PasswordClipboard::Instance().OwnerClosed(static_cast<const CDocument*>(this));
-    CEncryptedDocument::OnCloseDocument(); // destroys this document
 }
 
 bool CPictureDoc::OnOpenDocument(const QString& path) {

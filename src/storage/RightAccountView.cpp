@@ -97,6 +97,8 @@ CRightAccountView::CRightAccountView(CDocument* document, CStorageViewSite* site
         edit->SetBackgroundColor(kFieldYellow);
         edit->SetTextColor(Qt::black);
         edit->SetFieldFont(notes ? 12 : 15, kTimesNewRoman);
+        // Whatever a storage keeps is a secret; a password's selection also stays private.
+        edit->SetSecretCopies(true);
         edit->SetSensitive(field == Field::Password);
         label->setBuddy(edit);
         layout->addWidget(label);

@@ -14,7 +14,7 @@
 
 #include "app/MainFrame.h"
 #include "controls/EditEx.h"
-#include "controls/PasswordClipboard.h"
+#include "controls/SecretClipboard.h"
 #include "controls/ShadeButton.h"
 #include "framework/CommandActions.h"
 #include "framework/CommandIds.h"
@@ -342,7 +342,7 @@ TEST_F(StorageWindowViewsTest, CopiedPasswordLeavesTheClipboardWhenTheWindowClos
     frame->close();
     EXPECT_FALSE(IsOpen(doc));
     EXPECT_TRUE(QApplication::clipboard()->text().isEmpty());
-    EXPECT_FALSE(PasswordClipboard::Instance().Watching());
+    EXPECT_FALSE(SecretClipboard::Instance().Watching());
 }
 
 TEST_F(StorageWindowViewsTest, LoneDocumentDroppedOnAViewOpensInItsOwnWindow) {
