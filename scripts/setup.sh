@@ -13,6 +13,7 @@ packages=(
   xvfb xauth fonts-dejavu-core poppler-utils dbus-daemon
   libgsf-1-dev python3-olefile libxml2-dev
   openssl
+  libsodium-dev python3-nacl
 )
 
 missing=()

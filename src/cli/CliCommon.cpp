@@ -4,7 +4,9 @@
 #include "crypto/CodePage.h"
 #include "crypto/FileErrors.h"
 #include "crypto/SimpleFile.h"
+#include "crypto/StrongFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -121,6 +123,14 @@ int FileFail(const std::string& path, int error, const char* doing) {
 }
 
 int LoadFail(const std::string& path, LoadTextStatus status, int error) {
+    // Strong protection that cannot even be tried says why; a wrong password and a damaged
+    // file read as for every other form.
+    const strong::Status why = strong::StatusOfError(error);
+    if (status == LoadTextStatus::DecryptFailed && why != strong::Status::Ok &&
+        why != strong::Status::WrongPassword && why != strong::Status::Damaged) {
+        return Fail(kExitDecryptFailed, "Failed to decrypt the file: " + FileNameOf(path) + ": " +
+                                            strong::StatusMessage(why));
+    }
     if (status == LoadTextStatus::DecryptFailed) {
         return Fail(kExitDecryptFailed, "Failed to decrypt the file: " + FileNameOf(path));
     }
@@ -225,6 +235,15 @@ bool ReadInput(const std::string& path, Bytes& data) {
         FileFail("standard input", errno, "read");
         return false;
     }
+    return true;
+}
+
+bool TakeFlag(std::vector<std::string>& args, const std::string& flag) {
+    const auto at = std::find(args.begin(), args.end(), flag);
+    if (at == args.end()) {
+        return false;
+    }
+    args.erase(at);
     return true;
 }
 

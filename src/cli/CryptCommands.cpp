@@ -3,6 +3,7 @@
 
 #include "crypto/CodePage.h"
 #include "crypto/EncryptedFile.h"
+#include "crypto/StrongEnvelope.h"
 #include "documents/DocumentKinds.h"
 #include "passwords/AccountsXml.h"
 #include "passwords/PasswordsFile.h"
@@ -103,6 +104,15 @@ int Encrypt(const CliOptions& options) {
     if (!TakeOption(args, "-o", out)) {
         return kExitUsage;
     }
+    const bool strongProtection = TakeFlag(args, "--strong");
+    strong::KdfParams params;
+    const size_t argsBefore = args.size();
+    if (const int code = TakeKdfOptions(args, params); code != kExitOk) {
+        return code;
+    }
+    if (args.size() != argsBefore && !strongProtection) {
+        return UsageFail("--kdf-passes and --kdf-memory go with --strong");
+    }
     if (args.size() != 1 || !out) {
         return UsageFail("encrypt takes IN and -o OUT");
     }
@@ -146,8 +156,16 @@ int Encrypt(const CliOptions& options) {
         wipeAll();
         return code;
     }
+    strong::Key key;
+    if (strongProtection) {
+        if (const strong::Status s = key.Derive(password.View(), params); s != strong::Status::Ok) {
+            wipeAll();
+            return Fail(kExitDecryptFailed, strong::StatusMessage(s));
+        }
+    }
     int error = 0;
-    const bool ok = SaveEncryptedText(*out, text, password.View(), *form, &error);
+    const bool ok = SaveEncryptedText(*out, text, password.View(), *form, &error,
+                                      strongProtection ? &key : nullptr);
     password.Clear();
     wipeAll();
     return ok ? kExitOk : FileFail(*out, error, "write");
@@ -158,4 +176,7 @@ int Encrypt(const CliOptions& options) {
 const CliCommand kDecryptCommand = {
     "decrypt", "[--password-file F | --password-stdin] decrypt FILE [-o OUT]", Decrypt};
 const CliCommand kEncryptCommand = {
-    "encrypt", "[--password-file F | --password-stdin] encrypt IN -o OUT", Encrypt};
+    "encrypt",
+    "[--password-file F | --password-stdin] encrypt IN -o OUT [--strong [--kdf-passes N] "
+    "[--kdf-memory MiB]]",
+    Encrypt};
