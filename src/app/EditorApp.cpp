@@ -7,7 +7,9 @@
 #include <QDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QPageSetupDialog>
 #include <QPointer>
+#include <QPrinter>
 #include <QScreen>
 
 #include "app/AboutDlg.h"
@@ -18,13 +20,11 @@
 #include "app/ProductInfo.h"
 #include "app/SingleInstance.h"
 #include "crypto/CodePage.h"
-#include "dialogs/MessageDialogs.h"
 #include "framework/ChildFrame.h"
 #include "framework/CommandIds.h"
 #include "framework/DocTemplate.h"
 #include "framework/Document.h"
 #include "framework/ModalSeam.h"
-#include "framework/Printer.h"
 #include "framework/ProgramStyle.h"
 
 namespace {
@@ -147,9 +147,7 @@ bool CEditorApp::InitInstance(const QStringList& arguments) {
         if (commandLine_.shellCommand == CCommandLineInfo::FilePrint ||
             commandLine_.shellCommand == CCommandLineInfo::FilePrintTo) {
             if (!commandLine_.printerName.isEmpty()) {
-                if (CPrinter* printer = Printer()) {
-                    printer->SetPrinterName(commandLine_.printerName);
-                }
+                Printer().setPrinterName(commandLine_.printerName);
             }
             mainFrame_->ExecuteCommand(ID_FILE_PRINT_DIRECT);
             // Printing from the shell ends the program once the document is printed.
@@ -215,11 +213,11 @@ bool CEditorApp::SaveScreenLockSettings() {
     return lockStore_.Save(lockSettings_);
 }
 
-CPrinter* CEditorApp::Printer() {
+QPrinter& CEditorApp::Printer() {
     if (!printer_) {
-        printer_ = CPrintHost::CreatePrinter();
+        printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
     }
-    return printer_.get();
+    return *printer_;
 }
 
 void CEditorApp::StoreRecentFiles() {
@@ -270,10 +268,8 @@ void CEditorApp::OnAppAbout() {
 }
 
 void CEditorApp::OnFilePrintSetup() {
-    // The application is the print host: this is its own printer.
-    if (CPrinter* printer = SharedPrinterOrReport(mainFrame_.get())) {
-        ModalSeam::Run(*printer->PageSetupDialog(mainFrame_.get()), QDialog::Rejected);
-    }
+    QPageSetupDialog dialog(&Printer(), mainFrame_.get());
+    ModalSeam::Run(dialog, QDialog::Rejected);
 }
 
 void CEditorApp::OnOpenRecentFile(int index) {

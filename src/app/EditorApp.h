@@ -17,7 +17,7 @@
 class CDocTemplate;
 class CDocument;
 class CMainFrame;
-class CPrinter;
+class QPrinter;
 class SingleInstance;
 
 class CEditorApp : public QObject, public CCmdTarget, public CPrintHost {
@@ -62,9 +62,8 @@ public:
     ScreenLockSettings& LockSettings() { return lockSettings_; }
     const ScreenLockStore& LockStore() const { return lockStore_; }
 
-    // The printer the print commands share, made when first asked for; null when the
-    // printing module cannot be loaded.
-    CPrinter* Printer() override;
+    // The printer the print commands share.
+    QPrinter& Printer() override;
 
     bool OnCommand(int id) override;
     bool OnUpdateCommand(CCmdUI& ui) override;
@@ -82,7 +81,7 @@ private:
     CCommandLineInfo commandLine_;
     ScreenLockSettings lockSettings_;
     ScreenLockStore lockStore_;
-    std::unique_ptr<CPrinter> printer_;
+    std::unique_ptr<QPrinter> printer_;
     std::unique_ptr<SingleInstance> instance_;
     bool terminated_ = false;
 };

@@ -11,11 +11,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <openssl/crypto.h>
+#include <openssl/evp.h>
+#include <openssl/rand.h>
+
 #include "app/CommonAppData.h"
-#include "crypto/Ciphers.h"
 #include "crypto/CodePage.h"
 #include "crypto/EncryptedFile.h"
-#include "crypto/OpenSsl.h"
 
 namespace {
 
@@ -113,10 +115,10 @@ bool ParseHash(std::string_view stored, ScryptHash& out) {
 bool Scrypt(std::string_view password, const ScryptHash& params, size_t length, std::string& out) {
     out.assign(length, '\0');
     const uint64_t maxMemory = 128 * params.n * params.r * params.p + (64u << 20);
-    const int ok = OpenSsl().EVP_PBE_scrypt(
-        password.data(), password.size(),
-        reinterpret_cast<const unsigned char*>(params.salt.data()), params.salt.size(), params.n,
-        params.r, params.p, maxMemory, reinterpret_cast<unsigned char*>(out.data()), out.size());
+    const int ok = EVP_PBE_scrypt(password.data(), password.size(),
+                                  reinterpret_cast<const unsigned char*>(params.salt.data()),
+                                  params.salt.size(), params.n, params.r, params.p, maxMemory,
+                                  reinterpret_cast<unsigned char*>(out.data()), out.size());
     return ok == 1;
 }
 
@@ -169,8 +171,8 @@ bool ScreenLockSettings::SetScreenPassword(std::string_view password) {
         return true;
     }
     ScryptHash params{kScryptN, kScryptR, kScryptP, std::string(kSaltBytes, '\0'), {}};
-    if (OpenSsl().RAND_bytes(reinterpret_cast<unsigned char*>(params.salt.data()),
-                             static_cast<int>(params.salt.size())) != 1 ||
+    if (RAND_bytes(reinterpret_cast<unsigned char*>(params.salt.data()),
+                   static_cast<int>(params.salt.size())) != 1 ||
         !Scrypt(password, params, kHashBytes, params.hash)) {
         return false;
     }
@@ -179,7 +181,7 @@ bool ScreenLockSettings::SetScreenPassword(std::string_view password) {
         std::to_string(params.p) + "$" +
         ToHex(reinterpret_cast<const uint8_t*>(params.salt.data()), params.salt.size()) + "$" +
         ToHex(reinterpret_cast<const uint8_t*>(params.hash.data()), params.hash.size());
-    SecureWipe(params.hash.data(), params.hash.size());
+    OPENSSL_cleanse(params.hash.data(), params.hash.size());
     return true;
 }
 
@@ -193,9 +195,8 @@ bool ScreenLockSettings::MatchesScreenPassword(std::string_view typed) const {
     if (!ParseHash(passwordHash_, params) || !Scrypt(typed, params, params.hash.size(), computed)) {
         return false;
     }
-    const bool same =
-        OpenSsl().CRYPTO_memcmp(computed.data(), params.hash.data(), computed.size()) == 0;
-    SecureWipe(computed.data(), computed.size());
+    const bool same = CRYPTO_memcmp(computed.data(), params.hash.data(), computed.size()) == 0;
+    OPENSSL_cleanse(computed.data(), computed.size());
     return same;
 }
 

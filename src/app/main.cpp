@@ -1,18 +1,12 @@
 // ombrivault: the desktop program.
 #include <QApplication>
-#include <QTimer>
 
-#include <cstdio>
 #include <fontconfig/fontconfig.h>
-#include <string>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <thread>
 
 #include "app/EditorApp.h"
-#include "app/ProductInfo.h"
-#include "crypto/OpenSsl.h"
-#include "framework/MessageBox.h"
 #include "framework/ReadyNotice.h"
 #include "framework/TerminationSignals.h"
 
@@ -43,24 +37,6 @@ int main(int argc, char** argv) {
     }
     OnTerminationSignals(&qapp, [&app] { app.Terminate(); });
     NotifyReadyWhenIdle();
-    // The cipher library is not linked but opened when first needed (see crypto/OpenSsl.h), so
-    // it does not hold up the start. Nothing can be opened or saved without it: once the
-    // window is up, make sure it can be opened, and say so before anything is typed in vain.
-    WhenShownAndIdle([&qapp] {
-        QTimer::singleShot(0, &qapp, [&qapp] {
-            std::string error;
-            if (!CipherLibraryAvailable(error)) {
-                std::fprintf(stderr, "%s\n", error.c_str());
-                ShowMessageBox(nullptr,
-                               QString::fromStdString(error) +
-                                   QStringLiteral("\n\nNo document can be opened or saved "
-                                                  "without it, so the program ends now."),
-                               QString::fromLatin1(kAppTitle), MessageButtons::Ok,
-                               MessageIcon::Error);
-                qapp.exit(1);
-            }
-        });
-    });
     const int result = qapp.exec();
     if (app.Terminated()) {
         app.CloseUnsaved();

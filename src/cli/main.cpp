@@ -2,7 +2,6 @@
 #include "cli/CliCommon.h"
 
 #include "crypto/CodePage.h"
-#include "crypto/OpenSsl.h"
 
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -108,10 +107,6 @@ int main(int argc, char** argv) {
     }
     for (const CliCommand* command : kCommands) {
         if (commandName == command->name) {
-            // Every command encrypts or decrypts: without the cipher library, say so now.
-            if (std::string error; !CipherLibraryAvailable(error)) {
-                return Fail(kExitFile, error);
-            }
             return command->run(options);
         }
     }

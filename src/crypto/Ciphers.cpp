@@ -3,7 +3,12 @@
 #include "crypto/AesSlices.h"
 #include "crypto/CodePage.h"
 
-#include "crypto/OpenSsl.h"
+// The DES key schedule and string-to-key have no replacement outside the deprecated
+// low-level interface, and the legacy file form depends on exactly them.
+#define OPENSSL_SUPPRESS_DEPRECATED
+#include <openssl/crypto.h>
+#include <openssl/des.h>
+#include <openssl/evp.h>
 
 #include <cstring>
 #include <memory>
@@ -15,17 +20,17 @@ namespace {
 constexpr size_t kDesBlock = 8;
 
 struct CipherCtxDeleter {
-    void operator()(EVP_CIPHER_CTX* ctx) const { OpenSsl().EVP_CIPHER_CTX_free(ctx); }
+    void operator()(EVP_CIPHER_CTX* ctx) const { EVP_CIPHER_CTX_free(ctx); }
 };
 using CipherCtx = std::unique_ptr<EVP_CIPHER_CTX, CipherCtxDeleter>;
 
 CipherCtx NewAesEcb(const AesKey& key, bool encrypt) {
-    CipherCtx ctx(OpenSsl().EVP_CIPHER_CTX_new());
-    if (!ctx || OpenSsl().EVP_CipherInit_ex(ctx.get(), OpenSsl().EVP_aes_256_ecb(), nullptr,
-                                            key.data(), nullptr, encrypt ? 1 : 0) != 1) {
+    CipherCtx ctx(EVP_CIPHER_CTX_new());
+    if (!ctx || EVP_CipherInit_ex(ctx.get(), EVP_aes_256_ecb(), nullptr, key.data(), nullptr,
+                                  encrypt ? 1 : 0) != 1) {
         return nullptr;
     }
-    OpenSsl().EVP_CIPHER_CTX_set_padding(ctx.get(), 0);
+    EVP_CIPHER_CTX_set_padding(ctx.get(), 0);
     return ctx;
 }
 
@@ -34,7 +39,7 @@ constexpr size_t kSlice = 64 * 1024;
 
 bool CipherSlice(EVP_CIPHER_CTX* ctx, const uint8_t* in, uint8_t* out, size_t length) {
     int written = 0;
-    return OpenSsl().EVP_CipherUpdate(ctx, out, &written, in, static_cast<int>(length)) == 1 &&
+    return EVP_CipherUpdate(ctx, out, &written, in, static_cast<int>(length)) == 1 &&
            static_cast<size_t>(written) == length;
 }
 
@@ -47,17 +52,16 @@ bool FailAndWipe(Bytes& out) {
 bool DesSchedule(const DesKey& key, DES_key_schedule& schedule) {
     DES_cblock block;
     std::memcpy(block, key.data(), key.size());
-    const bool ok = OpenSsl().DES_set_key_checked(&block, &schedule) == 0;
-    SecureWipe(block, sizeof block);
+    const bool ok = DES_set_key_checked(&block, &schedule) == 0;
+    OPENSSL_cleanse(block, sizeof block);
     return ok;
 }
 
 } // namespace
 
 void SecureWipe(void* data, size_t length) {
-    // The C library's wipe is never optimised away, and needs no cipher library.
     if (data != nullptr && length > 0) {
-        ::explicit_bzero(data, length);
+        OPENSSL_cleanse(data, length);
     }
 }
 
@@ -81,8 +85,7 @@ Md5Hash Md5Digest(const uint8_t* data, size_t length) {
     Md5Hash digest{};
     unsigned int size = 0;
     static const uint8_t kEmpty = 0;
-    OpenSsl().EVP_Digest(data != nullptr ? data : &kEmpty, length, digest.data(), &size,
-                         OpenSsl().EVP_md5(), nullptr);
+    EVP_Digest(data != nullptr ? data : &kEmpty, length, digest.data(), &size, EVP_md5(), nullptr);
     return digest;
 }
 
@@ -106,10 +109,10 @@ AesKey DeriveAesKey(std::string_view password, const CodePage& codePage) {
 
 DesKey DeriveDesKey(const char* password) {
     DES_cblock block;
-    OpenSsl().DES_string_to_key(password != nullptr ? password : "", &block);
+    DES_string_to_key(password != nullptr ? password : "", &block);
     DesKey key;
     std::memcpy(key.data(), block, key.size());
-    SecureWipe(block, sizeof block);
+    OPENSSL_cleanse(block, sizeof block);
     return key;
 }
 
@@ -223,9 +226,9 @@ bool DesEncryptPadded(const uint8_t* data, size_t length, const DesKey& key, Byt
     std::memcpy(out.data(), data, length);
     std::memset(out.data() + length, static_cast<int>(pad), pad);
     DES_cblock iv = {0};
-    OpenSsl().DES_ncbc_encrypt(out.data(), out.data(), static_cast<long>(out.size()), &schedule,
-                               &iv, DES_ENCRYPT);
-    SecureWipe(&schedule, sizeof schedule);
+    DES_ncbc_encrypt(out.data(), out.data(), static_cast<long>(out.size()), &schedule, &iv,
+                     DES_ENCRYPT);
+    OPENSSL_cleanse(&schedule, sizeof schedule);
     return true;
 }
 
@@ -237,8 +240,8 @@ bool DesDecryptPadded(const uint8_t* data, size_t length, const DesKey& key, Byt
     }
     out.assign(data, data + length);
     DES_cblock iv = {0};
-    OpenSsl().DES_ncbc_encrypt(out.data(), out.data(), static_cast<long>(length), &schedule, &iv,
-                               DES_DECRYPT);
-    SecureWipe(&schedule, sizeof schedule);
+    DES_ncbc_encrypt(out.data(), out.data(), static_cast<long>(length), &schedule, &iv,
+                     DES_DECRYPT);
+    OPENSSL_cleanse(&schedule, sizeof schedule);
     return TrimBlockPadding(out, kDesBlock);
 }

@@ -6,7 +6,6 @@
 
 #include "dialogs/DialogLook.h"
 #include "dialogs/DialogWidgets.h"
-#include "framework/FrameHosts.h"
 #include "framework/ResultCodes.h"
 
 namespace {
@@ -120,12 +119,4 @@ CErrorDlg::CErrorDlg(const QString& message, QWidget* parent) : CLockAwareDialog
 
 QString CErrorDlg::Text() const {
     return text_->text();
-}
-
-CPrinter* SharedPrinterOrReport(QWidget* parent) {
-    CPrinter* printer = CPrintHost::SharedPrinter();
-    if (printer == nullptr) {
-        CErrorDlg(CPrintHost::UnavailableMessage(), parent).DoModal();
-    }
-    return printer;
 }

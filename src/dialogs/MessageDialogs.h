@@ -6,7 +6,6 @@
 
 #include "framework/LockAwareDialog.h"
 
-class CPrinter;
 class QLabel;
 
 // Shows a decryption failure for one file; OK (1).
@@ -61,7 +60,3 @@ public:
 private:
     QLabel* text_;
 };
-
-// The printer the print commands share. When printing is not available an error message
-// over `parent` says why, and the result is null.
-CPrinter* SharedPrinterOrReport(QWidget* parent);

@@ -1,11 +1,13 @@
 #include "editor/EditorView.h"
 
 #include <QBoxLayout>
-#include <QDialog>
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QIcon>
 #include <QMenu>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -18,7 +20,6 @@
 #include "framework/LockHost.h"
 #include "framework/MessageBox.h"
 #include "framework/ModalSeam.h"
-#include "framework/Printer.h"
 
 namespace {
 
@@ -330,69 +331,56 @@ std::unique_ptr<QMenu> CEditorView::CreateContextMenu() {
 
 // --- Printing ----------------------------------------------------------------------------
 
-bool CEditorView::PrintTo(CPrinter& printer) const {
-    return printer.Print([this](CPrintPages& pages) { return PrintPages(pages); });
+bool CEditorView::PrintTo(QPrinter& printer) const {
+    return PrintPlainText(*edit_->document(), TextFont(), printer);
 }
 
-bool CEditorView::PrintPages(CPrintPages& pages) const {
-    return PrintPlainText(*edit_->document(), TextFont(), pages);
-}
-
-CPrinter* CEditorView::PrinterForThisText() const {
-    CPrinter* printer = SharedPrinterOrReport(window());
+QPrinter& CEditorView::PrinterForThisText() const {
+    QPrinter& printer = CPrintHost::SharedPrinter();
     // Names the print job, and the PDF file the print dialog proposes.
-    if (printer != nullptr && GetDocument() != nullptr) {
-        printer->SetDocName(GetDocument()->GetTitle());
+    if (GetDocument() != nullptr) {
+        printer.setDocName(GetDocument()->GetTitle());
     }
     return printer;
 }
 
 void CEditorView::OnFilePrint() {
-    CPrinter* printer = PrinterForThisText();
-    if (printer == nullptr) {
+    QPrinter& printer = PrinterForThisText();
+    QPrintDialog dialog(&printer, window());
+    dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
+    EndOnLock(dialog);
+    if (ModalSeam::Run(dialog, QDialog::Rejected) != QDialog::Accepted) {
         return;
     }
-    const std::unique_ptr<QDialog> dialog = printer->PrintDialog(window(), true);
-    EndOnLock(*dialog);
-    if (ModalSeam::Run(*dialog, QDialog::Rejected) != QDialog::Accepted) {
-        return;
-    }
-    if (!PrintTo(*printer)) {
+    if (!PrintTo(printer)) {
         ReportPrintFailure();
     }
 }
 
 void CEditorView::OnFilePrintDirect() {
-    CPrinter* printer = PrinterForThisText();
-    if (printer == nullptr) {
-        return;
-    }
+    QPrinter& printer = PrinterForThisText();
     // Without a printer there is nowhere to print to until the user names a file.
-    if (printer->PrintsToFile() && printer->OutputFileName().isEmpty()) {
+    if (printer.outputFormat() == QPrinter::PdfFormat && printer.outputFileName().isEmpty()) {
         OnFilePrint();
         return;
     }
-    if (!PrintTo(*printer)) {
+    if (!PrintTo(printer)) {
         ReportPrintFailure();
     }
 }
 
 void CEditorView::OnFilePrintPreview() {
-    CPrinter* printer = PrinterForThisText();
-    if (printer == nullptr) {
-        return;
-    }
-    const std::unique_ptr<QDialog> preview =
-        printer->PreviewDialog(window(), [this](CPrintPages& pages) {
-            const bool printed = PrintPages(pages);
-            if (!printed) {
-                ReportPrintFailure();
-            }
-            return printed;
-        });
-    preview->setWindowTitle(QStringLiteral("Print Preview"));
-    EndOnLock(*preview);
-    ModalSeam::Run(*preview, QDialog::Rejected);
+    QPrinter& printer = PrinterForThisText();
+    QPrintPreviewDialog preview(&printer, window());
+    preview.setWindowTitle(QStringLiteral("Print Preview"));
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* target) {
+        if (!PrintTo(*target)) {
+            ReportPrintFailure();
+        }
+    });
+    EndOnLock(preview);
+    ModalSeam::Run(preview, QDialog::Rejected);
 }
 
 void CEditorView::ReportPrintFailure() {

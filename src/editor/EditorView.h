@@ -13,8 +13,7 @@
 #include "framework/Document.h"
 
 class QMenu;
-class CPrintPages;
-class CPrinter;
+class QPrinter;
 
 class CEditorView : public CView {
     Q_OBJECT
@@ -53,7 +52,7 @@ public:
     std::unique_ptr<QMenu> CreateContextMenu();
 
     // Prints the text; false when the printer could not be started.
-    bool PrintTo(CPrinter& printer) const;
+    bool PrintTo(QPrinter& printer) const;
 
     // "Courier New" at 10 points, or the system's fixed-pitch face at 10 points without it.
     static QFont TextFont();
@@ -70,9 +69,7 @@ private:
     void OnReplaceAll();
     void OnFindRepeat();
     void ReportNotFound(const QString& what);
-    // The shared printer, named for this text; null (and said so) without printing.
-    CPrinter* PrinterForThisText() const;
-    bool PrintPages(CPrintPages& pages) const;
+    QPrinter& PrinterForThisText() const;
     void OnFilePrint();
     void OnFilePrintDirect();
     void OnFilePrintPreview();

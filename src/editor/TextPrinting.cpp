@@ -4,45 +4,42 @@
 #include <memory>
 
 #include <QAbstractTextDocumentLayout>
-#include <QPagedPaintDevice>
 #include <QPainter>
+#include <QPrinter>
 #include <QTextDocument>
 #include <QTextOption>
 
-#include "framework/Printer.h"
-
-bool PrintPlainText(const QTextDocument& text, const QFont& font, CPrintPages& printer) {
-    QPagedPaintDevice& device = printer.Device();
+bool PrintPlainText(const QTextDocument& text, const QFont& font, QPrinter& printer) {
     const double margin = kPrintMarginInches;
-    device.setPageMargins(QMarginsF(margin, margin, margin, margin), QPageLayout::Inch);
+    printer.setPageMargins(QMarginsF(margin, margin, margin, margin), QPageLayout::Inch);
     QPainter painter;
-    if (!painter.begin(&device)) {
+    if (!painter.begin(&printer)) {
         return false;
     }
 
     // A copy laid out for the printer, so the view keeps its own layout and scroll position.
     std::unique_ptr<QTextDocument> pages(text.clone());
-    pages->documentLayout()->setPaintDevice(&device);
+    pages->documentLayout()->setPaintDevice(&printer);
     pages->setDefaultFont(font);
     pages->setDocumentMargin(0);
     QTextOption option = pages->defaultTextOption();
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     pages->setDefaultTextOption(option);
-    const QSizeF body = printer.PageRectPixels().size();
+    const QSizeF body = printer.pageRect(QPrinter::DevicePixel).size();
     pages->setPageSize(body);
 
     const int count = pages->pageCount();
     int first = 1;
     int last = count;
-    if (printer.PrintsPageRange() && printer.FromPage() > 0) {
-        first = std::max(1, printer.FromPage());
-        last = std::min(count, std::max(first, printer.ToPage()));
+    if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0) {
+        first = std::max(1, printer.fromPage());
+        last = std::min(count, std::max(first, printer.toPage()));
     }
 
     QAbstractTextDocumentLayout::PaintContext context;
     context.palette.setColor(QPalette::Text, Qt::black);
     for (int page = first; page <= last; ++page) {
-        if (page > first && !device.newPage()) {
+        if (page > first && !printer.newPage()) {
             return false;
         }
         const QRectF area(QPointF(0, (page - 1) * body.height()), body);

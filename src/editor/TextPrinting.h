@@ -4,7 +4,7 @@
 
 #include <QFont>
 
-class CPrintPages;
+class QPrinter;
 class QTextDocument;
 
 // 720 twips.
@@ -12,4 +12,4 @@ inline constexpr double kPrintMarginInches = 0.5;
 
 // Prints `text` (the pages the printer's range asks for, all by default). False when the
 // printer could not be started, for example a file printer without a file name.
-bool PrintPlainText(const QTextDocument& text, const QFont& font, CPrintPages& printer);
+bool PrintPlainText(const QTextDocument& text, const QFont& font, QPrinter& printer);

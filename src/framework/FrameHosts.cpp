@@ -2,11 +2,10 @@
 
 #include <algorithm>
 
+#include <QPrinter>
 #include <QWidget>
 
 #include "framework/CommandIds.h"
-#include "framework/ModuleLoader.h"
-#include "framework/Printer.h"
 
 namespace {
 // Set and cleared on the user-interface thread while no worker runs; read from any thread.
@@ -35,29 +34,13 @@ void CPrintHost::SetCurrent(CPrintHost* host) {
     g_print = host;
 }
 
-CPrinter* CPrintHost::SharedPrinter() {
+QPrinter& CPrintHost::SharedPrinter() {
     if (CPrintHost* host = Current()) {
         return host->Printer();
     }
     // Never destroyed: a printer must not outlive the application object's teardown order.
-    // (The module loader remembers a failure, so one try is the answer for the whole run.)
-    static CPrinter* const own = CreatePrinter().release();
-    return own;
-}
-
-std::unique_ptr<CPrinter> CPrintHost::CreatePrinter() {
-    const auto create = Module().Resolve<CreatePrinterFunction>();
-    return std::unique_ptr<CPrinter>(create != nullptr ? create() : nullptr);
-}
-
-CModuleLoader& CPrintHost::Module() {
-    static CModuleLoader module(kPrintModuleName, kCreatePrinterSymbol);
-    return module;
-}
-
-QString CPrintHost::UnavailableMessage() {
-    return QStringLiteral("Printing is not available: the printing module could not be loaded: %1")
-        .arg(Module().Error());
+    static QPrinter* const own = new QPrinter(QPrinter::HighResolution);
+    return *own;
 }
 
 CBusyHost* CBusyHost::Current() {

@@ -9,12 +9,10 @@
 
 #include <atomic>
 #include <cstdint>
-#include <memory>
 
 #include <QString>
 
-class CModuleLoader;
-class CPrinter;
+class QPrinter;
 class QWidget;
 
 // The panes of the status bar, by index.
@@ -53,22 +51,14 @@ public:
 class CPrintHost {
 public:
     virtual ~CPrintHost() = default;
-    // The printer every document prints to, so its settings carry from one job to the next;
-    // made when first asked for. Null when the printing module cannot be loaded.
-    virtual CPrinter* Printer() = 0;
+    // The printer every document prints to, so its settings carry from one job to the next.
+    virtual QPrinter& Printer() = 0;
 
     static CPrintHost* Current();
     static void SetCurrent(CPrintHost* host);
     // The current host's printer, or one of the program's own when no host is set (tests,
     // tools), so every print command of every view shares one printer.
-    static CPrinter* SharedPrinter();
-    // A new printer; the printing module (framework/Printer.h) is loaded on the first call.
-    // Null when it cannot be, and UnavailableMessage() says why.
-    static std::unique_ptr<CPrinter> CreatePrinter();
-    // "Printing is not available: ..." with the loader's reason.
-    static QString UnavailableMessage();
-    // The printing module's loader, loaded once for the whole run.
-    static CModuleLoader& Module();
+    static QPrinter& SharedPrinter();
 };
 
 // The busy protocol of a long operation: while the flag is up the frame swallows commands,

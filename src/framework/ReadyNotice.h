@@ -11,31 +11,8 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <functional>
 #include <memory>
 #include <unistd.h>
-
-// Calls `then` once, from the event loop, as soon as a window is on screen and the event loop
-// has nothing left to do: the place for work that must not hold up the first window.
-inline void WhenShownAndIdle(std::function<void()> then) {
-    if (QAbstractEventDispatcher::instance() == nullptr) {
-        return;
-    }
-    auto connection = std::make_shared<QMetaObject::Connection>();
-    *connection = QObject::connect(
-        QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
-        [connection, then = std::move(then)] {
-            const QWindowList windows = QGuiApplication::topLevelWindows();
-            const bool shown = std::any_of(windows.begin(), windows.end(), [](QWindow* window) {
-                return window->isVisible() && window->isExposed();
-            });
-            if (!shown) {
-                return;
-            }
-            QObject::disconnect(*connection);
-            then();
-        });
-}
 
 inline void NotifyReadyWhenIdle() {
     const char* value = std::getenv("OMBRIVAULT_READY_FD");
@@ -46,12 +23,23 @@ inline void NotifyReadyWhenIdle() {
     const long fd = std::strtol(value, &end, 10);
     // Programs this one starts (a browser helper, say) have nobody waiting for them.
     ::unsetenv("OMBRIVAULT_READY_FD");
-    if (*end != '\0' || fd < 0 || fd > 1 << 20) {
+    if (*end != '\0' || fd < 0 || fd > 1 << 20 || QAbstractEventDispatcher::instance() == nullptr) {
         return;
     }
-    WhenShownAndIdle([fd = static_cast<int>(fd)] {
-        const char byte = '1';
-        [[maybe_unused]] const ssize_t written = ::write(fd, &byte, 1);
-        ::close(fd);
-    });
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection = QObject::connect(
+        QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
+        [connection, fd = static_cast<int>(fd)] {
+            const QWindowList windows = QGuiApplication::topLevelWindows();
+            const bool shown = std::any_of(windows.begin(), windows.end(), [](QWindow* window) {
+                return window->isVisible() && window->isExposed();
+            });
+            if (!shown) {
+                return;
+            }
+            QObject::disconnect(*connection);
+            const char byte = '1';
+            [[maybe_unused]] const ssize_t written = ::write(fd, &byte, 1);
+            ::close(fd);
+        });
 }

@@ -35,22 +35,11 @@ Format Sniff(const uint8_t* b, size_t n) {
     return Format::Unknown;
 }
 
-thread_local std::string codecError;
-
 } // namespace
-
-void SetCodecError(std::string text) {
-    codecError = std::move(text);
-}
-
-const std::string& LastCodecError() {
-    return codecError;
-}
 
 bool FCImageHandle_Gdiplus::LoadFromMemory(const uint8_t* bytes, size_t length,
                                            PCL_Interface_Composite& frames,
                                            std::unique_ptr<FCImageTags>& tags) {
-    SetCodecError({});
     if (bytes == nullptr || length == 0) {
         return false;
     }
@@ -118,7 +107,6 @@ std::string MimeTypeOf(int type) {
 
 bool EncodeImage(int type, const FCObjImage& image, const FCImageTags& tags,
                  std::vector<uint8_t>& out) {
-    SetCodecError({});
     if (!image.IsValid() || MimeTypeOf(type).empty()) {
         return false;
     }

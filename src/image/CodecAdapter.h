@@ -22,11 +22,6 @@ public:
                     const FCImageTags& tags) override;
 };
 
-// Why the last picture decode or encode on this thread failed when the file is not to blame:
-// a codec library that cannot be used, e.g. "TIFF pictures cannot be read: libtiff.so.6 cannot
-// be loaded: ...". Empty after a success and after a failure of the file's own making.
-const std::string& LastCodecError();
-
 // The MIME type the writer encodes for an image type; empty for types nobody writes.
 std::string MimeTypeOf(int type);
 // Encodes `image` in the format of `type` (a type with a MIME type); false when the format

@@ -7,7 +7,6 @@
 #include "image/PclTemplates.h"
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 // Bounds the memory that all frames of one file may take, so a file of many large frames
@@ -26,21 +25,6 @@ private:
     size_t left_ = FCObjImage::kMaxBytes;
 };
 
-// Sets what LastCodecError() says on this thread; an empty text clears it.
-void SetCodecError(std::string text);
-
-// The table of a codec library (TiffLibrary and the others of CodecLibraries.h), or null when it
-// cannot be used, after recording "`what`: reason" as the codec error.
-template <typename Api>
-const Api* UseLibrary(const Api* (*library)(std::string&), const char* what) {
-    std::string error;
-    const Api* api = library(error);
-    if (api == nullptr) {
-        SetCodecError(std::string(what) + ": " + error);
-    }
-    return api;
-}
-
 bool DecodeJpeg(const uint8_t* bytes, size_t length, PCL_Interface_Composite& frames,
                 FCImageTags& tags);
 bool DecodePng(const uint8_t* bytes, size_t length, PCL_Interface_Composite& frames,
@@ -58,13 +42,11 @@ bool EncodePng(const FCObjImage& image, std::vector<uint8_t>& out);
 bool EncodeGif(const FCObjImage& image, std::vector<uint8_t>& out);
 bool EncodeTiff(const FCObjImage& image, const FCImageTags& tags, std::vector<uint8_t>& out);
 
-// Reads the Exif block of a JPEG (starting with "Exif\0\0") into tags. False only when the
-// metadata library cannot be used.
-bool ReadExifBlock(const uint8_t* data, size_t length, FCImageTags& tags);
-// Builds in `out` the Exif block (with its "Exif\0\0" header) of the writable tags present in
-// `tags`; empty when none is present. False only when there are tags to write and the metadata
-// library cannot be used.
-bool MakeExifBlock(const FCImageTags& tags, std::vector<uint8_t>& out);
+// Reads the Exif block of a JPEG (starting with "Exif\0\0") into tags.
+void ReadExifBlock(const uint8_t* data, size_t length, FCImageTags& tags);
+// Builds the Exif block (with its "Exif\0\0" header) of the writable tags present in `tags`;
+// empty when none is present.
+std::vector<uint8_t> MakeExifBlock(const FCImageTags& tags);
 // Reads the main directory and the Exif directory of a TIFF file into tags.
 void ReadTiffMetadata(const uint8_t* data, size_t length, FCImageTags& tags);
 

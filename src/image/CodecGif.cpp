@@ -2,11 +2,12 @@
 // giflib's own quantiser.
 #include "image/CodecAdapter.h"
 #include "image/CodecFormats.h"
-#include "image/CodecLibraries.h"
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
+
+#include <gif_lib.h>
 
 namespace {
 
@@ -31,10 +32,9 @@ int WriteToVector(GifFileType* gif, const GifByteType* data, int count) {
 }
 
 struct GifCloser {
-    const GifApi* api;
     void operator()(GifFileType* gif) const {
         int error = 0;
-        api->DGifCloseFile(gif, &error);
+        DGifCloseFile(gif, &error);
     }
 };
 
@@ -44,9 +44,9 @@ struct FrameControl {
 };
 
 // Reads one image record onto a canvas of the logical screen's size.
-std::unique_ptr<FCObjImage> ReadFrame(const GifApi& lib, GifFileType* gif,
-                                      const FrameControl& control, DecodeBudget& budget) {
-    if (lib.DGifGetImageDesc(gif) == GIF_ERROR) {
+std::unique_ptr<FCObjImage> ReadFrame(GifFileType* gif, const FrameControl& control,
+                                      DecodeBudget& budget) {
+    if (DGifGetImageDesc(gif) == GIF_ERROR) {
         return nullptr;
     }
     const GifImageDesc& desc = gif->Image;
@@ -86,7 +86,7 @@ std::unique_ptr<FCObjImage> ReadFrame(const GifApi& lib, GifFileType* gif,
         const int start = desc.Interlace ? kStart[pass] : 0;
         const int step = desc.Interlace ? kStep[pass] : 1;
         for (int y = start; y < desc.Height; y += step) {
-            if (lib.DGifGetLine(gif, line.data(), desc.Width) == GIF_ERROR) {
+            if (DGifGetLine(gif, line.data(), desc.Width) == GIF_ERROR) {
                 return image; // a short file keeps the rows read so far
             }
             const int target = desc.Top + y;
@@ -105,14 +105,9 @@ std::unique_ptr<FCObjImage> ReadFrame(const GifApi& lib, GifFileType* gif,
 
 bool DecodeGif(const uint8_t* bytes, size_t length, PCL_Interface_Composite& frames,
                FCImageTags& tags) {
-    const GifApi* lib = UseLibrary(GifLibrary, "GIF pictures cannot be read");
-    if (lib == nullptr) {
-        return false;
-    }
     MemoryReader reader{bytes, length, 0};
     int error = 0;
-    std::unique_ptr<GifFileType, GifCloser> gif(lib->DGifOpen(&reader, ReadFromMemory, &error),
-                                                GifCloser{lib});
+    std::unique_ptr<GifFileType, GifCloser> gif(DGifOpen(&reader, ReadFromMemory, &error));
     if (!gif) {
         return false;
     }
@@ -123,12 +118,12 @@ bool DecodeGif(const uint8_t* bytes, size_t length, PCL_Interface_Composite& fra
     bool done = false;
     while (!done) {
         GifRecordType record;
-        if (lib->DGifGetRecordType(gif.get(), &record) == GIF_ERROR) {
+        if (DGifGetRecordType(gif.get(), &record) == GIF_ERROR) {
             break;
         }
         switch (record) {
         case IMAGE_DESC_RECORD_TYPE: {
-            std::unique_ptr<FCObjImage> frame = ReadFrame(*lib, gif.get(), control, budget);
+            std::unique_ptr<FCObjImage> frame = ReadFrame(gif.get(), control, budget);
             if (!frame) {
                 done = true;
                 break;
@@ -141,7 +136,7 @@ bool DecodeGif(const uint8_t* bytes, size_t length, PCL_Interface_Composite& fra
         case EXTENSION_RECORD_TYPE: {
             int code = 0;
             GifByteType* block = nullptr;
-            if (lib->DGifGetExtension(gif.get(), &code, &block) == GIF_ERROR) {
+            if (DGifGetExtension(gif.get(), &code, &block) == GIF_ERROR) {
                 done = true;
                 break;
             }
@@ -150,7 +145,7 @@ bool DecodeGif(const uint8_t* bytes, size_t length, PCL_Interface_Composite& fra
                 control.transparent = (block[1] & 1) ? block[4] : -1;
             }
             while (block != nullptr) {
-                if (lib->DGifGetExtensionNext(gif.get(), &block) == GIF_ERROR) {
+                if (DGifGetExtensionNext(gif.get(), &block) == GIF_ERROR) {
                     done = true;
                     break;
                 }
@@ -175,10 +170,6 @@ bool EncodeGif(const FCObjImage& image, std::vector<uint8_t>& out) {
     const int width = image.Width();
     const int height = image.Height();
     if (width > 0xFFFF || height > 0xFFFF) {
-        return false;
-    }
-    const GifApi* lib = UseLibrary(GifLibrary, "GIF pictures cannot be written");
-    if (lib == nullptr) {
         return false;
     }
     const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
@@ -210,9 +201,9 @@ bool EncodeGif(const FCObjImage& image, std::vector<uint8_t>& out) {
                 red[i] = p[2];
             }
         }
-        if (lib->GifQuantizeBuffer(static_cast<unsigned>(width), static_cast<unsigned>(height),
-                                   &colourCount, red.data(), green.data(), blue.data(),
-                                   indices.data(), colours) == GIF_ERROR) {
+        if (GifQuantizeBuffer(static_cast<unsigned>(width), static_cast<unsigned>(height),
+                              &colourCount, red.data(), green.data(), blue.data(), indices.data(),
+                              colours) == GIF_ERROR) {
             return false;
         }
     }
@@ -221,25 +212,25 @@ bool EncodeGif(const FCObjImage& image, std::vector<uint8_t>& out) {
     while (tableSize < colourCount) {
         tableSize *= 2;
     }
-    ColorMapObject* map = lib->GifMakeMapObject(tableSize, nullptr);
+    ColorMapObject* map = GifMakeMapObject(tableSize, nullptr);
     if (map == nullptr) {
         return false;
     }
     std::memcpy(map->Colors, colours, sizeof(GifColorType) * static_cast<size_t>(colourCount));
     out.clear();
     int error = 0;
-    GifFileType* gif = lib->EGifOpen(&out, WriteToVector, &error);
+    GifFileType* gif = EGifOpen(&out, WriteToVector, &error);
     bool ok = gif != nullptr;
     if (ok) {
-        ok = lib->EGifPutScreenDesc(gif, width, height, 8, 0, map) != GIF_ERROR &&
-             lib->EGifPutImageDesc(gif, 0, 0, width, height, false, nullptr) != GIF_ERROR;
+        ok = EGifPutScreenDesc(gif, width, height, 8, 0, map) != GIF_ERROR &&
+             EGifPutImageDesc(gif, 0, 0, width, height, false, nullptr) != GIF_ERROR;
         for (int32_t y = 0; ok && y < height; ++y) {
-            ok = lib->EGifPutLine(gif, indices.data() + static_cast<size_t>(y) * width, width) !=
+            ok = EGifPutLine(gif, indices.data() + static_cast<size_t>(y) * width, width) !=
                  GIF_ERROR;
         }
-        ok = lib->EGifCloseFile(gif, &error) != GIF_ERROR && ok;
+        ok = EGifCloseFile(gif, &error) != GIF_ERROR && ok;
     }
-    lib->GifFreeMapObject(map);
+    GifFreeMapObject(map);
     if (!ok) {
         out.clear();
     }

@@ -2,14 +2,16 @@
 #include "image/CodecFormats.h"
 
 #include "image/CodecAdapter.h"
-#include "image/CodecLibraries.h"
 
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <utility>
+
+#include <jpeglib.h>
+
+#include <libexif/exif-data.h>
 
 namespace {
 
@@ -24,8 +26,8 @@ struct JpegError {
 void JpegQuiet(j_common_ptr, int) {}
 void JpegNoOutput(j_common_ptr) {}
 
-void InstallErrors(const JpegApi& jpeg, JpegError& err) {
-    jpeg.jpeg_std_error(&err.pub);
+void InstallErrors(JpegError& err) {
+    jpeg_std_error(&err.pub);
     err.pub.error_exit = JpegErrorExit;
     err.pub.emit_message = JpegQuiet;
     err.pub.output_message = JpegNoOutput;
@@ -70,24 +72,21 @@ struct DecodeState {
 };
 
 // Everything that may jump lives in the state, created before setjmp.
-bool RunDecode(const JpegApi& jpeg, DecodeState& s, const uint8_t* bytes, size_t length,
-               FCImageTags& tags) {
+bool RunDecode(DecodeState& s, const uint8_t* bytes, size_t length, FCImageTags& tags) {
     jpeg_decompress_struct& cinfo = s.cinfo;
     if (setjmp(s.err.jump)) {
         // A fault after rows were decoded still gives the picture decoded so far.
         return s.created && cinfo.output_scanline > 0;
     }
-    jpeg.jpeg_mem_src(&cinfo, bytes, static_cast<unsigned long>(length));
-    jpeg.jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
-    if (jpeg.jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK) {
+    jpeg_mem_src(&cinfo, bytes, static_cast<unsigned long>(length));
+    jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
+    if (jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK) {
         return false;
     }
     for (jpeg_saved_marker_ptr m = cinfo.marker_list; m != nullptr; m = m->next) {
         if (m->marker == JPEG_APP0 + 1 && m->data_length >= 6 &&
             std::memcmp(m->data, "Exif\0\0", 6) == 0) {
-            if (!ReadExifBlock(m->data, m->data_length, tags)) {
-                return false; // the metadata library is missing: no picture without its metadata
-            }
+            ReadExifBlock(m->data, m->data_length, tags);
             break;
         }
     }
@@ -111,7 +110,7 @@ bool RunDecode(const JpegApi& jpeg, DecodeState& s, const uint8_t* bytes, size_t
     }
     // Progressive files keep every coefficient in memory: bound it like the picture.
     cinfo.mem->max_memory_to_use = static_cast<long>(FCObjImage::kMaxBytes);
-    jpeg.jpeg_start_decompress(&cinfo);
+    jpeg_start_decompress(&cinfo);
     s.created = true;
     const bool cmyk = cinfo.out_color_space == JCS_CMYK;
     if (cmyk) {
@@ -128,7 +127,7 @@ bool RunDecode(const JpegApi& jpeg, DecodeState& s, const uint8_t* bytes, size_t
             }
         }
         const auto line = static_cast<int32_t>(cinfo.output_scanline);
-        const JDIMENSION got = jpeg.jpeg_read_scanlines(&cinfo, rows, static_cast<JDIMENSION>(n));
+        const JDIMENSION got = jpeg_read_scanlines(&cinfo, rows, static_cast<JDIMENSION>(n));
         if (got == 0) {
             break;
         }
@@ -136,7 +135,7 @@ bool RunDecode(const JpegApi& jpeg, DecodeState& s, const uint8_t* bytes, size_t
             CmykRowToBgr(s.cmykRow.data(), s.image->LineAt(line), s.image->Width());
         }
     }
-    jpeg.jpeg_finish_decompress(&cinfo);
+    jpeg_finish_decompress(&cinfo);
     return true;
 }
 
@@ -147,23 +146,22 @@ struct EncodeState {
     unsigned long size = 0;
 };
 
-bool RunEncode(const JpegApi& jpeg, EncodeState& s, const FCObjImage& image, int quality,
+bool RunEncode(EncodeState& s, const FCObjImage& image, int quality,
                const std::vector<uint8_t>& exif) {
     jpeg_compress_struct& cinfo = s.cinfo;
     if (setjmp(s.err.jump)) {
         return false;
     }
-    jpeg.jpeg_mem_dest(&cinfo, &s.buffer, &s.size);
+    jpeg_mem_dest(&cinfo, &s.buffer, &s.size);
     cinfo.image_width = static_cast<JDIMENSION>(image.Width());
     cinfo.image_height = static_cast<JDIMENSION>(image.Height());
     cinfo.input_components = image.ColorBits() / 8;
     cinfo.in_color_space = image.ColorBits() == 32 ? JCS_EXT_BGRX : JCS_EXT_BGR;
-    jpeg.jpeg_set_defaults(&cinfo);
-    jpeg.jpeg_set_quality(&cinfo, quality, TRUE);
-    jpeg.jpeg_start_compress(&cinfo, TRUE);
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, quality, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
     if (!exif.empty()) {
-        jpeg.jpeg_write_marker(&cinfo, JPEG_APP0 + 1, exif.data(),
-                               static_cast<unsigned>(exif.size()));
+        jpeg_write_marker(&cinfo, JPEG_APP0 + 1, exif.data(), static_cast<unsigned>(exif.size()));
     }
     while (cinfo.next_scanline < cinfo.image_height) {
         JSAMPROW rows[16];
@@ -171,9 +169,9 @@ bool RunEncode(const JpegApi& jpeg, EncodeState& s, const FCObjImage& image, int
         for (; n < 16 && cinfo.next_scanline + n < cinfo.image_height; ++n) {
             rows[n] = image.LineAt(static_cast<int32_t>(cinfo.next_scanline) + n);
         }
-        jpeg.jpeg_write_scanlines(&cinfo, rows, static_cast<JDIMENSION>(n));
+        jpeg_write_scanlines(&cinfo, rows, static_cast<JDIMENSION>(n));
     }
-    jpeg.jpeg_finish_compress(&cinfo);
+    jpeg_finish_compress(&cinfo);
     return true;
 }
 
@@ -181,18 +179,13 @@ bool RunEncode(const JpegApi& jpeg, EncodeState& s, const FCObjImage& image, int
 
 bool DecodeJpeg(const uint8_t* bytes, size_t length, PCL_Interface_Composite& frames,
                 FCImageTags& tags) {
-    const JpegApi* lib = UseLibrary(JpegLibrary, "JPEG pictures cannot be read");
-    if (lib == nullptr) {
-        return false;
-    }
-    const JpegApi& jpeg = *lib;
     auto s = std::make_unique<DecodeState>();
     s->image = std::make_unique<FCObjImage>();
     s->cinfo.err = &s->err.pub;
-    InstallErrors(jpeg, s->err);
-    jpeg.jpeg_create_decompress(&s->cinfo);
-    const bool ok = RunDecode(jpeg, *s, bytes, length, tags);
-    jpeg.jpeg_destroy_decompress(&s->cinfo);
+    InstallErrors(s->err);
+    jpeg_create_decompress(&s->cinfo);
+    const bool ok = RunDecode(*s, bytes, length, tags);
+    jpeg_destroy_decompress(&s->cinfo);
     if (!ok) {
         return false;
     }
@@ -207,21 +200,16 @@ bool EncodeJpeg(const FCObjImage& source, int quality, const FCImageTags& tags,
     }
     FCObjImage scratch;
     const FCObjImage& image = TrueColour(source, scratch, true);
-    std::vector<uint8_t> exif;
-    if (!MakeExifBlock(tags, exif) || exif.size() > 65533) {
+    const std::vector<uint8_t> exif = MakeExifBlock(tags);
+    if (exif.size() > 65533) {
         return false;
     }
-    const JpegApi* lib = UseLibrary(JpegLibrary, "JPEG pictures cannot be written");
-    if (lib == nullptr) {
-        return false;
-    }
-    const JpegApi& jpeg = *lib;
     auto s = std::make_unique<EncodeState>();
     s->cinfo.err = &s->err.pub;
-    InstallErrors(jpeg, s->err);
-    jpeg.jpeg_create_compress(&s->cinfo);
-    const bool ok = RunEncode(jpeg, *s, image, quality, exif);
-    jpeg.jpeg_destroy_compress(&s->cinfo);
+    InstallErrors(s->err);
+    jpeg_create_compress(&s->cinfo);
+    const bool ok = RunEncode(*s, image, quality, exif);
+    jpeg_destroy_compress(&s->cinfo);
     if (ok) {
         out.assign(s->buffer, s->buffer + s->size);
     }
@@ -231,23 +219,18 @@ bool EncodeJpeg(const FCObjImage& source, int quality, const FCImageTags& tags,
 
 // ---- Exif ----
 
-bool ReadExifBlock(const uint8_t* data, size_t length, FCImageTags& tags) {
-    const ExifApi* api = UseLibrary(ExifLibrary, "The metadata of JPEG pictures cannot be read");
-    if (api == nullptr) {
-        return false;
-    }
-    const ExifApi& exif = *api;
-    ExifData* block = exif.exif_data_new();
-    if (block == nullptr) {
-        return true; // no memory for it: the picture without its metadata
+void ReadExifBlock(const uint8_t* data, size_t length, FCImageTags& tags) {
+    ExifData* exif = exif_data_new();
+    if (exif == nullptr) {
+        return;
     }
     // Take the items as they are: no fixing up, no adding of mandatory ones.
-    exif.exif_data_unset_option(block, EXIF_DATA_OPTION_IGNORE_UNKNOWN_TAGS);
-    exif.exif_data_unset_option(block, EXIF_DATA_OPTION_FOLLOW_SPECIFICATION);
-    exif.exif_data_load_data(block, data, static_cast<unsigned int>(length));
-    const bool big = exif.exif_data_get_byte_order(block) == EXIF_BYTE_ORDER_MOTOROLA;
+    exif_data_unset_option(exif, EXIF_DATA_OPTION_IGNORE_UNKNOWN_TAGS);
+    exif_data_unset_option(exif, EXIF_DATA_OPTION_FOLLOW_SPECIFICATION);
+    exif_data_load_data(exif, data, static_cast<unsigned int>(length));
+    const bool big = exif_data_get_byte_order(exif) == EXIF_BYTE_ORDER_MOTOROLA;
     for (ExifIfd ifd : {EXIF_IFD_0, EXIF_IFD_EXIF, EXIF_IFD_GPS}) {
-        ExifContent* content = block->ifd[ifd];
+        ExifContent* content = exif->ifd[ifd];
         if (content == nullptr) {
             continue;
         }
@@ -259,64 +242,51 @@ bool ReadExifBlock(const uint8_t* data, size_t length, FCImageTags& tags) {
             }
         }
     }
-    exif.exif_data_unref(block);
-    return true;
+    exif_data_unref(exif);
 }
 
-bool MakeExifBlock(const FCImageTags& tags, std::vector<uint8_t>& out) {
-    out.clear();
-    std::vector<std::pair<const WritableTag*, std::vector<uint8_t>>> items;
+std::vector<uint8_t> MakeExifBlock(const FCImageTags& tags) {
+    std::vector<uint8_t> block;
+    ExifData* exif = exif_data_new();
+    if (exif == nullptr) {
+        return block;
+    }
+    exif_data_unset_option(exif, EXIF_DATA_OPTION_FOLLOW_SPECIFICATION);
+    exif_data_set_byte_order(exif, EXIF_BYTE_ORDER_INTEL);
+    ExifMem* mem = exif_mem_new_default();
+    bool any = false;
     for (const WritableTag& w : kWritableTags) {
         std::vector<uint8_t> value;
-        if (tags.Has(w.tag) && MetadataValueBytes(w.type, tags.GetValue(w.tag), value)) {
-            items.emplace_back(&w, std::move(value));
+        if (!tags.Has(w.tag) || !MetadataValueBytes(w.type, tags.GetValue(w.tag), value)) {
+            continue;
         }
-    }
-    if (items.empty()) {
-        return true; // nothing to write needs no metadata library
-    }
-    const ExifApi* api = UseLibrary(ExifLibrary, "The metadata of JPEG pictures cannot be written");
-    if (api == nullptr) {
-        return false;
-    }
-    const ExifApi& exif = *api;
-    ExifData* block = exif.exif_data_new();
-    if (block == nullptr) {
-        return true;
-    }
-    exif.exif_data_unset_option(block, EXIF_DATA_OPTION_FOLLOW_SPECIFICATION);
-    exif.exif_data_set_byte_order(block, EXIF_BYTE_ORDER_INTEL);
-    ExifMem* mem = exif.exif_mem_new_default();
-    bool any = false;
-    for (const auto& [w, value] : items) {
-        ExifEntry* entry = exif.exif_entry_new_mem(mem);
-        void* data = exif.exif_mem_alloc(mem, static_cast<ExifLong>(value.size()));
+        ExifEntry* entry = exif_entry_new_mem(mem);
+        void* data = exif_mem_alloc(mem, static_cast<ExifLong>(value.size()));
         if (entry == nullptr || data == nullptr) {
-            exif.exif_mem_free(mem, data);
-            exif.exif_entry_unref(entry);
+            exif_mem_free(mem, data);
+            exif_entry_unref(entry);
             continue;
         }
         std::memcpy(data, value.data(), value.size());
-        entry->tag = static_cast<ExifTag>(w->tag);
-        entry->format = static_cast<ExifFormat>(w->type);
-        entry->components = w->type == kTypeAscii ? value.size() : 1;
+        entry->tag = static_cast<ExifTag>(w.tag);
+        entry->format = static_cast<ExifFormat>(w.type);
+        entry->components = w.type == kTypeAscii ? value.size() : 1;
         entry->data = static_cast<unsigned char*>(data);
         entry->size = static_cast<unsigned int>(value.size());
-        exif.exif_content_add_entry(block->ifd[w->exifDirectory ? EXIF_IFD_EXIF : EXIF_IFD_0],
-                                    entry);
-        exif.exif_entry_unref(entry);
+        exif_content_add_entry(exif->ifd[w.exifDirectory ? EXIF_IFD_EXIF : EXIF_IFD_0], entry);
+        exif_entry_unref(entry);
         any = true;
     }
     if (any) {
         unsigned char* saved = nullptr;
         unsigned int size = 0;
-        exif.exif_data_save_data(block, &saved, &size);
+        exif_data_save_data(exif, &saved, &size);
         if (saved != nullptr) {
-            out.assign(saved, saved + size);
-            exif.exif_mem_free(mem, saved);
+            block.assign(saved, saved + size);
+            exif_mem_free(mem, saved);
         }
     }
-    exif.exif_mem_unref(mem);
-    exif.exif_data_unref(block);
-    return true;
+    exif_mem_unref(mem);
+    exif_data_unref(exif);
+    return block;
 }

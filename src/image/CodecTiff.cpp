@@ -2,11 +2,12 @@
 #include "image/ByteOrder.h"
 #include "image/CodecAdapter.h"
 #include "image/CodecFormats.h"
-#include "image/CodecLibraries.h"
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
+
+#include <tiffio.h>
 
 namespace {
 
@@ -79,23 +80,21 @@ int Quiet(TIFF*, void*, const char*, const char*, va_list) {
 }
 
 struct TiffCloser {
-    const TiffApi* tiff;
-    void operator()(TIFF* tif) const { tiff->TIFFClose(tif); }
+    void operator()(TIFF* tif) const { TIFFClose(tif); }
 };
 
-std::unique_ptr<TIFF, TiffCloser> OpenMemory(const TiffApi& tiff, MemoryFile& file,
-                                             const char* mode) {
-    TIFFOpenOptions* options = tiff.TIFFOpenOptionsAlloc();
+std::unique_ptr<TIFF, TiffCloser> OpenMemory(MemoryFile& file, const char* mode) {
+    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
     if (options == nullptr) {
-        return {nullptr, TiffCloser{&tiff}};
+        return nullptr;
     }
-    tiff.TIFFOpenOptionsSetErrorHandlerExtR(options, Quiet, nullptr);
-    tiff.TIFFOpenOptionsSetWarningHandlerExtR(options, Quiet, nullptr);
-    tiff.TIFFOpenOptionsSetMaxSingleMemAlloc(options, static_cast<tmsize_t>(FCObjImage::kMaxBytes));
-    TIFF* tif = tiff.TIFFClientOpenExt("memory", mode, &file, ReadProc, WriteProc, SeekProc,
-                                       CloseProc, SizeProc, MapProc, UnmapProc, options);
-    tiff.TIFFOpenOptionsFree(options);
-    return {tif, TiffCloser{&tiff}};
+    TIFFOpenOptionsSetErrorHandlerExtR(options, Quiet, nullptr);
+    TIFFOpenOptionsSetWarningHandlerExtR(options, Quiet, nullptr);
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options, static_cast<tmsize_t>(FCObjImage::kMaxBytes));
+    TIFF* tif = TIFFClientOpenExt("memory", mode, &file, ReadProc, WriteProc, SeekProc, CloseProc,
+                                  SizeProc, MapProc, UnmapProc, options);
+    TIFFOpenOptionsFree(options);
+    return std::unique_ptr<TIFF, TiffCloser>(tif);
 }
 
 constexpr int kMaxPages = 4096;
@@ -108,21 +107,20 @@ struct PageLayout {
     bool hasPhotometric = false;
     bool stripsOfPixels = false; // contiguous samples in strips: readable row by row
 
-    PageLayout(const TiffApi& tiff, TIFF* tif) {
+    explicit PageLayout(TIFF* tif) {
         uint16_t planar = 0;
-        tiff.TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
-        tiff.TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
-        tiff.TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
-        hasPhotometric = tiff.TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric) != 0;
-        stripsOfPixels = planar == PLANARCONFIG_CONTIG && !tiff.TIFFIsTiled(tif);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+        hasPhotometric = TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric) != 0;
+        stripsOfPixels = planar == PLANARCONFIG_CONTIG && !TIFFIsTiled(tif);
     }
 };
 
 // Plain 8-bit RGB or RGBA strips are read row by row as they are stored, so unassociated
 // alpha keeps its colour values exactly. Null when the page has another layout.
-std::unique_ptr<FCObjImage> ReadPlainRgbPage(const TiffApi& tiff, TIFF* tif, const PageLayout& page,
-                                             uint32_t width, uint32_t height,
-                                             DecodeBudget& budget) {
+std::unique_ptr<FCObjImage> ReadPlainRgbPage(TIFF* tif, const PageLayout& page, uint32_t width,
+                                             uint32_t height, DecodeBudget& budget) {
     const uint16_t samples = page.samples;
     if (!page.hasPhotometric || page.bits != 8 || page.photometric != PHOTOMETRIC_RGB ||
         !page.stripsOfPixels || (samples != 3 && samples != 4)) {
@@ -131,21 +129,21 @@ std::unique_ptr<FCObjImage> ReadPlainRgbPage(const TiffApi& tiff, TIFF* tif, con
     if (samples == 4) {
         uint16_t extra = 0;
         uint16_t* kinds = nullptr;
-        tiff.TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &extra, &kinds);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &extra, &kinds);
         if (extra != 1 || kinds == nullptr || kinds[0] == EXTRASAMPLE_ASSOCALPHA) {
             return nullptr; // premultiplied alpha goes the general way
         }
     }
     auto image = std::make_unique<FCObjImage>();
-    if (tiff.TIFFScanlineSize64(tif) < uint64_t{width} * samples ||
+    if (TIFFScanlineSize64(tif) < uint64_t{width} * samples ||
         !image->CreateBlank(static_cast<int32_t>(width), static_cast<int32_t>(height),
                             samples * 8) ||
         !budget.Take(image->GetPixelBytes())) {
         return nullptr;
     }
-    std::vector<uint8_t> row(static_cast<size_t>(tiff.TIFFScanlineSize64(tif)));
+    std::vector<uint8_t> row(static_cast<size_t>(TIFFScanlineSize64(tif)));
     for (uint32_t y = 0; y < height; ++y) {
-        if (tiff.TIFFReadScanline(tif, row.data(), y, 0) != 1) {
+        if (TIFFReadScanline(tif, row.data(), y, 0) != 1) {
             break; // a damaged strip keeps the rows read so far
         }
         uint8_t* d = image->LineAt(static_cast<int32_t>(y));
@@ -164,8 +162,8 @@ std::unique_ptr<FCObjImage> ReadPlainRgbPage(const TiffApi& tiff, TIFF* tif, con
 
 // Bilevel, grey and palette pages of 1, 4 or 8 bits stay indexed, with their palette.
 // Null when the page has another layout.
-std::unique_ptr<FCObjImage> ReadIndexedPage(const TiffApi& tiff, TIFF* tif, const PageLayout& page,
-                                            uint32_t width, uint32_t height, DecodeBudget& budget) {
+std::unique_ptr<FCObjImage> ReadIndexedPage(TIFF* tif, const PageLayout& page, uint32_t width,
+                                            uint32_t height, DecodeBudget& budget) {
     const uint16_t bits = page.bits;
     const uint16_t photometric = page.photometric;
     if (!page.hasPhotometric || (bits != 1 && bits != 4 && bits != 8) || page.samples != 1 ||
@@ -177,7 +175,7 @@ std::unique_ptr<FCObjImage> ReadIndexedPage(const TiffApi& tiff, TIFF* tif, cons
     auto image = std::make_unique<FCObjImage>();
     if (!image->CreateBlank(static_cast<int32_t>(width), static_cast<int32_t>(height), bits) ||
         !budget.Take(image->GetPixelBytes()) ||
-        static_cast<uint64_t>(tiff.TIFFScanlineSize64(tif)) > image->GetPitch()) {
+        static_cast<uint64_t>(TIFFScanlineSize64(tif)) > image->GetPitch()) {
         return nullptr;
     }
     const int entries = 1 << bits;
@@ -186,7 +184,7 @@ std::unique_ptr<FCObjImage> ReadIndexedPage(const TiffApi& tiff, TIFF* tif, cons
         uint16_t* red = nullptr;
         uint16_t* green = nullptr;
         uint16_t* blue = nullptr;
-        if (!tiff.TIFFGetField(tif, TIFFTAG_COLORMAP, &red, &green, &blue)) {
+        if (!TIFFGetField(tif, TIFFTAG_COLORMAP, &red, &green, &blue)) {
             return nullptr;
         }
         // Old writers stored 8-bit values; everyone else scales them to 16 bits.
@@ -207,7 +205,7 @@ std::unique_ptr<FCObjImage> ReadIndexedPage(const TiffApi& tiff, TIFF* tif, cons
         image->SetPalette(0, entries, palette.data());
     }
     for (uint32_t y = 0; y < height; ++y) {
-        if (tiff.TIFFReadScanline(tif, image->LineAt(static_cast<int32_t>(y)), y, 0) != 1) {
+        if (TIFFReadScanline(tif, image->LineAt(static_cast<int32_t>(y)), y, 0) != 1) {
             break; // a damaged strip keeps the rows read so far
         }
     }
@@ -215,23 +213,23 @@ std::unique_ptr<FCObjImage> ReadIndexedPage(const TiffApi& tiff, TIFF* tif, cons
 }
 
 // The current page as a 24-bit picture, or 32 bits when it carries alpha.
-std::unique_ptr<FCObjImage> ReadPage(const TiffApi& tiff, TIFF* tif, DecodeBudget& budget) {
+std::unique_ptr<FCObjImage> ReadPage(TIFF* tif, DecodeBudget& budget) {
     uint32_t width = 0;
     uint32_t height = 0;
-    if (!tiff.TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width) ||
-        !tiff.TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height) || width > 0x7FFFFFFF ||
+    if (!TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width) ||
+        !TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height) || width > 0x7FFFFFFF ||
         height > 0x7FFFFFFF) {
         return nullptr;
     }
-    const PageLayout page(tiff, tif);
-    if (auto plain = ReadPlainRgbPage(tiff, tif, page, width, height, budget)) {
+    const PageLayout page(tif);
+    if (auto plain = ReadPlainRgbPage(tif, page, width, height, budget)) {
         return plain;
     }
-    if (auto indexed = ReadIndexedPage(tiff, tif, page, width, height, budget)) {
+    if (auto indexed = ReadIndexedPage(tif, page, width, height, budget)) {
         return indexed;
     }
     char message[1024];
-    if (!tiff.TIFFRGBAImageOK(tif, message)) {
+    if (!TIFFRGBAImageOK(tif, message)) {
         return nullptr;
     }
     auto image = std::make_unique<FCObjImage>();
@@ -240,14 +238,14 @@ std::unique_ptr<FCObjImage> ReadPage(const TiffApi& tiff, TIFF* tif, DecodeBudge
         !budget.Take(image->GetPixelBytes())) {
         return nullptr;
     }
-    if (!tiff.TIFFReadRGBAImageOriented(tif, width, height,
-                                        reinterpret_cast<uint32_t*>(image->GetMemStart()),
-                                        ORIENTATION_BOTLEFT, 0)) {
+    if (!TIFFReadRGBAImageOriented(tif, width, height,
+                                   reinterpret_cast<uint32_t*>(image->GetMemStart()),
+                                   ORIENTATION_BOTLEFT, 0)) {
         return nullptr;
     }
     uint16_t extra = 0;
     uint16_t* kinds = nullptr;
-    tiff.TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &extra, &kinds);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &extra, &kinds);
     // Words come as red | green << 8 | blue << 16 | alpha << 24: swap red and blue.
     for (int32_t row = 0; row < image->Height(); ++row) {
         uint8_t* p = image->LineAt(row);
@@ -264,45 +262,45 @@ std::unique_ptr<FCObjImage> ReadPage(const TiffApi& tiff, TIFF* tif, DecodeBudge
 // libtiff takes rationals as floating point and stores an approximation; the metadata is
 // text like "1/250" and must come back as exactly those two numbers. Puts the exact
 // numerator and denominator into the written Exif directory (little-endian, as we write).
-void PutExactRationals(std::vector<uint8_t>& file, const FCImageTags& tags) {
-    auto has = [&file](size_t at, size_t n) { return at <= file.size() && file.size() - at >= n; };
-    if (!has(0, 8) || file[0] != 'I') {
+void PutExactRationals(std::vector<uint8_t>& tiff, const FCImageTags& tags) {
+    auto has = [&tiff](size_t at, size_t n) { return at <= tiff.size() && tiff.size() - at >= n; };
+    if (!has(0, 8) || tiff[0] != 'I') {
         return;
     }
-    const uint32_t first = Read32(file.data() + 4);
+    const uint32_t first = Read32(tiff.data() + 4);
     if (!has(first, 2)) {
         return;
     }
     uint32_t exif = 0;
-    for (uint32_t i = 0, n = Read16(file.data() + first); i < n && has(first + 2 + i * 12, 12);
+    for (uint32_t i = 0, n = Read16(tiff.data() + first); i < n && has(first + 2 + i * 12, 12);
          ++i) {
-        if (Read16(file.data() + first + 2 + i * 12) == 34665) {
-            exif = Read32(file.data() + first + 2 + i * 12 + 8);
+        if (Read16(tiff.data() + first + 2 + i * 12) == 34665) {
+            exif = Read32(tiff.data() + first + 2 + i * 12 + 8);
         }
     }
     if (exif == 0 || !has(exif, 2)) {
         return;
     }
-    for (uint32_t i = 0, n = Read16(file.data() + exif); i < n && has(exif + 2 + i * 12, 12); ++i) {
+    for (uint32_t i = 0, n = Read16(tiff.data() + exif); i < n && has(exif + 2 + i * 12, 12); ++i) {
         const size_t entry = exif + 2 + size_t{i} * 12;
-        const uint16_t tag = Read16(file.data() + entry);
-        const uint16_t type = Read16(file.data() + entry + 2);
+        const uint16_t tag = Read16(tiff.data() + entry);
+        const uint16_t type = Read16(tiff.data() + entry + 2);
         std::vector<uint8_t> value;
         if ((type != kTypeRational && type != kTypeSRational) ||
-            Read32(file.data() + entry + 4) != 1 || !tags.Has(tag) ||
+            Read32(tiff.data() + entry + 4) != 1 || !tags.Has(tag) ||
             !MetadataValueBytes(type, tags.GetValue(tag), value)) {
             continue;
         }
-        const uint32_t at = Read32(file.data() + entry + 8);
+        const uint32_t at = Read32(tiff.data() + entry + 8);
         if (has(at, 8)) {
-            std::memcpy(file.data() + at, value.data(), 8);
+            std::memcpy(tiff.data() + at, value.data(), 8);
         }
     }
 }
 
 // Writes the Exif directory of the written tags and points the main directory at it.
-bool WriteExifDirectory(const TiffApi& tiff, TIFF* t, const FCImageTags& tags) {
-    if (tiff.TIFFCreateEXIFDirectory(t) != 0) {
+bool WriteExifDirectory(TIFF* t, const FCImageTags& tags) {
+    if (TIFFCreateEXIFDirectory(t) != 0) {
         return false;
     }
     for (const WritableTag& w : kWritableTags) {
@@ -313,13 +311,13 @@ bool WriteExifDirectory(const TiffApi& tiff, TIFF* t, const FCImageTags& tags) {
         }
         const std::string text = tags.GetValue(w.tag);
         if (w.type == kTypeAscii) {
-            tiff.TIFFSetField(t, w.tag, text.c_str());
+            TIFFSetField(t, w.tag, text.c_str());
         } else if (w.type == kTypeShort) {
             const uint16_t v = static_cast<uint16_t>(value[0] | (value[1] << 8));
             if (w.tag == 34855) { // ISOSpeedRatings is a list
-                tiff.TIFFSetField(t, w.tag, 1, &v);
+                TIFFSetField(t, w.tag, 1, &v);
             } else {
-                tiff.TIFFSetField(t, w.tag, v);
+                TIFFSetField(t, w.tag, v);
             }
         } else {
             uint32_t num = 0;
@@ -333,30 +331,25 @@ bool WriteExifDirectory(const TiffApi& tiff, TIFF* t, const FCImageTags& tags) {
                 w.type == kTypeSRational
                     ? static_cast<double>(static_cast<int32_t>(num)) / static_cast<int32_t>(den)
                     : static_cast<double>(num) / den;
-            tiff.TIFFSetField(t, w.tag, v);
+            TIFFSetField(t, w.tag, v);
         }
     }
     uint64_t offset = 0;
-    if (tiff.TIFFWriteCustomDirectory(t, &offset) != 1 || tiff.TIFFSetDirectory(t, 0) != 1) {
+    if (TIFFWriteCustomDirectory(t, &offset) != 1 || TIFFSetDirectory(t, 0) != 1) {
         return false;
     }
-    tiff.TIFFSetField(t, TIFFTAG_EXIFIFD, offset);
-    return tiff.TIFFRewriteDirectory(t) == 1;
+    TIFFSetField(t, TIFFTAG_EXIFIFD, offset);
+    return TIFFRewriteDirectory(t) == 1;
 }
 
 } // namespace
 
 bool DecodeTiff(const uint8_t* bytes, size_t length, PCL_Interface_Composite& frames,
                 FCImageTags& tags) {
-    const TiffApi* api = UseLibrary(TiffLibrary, "TIFF pictures cannot be read");
-    if (api == nullptr) {
-        return false;
-    }
-    const TiffApi& tiff = *api;
     MemoryFile file;
     file.data = bytes;
     file.length = length;
-    auto tif = OpenMemory(tiff, file, "rm");
+    auto tif = OpenMemory(file, "rm");
     if (!tif) {
         return false;
     }
@@ -364,10 +357,10 @@ bool DecodeTiff(const uint8_t* bytes, size_t length, PCL_Interface_Composite& fr
     DecodeBudget budget;
     int pages = 0;
     do {
-        if (std::unique_ptr<FCObjImage> page = ReadPage(tiff, tif.get(), budget)) {
+        if (std::unique_ptr<FCObjImage> page = ReadPage(tif.get(), budget)) {
             decoded.PushFrame(std::move(page));
         }
-    } while (++pages < kMaxPages && tiff.TIFFReadDirectory(tif.get()));
+    } while (++pages < kMaxPages && TIFFReadDirectory(tif.get()));
     if (decoded.FrameCount() == 0) {
         return false;
     }
@@ -377,36 +370,31 @@ bool DecodeTiff(const uint8_t* bytes, size_t length, PCL_Interface_Composite& fr
 }
 
 bool EncodeTiff(const FCObjImage& source, const FCImageTags& tags, std::vector<uint8_t>& out) {
-    out.clear();
-    const TiffApi* api = UseLibrary(TiffLibrary, "TIFF pictures cannot be written");
-    if (api == nullptr) {
-        return false;
-    }
-    const TiffApi& tiff = *api;
     FCObjImage scratch;
     // 1, 4 and 8 bits stay indexed with their palette; 16 bits become 24.
     const FCObjImage& image = source.ColorBits() <= 8 ? source : TrueColour(source, scratch, true);
     const bool indexed = image.ColorBits() <= 8;
     const bool alpha = image.ColorBits() == 32;
     const int samples = indexed ? 1 : alpha ? 4 : 3;
+    out.clear();
     MemoryFile file;
     file.out = &out;
-    auto tif = OpenMemory(tiff, file, "w");
+    auto tif = OpenMemory(file, "w");
     if (!tif) {
         return false;
     }
     TIFF* t = tif.get();
-    tiff.TIFFSetField(t, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(image.Width()));
-    tiff.TIFFSetField(t, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(image.Height()));
-    tiff.TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, indexed ? image.ColorBits() : 8);
-    tiff.TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, samples);
-    tiff.TIFFSetField(t, TIFFTAG_PHOTOMETRIC, indexed ? PHOTOMETRIC_PALETTE : PHOTOMETRIC_RGB);
-    tiff.TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    tiff.TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
-    tiff.TIFFSetField(t, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(image.Width()));
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(image.Height()));
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, indexed ? image.ColorBits() : 8);
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, samples);
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, indexed ? PHOTOMETRIC_PALETTE : PHOTOMETRIC_RGB);
+    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    TIFFSetField(t, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
     if (alpha) {
         const uint16_t kinds[1] = {EXTRASAMPLE_UNASSALPHA};
-        tiff.TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, kinds);
+        TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, kinds);
     }
     if (indexed) {
         const auto entries = static_cast<size_t>(image.PaletteSize());
@@ -416,12 +404,12 @@ bool EncodeTiff(const FCObjImage& source, const FCImageTags& tags, std::vector<u
             green[i] = static_cast<uint16_t>(image.Palette()[i].rgbGreen * 257);
             blue[i] = static_cast<uint16_t>(image.Palette()[i].rgbBlue * 257);
         }
-        tiff.TIFFSetField(t, TIFFTAG_COLORMAP, red.data(), green.data(), blue.data());
+        TIFFSetField(t, TIFFTAG_COLORMAP, red.data(), green.data(), blue.data());
     }
-    tiff.TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, tiff.TIFFDefaultStripSize(t, 0));
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(t, 0));
     for (const int tag : {271, 272}) {
         if (tags.Has(tag)) {
-            tiff.TIFFSetField(t, static_cast<uint32_t>(tag), tags.GetValue(tag).c_str());
+            TIFFSetField(t, static_cast<uint32_t>(tag), tags.GetValue(tag).c_str());
         }
     }
     std::vector<uint8_t> row(image.GetPitch());
@@ -442,18 +430,18 @@ bool EncodeTiff(const FCObjImage& source, const FCImageTags& tags, std::vector<u
                 }
             }
         }
-        ok = tiff.TIFFWriteScanline(t, row.data(), static_cast<uint32_t>(y), 0) == 1;
+        ok = TIFFWriteScanline(t, row.data(), static_cast<uint32_t>(y), 0) == 1;
     }
     bool exif = false;
     for (const WritableTag& w : kWritableTags) {
         exif = exif || (w.exifDirectory && tags.Has(w.tag));
     }
     if (exif) {
-        tiff.TIFFSetField(t, TIFFTAG_EXIFIFD, uint64_t{0}); // the place is kept; filled in below
+        TIFFSetField(t, TIFFTAG_EXIFIFD, uint64_t{0}); // the place is kept; filled in below
     }
-    ok = ok && tiff.TIFFWriteDirectory(t) == 1;
+    ok = ok && TIFFWriteDirectory(t) == 1;
     if (ok && exif) {
-        ok = WriteExifDirectory(tiff, t, tags);
+        ok = WriteExifDirectory(t, tags);
     }
     tif.reset();
     if (!ok) {

@@ -2,7 +2,6 @@
 
 #include "crypto/EncryptedFile.h"
 #include "image/ByteOrder.h"
-#include "image/CodecFormats.h"
 #include "image/DibBlocks.h"
 #include "image/ImageFactory.h"
 #include "image/ImageHandle.h"
@@ -368,8 +367,6 @@ size_t FCObjImage::Serialize(bool save, std::vector<uint8_t>& buffer) {
 }
 
 bool FCObjImage::LoadImage(const uint8_t* bytes, size_t length, ImageType type, FCImageTags* tags) {
-    // Whatever an earlier picture's codec said is not this picture's reason.
-    SetCodecError({});
     // BMP decodes straight into this picture (same result, no second pixel block); it
     // produces no tags.
     if (type == Bmp) {

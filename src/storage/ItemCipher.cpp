@@ -2,8 +2,7 @@
 
 #include "crypto/WordRotation.h"
 
-#include "crypto/Ciphers.h"
-#include "crypto/OpenSsl.h"
+#include <openssl/evp.h>
 
 #include <algorithm>
 #include <cstring>
@@ -15,11 +14,11 @@ constexpr size_t kBlock = 16;
 constexpr size_t kSlice = size_t{256} << 10;
 
 evp_cipher_ctx_st* NewContext(const AesKey& key, bool encrypt) {
-    EVP_CIPHER_CTX* ctx = OpenSsl().EVP_CIPHER_CTX_new();
-    if (ctx != nullptr && (OpenSsl().EVP_CipherInit_ex(ctx, OpenSsl().EVP_aes_256_ecb(), nullptr,
-                                                       key.data(), nullptr, encrypt) != 1 ||
-                           OpenSsl().EVP_CIPHER_CTX_set_padding(ctx, 0) != 1)) {
-        OpenSsl().EVP_CIPHER_CTX_free(ctx);
+    EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
+    if (ctx != nullptr &&
+        (EVP_CipherInit_ex(ctx, EVP_aes_256_ecb(), nullptr, key.data(), nullptr, encrypt) != 1 ||
+         EVP_CIPHER_CTX_set_padding(ctx, 0) != 1)) {
+        EVP_CIPHER_CTX_free(ctx);
         ctx = nullptr;
     }
     return ctx;
@@ -28,14 +27,14 @@ evp_cipher_ctx_st* NewContext(const AesKey& key, bool encrypt) {
 bool Cipher(EVP_CIPHER_CTX* ctx, uint8_t* data, size_t length) {
     int written = 0;
     return ctx != nullptr &&
-           OpenSsl().EVP_CipherUpdate(ctx, data, &written, data, static_cast<int>(length)) == 1 &&
+           EVP_CipherUpdate(ctx, data, &written, data, static_cast<int>(length)) == 1 &&
            static_cast<size_t>(written) == length;
 }
 
 } // namespace
 
 ItemEncryptor::ItemEncryptor(const AesKey& key, Sink sink, uint64_t plainLength)
-    : ctx_(NewContext(key, true), OpenSsl().EVP_CIPHER_CTX_free), sink_(std::move(sink)),
+    : ctx_(NewContext(key, true), EVP_CIPHER_CTX_free), sink_(std::move(sink)),
       // Room for the whole item and its padding block, in whole scramble periods.
       slice_(std::min(
           kSlice, static_cast<size_t>(std::min<uint64_t>(plainLength, kSlice)) / 128 * 128 + 128)) {
@@ -95,7 +94,7 @@ bool ItemEncryptor::Finish() {
 
 bool DecryptItemInPlace(Bytes& buffer, const AesKey& key) {
     std::unique_ptr<EVP_CIPHER_CTX, void (*)(EVP_CIPHER_CTX*)> ctx(NewContext(key, false),
-                                                                   OpenSsl().EVP_CIPHER_CTX_free);
+                                                                   EVP_CIPHER_CTX_free);
     bool ok = ctx != nullptr && !buffer.empty() && buffer.size() % kBlock == 0;
     for (size_t off = 0; ok && off < buffer.size(); off += kSlice) {
         const size_t n = std::min(kSlice, buffer.size() - off);

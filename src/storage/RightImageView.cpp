@@ -2,27 +2,24 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
-#include <QDialog>
 #include <QMenu>
 #include <QMimeData>
-#include <QPagedPaintDevice>
 #include <QPainter>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
-#include "dialogs/MessageDialogs.h"
 #include "framework/CommandIds.h"
 #include "framework/FrameHosts.h"
 #include "framework/LockHost.h"
 #include "framework/ModalSeam.h"
-#include "framework/Printer.h"
-#include "image/CodecAdapter.h"
 #include "image/ImageDrawing.h"
 #include "storage/RightViewDrops.h"
 #include "storage/StorageItem.h"
@@ -94,13 +91,10 @@ void CPictureRightImageView::ShowImage(int32_t index) {
     const bool tried = item != nullptr && !item->data.empty();
     const bool decoded = tried && picture.LoadImage(item->data.data(), item->data.size(),
                                                     static_cast<ImageType>(item->imageType));
-    // A picture that did not decode shows the placeholder; when the reason is not the
-    // picture's own (a codec library that cannot be used), the status bar says it.
-    if (tried && !decoded && !LastCodecError().empty()) {
+    // A picture that did not decode shows the placeholder, and the status bar says why.
+    if (tried && !decoded) {
         if (CStatusHost* status = CStatusHost::Of(this)) {
-            status->SetStatusPaneText(kStatusMessage,
-                                      QStringLiteral("The picture cannot be shown: ") +
-                                          QString::fromStdString(LastCodecError()));
+            status->SetStatusPaneText(kStatusMessage, QString::fromLatin1(kPictureNotShownText));
         }
     }
     SetPicture(decoded ? std::move(picture) : PlaceholderPicture(Placeholder::Image));
@@ -314,24 +308,18 @@ void CPictureRightImageView::Paste() {
     canvas_->viewport()->repaint();
 }
 
-void CPictureRightImageView::PrintTo(CPrinter& printer) {
-    printer.Print([this](CPrintPages& pages) { return PrintPage(pages); });
-}
-
-bool CPictureRightImageView::PrintPage(CPrintPages& pages) {
+void CPictureRightImageView::PrintTo(QPrinter& printer) {
     QPainter painter;
-    if (!painter.begin(&pages.Device())) {
-        return false;
+    if (!painter.begin(&printer)) {
+        return;
     }
     // The page shows what the view shows, at the printer's resolution.
     const QRect client = canvas_->viewport()->rect();
-    const double scale =
-        static_cast<double>(pages.Device().logicalDpiX()) / std::max(1, logicalDpiX());
+    const double scale = static_cast<double>(printer.logicalDpiX()) / std::max(1, logicalDpiX());
     painter.scale(scale, scale);
     const QPoint offset(canvas_->horizontalScrollBar()->value(),
                         canvas_->verticalScrollBar()->value());
     Render(painter, client, client, offset);
-    return painter.end();
 }
 
 bool CPictureRightImageView::OnCommand(int id) {
@@ -357,25 +345,20 @@ bool CPictureRightImageView::OnCommand(int id) {
     case ID_FILE_PRINT:
     case ID_FILE_PRINT_DIRECT: {
         ResetIdleTimer();
-        CPrinter* printer = SharedPrinterOrReport(this);
-        if (printer == nullptr) {
-            return true;
-        }
-        if (id == ID_FILE_PRINT_DIRECT || ModalSeam::Run(*printer->PrintDialog(this, false),
-                                                         QDialog::Rejected) == QDialog::Accepted) {
-            PrintTo(*printer);
+        QPrinter& printer = CPrintHost::SharedPrinter();
+        QPrintDialog dialog(&printer, this);
+        if (id == ID_FILE_PRINT_DIRECT ||
+            ModalSeam::Run(dialog, QDialog::Rejected) == QDialog::Accepted) {
+            PrintTo(printer);
         }
         return true;
     }
     case ID_FILE_PRINT_PREVIEW: {
         ResetIdleTimer();
-        CPrinter* printer = SharedPrinterOrReport(this);
-        if (printer == nullptr) {
-            return true;
-        }
-        const std::unique_ptr<QDialog> preview =
-            printer->PreviewDialog(this, [this](CPrintPages& pages) { return PrintPage(pages); });
-        ModalSeam::Run(*preview, QDialog::Rejected);
+        QPrintPreviewDialog preview(&CPrintHost::SharedPrinter(), this);
+        connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+                [this](QPrinter* p) { PrintTo(*p); });
+        ModalSeam::Run(preview, QDialog::Rejected);
         return true;
     }
     default:

@@ -12,12 +12,15 @@
 #include "image/ObjImage.h"
 #include "image/PclTemplates.h"
 
-class CPrintPages;
-class CPrinter;
+// What the status bar says when an image item's picture does not decode.
+inline constexpr const char* kPictureNotShownText =
+    "The picture cannot be shown: it is damaged or in a form this program cannot read.";
+
 class CStorageViewSite;
 class QAbstractScrollArea;
 class QMenu;
 class QPainter;
+class QPrinter;
 
 class CPictureRightImageView : public CView {
     Q_OBJECT
@@ -54,7 +57,7 @@ public:
     // clipboard is emptied. Nothing happens without a picture on the clipboard.
     void Paste();
     // Draws the picture onto the printer's page as it is on screen.
-    void PrintTo(CPrinter& printer);
+    void PrintTo(QPrinter& printer);
 
     bool OnCommand(int id) override;
     bool OnUpdateCommand(CCmdUI& ui) override;
@@ -69,7 +72,6 @@ public:
 
 private:
     class ImageCanvas;
-    bool PrintPage(CPrintPages& pages);
     void UpdateScrollRange();
     void Redraw();
     PCL_Interface_ZoomScale& Zoom() const;

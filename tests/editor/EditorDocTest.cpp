@@ -3,13 +3,11 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDragEnterEvent>
-#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMimeData>
+#include <QPrinter>
 #include <QProcess>
-#include <QRadioButton>
-#include <QRegularExpression>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -29,10 +27,7 @@
 #include "framework/CommandActions.h"
 #include "framework/CommandIds.h"
 #include "framework/DocTemplate.h"
-#include "framework/FrameHosts.h"
 #include "framework/ModalSeam.h"
-#include "framework/ModuleLoader.h"
-#include "framework/Printer.h"
 #include "framework/ResultCodes.h"
 #include "support/DocumentDialogs.h"
 #include "support/GuiFixture.h"
@@ -336,90 +331,13 @@ TEST_F(EditorDocTest, AFileDroppedOnTheTextOpensAsADocument) {
     EXPECT_EQ(Text(opened), QStringLiteral("from the drop"));
 }
 
-namespace {
-
-bool Mapped(const char* library) {
-    QFile maps(QStringLiteral("/proc/self/maps"));
-    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains(library);
-}
-
-} // namespace
-
-// Qt's printing support is no library of the program: the main window and a text document
-// come up without it; the first command that needs the printer loads it, with the module,
-// and what page setup chose is what the next job prints with.
-TEST_F(EditorDocTest, QtPrintSupportIsLoadedOnlyWhenACommandNeedsThePrinter) {
-    if (CPrintHost::Module().Tried()) {
-        GTEST_SKIP() << "an earlier test in this process printed";
-    }
-    CEditorDoc* doc = New();
-    ASSERT_NE(doc, nullptr);
-    Type(doc, QStringLiteral("across the page"));
-    EXPECT_FALSE(Mapped("/libQt6PrintSupport.so"));
-    EXPECT_FALSE(Mapped(kPrintModuleName));
-
-    bool mappedWhileShown = false;
-    QString dialogClass;
-    ModalSeam::Push([&](QDialog& dialog) {
-        mappedWhileShown = Mapped("/libQt6PrintSupport.so") && Mapped(kPrintModuleName);
-        dialogClass = QString::fromLatin1(dialog.metaObject()->className());
-        auto* landscape = dialog.findChild<QRadioButton*>(QStringLiteral("landscape"));
-        ASSERT_NE(landscape, nullptr);
-        landscape->click();
-        dialog.accept();
-    });
-    Frame().ExecuteCommand(ID_FILE_PRINT_SETUP);
-    EXPECT_TRUE(mappedWhileShown);
-    EXPECT_EQ(dialogClass, QStringLiteral("QPageSetupDialog"));
-
-    CPrinter* printer = app->Printer();
-    ASSERT_NE(printer, nullptr);
-    EXPECT_EQ(printer, CPrintHost::SharedPrinter());
-    EXPECT_EQ(printer->PageLayout().orientation(), QPageLayout::Landscape);
-    const QString pdf = QString::fromStdString(dir / "landscape.pdf");
-    printer->SetOutputFile(pdf);
-    Frame().ExecuteCommand(ID_FILE_PRINT_DIRECT);
-    EXPECT_TRUE(PdfText(pdf).contains(QStringLiteral("across the page")));
-    QProcess info;
-    info.start(QStringLiteral("pdfinfo"), {pdf});
-    ASSERT_TRUE(info.waitForFinished(60000));
-    const QRegularExpressionMatch size =
-        QRegularExpression(QStringLiteral("Page size: +([0-9.]+) x ([0-9.]+)"))
-            .match(QString::fromUtf8(info.readAllStandardOutput()));
-    ASSERT_TRUE(size.hasMatch());
-    EXPECT_GT(size.captured(1).toDouble(), size.captured(2).toDouble()) << "a landscape page";
-}
-
-// Without the printing module every print command says why and nothing else happens.
-TEST_F(EditorDocTest, PrintCommandsSayWhyWhenPrintingIsNotAvailable) {
-    if (CPrintHost::Module().Tried()) {
-        GTEST_SKIP() << "an earlier test in this process printed";
-    }
-    CPrintHost::Module().Refuse(QStringLiteral("libQt6PrintSupport.so.6: cannot open file"));
-    ASSERT_NE(New(), nullptr);
-    for (int id :
-         {ID_FILE_PRINT, ID_FILE_PRINT_DIRECT, ID_FILE_PRINT_PREVIEW, ID_FILE_PRINT_SETUP}) {
-        SCOPED_TRACE(id);
-        QString text;
-        ModalSeam::Push(Message(text));
-        Frame().ExecuteCommand(id);
-        EXPECT_EQ(text, QStringLiteral("Printing is not available: the printing module could not "
-                                       "be loaded: libQt6PrintSupport.so.6: cannot open file"));
-        EXPECT_EQ(ModalSeam::Pending(), 0);
-    }
-    EXPECT_EQ(CPrintHost::SharedPrinter(), nullptr);
-    EXPECT_TRUE(ModalSeam::Unanswered().isEmpty())
-        << ModalSeam::Unanswered().join(u',').toStdString();
-    EXPECT_FALSE(Mapped("/libQt6PrintSupport.so"));
-}
-
 TEST_F(EditorDocTest, PrintingFromTheCommandLinePrintsTheTextAndEnds) {
     ASSERT_TRUE(
         SaveEncryptedText(dir / "print.etx", "printed\r\nfrom the shell", "pw", BlobForm::Legacy));
     app = std::make_unique<CEditorApp>();
-    CPrinter* printer = app->Printer();
-    ASSERT_NE(printer, nullptr) << CPrintHost::UnavailableMessage().toStdString();
-    printer->SetOutputFile(QString::fromStdString(dir / "shell.pdf"));
+    QPrinter& printer = app->Printer();
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(dir / "shell.pdf"));
     ModalSeam::Push(EnterPassword(QStringLiteral("pw")));
     EXPECT_FALSE(
         app->InitInstance({QStringLiteral("/p"), QString::fromStdString(dir / "print.etx")}));

@@ -1,7 +1,5 @@
 // The text view on its own: set-up, loaded text, caret text, activity, drops, find and
 // replace, the context menu and printing to a PDF file.
-#include <memory>
-
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -13,6 +11,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
@@ -31,7 +30,6 @@
 #include "framework/FrameHosts.h"
 #include "framework/LockAwareDialog.h"
 #include "framework/ModalSeam.h"
-#include "framework/Printer.h"
 #include "framework/ResultCodes.h"
 #include "support/FakeLockHost.h"
 #include "support/GuiFixture.h"
@@ -327,15 +325,15 @@ TEST_F(EditorViewTest, PrintsEveryLineToAPdfFileOverSeveralPages) {
     }
     Load(lines.join(QLatin1Char('\n')));
     QTemporaryDir dir;
-    const std::unique_ptr<CPrinter> printer = CPrintHost::CreatePrinter();
-    ASSERT_NE(printer, nullptr) << CPrintHost::UnavailableMessage().toStdString();
-    printer->SetOutputFile(dir.filePath(QStringLiteral("out.pdf")));
-    ASSERT_TRUE(view->PrintTo(*printer));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath(QStringLiteral("out.pdf")));
+    ASSERT_TRUE(view->PrintTo(printer));
 
-    const QMarginsF margins = printer->PageLayout().margins(QPageLayout::Inch);
+    const QMarginsF margins = printer.pageLayout().margins(QPageLayout::Inch);
     EXPECT_DOUBLE_EQ(margins.left(), 0.5);
     EXPECT_DOUBLE_EQ(margins.top(), 0.5);
-    const QString text = PdfText(printer->OutputFileName());
+    const QString text = PdfText(printer.outputFileName());
     for (const QString& line : {lines.front(), lines[74], lines.back()}) {
         EXPECT_TRUE(text.contains(line)) << line.toStdString();
     }
@@ -347,14 +345,14 @@ TEST_F(EditorViewTest, PrintsEveryLineToAPdfFileOverSeveralPages) {
 TEST_F(EditorViewTest, PrintDirectUsesTheSharedPrinterAndAFilePrinterNeedsAName) {
     Load(QStringLiteral("direct to file"));
     QTemporaryDir dir;
-    CPrinter* printer = CPrintHost::SharedPrinter();
-    ASSERT_NE(printer, nullptr) << CPrintHost::UnavailableMessage().toStdString();
-    printer->SetOutputFile(dir.filePath(QStringLiteral("direct.pdf")));
+    QPrinter& printer = CPrintHost::SharedPrinter();
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath(QStringLiteral("direct.pdf")));
     view->OnCommand(ID_FILE_PRINT_DIRECT);
-    EXPECT_TRUE(PdfText(printer->OutputFileName()).contains(QStringLiteral("direct to file")));
+    EXPECT_TRUE(PdfText(printer.outputFileName()).contains(QStringLiteral("direct to file")));
 
     // Without a file to print to, the print dialog asks where to.
-    printer->SetOutputFile(QString());
+    printer.setOutputFileName(QString());
     ModalSeam::Push(answer::Result(QDialog::Rejected));
     view->OnCommand(ID_FILE_PRINT_DIRECT);
     ASSERT_EQ(ModalSeam::Shown().size(), 1);
@@ -364,9 +362,7 @@ TEST_F(EditorViewTest, PrintDialogPrintsToTheFileTheUserNames) {
     Load(QStringLiteral("chosen in the dialog\nsecond line"));
     QTemporaryDir dir;
     const QString pdf = dir.filePath(QStringLiteral("chosen.pdf"));
-    CPrinter* printer = CPrintHost::SharedPrinter();
-    ASSERT_NE(printer, nullptr) << CPrintHost::UnavailableMessage().toStdString();
-    printer->SetOutputFile(printer->OutputFileName());
+    CPrintHost::SharedPrinter().setOutputFormat(QPrinter::PdfFormat);
     ModalSeam::Push([&](QDialog& dialog) {
         // Without a printer the dialog offers printing to a PDF file.
         auto* file = dialog.findChild<QLineEdit*>(QStringLiteral("filename"));

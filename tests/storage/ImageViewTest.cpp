@@ -1,7 +1,6 @@
 // The image view on real image items: decoding, the zoom steps shared by a document, fit mode
 // from the item, drawing, copy and paste through the clipboard into a storage file.
 #include <filesystem>
-#include <memory>
 
 #include <QAbstractScrollArea>
 #include <QApplication>
@@ -10,6 +9,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPdfDocument>
+#include <QPrinter>
 #include <QScrollBar>
 #include <QTemporaryDir>
 
@@ -17,8 +17,6 @@
 
 #include "ViewTestSite.h"
 #include "framework/CommandIds.h"
-#include "framework/FrameHosts.h"
-#include "framework/Printer.h"
 #include "storage/RightImageView.h"
 
 namespace {
@@ -190,6 +188,18 @@ TEST_F(ImageViewTest, BrokenImageShowsThePlaceholderAndLeavesTheItemAlone) {
     EXPECT_EQ(site.table.Get(index)->data, before);
     EXPECT_FALSE(site.document.IsModified());
     EXPECT_FALSE(Painted().isNull());
+
+    // In a window, the status bar says why the picture does not show; a good picture after
+    // it says nothing.
+    StatusWindow window;
+    CPictureRightImageView inWindow(&site.document, &site, &window);
+    inWindow.ShowImage(index);
+    EXPECT_EQ(window.panes[kStatusMessage], QString::fromLatin1(kPictureNotShownText));
+    window.panes[kStatusMessage].clear();
+    FCObjImage picture;
+    ASSERT_TRUE(picture.CreateBlank(8, 6, 24));
+    inWindow.ShowImage(AddImage(picture, "plain", false));
+    EXPECT_TRUE(window.panes[kStatusMessage].isEmpty());
 }
 
 TEST_F(ImageViewTest, CopyAndPasteGoThroughTheClipboardAndPasteStoresBmp) {
@@ -247,10 +257,10 @@ TEST_F(ImageViewTest, PrintsThePictureAsOnScreen) {
     view->OnCommand(ID_ZOOM_IN);
     const QString path = scratch.filePath(QStringLiteral("print.pdf"));
     {
-        const std::unique_ptr<CPrinter> printer = CPrintHost::CreatePrinter();
-        ASSERT_NE(printer, nullptr) << CPrintHost::UnavailableMessage().toStdString();
-        printer->SetOutputFile(path);
-        view->PrintTo(*printer);
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(path);
+        view->PrintTo(printer);
     }
     // Read the page back: the doubled picture at the top left of the printable area.
     QPdfDocument pdf;
