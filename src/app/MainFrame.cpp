@@ -455,6 +455,13 @@ void CMainFrame::RefreshSizePane() {
                       CFrameStatusBar::SizeText(Busy().StatusSizeBytes.load()));
 }
 
+void CMainFrame::RefreshProtectionPane() {
+    const CMDIChildWnd* child = ActiveChildFrame();
+    SetStatusPaneText(kStatusProtection,
+                      CEncryptedDocument::ProtectionPaneText(
+                          child != nullptr ? child->GetActiveDocument() : nullptr));
+}
+
 void CMainFrame::RefreshIndicators() {
     const KeyboardIndicatorState state = ReadKeyboardIndicators();
     if (statusBar_ != nullptr) {
@@ -536,6 +543,7 @@ void CMainFrame::OnTimer() {
     }
     RefreshSizePane();
     RefreshIndicators();
+    RefreshProtectionPane();
     UpdateCommandStates();
     UpdateCaption();
 }

@@ -40,7 +40,7 @@ void COmbrivaultDoc::OnCloseDocument() {
 LoadTextStatus COmbrivaultDoc::ReadContents(const std::string& path, std::string_view password,
                                             BlobForm form, int* error) {
     // The file's extension decides its form, as it decided `form`.
-    switch (LoadPasswordsFile(path, password, lists_, error)) {
+    switch (LoadPasswordsFile(path, password, lists_, error, LoadKey())) {
     case PasswordsLoadStatus::Loaded:
         return LoadTextStatus::Text;
     case PasswordsLoadStatus::DecryptFailed:
@@ -58,7 +58,7 @@ LoadTextStatus COmbrivaultDoc::ReadContents(const std::string& path, std::string
 CEncryptedDocument::WriteResult COmbrivaultDoc::WriteContents(const std::string& path,
                                                               std::string_view password,
                                                               BlobForm form, int* error) {
-    return SavePasswordsFile(path, password, lists_, error) == PasswordsSaveStatus::Saved
+    return SavePasswordsFile(path, password, lists_, error, SaveKey()) == PasswordsSaveStatus::Saved
                ? WriteResult::Written
                : WriteResult::Failed;
 }
