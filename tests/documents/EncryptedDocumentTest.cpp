@@ -3,25 +3,17 @@
 #include "documents/EncryptedDocument.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QEventLoop>
 #include <QFileDialog>
-#include <QTimer>
-
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QPushButton>
-#include <atomic>
-#include <condition_variable>
-#include <mutex>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include "crypto/StrongFile.h"
 #include "dialogs/PasswordDlg.h"
-#include "documents/StrongKeyJob.h"
 #include "framework/ChildFrame.h"
 #include "framework/CommandIds.h"
 #include "framework/DocManager.h"
@@ -32,6 +24,7 @@
 #include "support/DocumentDialogs.h"
 #include "support/FakeLockHost.h"
 #include "support/GuiFixture.h"
+#include "support/StrongSupport.h"
 #include "support/TestFiles.h"
 
 namespace {
@@ -448,58 +441,6 @@ TEST_F(EncryptedDocumentTest, OpenCommandOffersEveryEncryptedKindAndOpensByExten
 
 // Small derivation parameters keep the tests quick; the header carries them.
 constexpr strong::KdfParams kFastKdf{1, 8192};
-
-// Holds the key derivation's worker until released, so a test can look at the window while
-// the derivation runs; counts the derivations.
-class HeldWorker {
-public:
-    HeldWorker() {
-        CStrongKeyJob::SetWorkerHook([this] {
-            ++started_;
-            std::unique_lock lock(mutex_);
-            released_.wait(lock, [this] { return open_; });
-        });
-    }
-    ~HeldWorker() {
-        Release();
-        CStrongKeyJob::SetWorkerHook({});
-    }
-    void Hold() {
-        std::lock_guard lock(mutex_);
-        open_ = false;
-    }
-    void Release() {
-        {
-            std::lock_guard lock(mutex_);
-            open_ = true;
-        }
-        released_.notify_all();
-    }
-    int Started() const { return started_; }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable released_;
-    bool open_ = true;
-    std::atomic<int> started_{0};
-};
-
-// Runs the event loop until `done` holds (a worker has reported back), for at most a minute.
-template <typename Done> bool ProcessEventsUntil(Done done) {
-    QDeadlineTimer deadline(60000);
-    while (!done() && !deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return done();
-}
-
-// Types a new password twice, ticks "Strong protection" and presses Save.
-ModalSeam::Script SetStrongPassword(const QString& password) {
-    return answer::Steps({answer::Type(QStringLiteral("password"), password),
-                          answer::Type(QStringLiteral("confirm"), password),
-                          answer::Click(QStringLiteral("strong")),
-                          answer::Click(QStringLiteral("save"))});
-}
 
 bool FileIsStrong(const std::string& path) {
     return strong::FileHasMagic(path);
