@@ -147,7 +147,7 @@ void CEncryptedDocument::FinishStrongOpen(const QString& path, BlobForm form,
         switch (ReadContents(NativePath(path), password_.View(), form, &error)) {
         case LoadTextStatus::Text:
             SetModifiedFlag(false);
-            UpdateAllViews(nullptr);
+            OnContentsLoaded();
             return;
         case LoadTextStatus::Unreadable:
             ReportError(QStringLiteral("Cannot read the file %1: %2")

@@ -142,6 +142,9 @@ protected:
     // and the contents replaced by decrypted text (the contents were emptied before).
     virtual std::string ProducePlaintext() { return {}; }
     virtual void ConsumePlaintext(std::string_view text) {}
+    // The contents arrived after the window was made (a strong file is read once its key is
+    // derived): the views show them. By default every view is updated.
+    virtual void OnContentsLoaded() { UpdateAllViews(nullptr); }
     // WriteContents had no text, which cannot be encrypted, so nothing was written to
     // `path`. The result is the save's result; by default the user is told and it fails.
     virtual bool OnNothingToWrite(const QString& path);

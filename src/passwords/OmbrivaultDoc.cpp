@@ -1,6 +1,7 @@
 #include "passwords/OmbrivaultDoc.h"
 
 #include "controls/PasswordClipboard.h"
+#include "passwords/LeftView.h"
 #include "passwords/PasswordsFile.h"
 
 COmbrivaultDoc::COmbrivaultDoc() = default;
@@ -35,6 +36,15 @@ void COmbrivaultDoc::SetPathName(const QString& path, bool addToRecentFiles) {
 void COmbrivaultDoc::OnCloseDocument() {
     PasswordClipboard::Instance().OwnerClosed(this);
     CEncryptedDocument::OnCloseDocument(); // destroys this document
+}
+
+void COmbrivaultDoc::OnContentsLoaded() {
+    for (CView* view : GetViews()) {
+        if (auto* tree = qobject_cast<CLeftView*>(view)) {
+            tree->RebuildTree();
+        }
+    }
+    CEncryptedDocument::OnContentsLoaded();
 }
 
 LoadTextStatus COmbrivaultDoc::ReadContents(const std::string& path, std::string_view password,

@@ -20,6 +20,7 @@
 #include "app/MainFrame.h"
 #include "crypto/CodePage.h"
 #include "crypto/EncryptedFile.h"
+#include "crypto/StrongFile.h"
 #include "editor/EditorDoc.h"
 #include "editor/EditorView.h"
 #include "framework/ChildFrame.h"
@@ -31,6 +32,7 @@
 #include "framework/ResultCodes.h"
 #include "support/DocumentDialogs.h"
 #include "support/GuiFixture.h"
+#include "support/StrongSupport.h"
 #include "support/TestFiles.h"
 
 namespace {
@@ -392,3 +394,31 @@ TEST_F(EditorDocTest, FilesAreExchangedWithTheCommandLineTool) {
         EXPECT_FALSE(opened->IsModified());
     }
 }
+
+namespace {
+
+// Strong protection in the real text window, both forms inside: the text arrives in the view
+// once the key is derived, and a save (which streams the current form) stays strong.
+TEST_F(EditorDocTest, StrongFilesOpenIntoTheViewAndSaveStrongInBothForms) {
+    for (const BlobForm form : {BlobForm::Current, BlobForm::Legacy}) {
+        const std::string path = dir / (form == BlobForm::Current ? "s.ovt" : "s.etx");
+        strong::Key key;
+        ASSERT_EQ(key.Derive("pw", {1, 8192}), strong::Status::Ok);
+        ASSERT_TRUE(SaveEncryptedText(path, kStored, "pw", form, nullptr, &key));
+        CEditorDoc* doc = Open(path, QStringLiteral("pw"));
+        ASSERT_NE(doc, nullptr);
+        ASSERT_TRUE(ProcessEventsUntil([&] { return !doc->IsDerivingKey(); }));
+        EXPECT_EQ(Text(doc), kText);
+        EXPECT_FALSE(doc->IsModified());
+        EXPECT_FALSE(doc->GetView()->Edit()->document()->isUndoAvailable());
+
+        Type(doc, QStringLiteral("+"));
+        Frame().ExecuteCommand(ID_FILE_SAVE);
+        EXPECT_FALSE(doc->IsModified());
+        EXPECT_TRUE(strong::FileHasMagic(path));
+        EXPECT_EQ(Decrypt(path, "pw", form), "+" + kStored);
+        doc->OnCloseDocument();
+    }
+}
+
+} // namespace
