@@ -1,7 +1,7 @@
 // Hostile blobs: decryption in both forms, then the UTF-16 conversion a document applies to
 // whatever decrypts (also the one-pass forms), in a single-byte, a double-byte and the UTF-8 code
 // page.
-#include "crypto/CodePage.h"
+#include "base/CodePage.h"
 #include "crypto/EncryptedFile.h"
 
 #include <cstdlib>

@@ -4,10 +4,12 @@
 # are one layer and do not include each other. A folder not listed here fails the check
 # until it is given its place.
 set -euo pipefail
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# The tree to check is the repository's own, or the one given as the first argument.
+root=$(cd "${1:-$(dirname "${BASH_SOURCE[0]}")/..}" && pwd)
 
 layers=(
-    "crypto"                       # ciphers, envelope, code pages, secret buffer (core)
+    "base"                         # bytes, whole files, atomic writes, file errors, code pages (core)
+    "crypto"                       # ciphers, key derivation, envelope, secret buffer (core)
     "markup compound image"        # XML, compound files, images (core)
     "framework"                    # application framework on Qt: commands, documents, hosts
     "controls"                     # plain widgets: lock animation, splitter, toolbar, buttons

@@ -5,7 +5,7 @@
 #include "StorageBenchData.h"
 
 #include "compound/CompoundFile.h"
-#include "crypto/EncryptedFile.h"
+
 #include "storage/StorageFile.h"
 #include "storage/StorageSave.h"
 

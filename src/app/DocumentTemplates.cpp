@@ -12,7 +12,7 @@
 #include "editor/EditorDoc.h"
 #include "editor/EditorView.h"
 #include "editor/TextChildFrame.h"
-#include "framework/DeferredIcon.h"
+
 #include "framework/DocManager.h"
 #include "framework/DocTemplate.h"
 #include "passwords/PasswordsTemplate.h"
@@ -55,7 +55,7 @@ std::unique_ptr<CDocTemplate> MakeTemplate(const DocumentKind& kind) {
 void RegisterDocumentTemplates(CDocManager& manager) {
     for (const DocumentKind& kind : DocumentKinds()) {
         std::unique_ptr<CDocTemplate> t = MakeTemplate(kind);
-        t->SetIcon(DeferredIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(kind.icon))));
+        t->SetIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(kind.icon))));
         // The browser window brings its own menu; every other kind shares the document menu.
         if (kind.documentClass != DocumentClass::Browser) {
             t->SetMenuId(IDR_DOCUMENT_MENU);

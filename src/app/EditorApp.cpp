@@ -19,13 +19,12 @@
 #include "app/MainFrame.h"
 #include "app/ProductInfo.h"
 #include "app/SingleInstance.h"
-#include "crypto/CodePage.h"
+#include "base/CodePage.h"
 #include "framework/ChildFrame.h"
 #include "framework/CommandIds.h"
 #include "framework/DocTemplate.h"
 #include "framework/Document.h"
 #include "framework/ModalSeam.h"
-#include "framework/ProgramStyle.h"
 
 namespace {
 CEditorApp* g_app = nullptr;
@@ -94,12 +93,12 @@ bool CEditorApp::InitInstance(const QStringList& arguments) {
         std::fprintf(stderr, "%s\n", kInitFailedText);
         return false;
     }
-    // The program's style before the first widget is made.
-    UseProgramStyle();
     // The organisation and application names decide where the settings file lives; they
     // must be set before anything reads a setting, the code page included.
     QCoreApplication::setOrganizationName(QString::fromLatin1(kRegistryKey));
     QCoreApplication::setApplicationName(QString::fromLatin1(kAppTitle));
+    // Lets the desktop match the windows to the launcher entry of that name.
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopId));
     ApplyCodePageSetting();
 
     // The recent files come back from the settings, and every change goes straight back.

@@ -32,7 +32,6 @@
 #include "framework/Clock.h"
 #include "framework/CommandActions.h"
 #include "framework/CommandIds.h"
-#include "framework/DeferredIcon.h"
 #include "framework/DialogPolish.h"
 #include "framework/DocTemplate.h"
 #include "framework/Document.h"
@@ -43,7 +42,7 @@
 CMainFrame::CMainFrame(CEditorApp& app) : app_(app) {
     setObjectName(QStringLiteral("mainframe"));
     setWindowTitle(QString::fromLatin1(kAppTitle));
-    setWindowIcon(DeferredIcon(QStringLiteral(":/icons/ombrivault.svg")));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/ombrivault.svg")));
     setAcceptDrops(true);
 
     // Placement first, as the window is created.

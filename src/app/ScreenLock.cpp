@@ -7,7 +7,7 @@
 #include "app/EditorApp.h"
 #include "app/MainFrame.h"
 #include "app/ProductInfo.h"
-#include "crypto/CodePage.h"
+#include "base/CodePage.h"
 #include "dialogs/ExistingPasswordDlg.h"
 #include "framework/Clock.h"
 #include "framework/CommandIds.h"

@@ -16,8 +16,8 @@
 #include <openssl/rand.h>
 
 #include "app/CommonAppData.h"
-#include "crypto/CodePage.h"
-#include "crypto/EncryptedFile.h"
+#include "base/CodePage.h"
+#include "base/WholeFile.h"
 
 namespace {
 

@@ -1,16 +1,53 @@
 // ombrivault: the desktop program.
 #include <QApplication>
 
+#include <cstdio>
+#include <cstring>
 #include <fontconfig/fontconfig.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <thread>
 
 #include "app/EditorApp.h"
+#include "app/ProductInfo.h"
 #include "framework/ReadyNotice.h"
 #include "framework/TerminationSignals.h"
 
+namespace {
+
+constexpr const char* kUsage =
+    "usage: ombrivault [FILE]\n"
+    "       ombrivault /p FILE\n"
+    "       ombrivault /pt FILE PRINTER [DRIVER [PORT]]\n"
+    "       ombrivault --help | --version\n"
+    "\n"
+    "Opens FILE (.ovd, .ovf, .ovt, .etx or .ovs); when the program already runs, the running\n"
+    "program opens it. /p prints FILE on the default printer and ends, /pt on PRINTER.\n"
+    "  --help     show this text and exit\n"
+    "  --version  show the version and exit\n";
+
+// --help and --version are answered before the window system is started, so they work
+// without a display. Returns true when one was given.
+bool AnswerInfoOption(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("ombrivault %s\n", kVersion);
+            return true;
+        }
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::fputs(kUsage, stdout);
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
+    if (AnswerInfoOption(argc, argv)) {
+        return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+    }
     // Decrypted documents and passwords live in this process's memory: no core dumps, and
     // no other process of the user may read it.
     const rlimit noCore{0, 0};

@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "crypto/EncryptedFile.h"
+#include "base/WholeFile.h"
 
 namespace {
 

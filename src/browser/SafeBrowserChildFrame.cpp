@@ -7,9 +7,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "base/CodePage.h"
 #include "browser/AddressBar.h"
 #include "browser/SafeBrowserView.h"
-#include "crypto/CodePage.h"
 #include "framework/CommandIds.h"
 #include "framework/DocTemplate.h"
 #include "framework/MessageBox.h"

@@ -1,7 +1,7 @@
 // list and show: the accounts of a passwords file, one per line or one field per line.
 #include "cli/CliCommon.h"
 
-#include "crypto/CodePage.h"
+#include "base/CodePage.h"
 #include "passwords/PasswordsFile.h"
 
 #include <algorithm>

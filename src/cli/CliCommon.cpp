@@ -1,9 +1,11 @@
 #include "cli/CliCommon.h"
 
+#include "base/CodePage.h"
+#include "base/FileErrors.h"
+#include "base/FileNames.h"
+#include "base/SimpleFile.h"
+#include "base/WholeFile.h"
 #include "crypto/Ciphers.h"
-#include "crypto/CodePage.h"
-#include "crypto/FileErrors.h"
-#include "crypto/SimpleFile.h"
 #include "crypto/StrongFile.h"
 
 #include <algorithm>

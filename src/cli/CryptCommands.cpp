@@ -1,7 +1,9 @@
 // decrypt and encrypt: a whole-file document to its text and back.
 #include "cli/CliCommon.h"
 
-#include "crypto/CodePage.h"
+#include "base/CodePage.h"
+#include "base/FileNames.h"
+#include "base/WholeFile.h"
 #include "crypto/EncryptedFile.h"
 #include "crypto/StrongEnvelope.h"
 #include "documents/DocumentKinds.h"

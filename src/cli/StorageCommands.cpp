@@ -2,7 +2,9 @@
 // check that every part of any of the program's files decrypts.
 #include "cli/CliCommon.h"
 
-#include "crypto/CodePage.h"
+#include "base/CodePage.h"
+#include "base/FileNames.h"
+#include "base/WholeFile.h"
 #include "crypto/EncryptedFile.h"
 #include "crypto/StrongFile.h"
 #include "documents/DocumentKinds.h"

@@ -3,6 +3,7 @@
 // file's kind checks it.
 #include "cli/CliCommon.h"
 
+#include "base/FileNames.h"
 #include "crypto/StrongFile.h"
 #include "documents/DocumentKinds.h"
 #include "storage/StorageFile.h"

@@ -1,7 +1,8 @@
 // ombrivault-cli: scripted access to the program's encrypted files.
 #include "cli/CliCommon.h"
 
-#include "crypto/CodePage.h"
+#include "ProductVersion.h"
+#include "base/CodePage.h"
 
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -25,6 +26,7 @@ void PrintUsage(std::ostream& out) {
     for (const CliCommand* command : kCommands) {
         out << "  ombrivault-cli " << command->usage << '\n';
     }
+    out << "  ombrivault-cli --help | --version\n";
     out << "\nThe password is the first line of F, or of standard input with --password-stdin;\n"
            "without either it is asked for on the terminal.\n"
            "Exit codes: 0 done, 1 wrong password or damaged file, 2 usage error,\n"
@@ -71,18 +73,15 @@ int main(int argc, char** argv) {
     // Nor may another process of the same user read them from our memory.
     ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
 
-    if (!CodePageUsable()) {
-        return Fail(kExitUsage, "OMBRIVAULT_CODEPAGE names a code page that cannot be used: "
-                                "it must be one in which every ASCII character is a single "
-                                "byte, such as UTF-8, CP1252, CP932 or ISO-8859-1");
-    }
-
     CliOptions options;
     std::string commandName;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             PrintUsage(std::cout);
+            return kExitOk;
+        } else if (arg == "--version") {
+            std::cout << "ombrivault-cli " << kProductVersion << '\n';
             return kExitOk;
         } else if (arg == "--password-file") {
             if (i + 1 >= argc) {
@@ -104,6 +103,11 @@ int main(int argc, char** argv) {
     }
     if (options.passwordFile && options.passwordStdin) {
         return UsageFail("give either --password-file or --password-stdin, not both");
+    }
+    if (!CodePageUsable()) {
+        return Fail(kExitUsage, "OMBRIVAULT_CODEPAGE names a code page that cannot be used: "
+                                "it must be one in which every ASCII character is a single "
+                                "byte, such as UTF-8, CP1252, CP932 or ISO-8859-1");
     }
     for (const CliCommand* command : kCommands) {
         if (commandName == command->name) {

@@ -1,6 +1,6 @@
 #include "controls/AccountText.h"
 
-#include "crypto/CodePage.h"
+#include "base/CodePage.h"
 
 QString AccountText(std::string_view bytes) {
     const std::string utf8 = CodePage::Program()->ToUtf8(bytes);

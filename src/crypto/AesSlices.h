@@ -38,8 +38,3 @@ inline void GrowTo(Bytes& out, size_t size) {
         out.resize(size);
     }
 }
-
-// Reserves room for a large buffer and asks for transparent huge pages on it before it is
-// first touched: 64 MiB then takes a few dozen page faults instead of 16,384, which more
-// than pays for clearing it.
-void ReserveLarge(Bytes& out, size_t length);

@@ -1,7 +1,7 @@
 #include "crypto/Ciphers.h"
 
+#include "base/CodePage.h"
 #include "crypto/AesSlices.h"
-#include "crypto/CodePage.h"
 
 // The DES key schedule and string-to-key have no replacement outside the deprecated
 // low-level interface, and the legacy file form depends on exactly them.
@@ -58,12 +58,6 @@ bool DesSchedule(const DesKey& key, DES_key_schedule& schedule) {
 }
 
 } // namespace
-
-void SecureWipe(void* data, size_t length) {
-    if (data != nullptr && length > 0) {
-        OPENSSL_cleanse(data, length);
-    }
-}
 
 bool TrimBlockPadding(Bytes& plain, size_t blockSize) {
     const size_t length = plain.size();
@@ -122,20 +116,6 @@ void PrepareOutput(Bytes& out, size_t length) {
         ReserveLarge(out, length);
     } else if (out.size() > length) {
         out.resize(length);
-    }
-}
-
-void ReserveLarge(Bytes& out, size_t length) {
-    out.reserve(length);
-    constexpr size_t kHuge = size_t{2} << 20;
-    if (length < 2 * kHuge) {
-        return;
-    }
-    const auto start = reinterpret_cast<uintptr_t>(out.data());
-    const uintptr_t first = (start + kHuge - 1) & ~(kHuge - 1);
-    const uintptr_t last = (start + length) & ~(kHuge - 1);
-    if (last > first) {
-        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
     }
 }
 

@@ -8,9 +8,10 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Bytes.h"
+
 class CodePage;
 
-using Bytes = std::vector<uint8_t>;
 using Md5Hash = std::array<uint8_t, 16>;
 using AesKey = std::array<uint8_t, 32>;
 using DesKey = std::array<uint8_t, 8>;
@@ -42,6 +43,3 @@ bool TrimBlockPadding(Bytes& plain, size_t blockSize);
 // bytes stays as it is. Both return the number of words rotated.
 size_t RotateWordsLeft(uint8_t* buffer, size_t length);
 size_t RotateWordsRight(uint8_t* buffer, size_t length);
-
-// Overwrites memory that held a secret in a way the optimiser cannot drop.
-void SecureWipe(void* data, size_t length);

@@ -1,9 +1,11 @@
 #include "crypto/EncryptedFile.h"
 
+#include "base/WholeFile.h"
+
+#include "base/AtomicFileWriter.h"
+#include "base/CodePage.h"
+#include "base/SimpleFile.h"
 #include "crypto/AesSlices.h"
-#include "crypto/AtomicFileWriter.h"
-#include "crypto/CodePage.h"
-#include "crypto/SimpleFile.h"
 #include "crypto/StrongFile.h"
 #include "crypto/WordRotation.h"
 
@@ -90,71 +92,6 @@ bool DecryptBufferLegacy(const uint8_t* data, size_t length, std::string_view pa
     SecureWipe(key.data(), key.size());
     SecureWipe(plain.data(), plain.size());
     return ok;
-}
-
-bool ReadWholeFile(const std::string& path, Bytes& out, int* error) {
-    out.clear();
-    SimpleFile file;
-    if (!file.Open(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL)) {
-        Fail(error, file.LastError());
-        return false;
-    }
-    const int64_t length = file.GetLength();
-    if (length < 0) {
-        Fail(error, file.LastError());
-        return false;
-    }
-    const auto total = static_cast<size_t>(length);
-    ReserveLarge(out, total);
-    size_t done = 0;
-    while (done < total) {
-        // The buffer grows by a slice per read, so it is cleared in cache just before the
-        // read fills it rather than all at once.
-        const auto want = static_cast<uint32_t>(std::min(kIoSlice, total - done));
-        out.resize(done + want);
-        const int64_t n = file.Read(out.data() + done, want);
-        if (n < 0) {
-            Fail(error, file.LastError());
-            out.clear();
-            return false;
-        }
-        if (n == 0) {
-            break; // the file shrank while we read it
-        }
-        done += static_cast<size_t>(n);
-    }
-    out.resize(done);
-    return true;
-}
-
-bool WriteWholeFile(const std::string& path, const uint8_t* data, size_t length, int* error) {
-    if (data == nullptr && length > 0) {
-        Fail(error, EINVAL);
-        return false;
-    }
-    AtomicFileWriter writer;
-    bool ok = writer.Open(path);
-    for (size_t done = 0; ok && done < length; done += kIoSlice) {
-        ok = writer.Write(data + done, std::min(kIoSlice, length - done));
-    }
-    if (!ok || !writer.Commit()) {
-        Fail(error, writer.LastError());
-        return false;
-    }
-    return true;
-}
-
-bool GetFileSizeByName(const std::string& path, uint64_t& size) {
-    SimpleFile file;
-    if (!file.Open(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL)) {
-        return false;
-    }
-    const int64_t length = file.GetLength();
-    if (length < 0) {
-        return false;
-    }
-    size = static_cast<uint64_t>(length);
-    return true;
 }
 
 bool SaveEncryptedText(const std::string& path, std::string_view text, std::string_view password,
@@ -368,24 +305,4 @@ bool EncryptedFileStream::Commit() {
         return Fail(writer_.LastError());
     }
     return writer_.Commit() || Fail(writer_.LastError());
-}
-
-bool HasExtension(std::string_view path, std::string_view extension) {
-    if (path.size() < extension.size()) {
-        return false;
-    }
-    const std::string_view tail = path.substr(path.size() - extension.size());
-    for (size_t i = 0; i < tail.size(); ++i) {
-        const auto a = static_cast<unsigned char>(tail[i]);
-        const auto b = static_cast<unsigned char>(extension[i]);
-        if (std::tolower(a) != std::tolower(b)) {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::string FileNameOf(std::string_view path) {
-    const size_t slash = path.find_last_of("/\\");
-    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }

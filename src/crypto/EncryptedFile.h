@@ -2,7 +2,7 @@
 // operations of the passwords and text documents.
 #pragma once
 
-#include "crypto/AtomicFileWriter.h"
+#include "base/AtomicFileWriter.h"
 #include "crypto/Ciphers.h"
 
 #include <cstdint>
@@ -27,17 +27,6 @@ bool EncryptBufferInPlace(Bytes& buffer, std::string_view password);
 bool DecryptBufferInPlace(Bytes& buffer, std::string_view password);
 bool EncryptBufferLegacy(const uint8_t* data, size_t length, std::string_view password, Bytes& out);
 bool DecryptBufferLegacy(const uint8_t* data, size_t length, std::string_view password, Bytes& out);
-
-// `error`, when given, receives the errno or file-layer code of a failure (see FileErrors.h;
-// FileErrorMessage() explains it). Reading shares the file with other readers and refuses
-// anything that is not a regular file.
-bool ReadWholeFile(const std::string& path, Bytes& out, int* error = nullptr);
-// Replaces the file atomically through AtomicFileWriter (see there for which targets are
-// refused, how links are followed and which mode and owner the file gets). On failure the
-// previous file is untouched and nothing is left behind.
-bool WriteWholeFile(const std::string& path, const uint8_t* data, size_t length,
-                    int* error = nullptr);
-bool GetFileSizeByName(const std::string& path, uint64_t& size);
 
 // Converts the code-page text to UTF-16LE, encrypts and writes it. Nothing is written when
 // the text is empty or encryption fails. With a strong key the file is the same bytes inside
@@ -117,8 +106,3 @@ private:
     uint64_t total_ = 0;
     int error_ = 0;
 };
-
-// Extension test without regard to case; `extension` includes the dot (".ovd").
-bool HasExtension(std::string_view path, std::string_view extension);
-// The part of a path after its last slash (or backslash).
-std::string FileNameOf(std::string_view path);

@@ -2,8 +2,8 @@
 
 #include <utility>
 
+#include "base/CodePage.h"
 #include "crypto/Ciphers.h"
-#include "crypto/CodePage.h"
 
 void WipeSecret(std::string& bytes) noexcept {
     // Growing to the capacity never reallocates, and makes the whole buffer ours to write.

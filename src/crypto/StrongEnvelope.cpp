@@ -1,5 +1,7 @@
 #include "crypto/StrongEnvelope.h"
 
+#include "base/ByteOrder.h"
+
 #include <sodium.h>
 
 #include <algorithm>
@@ -16,16 +18,6 @@ namespace strong {
 namespace {
 
 constexpr std::string_view kKeyCheckText = "OVSTRONG key check";
-
-uint32_t Load32(const uint8_t* p) {
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-
-void Store32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-    }
-}
 
 // The nonce of chunk `index`: the base with its first 8 bytes XORed with the index.
 std::array<uint8_t, kNonceBytes> ChunkNonce(const std::array<uint8_t, kNonceBytes>& base,
@@ -140,9 +132,9 @@ Status ParseHeader(const uint8_t* data, size_t length, Header& out) {
     if (data[10] != 0 || data[11] != 0) {
         return Status::BadHeader;
     }
-    h.params.passes = Load32(data + 12);
-    h.params.memoryKiB = Load32(data + 16);
-    h.chunkBytes = Load32(data + 20);
+    h.params.passes = Read32(data + 12);
+    h.params.memoryKiB = Read32(data + 16);
+    h.chunkBytes = Read32(data + 20);
     if (h.chunkBytes < kMinChunkBytes || h.chunkBytes > kMaxChunkBytes) {
         return Status::BadHeader;
     }
@@ -161,9 +153,9 @@ std::array<uint8_t, kHeaderBytes> EncodeHeader(const Header& h) {
     std::memcpy(b.data(), kMagic.data(), kMagic.size());
     b[8] = h.version;
     b[9] = h.kdf;
-    Store32(b.data() + 12, h.params.passes);
-    Store32(b.data() + 16, h.params.memoryKiB);
-    Store32(b.data() + 20, h.chunkBytes);
+    PutLe32(b.data() + 12, h.params.passes);
+    PutLe32(b.data() + 16, h.params.memoryKiB);
+    PutLe32(b.data() + 20, h.chunkBytes);
     std::memcpy(b.data() + 24, h.salt.data(), kSaltBytes);
     std::memcpy(b.data() + 40, h.nonceBase.data(), kNonceBytes);
     std::memcpy(b.data() + 64, h.keyCheck.data(), kKeyCheckBytes);

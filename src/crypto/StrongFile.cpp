@@ -1,6 +1,6 @@
 #include "crypto/StrongFile.h"
 
-#include "crypto/AtomicFileWriter.h"
+#include "base/AtomicFileWriter.h"
 
 #include <sodium.h>
 

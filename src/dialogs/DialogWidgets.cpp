@@ -6,7 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "crypto/EncryptedFile.h"
+#include "base/FileNames.h"
 
 namespace {
 class SizeKeeper : public QObject {

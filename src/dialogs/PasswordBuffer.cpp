@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "crypto/CodePage.h"
+#include "base/CodePage.h"
 
 PasswordBuffer::PasswordBuffer() {
     // Room for the longest password and its NUL, so setting one never moves the bytes.

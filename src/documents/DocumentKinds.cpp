@@ -1,4 +1,5 @@
 #include "documents/DocumentKinds.h"
+#include "base/FileNames.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "crypto/FileErrors.h"
+#include "base/FileErrors.h"
+#include "base/SimpleFile.h"
 #include "crypto/SecretBuffer.h"
-#include "crypto/SimpleFile.h"
 #include "crypto/StrongFile.h"
 #include "dialogs/DialogLook.h"
 #include "dialogs/DialogWidgets.h"

@@ -2,9 +2,9 @@
 
 #include <QFileInfo>
 
+#include "base/CodePage.h"
 #include "crypto/AesSlices.h"
 #include "crypto/Ciphers.h"
-#include "crypto/CodePage.h"
 #include "crypto/EncryptedFile.h"
 #include "crypto/SecretBuffer.h"
 #include "editor/EditorView.h"

@@ -3,7 +3,7 @@
 #include <QIcon>
 #include <QList>
 
-#include "framework/DeferredIcon.h"
+
 
 QString PromptLabel(const QString& prompt) {
     const qsizetype pos = prompt.lastIndexOf(QLatin1Char('\n'));
@@ -40,7 +40,7 @@ void CommandActions::Add(const std::vector<CommandDescriptor>& descriptors) {
             action->setShortcutContext(Qt::WindowShortcut);
         }
         if (!d.icon.isEmpty()) {
-            action->setIcon(DeferredIcon(d.icon));
+            action->setIcon(QIcon(d.icon));
         }
         const int id = d.id;
         connect(action, &QAction::triggered, this, [this, id] {

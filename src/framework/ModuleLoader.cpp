@@ -11,33 +11,32 @@ QFunctionPointer CModuleLoader::Resolve() {
     }
     tried_ = true;
     const QString name = QString::fromLatin1(fileName_);
-    const QStringList candidates = {QDir(QCoreApplication::applicationDirPath()).filePath(name),
-                                    QDir(QStringLiteral(OV_MODULE_DIR)).filePath(name)};
-    for (const QString& path : candidates) {
-        if (!QFileInfo(path).isFile()) {
-            continue;
-        }
-        // Never unloaded: objects the module made may live until the program ends.
+    const QString path =
+        QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/" OV_MODULE_RELATIVE_DIR))
+            .filePath(name);
+    if (QFileInfo(path).isFile()) {
+        // Never unloaded: objects the module made may live until the program ends. Every
+        // symbol is bound now, so a module that does not fit the libraries it finds fails
+        // here, with the reason, rather than at some later call.
         auto* library = new QLibrary(path);
+        library->setLoadHints(QLibrary::ResolveAllSymbolsHint);
         if (!library->load()) {
             // The loader's own words: a library the module needs is missing, and the like.
             error_ = library->errorString();
             delete library;
-            continue;
+            return nullptr;
         }
         entry_ = library->resolve(symbol_);
         if (entry_ != nullptr) {
-            error_.clear();
             return entry_;
         }
         error_ = QStringLiteral("%1 has no entry point %2 (a module of another version?).")
                      .arg(path, QLatin1String(symbol_));
         library->unload();
         delete library;
+        return nullptr;
     }
-    if (error_.isEmpty()) {
-        error_ = QStringLiteral("%1 was not found.").arg(name);
-    }
+    error_ = QStringLiteral("%1 was not found in %2.").arg(name, QFileInfo(path).absolutePath());
     return nullptr;
 }
 

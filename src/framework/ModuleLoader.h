@@ -1,6 +1,7 @@
-// Loads one of the program's own modules (a library beside the executable in a build tree,
-// in the installed module folder otherwise) and resolves its entry point. A module is loaded
-// at most once and kept for the rest of the run; a failure is remembered with its reason.
+// Loads one of the program's own modules from the program's library folder (lib/ombrivault
+// beside the program's bin folder, installed or in a build tree) and resolves its entry point. A
+// module is loaded at most once and kept for the rest of the run; a failure is remembered with its
+// reason.
 #pragma once
 
 #include <QFunctionPointer>

@@ -1,6 +1,6 @@
 #include "image/CodecAdapter.h"
 
-#include "image/ByteOrder.h"
+#include "base/ByteOrder.h"
 #include "image/CodecFormats.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 // ICO (and CUR) files: a directory of images, each a PNG file or a DIB whose height covers
 // the colour rows and the 1-bit transparency mask after them. Every image is a frame.
-#include "image/ByteOrder.h"
+#include "base/ByteOrder.h"
 #include "image/CodecFormats.h"
 #include "image/DibBlocks.h"
 

@@ -1,5 +1,5 @@
 // TIFF through libtiff: every page on reading, the first frame on writing.
-#include "image/ByteOrder.h"
+#include "base/ByteOrder.h"
 #include "image/CodecAdapter.h"
 #include "image/CodecFormats.h"
 

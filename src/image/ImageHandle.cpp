@@ -1,7 +1,7 @@
 #include "image/ImageHandle.h"
 
-#include "crypto/EncryptedFile.h"
-#include "image/ByteOrder.h"
+#include "base/ByteOrder.h"
+#include "base/WholeFile.h"
 #include "image/DibBlocks.h"
 
 #include <algorithm>

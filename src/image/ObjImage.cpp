@@ -1,7 +1,7 @@
 #include "image/ObjImage.h"
 
-#include "crypto/EncryptedFile.h"
-#include "image/ByteOrder.h"
+#include "base/ByteOrder.h"
+#include "base/WholeFile.h"
 #include "image/DibBlocks.h"
 #include "image/ImageFactory.h"
 #include "image/ImageHandle.h"

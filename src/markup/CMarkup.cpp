@@ -1,8 +1,8 @@
 #include "markup/CMarkup.h"
 #include "markup/MarkupBytes.h"
 
+#include "base/CodePage.h"
 #include "crypto/Ciphers.h"
-#include "crypto/CodePage.h"
 
 #include <algorithm>
 #include <array>

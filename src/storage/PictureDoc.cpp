@@ -6,8 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "base/WholeFile.h"
 #include "controls/PasswordClipboard.h"
-#include "crypto/EncryptedFile.h"
 #include "crypto/StrongFile.h"
 #include "dialogs/DialogWidgets.h"
 #include "dialogs/ExistingPasswordDlg.h"

@@ -25,10 +25,10 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "base/CodePage.h"
+#include "base/FileErrors.h"
+#include "base/WholeFile.h"
 #include "controls/DirectoryDlg.h"
-#include "crypto/CodePage.h"
-#include "crypto/EncryptedFile.h"
-#include "crypto/FileErrors.h"
 #include "framework/CommandIds.h"
 #include "framework/FrameHosts.h"
 #include "framework/LockHost.h"

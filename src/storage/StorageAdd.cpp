@@ -1,6 +1,6 @@
 #include "storage/StorageAdd.h"
 
-#include "crypto/EncryptedFile.h"
+#include "base/FileNames.h"
 #include "image/ImageType.h"
 
 #include <cstring>

@@ -4,8 +4,8 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "crypto/CodePage.h"
-#include "crypto/EncryptedFile.h"
+#include "base/CodePage.h"
+#include "base/WholeFile.h"
 
 namespace fs = std::filesystem;
 

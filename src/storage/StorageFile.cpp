@@ -1,6 +1,6 @@
 #include "storage/StorageFile.h"
 
-#include "crypto/EncryptedFile.h"
+#include "base/FileNames.h"
 #include "storage/ItemCipher.h"
 
 #include <cstring>

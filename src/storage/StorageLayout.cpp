@@ -1,6 +1,6 @@
 #include "storage/StorageLayout.h"
 
-#include "crypto/CodePage.h"
+#include "base/CodePage.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,8 +1,8 @@
 #include "storage/StorageSave.h"
 
+#include "base/AtomicFileWriter.h"
+#include "base/FileErrors.h"
 #include "compound/CompoundFile.h"
-#include "crypto/AtomicFileWriter.h"
-#include "crypto/FileErrors.h"
 #include "storage/ItemCipher.h"
 #include "storage/StorageFile.h"
 

@@ -5,7 +5,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QImage>
-#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocalSocket>
@@ -862,41 +861,3 @@ TEST_F(AppTest, TerminatingCancelsTheDialogAndClosesDocumentsUnsaved) {
 
 } // namespace
 
-namespace {
-// Whether a picture-format plugin is loaded into this process.
-bool PictureFormatPluginLoaded() {
-    QFile maps(QStringLiteral("/proc/self/maps"));
-    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("/imageformats/");
-}
-} // namespace
-
-// Starting the program and drawing its window needs no picture-format plugin: those (and the
-// libraries they bring) load only once a picture is really read.
-TEST_F(AppTest, StartLoadsNoPictureFormatPlugin) {
-    if (PictureFormatPluginLoaded()) {
-        GTEST_SKIP() << "an earlier test in this process read a picture";
-    }
-    // A window as wide as the screen holds every toolbar button (a narrower one shows the
-    // overflow button, whose icon is a picture).
-    const QSize screen = CMainFrame::ScreenSize();
-    AppSettings::SaveWindowPlacement(QRect(QPoint(0, 0), screen), screen);
-    ASSERT_TRUE(Start({}));
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Frame()));
-    Frame().grab();
-    for (QMenu* menu : Frame().menuBar()->findChildren<QMenu*>()) {
-        menu->grab();
-    }
-    QCoreApplication::processEvents();
-    EXPECT_FALSE(PictureFormatPluginLoaded());
-    // Nor does it draw an icon from its SVG file: the ones the window shows were drawn when
-    // the program was built.
-    QFile maps(QStringLiteral("/proc/self/maps"));
-    ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
-    EXPECT_FALSE(maps.readAll().contains("libQt6Svg"));
-    // The check sees a plugin once a picture of its format is read.
-    if (QImageReader::supportedImageFormats().contains("gif")) {
-        QImage picture;
-        picture.loadFromData(QByteArray("GIF89a"), "GIF");
-        EXPECT_TRUE(PictureFormatPluginLoaded());
-    }
-}

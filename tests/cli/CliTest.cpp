@@ -1,4 +1,5 @@
 // Runs the real ombrivault-cli binary against real files.
+#include "base/FileNames.h"
 #include "passwords/PasswordsFile.h"
 #include "support/CliFixture.h"
 

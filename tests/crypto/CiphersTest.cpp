@@ -1,5 +1,5 @@
 #include "crypto/Ciphers.h"
-#include "crypto/CodePage.h"
+#include "base/CodePage.h"
 
 #include <gtest/gtest.h>
 

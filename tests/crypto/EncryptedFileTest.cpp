@@ -1,7 +1,9 @@
 #include "crypto/EncryptedFile.h"
+#include "base/CodePage.h"
+#include "base/FileErrors.h"
+#include "base/FileNames.h"
+#include "base/WholeFile.h"
 #include "crypto/AesSlices.h"
-#include "crypto/CodePage.h"
-#include "crypto/FileErrors.h"
 
 #include "support/TestFiles.h"
 

@@ -1,6 +1,6 @@
 #include "crypto/SecretBuffer.h"
+#include "base/CodePage.h"
 #include "crypto/Ciphers.h"
-#include "crypto/CodePage.h"
 
 #include <gtest/gtest.h>
 

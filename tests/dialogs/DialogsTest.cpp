@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "crypto/CodePage.h"
+#include "base/CodePage.h"
 #include "dialogs/DialogLook.h"
 #include "dialogs/DialogWidgets.h"
 #include "dialogs/ExistingPasswordDlg.h"

@@ -18,7 +18,7 @@
 #include "app/EditorApp.h"
 #include "app/FrameStatusBar.h"
 #include "app/MainFrame.h"
-#include "crypto/CodePage.h"
+#include "base/CodePage.h"
 #include "crypto/EncryptedFile.h"
 #include "crypto/StrongFile.h"
 #include "editor/EditorDoc.h"

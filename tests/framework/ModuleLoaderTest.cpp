@@ -17,7 +17,7 @@ TEST(ModuleLoader, ResolvesTheEntryPointOrSaysWhyNot) {
     const Case cases[] = {
         {"present", kPdfModuleName, kCreatePdfPaneSymbol, true, ""},
         {"missing file", "ombrivault-absent.so", kCreatePdfPaneSymbol, false,
-         "ombrivault-absent.so was not found."},
+         "ombrivault-absent.so was not found in "},
         {"missing symbol", kPdfModuleName, "ombrivault_create_pdf_pane_v0", false,
          "ombrivault_create_pdf_pane_v0"},
     };

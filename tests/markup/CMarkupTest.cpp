@@ -1,5 +1,5 @@
 #include "markup/CMarkup.h"
-#include "crypto/CodePage.h"
+#include "base/CodePage.h"
 
 #include <gtest/gtest.h>
 

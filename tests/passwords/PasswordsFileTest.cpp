@@ -1,7 +1,7 @@
 #include "passwords/PasswordsFile.h"
 #include "passwords/AccountsXml.h"
 
-#include "crypto/CodePage.h"
+#include "base/CodePage.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The storage commands of the real ombrivault-cli binary on real files.
 #include "compound/CompoundFile.h"
-#include "crypto/EncryptedFile.h"
+
 #include "storage/StorageFile.h"
 #include "storage/StorageSave.h"
 #include "support/CliFixture.h"

@@ -1,6 +1,6 @@
 // The fixed records, the streamed item cipher and the account XML of storage items.
 #include "storage/StorageLayout.h"
-#include "crypto/CodePage.h"
+#include "base/CodePage.h"
 #include "crypto/EncryptedFile.h"
 #include "storage/ItemCipher.h"
 #include "storage/ItemXml.h"

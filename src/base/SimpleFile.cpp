@@ -1,4 +1,4 @@
-#include "crypto/SimpleFile.h"
+#include "base/SimpleFile.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -2,7 +2,7 @@
 // the file layers keep the access, sharing and creation semantics of the stored formats.
 #pragma once
 
-#include "crypto/FileErrors.h"
+#include "base/FileErrors.h"
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,6 @@
-#include "crypto/CodePage.h"
+#include "base/CodePage.h"
 
-#include "crypto/Ciphers.h"
+#include "base/Bytes.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "crypto/FileErrors.h"
+#include "base/FileErrors.h"
 
 #include <cerrno>
 #include <system_error>

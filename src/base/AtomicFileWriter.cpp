@@ -1,6 +1,6 @@
-#include "crypto/AtomicFileWriter.h"
+#include "base/AtomicFileWriter.h"
 
-#include "crypto/FileErrors.h"
+#include "base/FileErrors.h"
 
 #include <cerrno>
 #include <fcntl.h>

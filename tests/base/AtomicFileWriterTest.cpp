@@ -1,7 +1,7 @@
-#include "crypto/AtomicFileWriter.h"
-#include "crypto/EncryptedFile.h"
-#include "crypto/FileErrors.h"
-#include "crypto/SimpleFile.h"
+#include "base/AtomicFileWriter.h"
+#include "base/FileErrors.h"
+#include "base/SimpleFile.h"
+#include "base/WholeFile.h"
 
 #include "support/TestFiles.h"
 

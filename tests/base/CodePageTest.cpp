@@ -1,4 +1,4 @@
-#include "crypto/CodePage.h"
+#include "base/CodePage.h"
 
 #include <gtest/gtest.h>
 
