@@ -7,6 +7,7 @@
 #include "crypto/StrongFile.h"
 #include "documents/DocumentKinds.h"
 #include "storage/StorageFile.h"
+#include "storage/StorageSave.h"
 
 #include <charconv>
 #include <iostream>
@@ -109,9 +110,10 @@ int Harden(const CliOptions& options) {
         return Fail(kExitDecryptFailed, strong::StatusMessage(s));
     }
     password.Clear();
-    // A storage hardened in place keeps its previous file as FILE.BAK, as every storage save.
+    // A storage hardened in place keeps its previous file as its backup, as every storage
+    // save does.
     const bool inPlace = !out || SameFileOnDisk(path, *out);
-    const std::string backup = path + ".BAK";
+    const std::string backup = StorageBackupPath(path);
     const bool keepBackup = inPlace && kind->documentClass == DocumentClass::Storage;
     int error = 0;
     const strong::Status s =
@@ -231,8 +233,9 @@ int TakeKdfOptions(std::vector<std::string>& args, strong::KdfParams& params) {
 }
 
 const CliCommand kHardenCommand = {"harden",
-                                   "[password options] harden FILE [-o OUT] "
+                                   "[--password-file F | --password-stdin] harden FILE [-o OUT] "
                                    "[--kdf-passes N] [--kdf-memory MiB]",
                                    Harden};
-const CliCommand kWeakenCommand = {"weaken", "[password options] weaken FILE -o OUT", Weaken};
+const CliCommand kWeakenCommand = {
+    "weaken", "[--password-file F | --password-stdin] weaken FILE -o OUT", Weaken};
 const CliCommand kInfoCommand = {"info", "info FILE", Info};

@@ -35,7 +35,7 @@ void PrintUsage(std::ostream& out) {
            "\nStrong protection (opens only in this program): encrypt --strong, harden and\n"
            "weaken; --kdf-passes N (1-64, 3 by default) and --kdf-memory MiB (8-4096, 256 by\n"
            "default) set its key derivation. decrypt, list, show and check read it as they\n"
-           "find it; ls, export and add refuse a storage with it (exit code 3).\n";
+           "find it; ls, export, add and check refuse a storage with it (exit code 3).\n";
 }
 
 // An option we do not know whose name suggests a password ("--password", "-pw", ...): its

@@ -189,9 +189,9 @@ def storage_both_ways(cli):
     check(b"strong protection" in r.stderr, f"ls of a strong storage: {r.stderr!r}")
     run([cli, "--password-file", "wrong", "harden", "s.ovs", "-o", "x.ovs"] + fast, expect=1)
     check(not os.path.exists(os.path.join(work, "x.ovs")), "harden wrote with a wrong password")
-    # In place, the previous storage stays as FILE.BAK, as after every storage save.
+    # In place, the previous storage stays as its backup, as after every storage save.
     run([cli] + pw + ["harden", "s.ovs"] + fast)
-    check(read("s.ovs.BAK") == original, "harden in place kept no backup")
+    check(read("s.BAK") == original, "harden in place kept no backup")
     check(unseal(read("s.ovs"))[0] == original, "harden in place")
     check(os.stat(os.path.join(work, "s.ovs")).st_mode & 0o077 == 0, "hardened file mode")
 
