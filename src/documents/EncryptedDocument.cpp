@@ -1,6 +1,7 @@
 #include "documents/EncryptedDocument.h"
 
 #include <system_error>
+#include <utility>
 
 #include <QDir>
 #include <QFile>
@@ -148,6 +149,9 @@ void CEncryptedDocument::FinishStrongOpen(const QString& path, BlobForm form,
         case LoadTextStatus::Text:
             SetModifiedFlag(false);
             OnContentsLoaded();
+            if (const auto opened = std::exchange(openedCallback_, {})) {
+                opened(true);
+            }
             return;
         case LoadTextStatus::Unreadable:
             ReportError(QStringLiteral("Cannot read the file %1: %2")
@@ -160,7 +164,11 @@ void CEncryptedDocument::FinishStrongOpen(const QString& path, BlobForm form,
     } else {
         ReportStrongFailure(path, result.status, result.error);
     }
+    const auto opened = std::exchange(openedCallback_, {});
     OnCloseDocument(); // destroys this document
+    if (opened) {
+        opened(false);
+    }
 }
 
 void CEncryptedDocument::ReportStrongFailure(const QString& path, strong::Status status,

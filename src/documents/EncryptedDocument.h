@@ -5,6 +5,7 @@
 // and says what else differs through the hooks below.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -76,6 +77,11 @@ public:
     virtual bool SupportsStrongProtection() const { return true; }
     // The key-derivation parameters for a new key.
     void SetStrongParams(const strong::KdfParams& params) { strongParams_ = params; }
+    // Runs once the contents of a strong file that is opening have arrived (true) or the
+    // window has closed again because they could not be read (false; the document is gone).
+    void SetOpenedCallback(std::function<void(bool opened)> callback) {
+        openedCallback_ = std::move(callback);
+    }
     // "Strong" for a document with strong protection, empty for every other document.
     static QString ProtectionPaneText(const CDocument* document);
     static constexpr const char* kWeakenQuestion =
@@ -177,6 +183,7 @@ private:
     strong::Key key_;
     bool deriving_ = false;
     bool closeAfterSave_ = false;
+    std::function<void(bool)> openedCallback_;
     // Locked by a derivation's callback: gone with the document.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };

@@ -333,20 +333,30 @@ TEST_F(EditorDocTest, AFileDroppedOnTheTextOpensAsADocument) {
     EXPECT_EQ(Text(opened), QStringLiteral("from the drop"));
 }
 
+// A file with strong protection prints once its key is derived, with the window hidden.
 TEST_F(EditorDocTest, PrintingFromTheCommandLinePrintsTheTextAndEnds) {
-    ASSERT_TRUE(
-        SaveEncryptedText(dir / "print.etx", "printed\r\nfrom the shell", "pw", BlobForm::Legacy));
-    app = std::make_unique<CEditorApp>();
-    QPrinter& printer = app->Printer();
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(QString::fromStdString(dir / "shell.pdf"));
-    ModalSeam::Push(EnterPassword(QStringLiteral("pw")));
-    EXPECT_FALSE(
-        app->InitInstance({QStringLiteral("/p"), QString::fromStdString(dir / "print.etx")}));
-    EXPECT_TRUE(app->DocManager().GetDocuments().empty());
+    for (const bool strongFile : {false, true}) {
+        SCOPED_TRACE(strongFile);
+        const std::string path = dir / (strongFile ? "strong.etx" : "print.etx");
+        const std::string pdf = dir / (strongFile ? "strong.pdf" : "shell.pdf");
+        strong::Key key;
+        ASSERT_EQ(key.Derive("pw", {1, 8192}), strong::Status::Ok);
+        ASSERT_TRUE(SaveEncryptedText(path, "printed\r\nfrom the shell", "pw", BlobForm::Legacy,
+                                      nullptr, strongFile ? &key : nullptr));
+        app = std::make_unique<CEditorApp>();
+        QPrinter& printer = app->Printer();
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(pdf));
+        ModalSeam::Push(EnterPassword(QStringLiteral("pw")));
+        EXPECT_EQ(app->InitInstance({QStringLiteral("/p"), QString::fromStdString(path)}),
+                  strongFile);
+        ASSERT_TRUE(ProcessEventsUntil([&] { return app->DocManager().GetDocuments().empty(); }));
+        EXPECT_FALSE(app->MainFrame()->isVisible());
 
-    const QString text = PdfText(QString::fromStdString(dir / "shell.pdf"));
-    EXPECT_TRUE(text.contains(QStringLiteral("printed\nfrom the shell"))) << text.toStdString();
+        const QString text = PdfText(QString::fromStdString(pdf));
+        EXPECT_TRUE(text.contains(QStringLiteral("printed\nfrom the shell"))) << text.toStdString();
+        app.reset();
+    }
 }
 
 namespace {
