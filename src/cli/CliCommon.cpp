@@ -240,6 +240,13 @@ bool ReadInput(const std::string& path, Bytes& data) {
     return true;
 }
 
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa {};
+    struct stat sb {};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
 bool TakeFlag(std::vector<std::string>& args, const std::string& flag) {
     const auto at = std::find(args.begin(), args.end(), flag);
     if (at == args.end()) {

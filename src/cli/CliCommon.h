@@ -43,6 +43,9 @@ int ReadPassword(const CliOptions& options, SecretBuffer& password);
 // costs no typing; then reads the password as ReadPassword does.
 int ReadPasswordForFile(const CliOptions& options, const std::string& path, SecretBuffer& password);
 
+// True when both names lead to one existing file, so writing one would destroy the other.
+bool SameFile(const std::string& a, const std::string& b);
+
 // Reads all of a file, or of standard input for "-". Prints the reason and returns false.
 bool ReadInput(const std::string& path, Bytes& data);
 

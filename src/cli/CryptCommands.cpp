@@ -24,14 +24,6 @@ std::optional<BlobForm> FormOf(const std::string& path) {
 
 const char* const kKnownTypes = "a .ovt, .etx, .ovd or .ovf file";
 
-// True when both names lead to one existing file, so writing one would destroy the other.
-bool SameFile(const std::string& a, const std::string& b) {
-    struct stat sa {};
-    struct stat sb {};
-    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
-}
-
 // The text to encrypt must be UTF-8: anything else would be changed silently. Reports the
 // first bad byte and returns kExitUsage, or returns kExitOk.
 int CheckUtf8Input(const std::string& name, std::string_view input) {

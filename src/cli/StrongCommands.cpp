@@ -11,18 +11,10 @@
 
 #include <charconv>
 #include <iostream>
-#include <sys/stat.h>
 
 namespace {
 
 const char* const kAnyKind = "a .ovs, .ovt, .etx, .ovd or .ovf file";
-
-bool SameFileOnDisk(const std::string& a, const std::string& b) {
-    struct stat sa {};
-    struct stat sb {};
-    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
-}
 
 // The kind and stored form `path` names by its extension; null for none of ours.
 const DocumentKind* KindOf(const std::string& path) {
@@ -112,7 +104,7 @@ int Harden(const CliOptions& options) {
     password.Clear();
     // A storage hardened in place keeps its previous file as its backup, as every storage
     // save does.
-    const bool inPlace = !out || SameFileOnDisk(path, *out);
+    const bool inPlace = !out || SameFile(path, *out);
     const std::string backup = StorageBackupPath(path);
     const bool keepBackup = inPlace && kind->documentClass == DocumentClass::Storage;
     int error = 0;
@@ -141,7 +133,7 @@ int Weaken(const CliOptions& options) {
     if (const int code = CheckSameKind(path, *out); code != kExitOk) {
         return code;
     }
-    if (SameFileOnDisk(path, *out)) {
+    if (SameFile(path, *out)) {
         return UsageFail("the output " + *out + " is the input file; write to another file");
     }
     SecretBuffer password;
