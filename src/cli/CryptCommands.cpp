@@ -12,7 +12,6 @@
 
 #include <cerrno>
 #include <iostream>
-#include <sys/stat.h>
 
 namespace {
 
