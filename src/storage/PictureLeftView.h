@@ -1,3 +1,4 @@
+// The "Picture" classes are the storage's, after their established names.
 // CPictureLeftView: the tree of a storage window - the root, a tree item per folder and item
 // of the storage - and every operation on it: the load on a worker thread, adding folders,
 // items, files and whole directories (on a worker thread of their own, one directory after
