@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include "base/WholeFile.h"
+#include "crypto/StrongFile.h"
 #include "dialogs/DialogWidgets.h"
 #include "dialogs/ExistingPasswordDlg.h"
 #include "dialogs/MessageDialogs.h"
@@ -50,6 +51,13 @@ bool CPictureDoc::OnOpenDocument(const QString& path) {
         // Nothing to read: an empty storage whose password the first save asks for.
         SetModifiedFlag(false);
         return true;
+    }
+    if (strong::FileHasMagic(NativePath(path))) {
+        ReportError(QStringLiteral("Cannot open the file %1: it has strong protection, which "
+                                   "the storage window cannot open yet. \"ombrivault-cli "
+                                   "weaken\" writes a copy without it.")
+                        .arg(FileNamePart(path)));
+        return false;
     }
     CExistingPasswordDlg prompt;
     if (prompt.DoModal() != IDOK) {
