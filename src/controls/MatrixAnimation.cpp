@@ -1,12 +1,4 @@
-#include "controls/JMatrixCtrl.h"
-
-#include <QFontDatabase>
-#include <QFontInfo>
-#include <QFontMetrics>
-#include <QPaintEvent>
-#include <QPainter>
-#include <QResizeEvent>
-#include <QTimer>
+#include "controls/MatrixAnimation.h"
 
 #include <algorithm>
 #include <chrono>
@@ -15,8 +7,6 @@
 
 namespace {
 
-// Height of a character cell in pixels; the font is made as large as fits in it.
-constexpr int kCellHeight = 14;
 // Hold times are turned into milliseconds for the timer and must not overflow.
 constexpr int kMaxHoldSeconds = INT_MAX / 1000;
 
@@ -38,121 +28,88 @@ constexpr char16_t kGreekHigh[64] = {
     0x00AC, 0x00AD, 0x00AE, 0x2015, 0x00B0, 0x00B1, 0x00B2, 0x00B3, 0x0384, 0x00B5, 0x00B6,
     0x00B7, 0x0388, 0x0389, 0x038A, 0x00BB, 0x038C, 0x00BD, 0x038E, 0x038F};
 
-// "Courier" where the system has it, else the system's fixed-pitch font, bold, at the largest
-// pixel size whose line height fits the cell. Antialiasing is off so that every glyph pixel
-// has exactly the colour it was drawn in, as on the classic lock screens.
-QFont MakeCellFont() {
-    QFont font;
-    font.setFamilies(
-        {QStringLiteral("Courier"), QFontDatabase::systemFont(QFontDatabase::FixedFont).family()});
-    font.setStyleHint(QFont::TypeWriter, QFont::NoAntialias);
-    font.setFixedPitch(true);
-    font.setWeight(QFont::Bold);
-    for (int pixels = kCellHeight; pixels > 1; --pixels) {
-        font.setPixelSize(pixels);
-        if (QFontMetrics(font).height() <= kCellHeight) {
-            break;
-        }
-    }
-    return font;
-}
-
 } // namespace
 
-// The production timers: one QTimer per timer id, each calling back into the widget.
-class JMatrixCtrl::QtTimers : public MatrixTimerDriver {
-public:
-    explicit QtTimers(JMatrixCtrl* owner) {
-        for (int id = 0; id < TimerCount; ++id) {
-            QObject::connect(&timers_[id], &QTimer::timeout, owner,
-                             [owner, id] { owner->OnTimer(id); });
-        }
-    }
-    void Start(int id, int intervalMs) override { timers_[id].start(intervalMs); }
-    void Stop(int id) override { timers_[id].stop(); }
-
-private:
-    std::array<QTimer, TimerCount> timers_;
-};
-
-JMatrixCtrl::JMatrixCtrl(RandomSource random, QWidget* parent)
-    : QFrame(parent), random_(std::move(random)) {
+MatrixAnimation::MatrixAnimation(RandomSource random, TextWidth textWidth)
+    : random_(std::move(random)), textWidth_(std::move(textWidth)) {
     if (!random_) {
         const auto seed =
             static_cast<std::uint32_t>(std::chrono::system_clock::now().time_since_epoch().count());
         random_ = [generator = std::mt19937(seed)]() mutable { return generator(); };
     }
-    setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    setFocusPolicy(Qt::NoFocus);
-    setCursor(Qt::ArrowCursor);
-    BuildFonts();
+    SetGrid(grid_);
 }
 
-JMatrixCtrl::~JMatrixCtrl() {
+MatrixAnimation::~MatrixAnimation() {
     for (int id = 0; id < TimerCount; ++id) {
         StopTimer(id);
     }
 }
 
-void JMatrixCtrl::SetTimerDriver(MatrixTimerDriver* driver) {
+void MatrixAnimation::SetTimerDriver(MatrixTimerDriver* driver) {
     timers_ = driver;
 }
 
-void JMatrixCtrl::Create(const QRect& rect, QWidget* parent) {
-    if (parent != parentWidget()) {
-        setParent(parent);
+void MatrixAnimation::SetGrid(const Grid& grid) {
+    grid_ = grid;
+    rain_.assign(static_cast<size_t>(grid_.columns), RainColumn{});
+    activeRain_ = 0;
+    rainDraws_.clear();
+    rainCells_.assign(static_cast<size_t>(grid_.columns) * static_cast<size_t>(grid_.rows),
+                      RainDraw{});
+    sparks_.assign(static_cast<size_t>(static_cast<int>(grid_.columns * 0.2)), Spark{});
+    activeSparks_ = 0;
+
+    // A page on screen keeps running, re-centred on the new grid.
+    if (currentLine_ >= 0) {
+        PlaceLines();
+        if (PageHasLine(currentLine_) && cursorRow_ >= 0) {
+            cursorRow_ = lineCells_[currentLine_ - pageFirstLine_].row;
+        }
     }
-    setGeometry(rect);
-    BuildGrid(contentsRect().size());
-    created_ = true;
-    if (timers_ == nullptr) {
-        qtTimers_ = std::make_unique<QtTimers>(this);
-        timers_ = qtTimers_.get();
-    }
-    StartTimer(PageTimer, firstPageDelay_ * 1000);
-    StartTimer(RainTimer, kRainIntervalMs);
-    show();
-    RequestFrame();
 }
 
-void JMatrixCtrl::AddLine(const QString& text) {
+void MatrixAnimation::Start() {
+    StartTimer(PageTimer, firstPageDelay_ * 1000);
+    StartTimer(RainTimer, kRainIntervalMs);
+}
+
+void MatrixAnimation::AddLine(const QString& text) {
     lines_.append(text);
     // Before the first page this makes the next page start at line 0.
     pageLastLine_ = static_cast<int>(lines_.size());
 }
 
-void JMatrixCtrl::SetTypingMode(bool mode, bool block) {
+void MatrixAnimation::SetTypingMode(bool mode, bool block) {
     typingMode_ = mode;
     cursorCharacter_ = block ? kBlockCursor : 'a';
 }
 
-void JMatrixCtrl::OnTimer(int id) {
+bool MatrixAnimation::OnTimer(int id) {
     switch (id) {
     case PageTimer:
         NextPage();
         StartCursor();
-        return;
+        return false;
     case TypingTimer:
         SparksStep();
         TypingStep();
-        break;
+        return true;
     case CursorTimer:
         CursorStep();
-        break;
+        return true;
     case RainTimer:
         RainStep();
-        break;
+        return true;
     case SparksTimer:
         SparksStep();
-        break;
+        return true;
     default:
-        return;
+        return false;
     }
-    RequestFrame();
 }
 
-void JMatrixCtrl::NextPage() {
+void MatrixAnimation::NextPage() {
     const int count = static_cast<int>(lines_.size());
     if (count == 0) {
         return;
@@ -184,7 +141,7 @@ void JMatrixCtrl::NextPage() {
     StartTimer(TypingTimer, kTypingIntervalMs);
 }
 
-void JMatrixCtrl::StartCursor() {
+void MatrixAnimation::StartCursor() {
     if (!typingMode_ || !PageHasLine(currentLine_)) {
         return;
     }
@@ -193,14 +150,14 @@ void JMatrixCtrl::StartCursor() {
     StartTimer(CursorTimer, kCursorIntervalMs);
 }
 
-void JMatrixCtrl::CursorStep() {
+void MatrixAnimation::CursorStep() {
     ++cursorColumn_;
-    if (cursorColumn_ >= columns_) {
+    if (cursorColumn_ >= grid_.columns) {
         StopTimer(CursorTimer);
     }
 }
 
-void JMatrixCtrl::TypingStep() {
+void MatrixAnimation::TypingStep() {
     if (typingMode_ && cursorCharacter_ != kBlockCursor) {
         cursorCharacter_ = RandomCharacter();
     }
@@ -229,7 +186,7 @@ void JMatrixCtrl::TypingStep() {
                 changed = true;
             }
         }
-        const bool cursorDone = !typingMode_ || length == 0 || cursorColumn_ >= columns_;
+        const bool cursorDone = !typingMode_ || length == 0 || cursorColumn_ >= grid_.columns;
         if (changed || !cursorDone) {
             return;
         }
@@ -237,7 +194,7 @@ void JMatrixCtrl::TypingStep() {
     FinishTypedLine();
 }
 
-void JMatrixCtrl::FinishTypedLine() {
+void MatrixAnimation::FinishTypedLine() {
     if (currentLine_ < pageLastLine_) {
         ++currentLine_;
         typedText_.clear();
@@ -250,36 +207,35 @@ void JMatrixCtrl::FinishTypedLine() {
     StartTimer(SparksTimer, kSparksIntervalMs);
 }
 
-void JMatrixCtrl::RainStep() {
-    QPainter painter(&rainSurface_);
-    painter.setFont(rainFont_);
-
-    if (activeRain_ < columns_) {
-        for (int attempt = 0; attempt <= columns_; ++attempt) {
-            const int column = Random(columns_);
+void MatrixAnimation::RainStep() {
+    rainDraws_.clear();
+    if (activeRain_ < grid_.columns) {
+        for (int attempt = 0; attempt <= grid_.columns; ++attempt) {
+            const int column = Random(grid_.columns);
             RainColumn& drop = rain_[column];
             if (drop.active) {
                 continue;
             }
             drop.active = true;
-            drop.row = Random(2) == 0 ? 0 : Random(rows_ - 2);
-            const int endSpan = rows_ - drop.row - 2; // rows from start + 3 to rows
-            drop.endRow = (Random(2) == 0 || endSpan <= 0) ? rows_ : drop.row + 3 + Random(endSpan);
+            drop.row = Random(2) == 0 ? 0 : Random(grid_.rows - 2);
+            const int endSpan = grid_.rows - drop.row - 2; // rows from start + 3 to rows
+            drop.endRow =
+                (Random(2) == 0 || endSpan <= 0) ? grid_.rows : drop.row + 3 + Random(endSpan);
             drop.character = Random(5) == 0 ? ' ' : RandomCharacter();
-            DrawCell(painter, column, drop.row, RainGlyph(drop.character), kRainHeadColor);
+            DrawRain(column, drop.row, drop.character, kRainHeadColor);
             ++drop.row;
             ++activeRain_;
             break;
         }
     }
 
-    for (int column = 0; column < columns_; ++column) {
+    for (int column = 0; column < grid_.columns; ++column) {
         RainColumn& drop = rain_[column];
         if (!drop.active) {
             continue;
         }
         const QRgb trail = qRgb(0, kTrailGreenMin + Random(kTrailGreenMax - kTrailGreenMin + 1), 0);
-        DrawCell(painter, column, drop.row - 1, RainGlyph(drop.character), trail);
+        DrawRain(column, drop.row - 1, drop.character, trail);
         if (drop.row >= drop.endRow) {
             drop.active = false;
             --activeRain_;
@@ -288,12 +244,12 @@ void JMatrixCtrl::RainStep() {
         if (drop.character != ' ') {
             drop.character = RandomCharacter();
         }
-        DrawCell(painter, column, drop.row, RainGlyph(drop.character), kRainHeadColor);
+        DrawRain(column, drop.row, drop.character, kRainHeadColor);
         ++drop.row;
     }
 }
 
-void JMatrixCtrl::SparksStep() {
+void MatrixAnimation::SparksStep() {
     const int count = static_cast<int>(sparks_.size());
     if (activeSparks_ < count && Random(101) == 0) {
         for (int attempt = 0; attempt <= count; ++attempt) {
@@ -303,8 +259,8 @@ void JMatrixCtrl::SparksStep() {
             }
             spark.active = true;
             spark.life = 300 + Random(501);
-            spark.column = Random(columns_);
-            spark.row = Random(rows_);
+            spark.column = Random(grid_.columns);
+            spark.row = Random(grid_.rows);
             ++activeSparks_;
             break;
         }
@@ -323,53 +279,7 @@ void JMatrixCtrl::SparksStep() {
     }
 }
 
-void JMatrixCtrl::Compose() {
-    BuildFrame();
-    update();
-}
-
-void JMatrixCtrl::BuildFrame() {
-    frameDirty_ = false;
-    displaySurface_ = rainSurface_.copy();
-    QPainter painter(&displaySurface_);
-    painter.setFont(textFont_);
-
-    for (const Spark& spark : sparks_) {
-        if (spark.active) {
-            DrawCell(painter, spark.column, spark.row, TextGlyph(spark.character), kSparkColor);
-        }
-    }
-
-    if (PageHasLine(currentLine_)) {
-        for (int line = pageFirstLine_; line <= currentLine_; ++line) {
-            const QString& text = line < currentLine_ ? lines_[line] : typedText_;
-            const Cell cell = lineCells_[line - pageFirstLine_];
-            for (int i = 0; i < text.size(); ++i) {
-                DrawCell(painter, cell.column + i, cell.row, text[i], kTextColor);
-            }
-        }
-    }
-
-    if (typingMode_ && cursorColumn_ >= 0 && cursorRow_ >= 0) {
-        if (cursorCharacter_ == kBlockCursor) {
-            painter.fillRect(CellRect(cursorColumn_, cursorRow_), QColor(kTextColor));
-        } else {
-            DrawCell(painter, cursorColumn_, cursorRow_, TextGlyph(cursorCharacter_), kTextColor);
-        }
-    }
-}
-
-void JMatrixCtrl::RequestFrame() {
-    // Several timers may tick between two paints; the frame is built once, when painted.
-    frameDirty_ = true;
-    update();
-}
-
-QRect JMatrixCtrl::CellRect(int column, int row) const {
-    return {column * columnWidth_, row * rowHeight_, columnWidth_, rowHeight_};
-}
-
-QChar JMatrixCtrl::TextGlyph(int code) {
+QChar MatrixAnimation::TextGlyph(int code) {
     code &= 0xFF;
     if (code == kDelete) {
         return kDeleteGlyph;
@@ -382,7 +292,7 @@ QChar JMatrixCtrl::TextGlyph(int code) {
     return QChar(mapped != 0 ? mapped : u'\u00A4');
 }
 
-QChar JMatrixCtrl::RainGlyph(int code) {
+QChar MatrixAnimation::RainGlyph(int code) {
     code &= 0xFF;
     if (code == kDelete) {
         return kDeleteGlyph;
@@ -400,7 +310,7 @@ QChar JMatrixCtrl::RainGlyph(int code) {
     return QChar(mapped != 0 ? mapped : static_cast<char16_t>(0x03B1 + code % 25));
 }
 
-int JMatrixCtrl::HoldSeconds(const QString& line) {
+int MatrixAnimation::HoldSeconds(const QString& line) {
     if (line.isEmpty() || line[0] != QChar(kHoldMark)) {
         return -1;
     }
@@ -421,109 +331,61 @@ int JMatrixCtrl::HoldSeconds(const QString& line) {
     return negative ? 0 : seconds;
 }
 
-void JMatrixCtrl::paintEvent(QPaintEvent* event) {
-    if (frameDirty_) {
-        BuildFrame();
-    }
-    QPainter painter(this);
-    const QRect client = contentsRect();
-    painter.fillRect(event->rect() & client, Qt::black);
-    if (!displaySurface_.isNull()) {
-        painter.drawImage(client.topLeft(), displaySurface_, QRect(QPoint(0, 0), client.size()));
-    }
-    drawFrame(&painter);
-}
-
-void JMatrixCtrl::resizeEvent(QResizeEvent* event) {
-    QFrame::resizeEvent(event);
-    if (created_ && contentsRect().size() != clientSize_) {
-        BuildGrid(contentsRect().size());
-        RequestFrame();
-    }
-}
-
-int JMatrixCtrl::Random(int bound) {
+int MatrixAnimation::Random(int bound) {
     if (bound <= 0) {
         return 0;
     }
     return static_cast<int>(random_() % static_cast<std::uint32_t>(bound));
 }
 
-int JMatrixCtrl::RandomCharacter() {
+int MatrixAnimation::RandomCharacter() {
     return 32 + Random(kRandomCharLimit - 31);
 }
 
-void JMatrixCtrl::StartTimer(int id, int intervalMs) {
+void MatrixAnimation::StartTimer(int id, int intervalMs) {
     if (timers_ != nullptr) {
         timers_->Start(id, std::max(0, intervalMs));
     }
 }
 
-void JMatrixCtrl::StopTimer(int id) {
+void MatrixAnimation::StopTimer(int id) {
     if (timers_ != nullptr) {
         timers_->Stop(id);
     }
 }
 
-void JMatrixCtrl::BuildFonts() {
-    textFont_ = MakeCellFont();
-    // The same face; RainGlyph maps its codes through the Greek code page.
-    rainFont_ = textFont_;
-}
-
-void JMatrixCtrl::BuildGrid(QSize clientSize) {
-    clientSize_ = clientSize.expandedTo(QSize(0, 0));
-    const QSize surfaceSize = clientSize_.expandedTo(QSize(1, 1));
-    rainSurface_ = QImage(surfaceSize, QImage::Format_RGB32);
-    rainSurface_.fill(kBackgroundColor);
-    displaySurface_ = rainSurface_.copy();
-
-    const QFontMetrics metrics(textFont_, &displaySurface_);
-    rowHeight_ = std::max(1, metrics.height());
-    columnWidth_ = std::max(1, metrics.averageCharWidth()) + 2;
-    rows_ = clientSize_.height() / rowHeight_ + 1;
-    columns_ = clientSize_.width() / columnWidth_ + 1;
-
-    rain_.assign(static_cast<size_t>(columns_), RainColumn{});
-    activeRain_ = 0;
-    sparks_.assign(static_cast<size_t>(static_cast<int>(columns_ * 0.2)), Spark{});
-    activeSparks_ = 0;
-
-    // A page on screen keeps running, re-centred on the new grid.
-    if (currentLine_ >= 0) {
-        PlaceLines();
-        if (PageHasLine(currentLine_) && cursorRow_ >= 0) {
-            cursorRow_ = lineCells_[currentLine_ - pageFirstLine_].row;
-        }
-    }
-}
-
-void JMatrixCtrl::PlaceLines() {
+void MatrixAnimation::PlaceLines() {
     lineCells_.clear();
     const int count = std::max(0, pageLastLine_ - pageFirstLine_ + 1);
-    const QFontMetrics metrics(textFont_, &displaySurface_);
     for (int j = 0; j < count; ++j) {
-        const int width = metrics.horizontalAdvance(lines_[pageFirstLine_ + j]);
+        const int width = textWidth_(lines_[pageFirstLine_ + j]);
         lineCells_.push_back(
-            {((clientSize_.width() - width) / 2) / columnWidth_, (rows_ - count - 1) / 2 + j});
+            {((grid_.width - width) / 2) / grid_.columnWidth, (grid_.rows - count - 1) / 2 + j});
     }
 }
 
-bool JMatrixCtrl::PageHasLine(int line) const {
+bool MatrixAnimation::PageHasLine(int line) const {
     // The cells bound it too: AddLine while a page runs moves the page's last line.
     return line >= pageFirstLine_ && line <= pageLastLine_ &&
            line - pageFirstLine_ < static_cast<int>(lineCells_.size());
 }
 
-void JMatrixCtrl::DrawCell(QPainter& painter, int column, int row, QChar glyph, QRgb color) const {
-    const QRect cell = CellRect(column, row);
-    painter.fillRect(cell, QColor(kBackgroundColor));
-    if (glyph != u' ') {
-        // Accents and wide glyphs would reach into the neighbouring cells, where nothing ever
-        // clears them again: every glyph stays inside its own cell.
-        painter.setClipRect(cell);
-        painter.setPen(QColor(color));
-        painter.drawText(cell, Qt::AlignCenter, QString(glyph));
-        painter.setClipping(false);
+void MatrixAnimation::DrawRain(int column, int row, int character, QRgb color) {
+    const RainDraw draw{column, row, character, color};
+    rainDraws_.push_back(draw);
+    if (column >= 0 && column < grid_.columns && row >= 0 && row < grid_.rows) {
+        rainCells_[static_cast<size_t>(column) * static_cast<size_t>(grid_.rows) +
+                   static_cast<size_t>(row)] = draw;
     }
+}
+
+MatrixAnimation::RainDraw MatrixAnimation::RainCell(int column, int row) const {
+    if (column < 0 || column >= grid_.columns || row < 0 || row >= grid_.rows ||
+        rainCells_.empty()) {
+        return RainDraw{column, row, ' ', 0};
+    }
+    const RainDraw& cell =
+        rainCells_[static_cast<size_t>(column) * static_cast<size_t>(grid_.rows) +
+                   static_cast<size_t>(row)];
+    return RainDraw{column, row, cell.character, cell.color};
 }

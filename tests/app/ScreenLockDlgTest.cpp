@@ -140,7 +140,7 @@ TEST_F(ScreenLockDlgTest, OkStoresTheRecordAndSetsTheIdleTimeout) {
     EXPECT_EQ(Frame().IdleTimeoutSeconds(), 180u);
     EXPECT_EQ(Frame().PromptText(), "") << "the prompt is taken at the next lock";
     Frame().ExecuteCommand(ID_LOCK_SCREEN);
-    EXPECT_EQ(Frame().LockOverlay()->Lines().front(), "Ask me first");
+    EXPECT_EQ(Frame().LockOverlay()->Animation().Lines().front(), "Ask me first");
     Frame().RemoveLockOverlay();
 }
 
@@ -258,7 +258,7 @@ TEST_F(ScreenLockDlgTest, ThePreviewRunsWithoutLinesAndGoesWithTheDialog) {
         auto& dialog = static_cast<CScreenLockDlg&>(d);
         preview = dialog.Preview();
         ASSERT_NE(preview, nullptr);
-        EXPECT_TRUE(preview->Lines().isEmpty());
+        EXPECT_TRUE(preview->Animation().Lines().isEmpty());
         EXPECT_TRUE(preview->isVisible());
         QWidget* area = Child<QWidget>(d, "previewArea");
         EXPECT_EQ(preview->parentWidget(), area);
