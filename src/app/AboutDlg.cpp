@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QUrl>
 
-#include "app/ProductInfo.h"
+#include "base/ProductInfo.h"
 #include "dialogs/DialogLook.h"
 #include "dialogs/DialogWidgets.h"
 #include "framework/LockHost.h"

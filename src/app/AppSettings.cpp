@@ -8,7 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "app/ProductInfo.h"
+#include "base/ProductInfo.h"
 
 namespace AppSettings {
 

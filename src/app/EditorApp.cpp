@@ -17,9 +17,9 @@
 #include "app/CommonAppData.h"
 #include "app/DocumentTemplates.h"
 #include "app/MainFrame.h"
-#include "app/ProductInfo.h"
 #include "app/SingleInstance.h"
 #include "base/CodePage.h"
+#include "base/ProductInfo.h"
 #include "framework/ChildFrame.h"
 #include "framework/CommandIds.h"
 #include "framework/DocTemplate.h"
@@ -201,9 +201,9 @@ CDocument* CEditorApp::OpenDocumentFile(const QString& path) {
 bool CEditorApp::LoadScreenLockSettings() {
     const bool ok = lockStore_.Load(lockSettings_);
     if (ok && mainFrame_ != nullptr) {
-        mainFrame_->SetIdleTimeoutSeconds(
+        mainFrame_->Lock().SetIdleTimeoutSeconds(
             static_cast<uint32_t>(TimeoutMinutes(lockSettings_.timeoutIndex)) * 60);
-        mainFrame_->SetPromptText(lockSettings_.promptText);
+        mainFrame_->Lock().SetPromptText(lockSettings_.promptText);
     }
     return ok;
 }

@@ -76,31 +76,6 @@ public:
 
     // --- Idle clock and screen lock (see CScreenLock) -----------------------------------
     CScreenLock& Lock() { return lock_; }
-    bool IsScreenLocked() const { return lock_.IsScreenLocked(); }
-    uint32_t IdleSeconds() const { return lock_.IdleSeconds(); }
-    uint32_t IdleTimeoutSeconds() const { return lock_.IdleTimeoutSeconds(); }
-    void ResetIdleTimer() { lock_.ResetIdleTimer(); }
-    void SetReopenFlag(ReopenFlag flag, int command = 0) { lock_.SetReopenFlag(flag, command); }
-    bool UnlockForDocumentClose() { return lock_.UnlockForDocumentClose(); }
-    void SetIdleTimeoutSeconds(uint32_t seconds) { lock_.SetIdleTimeoutSeconds(seconds); }
-    const std::string& PromptText() const { return lock_.PromptText(); }
-    void SetPromptText(const std::string& text) { lock_.SetPromptText(text); }
-    bool ReopenFlagSet(ReopenFlag flag) const { return lock_.ReopenFlagSet(flag); }
-    int ReopenCommand(ReopenFlag flag) const { return lock_.ReopenCommand(flag); }
-    void ClearReopenFlag(ReopenFlag flag) { lock_.ClearReopenFlag(flag); }
-    void LockScreen() { lock_.LockScreen(); }
-    void LockScreenDefaultPrompt() { lock_.LockScreenDefaultPrompt(); }
-    void UnlockScreen() { lock_.UnlockScreen(); }
-    bool RequestScreenPassword(bool closeOnLock) {
-        return lock_.RequestScreenPassword(closeOnLock);
-    }
-    void RemoveLockOverlay() { lock_.RemoveLockOverlay(); }
-    JMatrixCtrl* LockOverlay() const { return lock_.Overlay(); }
-    bool LockPending() const { return lock_.Pending(); }
-    QSize LockTimeSize() const { return lock_.LockTimeSize(); }
-
-    static constexpr const char* kDefaultPrompt = CScreenLock::kDefaultPrompt;
-    static constexpr const char* kWrongScreenPasswordText = CScreenLock::kWrongScreenPasswordText;
 
     // True when `watched` belongs to this window: the window itself, its widgets, its menus.
     bool InThisWindow(QObject* watched) const;

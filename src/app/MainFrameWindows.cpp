@@ -16,7 +16,7 @@
 
 #include "app/AppSettings.h"
 #include "app/EditorApp.h"
-#include "app/ProductInfo.h"
+#include "base/ProductInfo.h"
 #include "framework/ChildFrame.h"
 #include "framework/CommandActions.h"
 #include "framework/CommandIds.h"
@@ -287,7 +287,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
     // Nothing opens behind the lock.
-    if (!IsScreenLocked() && event->mimeData()->hasUrls()) {
+    if (!lock_.IsScreenLocked() && event->mimeData()->hasUrls()) {
         for (const QUrl& url : event->mimeData()->urls()) {
             if (url.isLocalFile()) {
                 event->acceptProposedAction();

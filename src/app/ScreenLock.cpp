@@ -6,8 +6,8 @@
 
 #include "app/EditorApp.h"
 #include "app/MainFrame.h"
-#include "app/ProductInfo.h"
 #include "base/CodePage.h"
+#include "base/ProductInfo.h"
 #include "dialogs/ExistingPasswordDlg.h"
 #include "framework/Clock.h"
 #include "framework/CommandIds.h"

@@ -12,8 +12,8 @@
 
 #include "app/EditorApp.h"
 #include "app/MainFrame.h"
-#include "app/ProductInfo.h"
 #include "base/CodePage.h"
+#include "base/ProductInfo.h"
 #include "controls/JMatrixCtrl.h"
 #include "dialogs/PasswordBuffer.h"
 #include "framework/LockHost.h"
@@ -222,8 +222,8 @@ void CScreenLockDlg::OnOk() {
         return;
     }
     if (CMainFrame* frame = app_.MainFrame()) {
-        frame->SetIdleTimeoutSeconds(static_cast<uint32_t>(TimeoutMinutes(settings.timeoutIndex)) *
-                                     60);
+        frame->Lock().SetIdleTimeoutSeconds(
+            static_cast<uint32_t>(TimeoutMinutes(settings.timeoutIndex)) * 60);
     }
     DestroyPreview();
     EndDialog(IDOK);

@@ -8,7 +8,7 @@
 
 #include "app/AppSettings.h"
 #include "app/NewDialog.h"
-#include "app/ProductInfo.h"
+#include "base/ProductInfo.h"
 #include "controls/ShadeButton.h"
 #include "dialogs/DialogLook.h"
 #include "dialogs/DialogWidgets.h"

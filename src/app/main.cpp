@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "app/EditorApp.h"
-#include "app/ProductInfo.h"
+#include "base/ProductInfo.h"
 #include "framework/ReadyNotice.h"
 #include "framework/TerminationSignals.h"
 

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Utf.h"
+
 class CodePage {
 public:
     // `name` is an iconv encoding name such as "UTF-8", "CP1252" or "CP932".
@@ -58,11 +60,3 @@ private:
     bool dbcs_ = false;
     uint8_t leadLow1_ = 0, leadHigh1_ = 0, leadLow2_ = 0, leadHigh2_ = 0;
 };
-
-// The byte offset of the first sequence in `text` that is not UTF-8 (overlong forms,
-// surrogates and values past U+10FFFF included), or npos when all of it is.
-size_t FirstInvalidUtf8(std::string_view text);
-
-// UTF-16 code units to and from their little-endian bytes; an odd last byte is ignored.
-std::vector<uint8_t> Utf16ToLeBytes(std::u16string_view text);
-std::u16string Utf16FromLeBytes(const uint8_t* data, size_t length);

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "base/CodePage.h"
+#include "base/ProductInfo.h"
 #include "browser/AddressBar.h"
 #include "browser/SafeBrowserView.h"
 #include "framework/CommandIds.h"
@@ -59,7 +60,7 @@ bool CSafeBrowserChildFrame::OnCreateClient(CDocument* document, CDocTemplate* d
         delete view;
         ShowMessageBox(
             nullptr, QStringLiteral("The web browser could not be started.\n%1").arg(reason),
-            QStringLiteral("Ombrivault Storage"), MessageButtons::Ok, MessageIcon::Exclamation);
+            QString::fromLatin1(kAppTitle), MessageButtons::Ok, MessageIcon::Exclamation);
         return false;
     }
 

@@ -4,12 +4,13 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "base/ProductInfo.h"
 #include "dialogs/DialogLook.h"
 #include "dialogs/DialogWidgets.h"
 #include "framework/ResultCodes.h"
 
 namespace {
-const QString kProductName = QStringLiteral("Ombrivault Storage");
+const QString kProductName = QString::fromLatin1(kAppTitle);
 
 // Icon on the left, the texts beside it, the buttons in a row below.
 QHBoxLayout* BuildMessageLayout(QDialog* dialog, QStyle::StandardPixmap icon,

@@ -3,6 +3,7 @@
 #include <QFileInfo>
 
 #include "base/CodePage.h"
+#include "base/ProductInfo.h"
 #include "crypto/AesSlices.h"
 #include "crypto/Ciphers.h"
 #include "crypto/EncryptedFile.h"
@@ -91,7 +92,7 @@ bool CEditorDoc::OnSaveDocument(const QString& path) {
                                           "cannot store; they would be saved as \"?\".\n\nSave "
                                           "anyway?")
                                .arg(QString::fromStdString(page->Name())),
-                           QStringLiteral("Ombrivault Storage"), MessageButtons::YesNo,
+                           QString::fromLatin1(kAppTitle), MessageButtons::YesNo,
                            MessageIcon::Exclamation) != MessageResult::Yes) {
             return false;
         }

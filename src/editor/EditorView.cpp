@@ -12,6 +12,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include "base/ProductInfo.h"
 #include "dialogs/MessageDialogs.h"
 #include "editor/TextPrinting.h"
 #include "framework/CommandIds.h"
@@ -291,8 +292,7 @@ void CEditorView::ReportNotFound(const QString& what) {
                          ? static_cast<QWidget*>(findDialog_)
                          : window();
     ShowMessageBox(owner, QStringLiteral("Cannot find \"%1\".").arg(what),
-                   QStringLiteral("Ombrivault Storage"), MessageButtons::Ok,
-                   MessageIcon::Information);
+                   QString::fromLatin1(kAppTitle), MessageButtons::Ok, MessageIcon::Information);
 }
 
 // --- Context menu ------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 
 #include <QFileInfo>
 
+#include "base/ProductInfo.h"
 #include "framework/ChildFrame.h"
 #include "framework/CommandIds.h"
 #include "framework/DocManager.h"
@@ -109,7 +110,7 @@ bool CDocument::SaveModified() {
     }
     const QString name = pathName_.isEmpty() ? title_ : QFileInfo(pathName_).fileName();
     switch (ShowMessageBox(nullptr, QStringLiteral("Save changes to %1?").arg(name),
-                           QStringLiteral("Ombrivault Storage"), MessageButtons::YesNoCancel,
+                           QString::fromLatin1(kAppTitle), MessageButtons::YesNoCancel,
                            MessageIcon::Exclamation)) {
     case MessageResult::Yes:
         return !pathName_.isEmpty() && OnSaveDocument(pathName_);

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include "base/ProductInfo.h"
 #include "framework/DialogPolish.h"
 #include "framework/LockHost.h"
 #include "framework/ModalSeam.h"
@@ -106,6 +107,6 @@ bool OpenUrlOrSay(QWidget* parent, const QUrl& url) {
     }
     ShowMessageBox(
         parent, QStringLiteral("No program on this desktop opens %1.").arg(url.toDisplayString()),
-        QStringLiteral("Ombrivault Storage"), MessageButtons::Ok, MessageIcon::Exclamation);
+        QString::fromLatin1(kAppTitle), MessageButtons::Ok, MessageIcon::Exclamation);
     return false;
 }

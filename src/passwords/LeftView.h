@@ -1,3 +1,4 @@
+// CLeftView is the passwords window's tree only, after its established name.
 // CLeftView: the account tree of a passwords window - the document root, the three category
 // items and an item per account - which adds, renames and deletes accounts, draws each item in
 // its own font and colour, and switches the right-hand pane to what is selected.

@@ -1,3 +1,4 @@
+// COmbrivaultChildFrame is the passwords window only, after its established name.
 // The window of a passwords document: the account tree on the left and, on the right, one
 // of seven panes chosen by what the tree has selected.
 #pragma once

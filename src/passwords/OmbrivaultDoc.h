@@ -1,3 +1,4 @@
+// COmbrivaultDoc is the passwords document only, after its established name.
 // The passwords document: the web, e-mail and other account lists of one ".ovd" file (or
 // ".ovf" in the legacy form), its password, and the modified state. Its window is a
 // COmbrivaultChildFrame.

@@ -1,3 +1,4 @@
+// CPDFView, despite its name, is the form that adds a PDF file; the viewer is CRightPDFView.
 // CPDFView: "Add Adobe PDF Document" from a file typed or chosen with Browse.
 #pragma once
 

@@ -1,3 +1,4 @@
+// The "Picture" classes are the storage's, after their established names.
 // The window of a storage document: the tree (180 pixels wide) on the left and, on the right,
 // one of the thirteen storage views at a time. The window is what its views work through:
 // the document's items and zoom, the tree's current folder and operations, and switching

@@ -1,3 +1,4 @@
+// The "Picture" classes are the storage's, after their established names.
 // CPictureDoc: an open encrypted storage (".ovs"): its password and path, the item table, the
 // open compound file that keeps the storage locked while the window is open, and the zoom
 // shared by its image views. Loading and saving run on worker threads; the tree view

@@ -1,3 +1,4 @@
+// The class keeps its established name, misspelling included ("Rigth").
 // CPictureRigthMainView: the folder overview shown for the root, a folder or a plain file
 // item: the current location and six buttons, each showing a creation form for it.
 #pragma once

@@ -1,3 +1,4 @@
+// Not a view: conversions between the image layer's pictures and QImage for the views.
 // Pictures of the storage views on screen: the image layer's bottom-up bitmaps turned into
 // QImage once per shown picture, and back for pasted pictures; the placeholder pictures shown
 // for an image or PDF item that cannot be shown.

@@ -433,13 +433,13 @@ TEST_F(AppTest, ClosingWhileMaximisedSavesTheRestoredRectangle) {
 
 TEST_F(AppTest, ScreenLockSettingsSetTheIdleTimeoutOnlyWhenRead) {
     ASSERT_TRUE(Start({}));
-    EXPECT_EQ(Frame().IdleTimeoutSeconds(), 10u) << "no record: the built-in timeout";
+    EXPECT_EQ(Frame().Lock().IdleTimeoutSeconds(), 10u) << "no record: the built-in timeout";
     app->LockSettings().timeoutIndex = 4;
     app->LockSettings().promptText = "Away";
     ASSERT_TRUE(app->SaveScreenLockSettings());
     ASSERT_TRUE(app->LoadScreenLockSettings());
-    EXPECT_EQ(Frame().IdleTimeoutSeconds(), 600u);
-    EXPECT_EQ(Frame().PromptText(), "Away");
+    EXPECT_EQ(Frame().Lock().IdleTimeoutSeconds(), 600u);
+    EXPECT_EQ(Frame().Lock().PromptText(), "Away");
 
     QFile record(QString::fromStdString(app->LockStore().Path()));
     ASSERT_TRUE(record.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -447,18 +447,18 @@ TEST_F(AppTest, ScreenLockSettingsSetTheIdleTimeoutOnlyWhenRead) {
     record.close();
     EXPECT_FALSE(app->LoadScreenLockSettings());
     EXPECT_EQ(app->LockSettings().timeoutIndex, 0);
-    EXPECT_EQ(Frame().IdleTimeoutSeconds(), 600u) << "a failed read leaves the frame alone";
+    EXPECT_EQ(Frame().Lock().IdleTimeoutSeconds(), 600u) << "a failed read leaves the frame alone";
 }
 
 TEST_F(AppTest, IdleClockUsesTheProgramClock) {
     ASSERT_TRUE(Start({}));
-    Frame().ResetIdleTimer();
+    Frame().Lock().ResetIdleTimer();
     clock.Advance(60999);
-    EXPECT_EQ(Frame().IdleSeconds(), 60u);
+    EXPECT_EQ(Frame().Lock().IdleSeconds(), 60u);
     clock.Advance(1);
-    EXPECT_EQ(Frame().IdleSeconds(), 61u);
-    Frame().ResetIdleTimer();
-    EXPECT_EQ(Frame().IdleSeconds(), 0u);
+    EXPECT_EQ(Frame().Lock().IdleSeconds(), 61u);
+    Frame().Lock().ResetIdleTimer();
+    EXPECT_EQ(Frame().Lock().IdleSeconds(), 0u);
 }
 
 TEST_F(AppTest, AboutBoxTextsAndLink) {
@@ -493,12 +493,12 @@ TEST_F(AppTest, AboutBoxComesBackAfterTheLock) {
     CAboutDlg about;
     ModalSeam::Push([&](QDialog&) {
         // The screen locks while the box is up.
-        Frame().LockScreenDefaultPrompt();
+        Frame().Lock().LockScreenDefaultPrompt();
         clock.Advance(11000);
         EXPECT_TRUE(about.LockTick());
     });
     EXPECT_EQ(about.DoModal(), 0);
-    EXPECT_TRUE(Frame().ReopenFlagSet(ReopenFlag::About));
+    EXPECT_TRUE(Frame().Lock().ReopenFlagSet(ReopenFlag::About));
 }
 
 TEST_F(AppTest, HelpPageFromTheCurrentFolder) {
@@ -820,4 +820,3 @@ TEST_F(AppTest, TerminatingCancelsTheDialogAndClosesDocumentsUnsaved) {
 }
 
 } // namespace
-

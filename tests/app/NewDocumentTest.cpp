@@ -143,16 +143,16 @@ TEST_F(NewDocumentTest, TheLockClosesTheChooserAndBringsItBack) {
         clock.Advance(62000);
         Frame().OnTimer();
         Frame().OnTimer();
-        ASSERT_TRUE(Frame().IsScreenLocked());
+        ASSERT_TRUE(Frame().Lock().IsScreenLocked());
         EXPECT_TRUE(static_cast<CLockAwareDialog&>(d).LockTick());
         EXPECT_EQ(d.result(), 0);
     });
     Frame().ExecuteCommand(ID_FILE_NEW);
-    EXPECT_TRUE(Frame().ReopenFlagSet(ReopenFlag::New));
+    EXPECT_TRUE(Frame().Lock().ReopenFlagSet(ReopenFlag::New));
     EXPECT_TRUE(app->DocManager().GetDocuments().empty());
 
     ModalSeam::Push(answer::Click("text"));
-    QTest::mouseClick(Frame().LockOverlay(), Qt::LeftButton);
+    QTest::mouseClick(Frame().Lock().Overlay(), Qt::LeftButton);
     QCoreApplication::processEvents();
     EXPECT_EQ(DocumentKinds(*app), std::vector<int>{IDR_TEXT_TYPE});
 }
@@ -230,8 +230,8 @@ TEST_F(WizardTest, TheSwitchIsStoredHoweverTheWizardCloses) {
         EXPECT_EQ(AppSettings::GetShowWizard(), c.tick ? 1 : 0) << c.how;
         EXPECT_EQ(result, std::string(c.how) == "lock" ? 0 : IDCANCEL) << c.how;
     }
-    EXPECT_TRUE(Frame().ReopenFlagSet(ReopenFlag::Wizard));
-    Frame().RemoveLockOverlay();
+    EXPECT_TRUE(Frame().Lock().ReopenFlagSet(ReopenFlag::Wizard));
+    Frame().Lock().RemoveLockOverlay();
 }
 
 TEST_F(WizardTest, CreateLeadsIntoTheChooser) {

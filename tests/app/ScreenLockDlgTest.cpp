@@ -120,7 +120,7 @@ TEST_F(ScreenLockDlgTest, EnablingRules) {
 
 TEST_F(ScreenLockDlgTest, OkStoresTheRecordAndSetsTheIdleTimeout) {
     ASSERT_TRUE(Start({}));
-    ASSERT_EQ(Frame().IdleTimeoutSeconds(), 10u);
+    ASSERT_EQ(Frame().Lock().IdleTimeoutSeconds(), 10u);
     RunSettings([](QDialog& d) {
         Child<QCheckBox>(d, "lockWhenIdle")->click();
         Child<QCheckBox>(d, "passwordEnabled")->click();
@@ -137,11 +137,11 @@ TEST_F(ScreenLockDlgTest, OkStoresTheRecordAndSetsTheIdleTimeout) {
     EXPECT_EQ(stored.timeoutIndex, 2);
     EXPECT_EQ(stored.promptText, "Ask me first");
     EXPECT_TRUE(stored.MatchesScreenPassword("new secret"));
-    EXPECT_EQ(Frame().IdleTimeoutSeconds(), 180u);
-    EXPECT_EQ(Frame().PromptText(), "") << "the prompt is taken at the next lock";
+    EXPECT_EQ(Frame().Lock().IdleTimeoutSeconds(), 180u);
+    EXPECT_EQ(Frame().Lock().PromptText(), "") << "the prompt is taken at the next lock";
     Frame().ExecuteCommand(ID_LOCK_SCREEN);
-    EXPECT_EQ(Frame().LockOverlay()->Animation().Lines().front(), "Ask me first");
-    Frame().RemoveLockOverlay();
+    EXPECT_EQ(Frame().Lock().Overlay()->Animation().Lines().front(), "Ask me first");
+    Frame().Lock().RemoveLockOverlay();
 }
 
 TEST_F(ScreenLockDlgTest, PasswordsThatDifferAreRefused) {
@@ -223,7 +223,7 @@ TEST_F(ScreenLockDlgTest, CancelAndEscapeStoreNothing) {
         const ScreenLockSettings stored = StoredLockSettings();
         EXPECT_EQ(stored.lockWhenIdle, 0) << how;
         EXPECT_EQ(stored.timeoutIndex, 1) << how;
-        EXPECT_EQ(Frame().IdleTimeoutSeconds(), 120u) << how;
+        EXPECT_EQ(Frame().Lock().IdleTimeoutSeconds(), 120u) << how;
         app.reset();
     }
 }
@@ -247,7 +247,7 @@ TEST_F(ScreenLockDlgTest, ARecordThatCannotBeWrittenKeepsTheDialogOpen) {
     ASSERT_EQ(ModalSeam::Shown().size(), 2);
     EXPECT_TRUE(ModalSeam::Shown()[1].contains("could not be saved"))
         << ModalSeam::Shown()[1].toStdString();
-    EXPECT_EQ(Frame().IdleTimeoutSeconds(), 10u);
+    EXPECT_EQ(Frame().Lock().IdleTimeoutSeconds(), 10u);
     EXPECT_EQ(app->LockSettings().lockWhenIdle, 0);
 }
 
@@ -278,18 +278,18 @@ TEST_F(ScreenLockDlgTest, TheLockEndsItAsCancelAndBringsItBack) {
         clock.Advance(62000);
         Frame().OnTimer();
         Frame().OnTimer();
-        ASSERT_TRUE(Frame().IsScreenLocked());
+        ASSERT_TRUE(Frame().Lock().IsScreenLocked());
         EXPECT_TRUE(dialog.LockTick());
         EXPECT_EQ(d.result(), IDCANCEL);
         EXPECT_EQ(dialog.Preview(), nullptr);
     });
-    EXPECT_TRUE(Frame().ReopenFlagSet(ReopenFlag::ScreenLockOptions));
+    EXPECT_TRUE(Frame().Lock().ReopenFlagSet(ReopenFlag::ScreenLockOptions));
     EXPECT_EQ(StoredLockSettings().lockAtStartup, 0);
 
     ModalSeam::Push(answer::Click("cancel"));
-    QTest::mouseClick(Frame().LockOverlay(), Qt::LeftButton);
+    QTest::mouseClick(Frame().Lock().Overlay(), Qt::LeftButton);
     QCoreApplication::processEvents();
-    EXPECT_FALSE(Frame().IsScreenLocked());
+    EXPECT_FALSE(Frame().Lock().IsScreenLocked());
     EXPECT_EQ(ModalSeam::Shown(), (QStringList{"Screen Lock Settings", "Screen Lock Settings"}));
 }
 

@@ -55,19 +55,19 @@ protected:
             }
         });
         ASSERT_TRUE(Start({}));
-        ASSERT_EQ(Frame().IdleTimeoutSeconds(), 60u);
+        ASSERT_EQ(Frame().Lock().IdleTimeoutSeconds(), 60u);
     }
     // Idles past the one-minute timeout and lets the frame's ticks lock the screen.
     void IdleUntilLocked() {
         clock.Advance(62000);
         Frame().OnTimer();
         Frame().OnTimer();
-        ASSERT_TRUE(Frame().IsScreenLocked());
+        ASSERT_TRUE(Frame().Lock().IsScreenLocked());
     }
     // A click on the overlay, and the unlock it starts.
     void ClickOverlay(Qt::MouseButton button = Qt::LeftButton) {
-        ASSERT_NE(Frame().LockOverlay(), nullptr);
-        QTest::mouseClick(Frame().LockOverlay(), button);
+        ASSERT_NE(Frame().Lock().Overlay(), nullptr);
+        QTest::mouseClick(Frame().Lock().Overlay(), button);
         QCoreApplication::processEvents();
     }
     // An edit in the view of a newly opened document, holding the keyboard focus.
@@ -85,7 +85,7 @@ protected:
 
 TEST_F(ScreenLockTest, IdleLockComesOneTickAfterTheFirstTickPastTheTimeout) {
     StartWithIdleLock();
-    Frame().ResetIdleTimer();
+    Frame().Lock().ResetIdleTimer();
     struct Step {
         uint32_t advanceMs;
         bool pending;
@@ -100,15 +100,15 @@ TEST_F(ScreenLockTest, IdleLockComesOneTickAfterTheFirstTickPastTheTimeout) {
         clock.Advance(step.advanceMs);
         Frame().Busy().StatusSizeBytes = 1000 + tick;
         Frame().OnTimer();
-        EXPECT_EQ(Frame().LockPending(), step.pending) << "tick " << tick;
-        EXPECT_EQ(Frame().IsScreenLocked(), step.locked) << "tick " << tick;
+        EXPECT_EQ(Frame().Lock().Pending(), step.pending) << "tick " << tick;
+        EXPECT_EQ(Frame().Lock().IsScreenLocked(), step.locked) << "tick " << tick;
         ++tick;
     }
     // The locking tick ends before the size pane is refreshed.
     EXPECT_EQ(Frame().StatusPaneText(1), "1002 B");
-    ASSERT_NE(Frame().LockOverlay(), nullptr);
-    EXPECT_EQ(Frame().LockOverlay()->geometry(), Frame().rect());
-    EXPECT_TRUE(Frame().LockOverlay()->isVisible());
+    ASSERT_NE(Frame().Lock().Overlay(), nullptr);
+    EXPECT_EQ(Frame().Lock().Overlay()->geometry(), Frame().rect());
+    EXPECT_TRUE(Frame().Lock().Overlay()->isVisible());
 }
 
 TEST_F(ScreenLockTest, NoIdleLockWhileMinimisedOrSwitchedOff) {
@@ -117,34 +117,34 @@ TEST_F(ScreenLockTest, NoIdleLockWhileMinimisedOrSwitchedOff) {
     clock.Advance(120000);
     Frame().OnTimer();
     Frame().OnTimer();
-    EXPECT_FALSE(Frame().LockPending());
-    EXPECT_FALSE(Frame().IsScreenLocked());
+    EXPECT_FALSE(Frame().Lock().Pending());
+    EXPECT_FALSE(Frame().Lock().IsScreenLocked());
 
     // Restored and still idle, the lock follows at the next ticks.
     Frame().showNormal();
     Frame().OnTimer();
-    EXPECT_TRUE(Frame().LockPending());
+    EXPECT_TRUE(Frame().Lock().Pending());
     Frame().OnTimer();
-    EXPECT_TRUE(Frame().IsScreenLocked());
+    EXPECT_TRUE(Frame().Lock().IsScreenLocked());
 
     // Without the lock-when-idle flag the idle check never fires.
-    Frame().RemoveLockOverlay();
+    Frame().Lock().RemoveLockOverlay();
     StoreLockSettings([](ScreenLockSettings& s) { s.timeoutIndex = 0; });
     app->LoadScreenLockSettings();
     clock.Advance(600000);
     Frame().OnTimer();
-    EXPECT_FALSE(Frame().LockPending());
+    EXPECT_FALSE(Frame().Lock().Pending());
 }
 
 TEST_F(ScreenLockTest, AnOpenMenuCountsAsActivityButTheToolbarDoesNot) {
     StartWithIdleLock();
-    Frame().ResetIdleTimer();
+    Frame().Lock().ResetIdleTimer();
     clock.Advance(30000);
     QTest::mouseMove(Frame().ToolBar()->Button(ID_FILE_OPEN));
     QTest::mouseMove(Frame().statusBar());
     QTest::keyClick(Frame().ToolBar(), Qt::Key_A);
     Frame().OnTimer();
-    EXPECT_EQ(Frame().IdleSeconds(), 30u) << "input no handler reports is no activity";
+    EXPECT_EQ(Frame().Lock().IdleSeconds(), 30u) << "input no handler reports is no activity";
 
     QMenu* file = Frame().Menus(MenuResource::NoDocument).front();
     file->popup(Frame().mapToGlobal(QPoint(10, 10)));
@@ -152,8 +152,8 @@ TEST_F(ScreenLockTest, AnOpenMenuCountsAsActivityButTheToolbarDoesNot) {
     ASSERT_EQ(QApplication::activePopupWidget(), file);
     clock.Advance(90000);
     Frame().OnTimer();
-    EXPECT_EQ(Frame().IdleSeconds(), 0u);
-    EXPECT_FALSE(Frame().LockPending());
+    EXPECT_EQ(Frame().Lock().IdleSeconds(), 0u);
+    EXPECT_FALSE(Frame().Lock().Pending());
     file->close();
 }
 
@@ -165,10 +165,10 @@ TEST_F(ScreenLockTest, FileDialogSelectionCountsAsActivity) {
         // What the dialog reports as the user moves into a folder and onto a file.
         auto& dialog = static_cast<QFileDialog&>(d);
         emit dialog.directoryEntered(dir.path());
-        EXPECT_EQ(Frame().IdleSeconds(), 0u);
+        EXPECT_EQ(Frame().Lock().IdleSeconds(), 0u);
         clock.Advance(30000);
         emit dialog.currentChanged(path);
-        EXPECT_EQ(Frame().IdleSeconds(), 0u);
+        EXPECT_EQ(Frame().Lock().IdleSeconds(), 0u);
         d.done(QDialog::Rejected);
     });
     Frame().ExecuteCommand(ID_FILE_OPEN);
@@ -186,8 +186,8 @@ TEST_F(ScreenLockTest, LockCommandsCoverTheWindowWithTheirPrompt) {
     QSignalSpy unlocked(&LockEvents::Instance(), &LockEvents::Unlocked);
     for (const Case& c : cases) {
         Frame().ExecuteCommand(c.command);
-        ASSERT_TRUE(Frame().IsScreenLocked()) << c.command;
-        JMatrixCtrl* overlay = Frame().LockOverlay();
+        ASSERT_TRUE(Frame().Lock().IsScreenLocked()) << c.command;
+        JMatrixCtrl* overlay = Frame().Lock().Overlay();
         ASSERT_NE(overlay, nullptr);
         const QString hold = QString(QChar(1));
         EXPECT_EQ(overlay->Animation().Lines(),
@@ -196,16 +196,16 @@ TEST_F(ScreenLockTest, LockCommandsCoverTheWindowWithTheirPrompt) {
         EXPECT_EQ(overlay->Animation().CursorCharacter(), MatrixAnimation::kBlockCursor);
         EXPECT_EQ(overlay->parentWidget(), &Frame());
         EXPECT_EQ(overlay->geometry(), Frame().rect());
-        EXPECT_EQ(Frame().LockTimeSize(), Frame().frameGeometry().size());
+        EXPECT_EQ(Frame().Lock().LockTimeSize(), Frame().frameGeometry().size());
 
         // A second lock neither stacks a second overlay nor changes the first.
-        Frame().LockScreenDefaultPrompt();
-        EXPECT_EQ(Frame().LockOverlay(), overlay);
+        Frame().Lock().LockScreenDefaultPrompt();
+        EXPECT_EQ(Frame().Lock().Overlay(), overlay);
         EXPECT_EQ(Frame().findChildren<JMatrixCtrl*>().size(), 1);
 
         ClickOverlay();
-        EXPECT_FALSE(Frame().IsScreenLocked());
-        EXPECT_EQ(Frame().LockOverlay(), nullptr);
+        EXPECT_FALSE(Frame().Lock().IsScreenLocked());
+        EXPECT_EQ(Frame().Lock().Overlay(), nullptr);
         EXPECT_TRUE(Frame().findChildren<JMatrixCtrl*>().isEmpty());
     }
     EXPECT_EQ(locked.count(), 2);
@@ -231,13 +231,13 @@ TEST_F(ScreenLockTest, TheLockedWindowKeepsItsSize) {
 TEST_F(ScreenLockTest, ALockAtStartUpKeepsThePlacedSize) {
     StoreLockSettings([](ScreenLockSettings& s) { s.lockAtStartup = 1; });
     ASSERT_TRUE(Start({}));
-    ASSERT_TRUE(Frame().IsScreenLocked());
+    ASSERT_TRUE(Frame().Lock().IsScreenLocked());
     QCoreApplication::processEvents(); // the placement, once the window frame is known
     const WindowPlacement placed = AppSettings::LoadWindowPlacement(Frame().screen()->size());
     EXPECT_EQ(Frame().frameGeometry().size(), QSize(placed.cx, placed.cy));
     EXPECT_EQ(Frame().minimumSize(), Frame().size());
     EXPECT_EQ(Frame().maximumSize(), Frame().size());
-    EXPECT_EQ(Frame().LockOverlay()->geometry(), Frame().rect());
+    EXPECT_EQ(Frame().Lock().Overlay()->geometry(), Frame().rect());
 }
 
 TEST_F(ScreenLockTest, KeysTypedWhileLockedNeverArrive) {
@@ -258,7 +258,7 @@ TEST_F(ScreenLockTest, KeysTypedWhileLockedNeverArrive) {
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
 
     ClickOverlay();
-    ASSERT_FALSE(Frame().IsScreenLocked());
+    ASSERT_FALSE(Frame().Lock().IsScreenLocked());
     QCoreApplication::processEvents();
     EXPECT_EQ(edit->text(), "ab") << "nothing typed while locked comes late";
     QTest::keyClicks(edit, "c");
@@ -280,7 +280,7 @@ TEST_F(ScreenLockTest, CommandsAreSwallowedWhileLockedButTheBusyProtocolPasses) 
     Frame().SendCommand(ID_END_BUSY);
     Frame().Busy().BusyFlag = false;
     EXPECT_EQ(Frame().FrameStatusBar()->Progress(), nullptr);
-    EXPECT_TRUE(Frame().IsScreenLocked());
+    EXPECT_TRUE(Frame().Lock().IsScreenLocked());
 }
 
 TEST_F(ScreenLockTest, WhichClicksStartTheUnlock) {
@@ -300,19 +300,19 @@ TEST_F(ScreenLockTest, WhichClicksStartTheUnlock) {
     for (const Case& c : cases) {
         Frame().ExecuteCommand(ID_LOCK_SCREEN);
         if (c.doubleClick) {
-            QTest::mouseDClick(Frame().LockOverlay(), c.button);
+            QTest::mouseDClick(Frame().Lock().Overlay(), c.button);
             QCoreApplication::processEvents();
         } else {
             ClickOverlay(c.button);
         }
-        EXPECT_EQ(Frame().IsScreenLocked(), !c.unlocks) << c.name;
-        Frame().RemoveLockOverlay();
+        EXPECT_EQ(Frame().Lock().IsScreenLocked(), !c.unlocks) << c.name;
+        Frame().Lock().RemoveLockOverlay();
     }
     // A click on the status bar under the overlay unlocks as well: anywhere in the window.
     Frame().ExecuteCommand(ID_LOCK_SCREEN);
     QTest::mouseClick(Frame().statusBar(), Qt::LeftButton);
     QCoreApplication::processEvents();
-    EXPECT_FALSE(Frame().IsScreenLocked());
+    EXPECT_FALSE(Frame().Lock().IsScreenLocked());
     EXPECT_TRUE(ModalSeam::Shown().isEmpty()) << "no password asked";
 }
 
@@ -320,7 +320,7 @@ TEST_F(ScreenLockTest, AnEmptyStoredPasswordUnlocksWithoutAPrompt) {
     StartWithIdleLock([](ScreenLockSettings& s) { s.passwordEnabled = 1; });
     Frame().ExecuteCommand(ID_LOCK_SCREEN);
     ClickOverlay();
-    EXPECT_FALSE(Frame().IsScreenLocked());
+    EXPECT_FALSE(Frame().Lock().IsScreenLocked());
     EXPECT_TRUE(ModalSeam::Shown().isEmpty());
 }
 
@@ -341,12 +341,12 @@ TEST_F(ScreenLockTest, ThreeWrongPasswordsWithRetryThenTheRightOneUnlock) {
     }
     ModalSeam::Push(EnterScreenPassword("opensesame"));
     ClickOverlay();
-    EXPECT_FALSE(Frame().IsScreenLocked());
+    EXPECT_FALSE(Frame().Lock().IsScreenLocked());
     EXPECT_EQ(
         ModalSeam::Shown(),
         (QStringList{"Enter Password", kWrongPasswordPrompt, "Enter Password", kWrongPasswordPrompt,
                      "Enter Password", kWrongPasswordPrompt, "Enter Password"}));
-    EXPECT_EQ(Frame().IdleSeconds(), 0u) << "the unlock restarts the idle clock";
+    EXPECT_EQ(Frame().Lock().IdleSeconds(), 0u) << "the unlock restarts the idle clock";
 }
 
 TEST_F(ScreenLockTest, CancelAnywhereKeepsTheLock) {
@@ -357,13 +357,13 @@ TEST_F(ScreenLockTest, CancelAnywhereKeepsTheLock) {
     Frame().ExecuteCommand(ID_LOCK_SCREEN);
     ModalSeam::Push(answer::Click(QStringLiteral("cancel")));
     ClickOverlay();
-    EXPECT_TRUE(Frame().IsScreenLocked());
+    EXPECT_TRUE(Frame().Lock().IsScreenLocked());
 
     ModalSeam::Push(EnterScreenPassword("wrong"));
     ModalSeam::Push(answer::Click(QStringLiteral("Cancel")));
     ClickOverlay();
-    EXPECT_TRUE(Frame().IsScreenLocked());
-    EXPECT_NE(Frame().LockOverlay(), nullptr);
+    EXPECT_TRUE(Frame().Lock().IsScreenLocked());
+    EXPECT_NE(Frame().Lock().Overlay(), nullptr);
     EXPECT_EQ(ModalSeam::Shown().size(), 3);
 }
 
@@ -375,17 +375,17 @@ TEST_F(ScreenLockTest, AboutBoxClosedByTheIdleLockComesBack) {
         clock.Advance(62000);
         Frame().OnTimer();
         Frame().OnTimer();
-        ASSERT_TRUE(Frame().IsScreenLocked());
+        ASSERT_TRUE(Frame().Lock().IsScreenLocked());
         EXPECT_TRUE(about.LockTick());
     });
     Frame().ExecuteCommand(ID_APP_ABOUT);
-    EXPECT_TRUE(Frame().ReopenFlagSet(ReopenFlag::About));
+    EXPECT_TRUE(Frame().Lock().ReopenFlagSet(ReopenFlag::About));
 
     ModalSeam::Push(answer::Click(QStringLiteral("ok")));
     ClickOverlay();
     EXPECT_EQ(ModalSeam::Shown(),
               (QStringList{"About Ombrivault Storage", "About Ombrivault Storage"}));
-    EXPECT_FALSE(Frame().ReopenFlagSet(ReopenFlag::About));
+    EXPECT_FALSE(Frame().Lock().ReopenFlagSet(ReopenFlag::About));
 }
 
 TEST_F(ScreenLockTest, OpenDialogClosedByTheLockComesBackEmpty) {
@@ -401,8 +401,8 @@ TEST_F(ScreenLockTest, OpenDialogClosedByTheLockComesBackEmpty) {
     });
     Frame().ExecuteCommand(ID_FILE_OPEN);
     EXPECT_TRUE(app->DocManager().GetDocuments().empty());
-    EXPECT_TRUE(Frame().ReopenFlagSet(ReopenFlag::OpenDialog));
-    EXPECT_EQ(Frame().ReopenCommand(ReopenFlag::OpenDialog), 0);
+    EXPECT_TRUE(Frame().Lock().ReopenFlagSet(ReopenFlag::OpenDialog));
+    EXPECT_EQ(Frame().Lock().ReopenCommand(ReopenFlag::OpenDialog), 0);
 
     ModalSeam::Push([&](QDialog& d) {
         EXPECT_FALSE(static_cast<QFileDialog&>(d).selectedFiles().contains(path))
@@ -419,10 +419,10 @@ TEST_F(ScreenLockTest, DeferredCommandsComeBackInTheirOrder) {
     for (ReopenFlag flag :
          {ReopenFlag::About, ReopenFlag::OpenDialog, ReopenFlag::New, ReopenFlag::ScreenLockOptions,
           ReopenFlag::WizardAfterUnlock, ReopenFlag::Wizard}) {
-        Frame().SetReopenFlag(flag);
+        Frame().Lock().SetReopenFlag(flag);
     }
     // The save dialog's own command; the web browser shows up as a new document.
-    Frame().SetReopenFlag(ReopenFlag::SaveDialog, ID_WEB_BROWSER);
+    Frame().Lock().SetReopenFlag(ReopenFlag::SaveDialog, ID_WEB_BROWSER);
     Frame().ExecuteCommand(ID_LOCK_SCREEN);
     QStringList seen;
     for (int i = 0; i < 5; ++i) {
@@ -441,14 +441,14 @@ TEST_F(ScreenLockTest, DeferredCommandsComeBackInTheirOrder) {
     for (ReopenFlag flag :
          {ReopenFlag::About, ReopenFlag::OpenDialog, ReopenFlag::New, ReopenFlag::ScreenLockOptions,
           ReopenFlag::WizardAfterUnlock, ReopenFlag::Wizard, ReopenFlag::SaveDialog}) {
-        EXPECT_FALSE(Frame().ReopenFlagSet(flag)) << static_cast<int>(flag);
+        EXPECT_FALSE(Frame().Lock().ReopenFlagSet(flag)) << static_cast<int>(flag);
     }
 }
 
 TEST_F(ScreenLockTest, ALockDuringAReopenedDialogKeepsTheRestForTheNextUnlock) {
     StartWithIdleLock();
-    Frame().SetReopenFlag(ReopenFlag::New);
-    Frame().SetReopenFlag(ReopenFlag::About);
+    Frame().Lock().SetReopenFlag(ReopenFlag::New);
+    Frame().Lock().SetReopenFlag(ReopenFlag::About);
     Frame().ExecuteCommand(ID_LOCK_SCREEN);
     ModalSeam::Push([&](QDialog& d) {
         EXPECT_EQ(d.windowTitle(), "Create New Document...");
@@ -456,10 +456,10 @@ TEST_F(ScreenLockTest, ALockDuringAReopenedDialogKeepsTheRestForTheNextUnlock) {
         EXPECT_TRUE(static_cast<CLockAwareDialog&>(d).LockTick());
     });
     ClickOverlay();
-    EXPECT_TRUE(Frame().IsScreenLocked());
+    EXPECT_TRUE(Frame().Lock().IsScreenLocked());
     EXPECT_EQ(ModalSeam::Shown(), QStringList{"Create New Document..."});
-    EXPECT_TRUE(Frame().ReopenFlagSet(ReopenFlag::New));
-    EXPECT_TRUE(Frame().ReopenFlagSet(ReopenFlag::About));
+    EXPECT_TRUE(Frame().Lock().ReopenFlagSet(ReopenFlag::New));
+    EXPECT_TRUE(Frame().Lock().ReopenFlagSet(ReopenFlag::About));
 
     ModalSeam::Push(answer::Result(0));
     ModalSeam::Push(answer::Click(QStringLiteral("ok")));
@@ -474,12 +474,12 @@ TEST_F(ScreenLockTest, ClosingTheProgramWhileLockedAsksForTheScreenPasswordFirst
         ASSERT_TRUE(s.SetScreenPassword("opensesame"));
     });
     app->StorageTemplate()->OpenDocumentFile(QString());
-    Frame().SetReopenFlag(ReopenFlag::About);
+    Frame().Lock().SetReopenFlag(ReopenFlag::About);
     IdleUntilLocked();
 
     ModalSeam::Push(answer::Click(QStringLiteral("cancel")));
     EXPECT_FALSE(Frame().close());
-    EXPECT_TRUE(Frame().IsScreenLocked());
+    EXPECT_TRUE(Frame().Lock().IsScreenLocked());
     EXPECT_EQ(app->DocManager().GetDocuments().size(), 1u);
 
     ModalSeam::Push([](QDialog& d) {
@@ -487,10 +487,10 @@ TEST_F(ScreenLockTest, ClosingTheProgramWhileLockedAsksForTheScreenPasswordFirst
         EnterScreenPassword("opensesame")(d);
     });
     EXPECT_TRUE(Frame().close());
-    EXPECT_FALSE(Frame().IsScreenLocked());
+    EXPECT_FALSE(Frame().Lock().IsScreenLocked());
     EXPECT_TRUE(app->DocManager().GetDocuments().empty());
     // The close check uncovers the window but leaves the dialogs for the frame's unlock.
-    EXPECT_TRUE(Frame().ReopenFlagSet(ReopenFlag::About));
+    EXPECT_TRUE(Frame().Lock().ReopenFlagSet(ReopenFlag::About));
     EXPECT_EQ(ModalSeam::Shown(), (QStringList{"Enter Password", "Enter Password"}));
 }
 
@@ -500,8 +500,8 @@ TEST_F(ScreenLockTest, ADocumentCloseCheckWithoutScreenPasswordJustUncovers) {
     ASSERT_NE(doc, nullptr);
     Frame().ExecuteCommand(ID_LOCK_SCREEN);
     EXPECT_TRUE(doc->SaveModified());
-    EXPECT_FALSE(Frame().IsScreenLocked());
-    EXPECT_EQ(Frame().LockOverlay(), nullptr);
+    EXPECT_FALSE(Frame().Lock().IsScreenLocked());
+    EXPECT_EQ(Frame().Lock().Overlay(), nullptr);
     EXPECT_TRUE(ModalSeam::Shown().isEmpty());
 }
 
@@ -560,7 +560,7 @@ TEST_P(StartupScreens, LockAndWizardAsTheSettingsSay) {
         });
     }
     ASSERT_TRUE(Start(args));
-    EXPECT_EQ(Frame().IsScreenLocked(), c.lockedAfterStart);
+    EXPECT_EQ(Frame().Lock().IsScreenLocked(), c.lockedAfterStart);
     EXPECT_EQ(ModalSeam::Shown(), c.shownAtStart);
     EXPECT_EQ(app->DocManager().GetDocuments().size(), c.withFile ? 1u : 0u)
         << "no untitled document at start-up";

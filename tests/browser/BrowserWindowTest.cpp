@@ -309,9 +309,9 @@ TEST_F(BrowserTest, InputInThePageRestartsTheIdleClock) {
     };
     for (const Input& input : inputs) {
         clock.Advance(5000);
-        ASSERT_GE(Frame().IdleSeconds(), 5u);
+        ASSERT_GE(Frame().Lock().IdleSeconds(), 5u);
         input.send();
-        EXPECT_EQ(Frame().IdleSeconds() == 0, input.counts) << input.name;
+        EXPECT_EQ(Frame().Lock().IdleSeconds() == 0, input.counts) << input.name;
         QTest::mouseRelease(target, Qt::LeftButton, {}, QPoint(5, 5));
     }
 }

@@ -372,9 +372,9 @@ TEST_F(AccountFormsTest, TheClipboardIsClearedOnLockAndCloseOnlyWhileItHoldsTheS
 TEST_F(AccountFormsTest, UserActionsInTheWindowRestartTheIdleClock) {
     const auto idleAfter = [&](const std::function<void()>& action) {
         clock.Advance(50000);
-        EXPECT_EQ(Main().IdleSeconds(), 50u);
+        EXPECT_EQ(Main().Lock().IdleSeconds(), 50u);
         action();
-        return Main().IdleSeconds();
+        return Main().Lock().IdleSeconds();
     };
     // Moves the mouse over an empty spot of a widget.
     const auto moveOver = [](QWidget* widget) {

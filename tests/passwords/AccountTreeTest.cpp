@@ -208,7 +208,7 @@ TEST_F(AccountTreeTest, ARightClickActsOnTheSelectionWithoutChangingIt) {
     EXPECT_TRUE(menuShown);
     EXPECT_EQ(question, "Are you sure you want to delete \"first\" Web Account?");
     EXPECT_EQ(tree->Tree()->currentItem(), first);
-    EXPECT_EQ(Main().IdleSeconds(), 0u);
+    EXPECT_EQ(Main().Lock().IdleSeconds(), 0u);
 }
 
 TEST_F(AccountTreeTest, RenameInPlaceTakesAtMost127CharactersAndShowsTheForm) {

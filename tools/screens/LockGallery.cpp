@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
         Save(*d.parentWidget(), "unlock-prompt");
         answer::Type("password", "secret", answer::Click("ok"))(d);
     });
-    frame.UnlockScreen();
+    frame.Lock().UnlockScreen();
 
     ModalSeam::Push(answer::Type("password", "secret", answer::Click("ok")));
     ModalSeam::Push(Snap("screen-lock-settings", 2500));
