@@ -20,37 +20,16 @@ namespace {
 
 using namespace matrix_test;
 
-struct Matrix {
-    explicit Matrix(QSize size, std::uint32_t seed = 1) {
-        auto generator = std::make_shared<std::mt19937>(seed);
-        random->fallback = [generator] { return (*generator)(); };
-        auto source = random;
-        ctrl = std::make_unique<JMatrixCtrl>([source] { return (*source)(); });
+struct Matrix : ScriptedRun {
+    explicit Matrix(QSize size, std::uint32_t seed = 1) : ScriptedRun(seed) {
+        ctrl = std::make_unique<JMatrixCtrl>(Source());
         ctrl->SetTimerDriver(&timers);
         timers.tick = [this](int id) { ctrl->OnTimer(id); };
         ctrl->Create(QRect(QPoint(0, 0), size), nullptr);
     }
-    ~Matrix() { ctrl.reset(); }
-    Matrix(const Matrix&) = delete;
-    Matrix& operator=(const Matrix&) = delete;
     const MatrixAnimation& Anim() const { return ctrl->Animation(); }
+    void AddLockLines() { matrix_test::AddLockLines(*ctrl); }
 
-    void AddLockLines() {
-        ctrl->AddLine(kPrompt);
-        ctrl->AddLine(kHold2);
-        ctrl->AddLine(QString());
-        ctrl->SetTypingMode(true, true);
-        ctrl->AddLine(kHold10);
-    }
-    void Script(std::initializer_list<std::uint32_t> values) {
-        random->script.insert(random->script.end(), values);
-    }
-    void FallBackTo(std::uint32_t value) {
-        random->fallback = [value] { return value; };
-    }
-
-    std::shared_ptr<ScriptedRandom> random = std::make_shared<ScriptedRandom>();
-    VirtualTimers timers;
     std::unique_ptr<JMatrixCtrl> ctrl;
 };
 

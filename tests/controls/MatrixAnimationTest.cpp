@@ -13,7 +13,6 @@
 #include <climits>
 #include <cstdint>
 #include <memory>
-#include <random>
 #include <vector>
 
 namespace {
@@ -38,37 +37,16 @@ int LineWidth(const QString& line) {
     return kCharWidth * static_cast<int>(line.size());
 }
 
-struct Animation {
-    explicit Animation(QSize size, std::uint32_t seed = 1) {
-        auto generator = std::make_shared<std::mt19937>(seed);
-        random->fallback = [generator] { return (*generator)(); };
-        auto source = random;
-        anim = std::make_unique<MatrixAnimation>([source] { return (*source)(); }, LineWidth);
+struct Animation : ScriptedRun {
+    explicit Animation(QSize size, std::uint32_t seed = 1) : ScriptedRun(seed) {
+        anim = std::make_unique<MatrixAnimation>(Source(), LineWidth);
         anim->SetTimerDriver(&timers);
         timers.tick = [this](int id) { anim->OnTimer(id); };
         anim->SetGrid(GridFor(size));
         anim->Start();
     }
-    ~Animation() { anim.reset(); }
-    Animation(const Animation&) = delete;
-    Animation& operator=(const Animation&) = delete;
+    void AddLockLines() { matrix_test::AddLockLines(*anim); }
 
-    void AddLockLines() {
-        anim->AddLine(kPrompt);
-        anim->AddLine(kHold2);
-        anim->AddLine(QString());
-        anim->SetTypingMode(true, true);
-        anim->AddLine(kHold10);
-    }
-    void Script(std::initializer_list<std::uint32_t> values) {
-        random->script.insert(random->script.end(), values);
-    }
-    void FallBackTo(std::uint32_t value) {
-        random->fallback = [value] { return value; };
-    }
-
-    std::shared_ptr<ScriptedRandom> random = std::make_shared<ScriptedRandom>();
-    VirtualTimers timers;
     std::unique_ptr<MatrixAnimation> anim;
 };
 

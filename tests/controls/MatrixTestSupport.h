@@ -11,6 +11,9 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <initializer_list>
+#include <memory>
+#include <random>
 
 namespace matrix_test {
 
@@ -78,6 +81,40 @@ struct ScriptedRandom {
         return value;
     }
 };
+
+// What a test animation runs on: scripted random numbers, which fall back to a generator seeded
+// with `seed`, and virtual timers. A fixture derives from it and owns the animation, which goes
+// before the timers it stops.
+struct ScriptedRun {
+    explicit ScriptedRun(std::uint32_t seed) {
+        auto generator = std::make_shared<std::mt19937>(seed);
+        random->fallback = [generator] { return (*generator)(); };
+    }
+    ScriptedRun(const ScriptedRun&) = delete;
+    ScriptedRun& operator=(const ScriptedRun&) = delete;
+
+    MatrixAnimation::RandomSource Source() const {
+        return [source = random] { return (*source)(); };
+    }
+    void Script(std::initializer_list<std::uint32_t> values) {
+        random->script.insert(random->script.end(), values);
+    }
+    void FallBackTo(std::uint32_t value) {
+        random->fallback = [value] { return value; };
+    }
+
+    std::shared_ptr<ScriptedRandom> random = std::make_shared<ScriptedRandom>();
+    VirtualTimers timers;
+};
+
+// The lines the screen lock gives its animation (the model or the widget).
+template <typename Target> void AddLockLines(Target& target) {
+    target.AddLine(kPrompt);
+    target.AddLine(kHold2);
+    target.AddLine(QString());
+    target.SetTypingMode(true, true);
+    target.AddLine(kHold10);
+}
 
 // The raw random number that makes the animation draw character `code`.
 constexpr std::uint32_t CharDraw(int code) {
