@@ -126,6 +126,17 @@ void CLeftView::OnUpdate(CView* sender) {
     }
 }
 
+void CLeftView::RebuildTree() {
+    tree_->clear();
+    root_ = nullptr;
+    for (QTreeWidgetItem*& category : categories_) {
+        category = nullptr;
+    }
+    styles_.clear();
+    bold_.clear();
+    BuildTree();
+}
+
 void CLeftView::BuildTree() {
     built_ = true;
     root_ = new QTreeWidgetItem(tree_, QStringList{RootLabel()});
