@@ -98,8 +98,8 @@ CRightAccountView::CRightAccountView(CDocument* document, CStorageViewSite* site
         edit->SetTextColor(Qt::black);
         edit->SetFieldFont(notes ? 12 : 15, kTimesNewRoman);
         // Whatever a storage keeps is a secret; a password's selection also stays private.
-        edit->SetSecretCopies(true);
         edit->SetSensitive(field == Field::Password);
+        edit->SetSecretCopies(true);
         label->setBuddy(edit);
         layout->addWidget(label);
         layout->addWidget(edit, notes ? 1 : 0);
