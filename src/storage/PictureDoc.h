@@ -50,7 +50,7 @@ public:
     // open and closes when the save has ended well.
     bool SaveModified() override;
     void DeleteContents() override;
-    // A password copied from the storage's account editors leaves the clipboard with it.
+    // From here on no item changes: the workers are being stopped.
     void OnCloseDocument() override;
 
     // --- The items --------------------------------------------------------------------------
@@ -89,6 +89,8 @@ public:
 
 protected:
     DocumentClass Class() const override { return DocumentClass::Storage; }
+    // Not yet: the storage window reads and writes its compound file directly.
+    bool SupportsStrongProtection() const override { return false; }
     bool SaveAsAsksNewPassword() const override { return true; }
 
 private:
