@@ -173,20 +173,24 @@ void ReportDamage(const std::string& path, const OpenStorage& storage) {
 }
 
 // Opens and reads a storage with the password from the options, which stays in `password`
-// for a save.
+// for a save. A command that only reads takes no lock: the program may hold the storage open
+// (its saves replace the file whole); a command that writes locks out other writers.
 int LoadStorage(const CliOptions& options, const std::string& path, OpenStorage& storage,
-                SecretBuffer& password, bool forCheck = false) {
+                SecretBuffer& password, bool forCheck = false,
+                CompoundLock lock = CompoundLock::Exclusive) {
     if (strong::FileHasMagic(path)) {
         return Fail(kExitFile, "cannot read " + path +
                                    ": it has strong protection, which this command does not read "
                                    "yet; \"weaken\" writes a copy without it");
     }
-    if (const int code = ReadPasswordForFile(options, path, password); code != kExitOk) {
-        return code;
-    }
+    // The file is opened before the password is asked: one that cannot be read costs no
+    // typing.
     StoragePasswordCheck check;
-    check.openResult = OpenStorageFile(path, storage.reader);
+    check.openResult = OpenStorageFile(path, storage.reader, lock);
     if (check.openResult == CompoundResult::Ok) {
+        if (const int code = ReadPassword(options, password); code != kExitOk) {
+            return code;
+        }
         check = CheckStoragePassword(storage.reader, password.View());
     }
     if (!check.ok()) {
@@ -207,7 +211,7 @@ int LoadStorage(const CliOptions& options, const std::string& path, OpenStorage&
 int LoadStorage(const CliOptions& options, const std::string& path, OpenStorage& storage,
                 bool forCheck = false) {
     SecretBuffer password;
-    return LoadStorage(options, path, storage, password, forCheck);
+    return LoadStorage(options, path, storage, password, forCheck, CompoundLock::None);
 }
 
 const char* TypeWord(const StorageItem& item) {

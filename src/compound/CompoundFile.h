@@ -75,6 +75,11 @@ struct CompoundEntry {
 // ---------------------------------------------------------------------------------------
 // Reader
 // ---------------------------------------------------------------------------------------
+// How an open reader holds its file: with the exclusive lock of a program that may write the
+// file back, or with no lock for a reader that only reads (a save replaces the file whole, so
+// such a reader always sees a whole file, the old or the new one).
+enum class CompoundLock { Exclusive, None };
+
 class CompoundReader {
 public:
     // The root storage's id.
@@ -85,12 +90,13 @@ public:
     CompoundReader(const CompoundReader&) = delete;
     CompoundReader& operator=(const CompoundReader&) = delete;
 
-    // Opens the file read-only, takes its exclusive lock (never waits: a held lock gives
-    // ShareViolation) and checks its structure. Any other result leaves the reader closed.
-    CompoundResult Open(const std::string& path);
+    // Opens the file read-only, takes its exclusive lock unless told not to (never waits: a
+    // held lock gives ShareViolation) and checks its structure. Any other result leaves the
+    // reader closed.
+    CompoundResult Open(const std::string& path, CompoundLock lock = CompoundLock::Exclusive);
     // Reads from an already open, readable descriptor; `takeOwnership` closes it on Close().
     // The lock is taken on this descriptor like Open does.
-    CompoundResult OpenFd(int fd, bool takeOwnership);
+    CompoundResult OpenFd(int fd, bool takeOwnership, CompoundLock lock = CompoundLock::Exclusive);
     // Reads from bytes in memory (no file, no lock); for checks of received data and fuzzing.
     CompoundResult OpenBytes(std::vector<uint8_t> bytes);
     // Releases the file and its lock. Safe to call when closed.

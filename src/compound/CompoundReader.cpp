@@ -166,7 +166,7 @@ CompoundReader::CompoundReader() = default;
 
 CompoundReader::~CompoundReader() = default;
 
-CompoundResult CompoundReader::Open(const std::string& path) {
+CompoundResult CompoundReader::Open(const std::string& path, CompoundLock lock) {
     Close();
     if (path.empty() || path.find('\0') != std::string::npos) {
         return CompoundResult::InvalidName;
@@ -183,10 +183,10 @@ CompoundResult CompoundReader::Open(const std::string& path) {
         }
         return CompoundResultFromErrno(error);
     }
-    return OpenFd(fd, true);
+    return OpenFd(fd, true, lock);
 }
 
-CompoundResult CompoundReader::OpenFd(int fd, bool takeOwnership) {
+CompoundResult CompoundReader::OpenFd(int fd, bool takeOwnership, CompoundLock lock) {
     Close();
     auto fail = [&](CompoundResult r) {
         if (takeOwnership && fd >= 0) {
@@ -205,7 +205,8 @@ CompoundResult CompoundReader::OpenFd(int fd, bool takeOwnership) {
     if (!S_ISREG(st.st_mode)) {
         return fail(CompoundResult::NotCompoundFile);
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const bool locking = lock == CompoundLock::Exclusive;
+    if (locking && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         return fail(errno == EWOULDBLOCK ? CompoundResult::ShareViolation
                                          : CompoundResult::LockViolation);
     }
@@ -213,11 +214,12 @@ CompoundResult CompoundReader::OpenFd(int fd, bool takeOwnership) {
         state_ = std::make_unique<State>();
         state_->fd = fd;
         state_->ownsFd = takeOwnership;
+        state_->locked = locking;
         state_->fileSize = static_cast<uint64_t>(st.st_size);
         const CompoundResult r = state_->Parse();
         if (r != CompoundResult::Ok) {
             state_.reset(); // closes an owned descriptor, which drops the lock
-            if (!takeOwnership) {
+            if (!takeOwnership && locking) {
                 ::flock(fd, LOCK_UN);
             }
         }
@@ -226,7 +228,7 @@ CompoundResult CompoundReader::OpenFd(int fd, bool takeOwnership) {
         if (state_) {
             state_->ownsFd = false;
         }
-        if (!takeOwnership) {
+        if (!takeOwnership && locking) {
             ::flock(fd, LOCK_UN);
         }
         return fail(CompoundResult::NotEnoughMemory);
@@ -251,7 +253,7 @@ CompoundResult CompoundReader::OpenBytes(std::vector<uint8_t> bytes) {
 }
 
 void CompoundReader::Close() {
-    if (state_ && !state_->ownsFd && state_->fd >= 0) {
+    if (state_ && state_->locked && !state_->ownsFd && state_->fd >= 0) {
         ::flock(state_->fd, LOCK_UN);
     }
     state_.reset();

@@ -29,6 +29,7 @@ struct CompoundReader::State {
 
     int fd = -1;
     bool ownsFd = false;
+    bool locked = false;        // the reader took the descriptor's lock
     std::vector<uint8_t> bytes; // the file, when reading from memory
     uint64_t fileSize = 0;
     int version = 0;

@@ -77,8 +77,8 @@ std::string StorageOpenErrorText(const std::string& path, CompoundResult result)
     return "Failed to open the file: " + FileNameOf(path) + "\n" + StorageOpenReason(result);
 }
 
-CompoundResult OpenStorageFile(const std::string& path, CompoundReader& reader) {
-    return reader.Open(path);
+CompoundResult OpenStorageFile(const std::string& path, CompoundReader& reader, CompoundLock lock) {
+    return reader.Open(path, lock);
 }
 
 StoragePasswordCheck CheckStoragePassword(const std::string& path, std::string_view password) {

@@ -17,8 +17,10 @@
 std::string StorageOpenReason(CompoundResult result);
 std::string StorageOpenErrorText(const std::string& path, CompoundResult result);
 
-// Opens the root storage and keeps it open (and the file locked) in `reader`.
-CompoundResult OpenStorageFile(const std::string& path, CompoundReader& reader);
+// Opens the root storage and keeps it open in `reader`: locked against other writers, or with
+// no lock for a reader only.
+CompoundResult OpenStorageFile(const std::string& path, CompoundReader& reader,
+                               CompoundLock lock = CompoundLock::Exclusive);
 
 enum class StoragePasswordStatus {
     Ok,

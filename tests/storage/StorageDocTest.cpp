@@ -242,7 +242,7 @@ TEST_F(StorageDocTest, AStorageWithStrongProtectionIsRefusedClearly) {
     CPictureDoc* doc = OpenStorage(path);
     View(doc)->AddFolder(QStringLiteral("F"), false);
     ModalSeam::Push(SetPassword(kPw));
-    ASSERT_TRUE(doc->SaveCommand());
+    ASSERT_TRUE(SaveAndWait(doc));
     CCmdUI protection(ID_FILE_PROTECTION);
     ASSERT_TRUE(doc->OnUpdateCommand(protection));
     EXPECT_FALSE(protection.enabled);
@@ -364,10 +364,10 @@ TEST_F(StorageCliInterop, WindowStorageListsAndExportsWithTheTool) {
                        false);
     ModalSeam::Push(SetPassword(kPw));
     ASSERT_TRUE(SaveAndWait(doc));
-    doc->OnCloseDocument();
 
+    // The window still holds the storage: the tool's readers read it, its writer is refused.
     int code = -1;
-    const QString listing = Run({QStringLiteral("ls"), QString::fromStdString(path)}, &code);
+    QString listing = Run({QStringLiteral("ls"), QString::fromStdString(path)}, &code);
     EXPECT_EQ(code, 0) << listing.toStdString();
     EXPECT_TRUE(listing.contains(QStringLiteral("Docs/a.txt\ttext\t10"))) << listing.toStdString();
     Run({QStringLiteral("export"), QString::fromStdString(path), QStringLiteral("Docs/a.txt"),
@@ -375,6 +375,15 @@ TEST_F(StorageCliInterop, WindowStorageListsAndExportsWithTheTool) {
         &code);
     EXPECT_EQ(code, 0);
     EXPECT_EQ(ReadFileBytes(dir / "out.txt"), "hello note");
+    Run({QStringLiteral("check"), QString::fromStdString(path)}, &code);
+    EXPECT_EQ(code, 0);
+    const QString added = Run({QStringLiteral("add"), QString::fromStdString(path),
+                               QString::fromStdString(File("b.dat", "b"))},
+                              &code);
+    EXPECT_NE(code, 0) << added.toStdString();
+    doc->OnCloseDocument();
+    listing = Run({QStringLiteral("ls"), QString::fromStdString(path)}, &code);
+    EXPECT_FALSE(listing.contains(QStringLiteral("b.dat"))) << listing.toStdString();
 }
 
 TEST_F(StorageCliInterop, ToolStorageOpensInWindowWithEveryItem) {
