@@ -345,22 +345,3 @@ FolderExportResult WriteFolderExport(const StorageItemTable& table,
     }
     return {};
 }
-
-std::vector<StorageExportTarget> PlanFolderExport(const StorageItemTable& table,
-                                                  const StorageTree& tree, int32_t folder,
-                                                  const std::string& /*out*/) {
-    return PlanFolderExport(table, tree, folder);
-}
-
-bool WriteFolderExport(const StorageItemTable& table, const std::string& out,
-                       const std::vector<StorageExportTarget>& targets, std::string& failedPath,
-                       int& error) {
-    ExportRoot root;
-    FolderExportResult result = OpenExportRoot(out, root);
-    if (result.ok) {
-        result = WriteFolderExport(table, targets, root, ExistingFiles::Replace);
-    }
-    failedPath = result.path;
-    error = result.error;
-    return result.ok;
-}

@@ -67,13 +67,3 @@ enum class ExistingFiles { Refuse, Replace };
 FolderExportResult WriteFolderExport(const StorageItemTable& table,
                                      const std::vector<StorageExportTarget>& targets,
                                      const ExportRoot& root, ExistingFiles existing);
-
-// The older entry points of the storage window, on the writer above: a plan for `out`, and
-// a write into `out` (made when missing) replacing existing files, reporting the path that
-// failed and its error.
-std::vector<StorageExportTarget> PlanFolderExport(const StorageItemTable& table,
-                                                  const StorageTree& tree, int32_t folder,
-                                                  const std::string& out);
-bool WriteFolderExport(const StorageItemTable& table, const std::string& out,
-                       const std::vector<StorageExportTarget>& targets, std::string& failedPath,
-                       int& error);

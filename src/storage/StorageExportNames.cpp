@@ -1,6 +1,7 @@
 #include "storage/StorageExportNames.h"
 
 #include "base/CodePage.h"
+#include "image/ImageType.h"
 
 namespace {
 
@@ -92,4 +93,13 @@ std::string UniqueNames::Take(const std::string& name) {
             return candidate;
         }
     }
+}
+
+std::string ImageTypeExtension(int imageType) {
+    // By image type 1 (BMP) to 9 (ICO).
+    static const char* const kExtensions[] = {"bmp", "pcx", "jpg", "gif", "tga",
+                                              "tif", "png", "psd", "ico"};
+    return imageType >= ImageType::Bmp && imageType <= ImageType::Ico
+               ? kExtensions[imageType - ImageType::Bmp]
+               : std::string();
 }

@@ -1,5 +1,5 @@
 // Item names as file names: the bytes an exported item holds, a safe file name for an item
-// name, and names kept unique within one folder.
+// name, names kept unique within one folder, and the usual extension of each image type.
 #pragma once
 
 #include <cstddef>
@@ -42,3 +42,6 @@ private:
     std::unordered_set<std::string> taken_;
     std::unordered_map<std::string, uint64_t> next_;
 };
+
+// The usual extension of an image type ("bmp" for BMP to "ico" for ICO); empty for others.
+std::string ImageTypeExtension(int imageType);
