@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QPrinter>
 #include <QScreen>
+#include <QThread>
 
 #include "app/AboutDlg.h"
 #include "app/AppSettings.h"
@@ -20,6 +21,7 @@
 #include "app/SingleInstance.h"
 #include "base/CodePage.h"
 #include "base/ProductInfo.h"
+#include "documents/EncryptedDocument.h"
 #include "framework/ChildFrame.h"
 #include "framework/CommandIds.h"
 #include "framework/DocTemplate.h"
@@ -143,14 +145,25 @@ bool CEditorApp::InitInstance(const QStringList& arguments) {
         if (doc == nullptr) {
             return false;
         }
-        if (commandLine_.shellCommand == CCommandLineInfo::FilePrint ||
-            commandLine_.shellCommand == CCommandLineInfo::FilePrintTo) {
-            if (!commandLine_.printerName.isEmpty()) {
-                Printer().setPrinterName(commandLine_.printerName);
+        const bool print = commandLine_.shellCommand == CCommandLineInfo::FilePrint ||
+                           commandLine_.shellCommand == CCommandLineInfo::FilePrintTo;
+        auto* encrypted = dynamic_cast<CEncryptedDocument*>(doc);
+        if (encrypted != nullptr && encrypted->IsDerivingKey()) {
+            // A file with strong protection gets its contents once its key is derived: the
+            // printing, or the end of a program whose file did not open, waits for that.
+            encrypted->SetOpenedCallback([this, print, doc](bool opened) {
+                if (opened && print) {
+                    PrintFromShell(doc);
+                }
+                if (!opened || print) {
+                    EndFromShell(opened ? 0 : 1);
+                }
+            });
+            if (print) {
+                return true; // the window stays hidden until the program ends
             }
-            mainFrame_->ExecuteCommand(ID_FILE_PRINT_DIRECT);
-            // Printing from the shell ends the program once the document is printed.
-            doc->OnCloseDocument();
+        } else if (print) {
+            PrintFromShell(doc);
             return false;
         }
     }
@@ -164,6 +177,23 @@ bool CEditorApp::InitInstance(const QStringList& arguments) {
                                        AppSettings::GetShowWizard() != 0);
     }
     return true;
+}
+
+void CEditorApp::PrintFromShell(CDocument* doc) {
+    if (!commandLine_.printerName.isEmpty()) {
+        Printer().setPrinterName(commandLine_.printerName);
+    }
+    mainFrame_->ExecuteCommand(ID_FILE_PRINT_DIRECT);
+    // Printing from the shell ends the program once the document is printed.
+    doc->OnCloseDocument();
+}
+
+void CEditorApp::EndFromShell(int code) {
+    // Only a running event loop can be ended; without one (a test drives the program) asking
+    // would end the next dialog's loop instead.
+    if (QThread::currentThread()->loopLevel() > 0) {
+        QCoreApplication::exit(code);
+    }
 }
 
 int CEditorApp::ExitInstance() {

@@ -72,6 +72,10 @@ private:
     void OnAppAbout();
     void OnFilePrintSetup();
     void OnOpenRecentFile(int index);
+    // Prints the document named on the command line and closes it.
+    void PrintFromShell(CDocument* doc);
+    // Ends the program started for a file that has now been printed or has failed to open.
+    void EndFromShell(int code);
     void StoreRecentFiles();
     void ApplyCodePageSetting();
     static QString SingleInstanceKey();

@@ -1,6 +1,7 @@
 #include "cli/StorageCli.h"
 
 #include "base/FileNames.h"
+#include "crypto/StrongFile.h"
 #include "documents/DocumentKinds.h"
 
 #include <algorithm>
@@ -62,6 +63,11 @@ bool IsStoragePath(const std::string& path) {
 
 int LoadStorage(const CliOptions& options, const std::string& path, OpenStorage& storage,
                 SecretBuffer& password, bool forCheck) {
+    if (strong::FileHasMagic(path)) {
+        return Fail(kExitFile, "cannot read " + path +
+                                   ": it has strong protection, which this command does not read "
+                                   "yet; \"weaken\" writes a copy without it");
+    }
     if (const int code = ReadPasswordForFile(options, path, password); code != kExitOk) {
         return code;
     }

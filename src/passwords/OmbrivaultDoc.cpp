@@ -1,6 +1,7 @@
 #include "passwords/OmbrivaultDoc.h"
 
 #include "controls/PasswordClipboard.h"
+#include "passwords/LeftView.h"
 #include "passwords/PasswordsFile.h"
 
 COmbrivaultDoc::COmbrivaultDoc() = default;
@@ -37,10 +38,19 @@ void COmbrivaultDoc::OnCloseDocument() {
     CEncryptedDocument::OnCloseDocument(); // destroys this document
 }
 
+void COmbrivaultDoc::OnContentsLoaded() {
+    for (CView* view : GetViews()) {
+        if (auto* tree = qobject_cast<CLeftView*>(view)) {
+            tree->RebuildTree();
+        }
+    }
+    CEncryptedDocument::OnContentsLoaded();
+}
+
 LoadTextStatus COmbrivaultDoc::ReadContents(const std::string& path, std::string_view password,
                                             BlobForm form, int* error) {
     // The file's extension decides its form, as it decided `form`.
-    switch (LoadPasswordsFile(path, password, lists_, error)) {
+    switch (LoadPasswordsFile(path, password, lists_, error, LoadKey())) {
     case PasswordsLoadStatus::Loaded:
         return LoadTextStatus::Text;
     case PasswordsLoadStatus::DecryptFailed:
@@ -58,7 +68,7 @@ LoadTextStatus COmbrivaultDoc::ReadContents(const std::string& path, std::string
 CEncryptedDocument::WriteResult COmbrivaultDoc::WriteContents(const std::string& path,
                                                               std::string_view password,
                                                               BlobForm form, int* error) {
-    return SavePasswordsFile(path, password, lists_, error) == PasswordsSaveStatus::Saved
+    return SavePasswordsFile(path, password, lists_, error, SaveKey()) == PasswordsSaveStatus::Saved
                ? WriteResult::Written
                : WriteResult::Failed;
 }

@@ -33,6 +33,8 @@ protected:
     DocumentClass Class() const override { return DocumentClass::Passwords; }
     bool SaveAsAsksNewPassword() const override { return true; }
     // The same route from disk to accounts and back as the command-line tool's.
+    // The tree is built again from the accounts read.
+    void OnContentsLoaded() override;
     LoadTextStatus ReadContents(const std::string& path, std::string_view password, BlobForm form,
                                 int* error) override;
     WriteResult WriteContents(const std::string& path, std::string_view password, BlobForm form,

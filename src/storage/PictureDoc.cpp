@@ -8,6 +8,7 @@
 
 #include "base/WholeFile.h"
 #include "controls/PasswordClipboard.h"
+#include "crypto/StrongFile.h"
 #include "dialogs/DialogWidgets.h"
 #include "dialogs/ExistingPasswordDlg.h"
 #include "dialogs/MessageDialogs.h"
@@ -57,6 +58,13 @@ bool CPictureDoc::OnOpenDocument(const QString& path) {
         // Nothing to read: an empty storage whose password the first save asks for.
         SetModifiedFlag(false);
         return true;
+    }
+    if (strong::FileHasMagic(NativePath(path))) {
+        ReportError(QStringLiteral("Cannot open the file %1: it has strong protection, which "
+                                   "the storage window cannot open yet. \"ombrivault-cli "
+                                   "weaken\" writes a copy without it.")
+                        .arg(FileNamePart(path)));
+        return false;
     }
     CExistingPasswordDlg prompt;
     if (prompt.DoModal() != IDOK) {

@@ -55,6 +55,8 @@ public:
 
 protected:
     DocumentClass Class() const override { return DocumentClass::Storage; }
+    // Not yet: the storage window reads and writes its compound file directly.
+    bool SupportsStrongProtection() const override { return false; }
     bool SaveAsAsksNewPassword() const override { return true; }
 
 private:

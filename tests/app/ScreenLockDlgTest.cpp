@@ -140,7 +140,7 @@ TEST_F(ScreenLockDlgTest, OkStoresTheRecordAndSetsTheIdleTimeout) {
     EXPECT_EQ(Frame().Lock().IdleTimeoutSeconds(), 180u);
     EXPECT_EQ(Frame().Lock().PromptText(), "") << "the prompt is taken at the next lock";
     Frame().ExecuteCommand(ID_LOCK_SCREEN);
-    EXPECT_EQ(Frame().Lock().Overlay()->Lines().front(), "Ask me first");
+    EXPECT_EQ(Frame().Lock().Overlay()->Animation().Lines().front(), "Ask me first");
     Frame().Lock().RemoveLockOverlay();
 }
 
@@ -258,7 +258,7 @@ TEST_F(ScreenLockDlgTest, ThePreviewRunsWithoutLinesAndGoesWithTheDialog) {
         auto& dialog = static_cast<CScreenLockDlg&>(d);
         preview = dialog.Preview();
         ASSERT_NE(preview, nullptr);
-        EXPECT_TRUE(preview->Lines().isEmpty());
+        EXPECT_TRUE(preview->Animation().Lines().isEmpty());
         EXPECT_TRUE(preview->isVisible());
         QWidget* area = Child<QWidget>(d, "previewArea");
         EXPECT_EQ(preview->parentWidget(), area);
