@@ -6,11 +6,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "controls/SecretTextEdit.h"
 #include "framework/Document.h"
 
 class CStorageViewSite;
 class QMenu;
-class QPlainTextEdit;
 
 // The longest note the view opens: a text document takes about ten times its text's size in
 // memory, and a longer note is better read in another program after an export.
@@ -28,7 +28,7 @@ public:
     // Lets go of the shown note (the tree deleted it): the editor empties.
     void Forget();
     int32_t ItemIndex() const { return index_; }
-    QPlainTextEdit* Editor() const { return edit_; }
+    SecretTextEdit* Editor() const { return edit_; }
     // " Ln %d, Col %d" for the caret, both counted from 1.
     QString CaretText() const;
 
@@ -46,7 +46,7 @@ private:
     void ShowCaret();
 
     CStorageViewSite* site_;
-    QPlainTextEdit* edit_;
+    SecretTextEdit* edit_;
     int32_t index_ = -1;
     bool loading_ = false;
     bool tooLong_ = false;
