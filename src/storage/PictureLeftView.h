@@ -216,6 +216,8 @@ private:
     void ExportFolder(QTreeWidgetItem* item);
     // Asks for a file of any type and adds it (the "Add file" command).
     void AddFileCommand();
+    // The paths ("$:\A\B\") of the folders at or below `folder` that were read only in part.
+    QStringList UnreadFoldersIn(QTreeWidgetItem* folder) const;
 
     // Ends the load and the directory imports; what they had not handed over is dropped.
     void StopWorkers();
@@ -237,6 +239,9 @@ private:
 
     std::shared_ptr<StorageLoadJob> loadJob_; // the running load
     std::thread loader_;
+    // The folders (table indexes, kRootParent for the top level) whose level did not decrypt
+    // when the storage was read: an export of them cannot hold what was not read.
+    std::vector<int32_t> unreadFolders_;
 
     // The directory worker: jobs in, batches of records out.
     struct DirectoryJob {
