@@ -419,6 +419,35 @@ TEST_F(StorageTreeTest, FolderExportWritesItsItemsIntoANewFolderAfterConfirmatio
     fs::current_path(fs::temp_directory_path());
 }
 
+TEST_F(StorageTreeTest, RootExportsTheWholeStorageAndAnAccountItsRenamedXml) {
+    view->AddFolder(QStringLiteral("Box"), true);
+    view->AddItem(QString::fromStdString(File("n.txt", "note text")), StorageItemType::Text, false);
+    Select(view->RootItem());
+    QTreeWidgetItem* account =
+        view->AddItem(QStringLiteral("first"), StorageItemType::WebAccount, false);
+    ASSERT_NE(account, nullptr);
+    // A rename reaches the account's stored name at once.
+    view->EndLabelEdit(account, QStringLiteral("jörg.müller"));
+    Select(account);
+    ModalSeam::Push(answer::Files({QString::fromStdString(dir / "account.xml")}));
+    view->ExportSelected();
+    const std::string xml = ReadFileBytes(dir / "account.xml");
+    EXPECT_EQ(xml.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>", 0), 0u) << xml;
+    EXPECT_NE(xml.find("<NAME>j\xC3\xB6rg.m\xC3\xBCller</NAME>"), std::string::npos) << xml;
+
+    fs::create_directories(dir.path() / "all");
+    fs::current_path(dir.path() / "all"); // the picker starts at the current directory
+    Select(view->RootItem());
+    QString warning;
+    ModalSeam::Push(answer::Click(QStringLiteral("ok")));
+    ModalSeam::Push(Message(warning, QStringLiteral("Yes")));
+    view->ExportSelected();
+    EXPECT_TRUE(warning.contains(QStringLiteral("unencrypted"))) << warning.toStdString();
+    EXPECT_EQ(ReadFileBytes(dir / "all/tree/Box/n.txt"), "note text");
+    EXPECT_EQ(ReadFileBytes(dir / "all/tree/j\xC3\xB6rg.m\xC3\xBCller"), xml);
+    fs::current_path(fs::temp_directory_path());
+}
+
 TEST_F(StorageTreeTest, ZoomCommandsAreEnabledOnlyForImages) {
     view->AddFolder(QStringLiteral("F"), true);
     CCmdUI ui(ID_ZOOM_IN);
