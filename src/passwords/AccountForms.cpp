@@ -8,6 +8,8 @@
 
 #include "controls/AccountText.h"
 #include "controls/EditEx.h"
+#include "controls/TreeFinder.h"
+#include "dialogs/PasswordFieldTools.h"
 #include "framework/CommandIds.h"
 #include "framework/FrameHosts.h"
 #include "framework/LockHost.h"
@@ -50,11 +52,23 @@ CAccountForm::CAccountForm(CDocument* document, QWidget* parent, FormKind form)
         layout->addWidget(label);
         layout->addSpacing(1);
         layout->addWidget(edit, notes ? 1 : 0);
+        if (f.field == AccountField::Password) {
+            passwordTools_ = new PasswordFieldTools(edit, this);
+            layout->addWidget(passwordTools_);
+        }
         layout->addSpacing(4);
         fields_.emplace_back(f.field, edit);
         const AccountField field = f.field;
         connect(edit, &CEditEx::Changed, this,
                 [this, field, edit] { OnFieldChanged(field, edit); });
+    }
+
+    if (passwordTools_ != nullptr) {
+        passwordTools_->SetUserWords([this] {
+            const CEditEx* user = Field(AccountField::UserId);
+            return std::vector<std::string>{name_->text().toStdString(),
+                                            user ? user->Text().toStdString() : std::string()};
+        });
     }
 
     auto* buttons = new QHBoxLayout;
@@ -120,6 +134,9 @@ void CAccountForm::OnFieldChanged(AccountField field, CEditEx* edit) {
             if (std::string* value = account->Field(field)) {
                 *value = AccountBytes(edit->Text());
                 doc->SetModifiedFlag(true);
+                if (CLeftView* tree = Tree()) {
+                    tree->Finder()->Invalidate(); // its address or user id may be found now
+                }
             }
         }
     }

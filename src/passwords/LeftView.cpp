@@ -14,6 +14,7 @@
 
 #include "controls/AccountText.h"
 #include "controls/EditEx.h"
+#include "controls/TreeFinder.h"
 #include "framework/ChildFrame.h"
 #include "framework/CommandIds.h"
 #include "framework/LockHost.h"
@@ -102,7 +103,9 @@ CLeftView::CLeftView(CDocument* document, QWidget* parent) : CPasswordsPane(docu
     tree_->header()->setSectionResizeMode(QHeaderView::Interactive);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(tree_);
+    finder_ = MakeFinder();
+    layout->addWidget(finder_->Bar());
+    layout->addWidget(finder_->Stack(), 1);
     setFocusProxy(tree_);
     connect(tree_, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current) { OnSelectionChanged(current); });
