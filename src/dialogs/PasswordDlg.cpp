@@ -48,7 +48,7 @@ CPasswordDlg::CPasswordDlg(QWidget* parent) : CLockAwareDialog(parent) {
     meter_ = new StrengthMeter(this);
     meter_->Follow(edit_);
     meter_->ShowCompatibleFormNote(true);
-    grid->addWidget(meter_, 2, 1, 1, 2);
+    meter_->ReserveHintSpace();
     connect(generate, &QPushButton::clicked, this, &CPasswordDlg::OnGenerate);
 
     auto* advice = MakeTextLabel(
@@ -89,6 +89,7 @@ CPasswordDlg::CPasswordDlg(QWidget* parent) : CLockAwareDialog(parent) {
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
+    layout->addWidget(meter_);
     layout->addSpacing(6);
     layout->addWidget(advice);
     layout->addWidget(note);

@@ -62,7 +62,8 @@ void StrengthMeter::SetPassword(const QString& password) {
         estimate_ = {};
         bar_->setValue(0);
         word_->setText(QString());
-        feedback_->hide();
+        feedback_->clear();
+        feedback_->setVisible(reserveHint_);
         return;
     }
     QByteArray utf8 = password.toUtf8();
@@ -77,7 +78,15 @@ void StrengthMeter::SetPassword(const QString& password) {
             .arg(QLatin1String(kStepColours[step])));
     word_->setText(QString::fromLatin1(StrengthWord(estimate_.level)));
     feedback_->setText(QString::fromStdString(estimate_.feedback));
-    feedback_->setVisible(!estimate_.feedback.empty());
+    feedback_->setVisible(reserveHint_ || !estimate_.feedback.empty());
+}
+
+void StrengthMeter::ReserveHintSpace() {
+    reserveHint_ = true;
+    feedback_->setMinimumHeight(feedback_->fontMetrics().lineSpacing() * 2 +
+                                feedback_->contentsMargins().top() +
+                                feedback_->contentsMargins().bottom());
+    feedback_->show();
 }
 
 void StrengthMeter::ShowCompatibleFormNote(bool show) {
@@ -89,7 +98,7 @@ QString StrengthMeter::Word() const {
 }
 
 QString StrengthMeter::Feedback() const {
-    return feedback_->isHidden() ? QString() : feedback_->text();
+    return estimate_.feedback.empty() ? QString() : feedback_->text();
 }
 
 bool StrengthMeter::CompatibleFormNoteShown() const {

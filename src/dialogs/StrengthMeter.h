@@ -29,6 +29,9 @@ public:
     // Shows or hides the sentence on the compatible file forms (a document password in one of
     // those forms).
     void ShowCompatibleFormNote(bool show);
+    // Keeps room for two lines of hint while there is none, for a dialog whose size is set
+    // once it is shown: a hint that comes with typing is then not cut off.
+    void ReserveHintSpace();
 
     const StrengthEstimate& Estimate() const { return estimate_; }
     QString Word() const;
@@ -46,5 +49,6 @@ private:
     QLabel* note_;
     std::vector<std::string> userWords_;
     StrengthEstimate estimate_;
+    bool reserveHint_ = false;
     bool empty_ = true;
 };
