@@ -70,13 +70,8 @@ double Percentile(std::vector<double> values, double p) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
     QTemporaryDir scratch;
-    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "OMBRIVAULT_COMMON_APPDATA"}) {
-        qputenv(name, scratch.path().toUtf8());
-    }
+    PrepareWindowBench(scratch);
     QApplication app(argc, argv);
     std::vector<QString> names;
     std::unique_ptr<COmbrivaultDoc> doc = MakeDoc(names);
