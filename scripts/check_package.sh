@@ -60,7 +60,7 @@ fi
 metainfo=$packaging/$id.metainfo.xml
 if grep -q "<id>$id</id>" "$metainfo" &&
     grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" &&
-    grep -q "kDesktopId = \"$id\"" "$ov_root/src/app/ProductInfo.h"; then
+    grep -q "kDesktopId = \"$id\"" "$ov_root/src/base/ProductInfo.h"; then
     pass "the launcher entry, the metadata and the program share the id $id"
 else
     fail "the launcher entry, the metadata and the program do not share the id $id"
@@ -189,8 +189,14 @@ for library in libcrypto.so libzxcvbn.so libQt6Widgets.so libtiff.so libgif.so l
         lacking+=" $name($library)"
     fi
 done
+# The SVG icon engine is a plugin Qt loads, not a linked library.
+svg=$(dpkg-query -S "$(qtpaths6 --query QT_INSTALL_PLUGINS 2>/dev/null)/iconengines/libqsvgicon.so" \
+    2>/dev/null | head -1 | cut -d: -f1)
+if [ -n "$svg" ] && ! grep -qE "(^|, )$svg( |,|$)" <<<"$depends"; then
+    lacking+=" $svg(SVG icon engine)"
+fi
 none_missing "$lacking" \
-    "Depends names the cipher library, libzxcvbn, Qt Widgets, the codec libraries, Qt WebEngine and Qt PDF" \
+    "Depends names the cipher library, libzxcvbn, Qt Widgets, the codec libraries, the SVG icon engine, Qt WebEngine and Qt PDF" \
     "Depends lacks"
 
 if have lintian; then

@@ -16,6 +16,7 @@
 #include "app/AboutDlg.h"
 #include "app/AppSettings.h"
 #include "app/CommonAppData.h"
+#include "app/DesktopLockWatcher.h"
 #include "app/DocumentTemplates.h"
 #include "app/MainFrame.h"
 #include "app/SingleInstance.h"
@@ -38,6 +39,7 @@ CEditorApp::CEditorApp() : docManager_(kRecentFileCount), lockStore_(GetCommonAp
 }
 
 CEditorApp::~CEditorApp() {
+    desktopLock_.reset();
     // Documents go before the frame whose windows show them.
     docManager_.CloseAllDocuments();
     mainFrame_.reset();
@@ -89,6 +91,10 @@ bool CEditorApp::HandOverToRunningInstance(const QStringList& arguments) {
     return probe.HandOver({QFileInfo(info.fileName).absoluteFilePath()});
 }
 
+bool CEditorApp::LockRunningInstance() {
+    return SingleInstance(SingleInstanceKey()).RequestLock();
+}
+
 bool CEditorApp::InitInstance(const QStringList& arguments) {
     // Without a screen there is nothing to show, so give up before anything is built.
     if (QGuiApplication::primaryScreen() == nullptr) {
@@ -131,6 +137,13 @@ bool CEditorApp::InitInstance(const QStringList& arguments) {
                     mainFrame_->activateWindow();
                 }
             });
+    instance_->SetLockHandler([this] {
+        if (mainFrame_ == nullptr) {
+            return false;
+        }
+        mainFrame_->Lock().LockAsAway();
+        return mainFrame_->Lock().IsScreenLocked();
+    });
     instance_->Listen();
 
     // The lock settings are needed before the first window shows: they decide the start-up
@@ -171,6 +184,12 @@ bool CEditorApp::InitInstance(const QStringList& arguments) {
     // Only now is the window shown, so the user never sees it half built.
     mainFrame_->show();
 
+    // From now on the program also locks when the desktop does.
+    desktopLock_ = std::make_unique<DesktopLockWatcher>(
+        [this](DesktopLockWatcher::Reason) { OnDesktopAway(); });
+    desktopLock_->SetSleepDelayWanted(lockSettings_.lockWithDesktop != 0);
+    desktopLock_->Start();
+
     // Without a file from the command line, the start-up lock or the welcome wizard comes up.
     if (commandLine_.WantsStartupScreens()) {
         mainFrame_->ShowStartupScreens(lockSettings_.lockAtStartup != 0,
@@ -197,8 +216,17 @@ void CEditorApp::EndFromShell(int code) {
 }
 
 int CEditorApp::ExitInstance() {
+    desktopLock_.reset();
     instance_.reset();
     return 0;
+}
+
+void CEditorApp::OnDesktopAway() {
+    // Another instance may have switched it off meanwhile.
+    LoadScreenLockSettings();
+    if (lockSettings_.lockWithDesktop != 0 && mainFrame_ != nullptr) {
+        mainFrame_->Lock().LockAsAway();
+    }
 }
 
 CDocTemplate* CEditorApp::TextTemplate() const {
@@ -230,6 +258,9 @@ CDocument* CEditorApp::OpenDocumentFile(const QString& path) {
 
 bool CEditorApp::LoadScreenLockSettings() {
     const bool ok = lockStore_.Load(lockSettings_);
+    if (desktopLock_ != nullptr) {
+        desktopLock_->SetSleepDelayWanted(lockSettings_.lockWithDesktop != 0);
+    }
     if (ok && mainFrame_ != nullptr) {
         mainFrame_->Lock().SetIdleTimeoutSeconds(
             static_cast<uint32_t>(TimeoutMinutes(lockSettings_.timeoutIndex)) * 60);
@@ -239,7 +270,13 @@ bool CEditorApp::LoadScreenLockSettings() {
 }
 
 bool CEditorApp::SaveScreenLockSettings() {
-    return lockStore_.Save(lockSettings_);
+    if (!lockStore_.Save(lockSettings_)) {
+        return false;
+    }
+    if (desktopLock_ != nullptr) {
+        desktopLock_->SetSleepDelayWanted(lockSettings_.lockWithDesktop != 0);
+    }
+    return true;
 }
 
 QPrinter& CEditorApp::Printer() {

@@ -14,7 +14,7 @@
 
 #include <cmath>
 
-#include "controls/PasswordClipboard.h"
+#include "controls/SecretClipboard.h"
 #include "crypto/PassphraseWords.h"
 #include "dialogs/DialogWidgets.h"
 #include "framework/LockHost.h"
@@ -178,7 +178,7 @@ void CPasswordGeneratorDlg::Regenerate() {
 }
 
 void CPasswordGeneratorDlg::OnCopy() {
-    PasswordClipboard::Instance().PutSecret(result_->text(), this);
+    SecretClipboard::Instance().PutText(result_->text(), nullptr);
     ResetIdleTimer();
 }
 

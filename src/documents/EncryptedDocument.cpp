@@ -9,6 +9,7 @@
 
 #include "base/FileErrors.h"
 #include "base/SimpleFile.h"
+#include "controls/SecretClipboard.h"
 #include "crypto/SecretBuffer.h"
 #include "crypto/StrongFile.h"
 #include "dialogs/DialogLook.h"
@@ -434,6 +435,12 @@ void CEncryptedDocument::OpenCommand() {
     if (docTemplate != nullptr && docTemplate->GetDocManager() != nullptr) {
         docTemplate->GetDocManager()->OpenDocumentFile(dialog.GetPathName());
     }
+}
+
+void CEncryptedDocument::OnCloseDocument() {
+    // The views name the document as their editors see it: through its framework base.
+    SecretClipboard::Instance().OwnerClosed(static_cast<const CDocument*>(this));
+    CDocument::OnCloseDocument(); // destroys this document
 }
 
 bool CEncryptedDocument::SaveModified() {

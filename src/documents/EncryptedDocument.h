@@ -40,6 +40,8 @@ public:
     // "Save changes to %s?" for a modified document. A save that does not complete keeps the
     // document open.
     bool SaveModified() override;
+    // A secret copied from the document leaves the clipboard as the document closes.
+    void OnCloseDocument() override;
 
     // Save (57603), Save As (57604), Set File Password (32791), Open (57601), Protection
     // (ID_FILE_PROTECTION), Close.

@@ -1,6 +1,5 @@
 #include "passwords/OmbrivaultDoc.h"
 
-#include "controls/PasswordClipboard.h"
 #include "passwords/LeftView.h"
 #include "passwords/PasswordsFile.h"
 
@@ -31,11 +30,6 @@ void COmbrivaultDoc::DeleteContents() {
 void COmbrivaultDoc::SetPathName(const QString& path, bool addToRecentFiles) {
     CEncryptedDocument::SetPathName(path, addToRecentFiles);
     UpdateAllViews(nullptr);
-}
-
-void COmbrivaultDoc::OnCloseDocument() {
-    PasswordClipboard::Instance().OwnerClosed(this);
-    CEncryptedDocument::OnCloseDocument(); // destroys this document
 }
 
 void COmbrivaultDoc::OnContentsLoaded() {

@@ -26,8 +26,6 @@ public:
     void DeleteContents() override;
     // The views name the file; they learn of a new name here.
     void SetPathName(const QString& path, bool addToRecentFiles = true) override;
-    // A password copied from this document leaves the clipboard with it.
-    void OnCloseDocument() override;
 
 protected:
     DocumentClass Class() const override { return DocumentClass::Passwords; }

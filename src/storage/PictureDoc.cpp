@@ -7,7 +7,6 @@
 #include <QFileInfo>
 
 #include "base/WholeFile.h"
-#include "controls/PasswordClipboard.h"
 #include "crypto/StrongFile.h"
 #include "dialogs/DialogWidgets.h"
 #include "dialogs/ExistingPasswordDlg.h"
@@ -42,12 +41,6 @@ void CPictureDoc::DeleteContents() {
     items_.Clear();
     file_.Close();
     heldPath_.clear();
-}
-
-void CPictureDoc::OnCloseDocument() {
-    // The editors name the document as their fields see it: through its framework base.
-    PasswordClipboard::Instance().OwnerClosed(static_cast<const CDocument*>(this));
-    CEncryptedDocument::OnCloseDocument(); // destroys this document
 }
 
 bool CPictureDoc::OnOpenDocument(const QString& path) {

@@ -34,8 +34,6 @@ public:
     // it was.
     bool OnSaveDocument(const QString& path) override;
     void DeleteContents() override;
-    // A password copied from the storage's account editors leaves the clipboard with it.
-    void OnCloseDocument() override;
 
     StorageItemTable& Items() { return items_; }
     const StorageItemTable& Items() const { return items_; }

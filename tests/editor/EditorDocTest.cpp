@@ -19,9 +19,11 @@
 #include "app/FrameStatusBar.h"
 #include "app/MainFrame.h"
 #include "base/CodePage.h"
+#include "controls/SecretClipboard.h"
 #include "crypto/EncryptedFile.h"
 #include "crypto/StrongFile.h"
 #include "editor/EditorDoc.h"
+#include "editor/EditorEdit.h"
 #include "editor/EditorView.h"
 #include "framework/ChildFrame.h"
 #include "framework/Clock.h"
@@ -307,6 +309,33 @@ TEST_F(EditorDocTest, EditCommandsOfTheMenusReachTheView) {
     EXPECT_TRUE(Text(doc).isEmpty());
     EXPECT_TRUE(Frame().Actions().State(ID_FILE_PRINT_PREVIEW).enabled);
     EXPECT_TRUE(Frame().Actions().State(ID_SET_FILE_PASSWORD).enabled);
+}
+
+TEST_F(EditorDocTest, CopiedTextIsASecretThatLeavesAfterItsTimeOrWithItsDocument) {
+    CEditorDoc* doc = New();
+    Type(doc, QStringLiteral("the safe opens with 4711"));
+    QClipboard* clipboard = QApplication::clipboard();
+    Frame().ExecuteCommand(ID_EDIT_SELECT_ALL);
+    Frame().ExecuteCommand(ID_EDIT_COPY);
+    EXPECT_EQ(clipboard->text(), QStringLiteral("the safe opens with 4711"));
+    EXPECT_TRUE(SecretClipboard::IsMarkedSecret(clipboard->mimeData()));
+    clock.Advance(SecretClipboard::kClearAfterMs - 1);
+    SecretClipboard::Instance().Tick();
+    EXPECT_FALSE(clipboard->text().isEmpty());
+    clock.Advance(1);
+    SecretClipboard::Instance().Tick();
+    EXPECT_TRUE(clipboard->text().isEmpty());
+
+    // Ctrl+X in the text: cut, and a secret as well, until the document closes.
+    CEditorEdit* edit = doc->GetView()->Edit();
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_TRUE(Text(doc).isEmpty());
+    EXPECT_EQ(clipboard->text(), QStringLiteral("the safe opens with 4711"));
+    EXPECT_TRUE(SecretClipboard::IsMarkedSecret(clipboard->mimeData()));
+    doc->SetModifiedFlag(false);
+    doc->OnCloseDocument();
+    EXPECT_TRUE(clipboard->text().isEmpty());
 }
 
 TEST_F(EditorDocTest, AFileDroppedOnTheTextOpensAsADocument) {
