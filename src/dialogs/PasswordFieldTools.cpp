@@ -15,8 +15,11 @@ PasswordFieldTools::PasswordFieldTools(CEditEx* field, QWidget* parent)
     generate_->setObjectName(QStringLiteral("generate"));
     generate_->setAutoDefault(false);
     generate_->setFocusPolicy(Qt::TabFocus);
+    // A flat button no taller than the text, so the forms stay within their windows.
+    generate_->setFlat(true);
+    generate_->setStyleSheet(QStringLiteral("QPushButton { padding: 0px 6px; }"));
     auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(0, 2, 0, 2);
+    row->setContentsMargins(0, 0, 0, 0);
     row->addWidget(meter_, 1, Qt::AlignTop);
     row->addWidget(generate_, 0, Qt::AlignTop);
     connect(field_, &CEditEx::Changed, this, &PasswordFieldTools::Refresh);
@@ -29,6 +32,11 @@ PasswordFieldTools::PasswordFieldTools(CEditEx* field, QWidget* parent)
     Refresh();
 }
 
+void PasswordFieldTools::MoveGenerateButtonTo(QBoxLayout* row) {
+    layout()->removeWidget(generate_);
+    row->addWidget(generate_, 0, Qt::AlignBottom);
+}
+
 void PasswordFieldTools::SetUserWords(std::function<std::vector<std::string>()> words) {
     userWords_ = std::move(words);
     Refresh();
@@ -38,5 +46,8 @@ void PasswordFieldTools::Refresh() {
     if (userWords_) {
         meter_->SetUserWords(userWords_());
     }
-    meter_->SetPassword(field_->Text());
+    const QString password = field_->Text();
+    meter_->SetPassword(password);
+    // An empty field has nothing to weigh: the meter takes no room in the form until then.
+    meter_->setVisible(!password.isEmpty());
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 class CEditEx;
+class QBoxLayout;
 class QPushButton;
 class StrengthMeter;
 
@@ -24,6 +25,9 @@ public:
 
     StrengthMeter* Meter() const { return meter_; }
     QPushButton* GenerateButton() const { return generate_; }
+    // Puts the Generate button at the end of `row` (the field's label line, in a form short
+    // of height) instead of beside the meter.
+    void MoveGenerateButtonTo(QBoxLayout* row);
 
 private:
     void Refresh();

@@ -21,7 +21,6 @@ StrengthMeter::StrengthMeter(QWidget* parent) : QWidget(parent) {
     bar_->setRange(0, 5);
     bar_->setValue(0);
     bar_->setTextVisible(false);
-    bar_->setFixedHeight(8);
     word_ = new QLabel(this);
     word_->setObjectName(QStringLiteral("strengthWord"));
     word_->setMinimumWidth(80);

@@ -49,14 +49,25 @@ CAccountForm::CAccountForm(CDocument* document, QWidget* parent, FormKind form)
         CEditEx* edit = MakeField(notes, notes ? 12 : 15, QString::fromLatin1(f.objectName));
         edit->SetSensitive(f.field == AccountField::Password);
         label->setBuddy(edit);
-        layout->addWidget(label);
+        const bool password = f.field == AccountField::Password;
+        if (password) {
+            // The Generate button on the label's line and the meter in the gap under the
+            // field: the form is no taller for them.
+            passwordTools_ = new PasswordFieldTools(edit, this);
+            auto* labelRow = new QHBoxLayout;
+            labelRow->addWidget(label, 1);
+            passwordTools_->MoveGenerateButtonTo(labelRow);
+            layout->addLayout(labelRow);
+        } else {
+            layout->addWidget(label);
+        }
         layout->addSpacing(1);
         layout->addWidget(edit, notes ? 1 : 0);
-        if (f.field == AccountField::Password) {
-            passwordTools_ = new PasswordFieldTools(edit, this);
+        if (password) {
             layout->addWidget(passwordTools_);
+        } else {
+            layout->addSpacing(4);
         }
-        layout->addSpacing(4);
         fields_.emplace_back(f.field, edit);
         const AccountField field = f.field;
         connect(edit, &CEditEx::Changed, this,
