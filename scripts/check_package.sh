@@ -170,7 +170,8 @@ none_missing "$absent" "the package holds the programs, modules, launcher, metad
 icons, help, manual pages, completion and documentation" "the package lacks"
 
 # Depends names the package of each library the programs and modules are linked with: the
-# cipher library, Qt Widgets, the picture codecs, and Qt WebEngine and Qt PDF of the modules.
+# cipher library, the strength estimator, Qt Widgets, the picture codecs, and Qt WebEngine and
+# Qt PDF of the modules.
 # The names come from the libraries on this machine, so they follow Debian's renames.
 depends=$(dpkg-deb -f "$deb" Depends)
 package_of() {
@@ -179,7 +180,7 @@ package_of() {
     dpkg-query -S "$file" 2>/dev/null | head -1 | cut -d: -f1
 }
 lacking=""
-for library in libcrypto.so libQt6Widgets.so libtiff.so libgif.so libjpeg.so libexif.so \
+for library in libcrypto.so libzxcvbn.so libQt6Widgets.so libtiff.so libgif.so libjpeg.so libexif.so \
     libpng16.so libQt6WebEngineWidgets.so libQt6PdfWidgets.so; do
     name=$(package_of "$library")
     if [ -z "$name" ]; then
@@ -195,7 +196,7 @@ if [ -n "$svg" ] && ! grep -qE "(^|, )$svg( |,|$)" <<<"$depends"; then
     lacking+=" $svg(SVG icon engine)"
 fi
 none_missing "$lacking" \
-    "Depends names the cipher library, Qt Widgets, the codec libraries, the SVG icon engine, Qt WebEngine and Qt PDF" \
+    "Depends names the cipher library, libzxcvbn, Qt Widgets, the codec libraries, the SVG icon engine, Qt WebEngine and Qt PDF" \
     "Depends lacks"
 
 if have lintian; then

@@ -133,14 +133,8 @@ double Timed(const std::function<void()>& action) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    // Whatever the windows might keep goes to a scratch folder, never the user's.
     QTemporaryDir scratch;
-    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "OMBRIVAULT_COMMON_APPDATA"}) {
-        qputenv(name, scratch.path().toUtf8());
-    }
+    PrepareWindowBench(scratch);
     QApplication app(argc, argv);
     const std::vector<QString> small = Names(10000), large = Names(100000);
     double plain = 1e9;

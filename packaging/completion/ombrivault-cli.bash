@@ -30,7 +30,8 @@ _ombrivault_cli()
     local i command="" positional=0
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-            --password-file | -o | --folder | --kdf-passes | --kdf-memory) ((i++)) ;;
+            --password-file | -o | --folder | --kdf-passes | --kdf-memory | --length | --words | \
+                --separator | --count) ((i++)) ;;
             -*) ;;
             *)
                 if [[ -z $command ]]; then
@@ -47,8 +48,9 @@ _ombrivault_cli()
             _filedir
             return
             ;;
-        --folder | --kdf-passes | --kdf-memory)
-            # A folder inside the storage (not known without the password), or a number.
+        --folder | --kdf-passes | --kdf-memory | --length | --words | --separator | --count)
+            # A folder inside the storage (not known without the password), a number or a
+            # separator.
             return
             ;;
         -o)
@@ -69,7 +71,7 @@ _ombrivault_cli()
         if [[ $cur == -* ]]; then
             COMPREPLY=($(compgen -W "$password_options --help --version" -- "$cur"))
         else
-            COMPREPLY=($(compgen -W "decrypt encrypt list show ls export add check harden weaken info" -- "$cur"))
+            COMPREPLY=($(compgen -W "decrypt encrypt list show ls export add check harden weaken info generate" -- "$cur"))
         fi
         return
     fi
@@ -88,6 +90,8 @@ _ombrivault_cli()
         harden) options="-o --kdf-passes --kdf-memory" extensions='ovs|ovt|etx|ovd|ovf' ;;
         weaken) options="-o" extensions='ovs|ovt|etx|ovd|ovf' ;;
         info) extensions='ovs|ovt|etx|ovd|ovf' ;;
+        generate) options="--length --no-lower --no-upper --no-digits --no-symbols --avoid-look-alikes
+                           --words --separator --count --entropy" ;;
         *) return ;;
     esac
 
@@ -95,7 +99,9 @@ _ombrivault_cli()
         COMPREPLY=($(compgen -W "$options $password_options" -- "$cur"))
         return
     fi
-    if ((positional == 0)); then
+    if [[ $command == generate ]]; then
+        return # generate takes options only
+    elif ((positional == 0)); then
         if [[ -n $extensions ]]; then
             _ombrivault_cli_files "$extensions"
         else

@@ -16,6 +16,8 @@
 #include "base/ProductInfo.h"
 #include "controls/JMatrixCtrl.h"
 #include "dialogs/PasswordBuffer.h"
+#include "dialogs/PasswordGeneratorDlg.h"
+#include "dialogs/StrengthMeter.h"
 #include "framework/LockHost.h"
 #include "framework/MessageBox.h"
 #include "framework/ResultCodes.h"
@@ -104,7 +106,13 @@ CScreenLockDlg::CScreenLockDlg(CEditorApp& app, QWidget* parent)
     grid->addWidget(password_, 0, 1);
     grid->addWidget(confirmLabel_, 1, 0);
     grid->addWidget(confirm_, 1, 1);
-    grid->addWidget(passwordEnabled_, 2, 0, 1, 2);
+    generate_ = new QPushButton(QStringLiteral("&Generate..."), group);
+    generate_->setObjectName(QStringLiteral("generate"));
+    generate_->setAutoDefault(false);
+    grid->addWidget(generate_, 0, 2);
+    meter_ = new StrengthMeter(group);
+    grid->addWidget(meter_, 2, 1, 1, 2);
+    grid->addWidget(passwordEnabled_, 3, 0, 1, 3);
     grid->setColumnStretch(1, 1);
 
     promptLabel_ = new QLabel(QStringLiteral("Prompt Text: "), this);
@@ -149,6 +157,18 @@ CScreenLockDlg::CScreenLockDlg(CEditorApp& app, QWidget* parent)
         connect(edit, &QLineEdit::textEdited, this, [] { ResetIdleTimer(); });
     }
     connect(timeout_, &QComboBox::activated, this, [] { ResetIdleTimer(); });
+    // The stand-in for a stored password says nothing about that password's strength.
+    connect(password_, &QLineEdit::textChanged, this, [this](const QString& text) {
+        meter_->SetPassword(text == StoredPasswordPlaceholder() ? QString() : text);
+    });
+    connect(generate_, &QPushButton::clicked, this, [this] {
+        const QString password = CPasswordGeneratorDlg::Pick(this);
+        if (!password.isEmpty()) {
+            password_->setText(password);
+            confirm_->setText(password);
+        }
+        ResetIdleTimer();
+    });
 }
 
 CScreenLockDlg::~CScreenLockDlg() {
@@ -188,8 +208,8 @@ void CScreenLockDlg::ApplyEnablingRules() {
     promptLabel_->setEnabled(anyLock);
     prompt_->setEnabled(anyLock);
     passwordEnabled_->setEnabled(anyLock);
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{passwordLabel_, password_, confirmLabel_, confirm_}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{passwordLabel_, password_, confirmLabel_,
+                                                      confirm_, generate_, meter_}) {
         w->setEnabled(passwords);
     }
 }

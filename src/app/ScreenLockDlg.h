@@ -13,6 +13,8 @@ class QComboBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
+class QPushButton;
+class StrengthMeter;
 
 class CScreenLockDlg : public CLockAwareDialog {
     Q_OBJECT
@@ -47,6 +49,8 @@ private:
     QCheckBox* passwordEnabled_;
     QLabel* passwordLabel_;
     QLineEdit* password_;
+    QPushButton* generate_;
+    StrengthMeter* meter_;
     QLabel* confirmLabel_;
     QLineEdit* confirm_;
     QLabel* promptLabel_;

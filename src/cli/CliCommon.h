@@ -64,6 +64,8 @@ int LoadFail(const std::string& path, LoadTextStatus status, int error);
 // Takes "--kdf-passes N" and "--kdf-memory MiB" off `args` into `params` (which keep their
 // values for options not given). Returns kExitOk, or prints why not and returns kExitUsage.
 int TakeKdfOptions(std::vector<std::string>& args, strong::KdfParams& params);
+// A whole number in [low, high] for an option's value.
+bool ParseBounded(const std::string& text, uint32_t low, uint32_t high, uint32_t& value);
 // Takes a flag without a value ("--strong") off `args`; true when it was there.
 bool TakeFlag(std::vector<std::string>& args, const std::string& flag);
 
@@ -75,6 +77,7 @@ bool TakeOption(std::vector<std::string>& args, const std::string& flag,
                 std::optional<std::string>& value);
 
 extern const CliCommand kDecryptCommand;
+extern const CliCommand kGenerateCommand;
 extern const CliCommand kEncryptCommand;
 extern const CliCommand kListCommand;
 extern const CliCommand kShowCommand;

@@ -197,13 +197,6 @@ int Info(const CliOptions& options) {
     return kExitOk;
 }
 
-// A whole number in [low, high] for an option.
-bool ParseBounded(const std::string& text, uint32_t low, uint32_t high, uint32_t& value) {
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    return ec == std::errc() && ptr == end && value >= low && value <= high;
-}
-
 } // namespace
 
 int TakeKdfOptions(std::vector<std::string>& args, strong::KdfParams& params) {

@@ -18,7 +18,7 @@ namespace {
 const CliCommand* const kCommands[] = {
     &kDecryptCommand, &kEncryptCommand, &kListCommand, &kShowCommand,
     &kLsCommand,      &kExportCommand,  &kAddCommand,  &kCheckCommand,
-    &kHardenCommand,  &kWeakenCommand,  &kInfoCommand,
+    &kHardenCommand,  &kWeakenCommand,  &kInfoCommand, &kGenerateCommand,
 };
 
 void PrintUsage(std::ostream& out) {
@@ -35,7 +35,9 @@ void PrintUsage(std::ostream& out) {
            "\nStrong protection (opens only in this program): encrypt --strong, harden and\n"
            "weaken; --kdf-passes N (1-64, 3 by default) and --kdf-memory MiB (8-4096, 256 by\n"
            "default) set its key derivation. decrypt, list, show and check read it as they\n"
-           "find it; ls, export, add and check refuse a storage with it (exit code 3).\n";
+           "find it; ls, export, add and check refuse a storage with it (exit code 3).\n"
+           "\ngenerate reads no password: it prints new passwords, one per line, 20 characters\n"
+           "of every kind by default, or passphrases of --words N words from its word list.\n";
 }
 
 // An option we do not know whose name suggests a password ("--password", "-pw", ...): its

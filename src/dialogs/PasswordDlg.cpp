@@ -10,6 +10,8 @@
 
 #include "dialogs/DialogLook.h"
 #include "dialogs/DialogWidgets.h"
+#include "dialogs/PasswordGeneratorDlg.h"
+#include "dialogs/StrengthMeter.h"
 #include "framework/LockHost.h"
 #include "framework/MessageBox.h"
 #include "framework/ResultCodes.h"
@@ -39,6 +41,15 @@ CPasswordDlg::CPasswordDlg(QWidget* parent) : CLockAwareDialog(parent) {
     grid->addWidget(edit_, 0, 1);
     grid->addWidget(confirmLabel, 1, 0);
     grid->addWidget(confirm_, 1, 1);
+    auto* generate = new QPushButton(QStringLiteral("&Generate..."), this);
+    generate->setObjectName(QStringLiteral("generate"));
+    generate->setAutoDefault(false);
+    grid->addWidget(generate, 0, 2);
+    meter_ = new StrengthMeter(this);
+    meter_->Follow(edit_);
+    meter_->ShowCompatibleFormNote(true);
+    meter_->ReserveHintSpace();
+    connect(generate, &QPushButton::clicked, this, &CPasswordDlg::OnGenerate);
 
     auto* advice = MakeTextLabel(
         QStringLiteral("Please select your File Password long enough (at least 8 characters). "
@@ -62,6 +73,10 @@ CPasswordDlg::CPasswordDlg(QWidget* parent) : CLockAwareDialog(parent) {
                        "slow, and seals the file so that any change to it is noticed. The "
                        "Windows edition cannot open such a file."));
     strongBox_->hide();
+    // Strong protection makes every guess slow: the note on the compatible forms is then
+    // beside the point.
+    connect(strongBox_, &QCheckBox::toggled, this,
+            [this](bool strong) { meter_->ShowCompatibleFormNote(!strong); });
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -74,13 +89,14 @@ CPasswordDlg::CPasswordDlg(QWidget* parent) : CLockAwareDialog(parent) {
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
+    layout->addWidget(meter_);
     layout->addSpacing(6);
     layout->addWidget(advice);
     layout->addWidget(note);
     layout->addSpacing(6);
     layout->addWidget(strongBox_);
     layout->addLayout(buttons);
-    setFixedWidth(420);
+    setFixedWidth(480);
 
     connect(edit_, &QLineEdit::textChanged, this, &CPasswordDlg::OnPasswordChange);
     connect(confirm_, &QLineEdit::textChanged, this, &CPasswordDlg::OnConfirmChange);
@@ -90,6 +106,17 @@ void CPasswordDlg::OfferStrongProtection(bool checked) {
     strong_ = checked;
     strongBox_->setChecked(checked);
     strongBox_->show();
+    meter_->ShowCompatibleFormNote(!checked);
+}
+
+void CPasswordDlg::OnGenerate() {
+    const QString password = CPasswordGeneratorDlg::Pick(this);
+    if (password.isEmpty()) {
+        return;
+    }
+    edit_->setText(password); // clears the confirmation
+    confirm_->setText(password);
+    save_->setEnabled(true);
 }
 
 CPasswordDlg::~CPasswordDlg() {

@@ -9,6 +9,7 @@
 class QCheckBox;
 class QLineEdit;
 class QPushButton;
+class StrengthMeter;
 
 class CPasswordDlg : public CLockAwareDialog {
     Q_OBJECT
@@ -36,6 +37,8 @@ public:
         "The passwords you typed do not match. Type the password in both text boxes.";
     static constexpr const char* kMismatchCaption = "Set Password";
 
+    StrengthMeter* Meter() const { return meter_; }
+
 protected:
     void OnInitDialog() override;
 
@@ -43,6 +46,7 @@ private:
     void OnPasswordChange(const QString& text);
     void OnConfirmChange(const QString& text);
     void OnSave();
+    void OnGenerate();
 
     PasswordBuffer password_;
     bool changeMode_ = false;
@@ -52,4 +56,5 @@ private:
     QLineEdit* edit_;
     QLineEdit* confirm_;
     QPushButton* save_;
+    StrengthMeter* meter_;
 };

@@ -8,6 +8,8 @@
 
 #include "controls/AccountText.h"
 #include "controls/EditEx.h"
+#include "controls/TreeFinder.h"
+#include "dialogs/PasswordFieldTools.h"
 #include "framework/CommandIds.h"
 #include "framework/FrameHosts.h"
 #include "framework/LockHost.h"
@@ -47,14 +49,37 @@ CAccountForm::CAccountForm(CDocument* document, QWidget* parent, FormKind form)
         CEditEx* edit = MakeField(notes, notes ? 12 : 15, QString::fromLatin1(f.objectName));
         edit->SetSensitive(f.field == AccountField::Password);
         label->setBuddy(edit);
-        layout->addWidget(label);
+        const bool password = f.field == AccountField::Password;
+        if (password) {
+            // The Generate button on the label's line and the meter in the gap under the
+            // field: the form is no taller for them.
+            passwordTools_ = new PasswordFieldTools(edit, this);
+            auto* labelRow = new QHBoxLayout;
+            labelRow->addWidget(label, 1);
+            passwordTools_->MoveGenerateButtonTo(labelRow);
+            layout->addLayout(labelRow);
+        } else {
+            layout->addWidget(label);
+        }
         layout->addSpacing(1);
         layout->addWidget(edit, notes ? 1 : 0);
-        layout->addSpacing(4);
+        if (password) {
+            layout->addWidget(passwordTools_);
+        } else {
+            layout->addSpacing(4);
+        }
         fields_.emplace_back(f.field, edit);
         const AccountField field = f.field;
         connect(edit, &CEditEx::Changed, this,
                 [this, field, edit] { OnFieldChanged(field, edit); });
+    }
+
+    if (passwordTools_ != nullptr) {
+        passwordTools_->SetUserWords([this] {
+            const CEditEx* user = Field(AccountField::UserId);
+            return std::vector<std::string>{name_->text().toStdString(),
+                                            user ? user->Text().toStdString() : std::string()};
+        });
     }
 
     auto* buttons = new QHBoxLayout;
@@ -120,6 +145,9 @@ void CAccountForm::OnFieldChanged(AccountField field, CEditEx* edit) {
             if (std::string* value = account->Field(field)) {
                 *value = AccountBytes(edit->Text());
                 doc->SetModifiedFlag(true);
+                if (CLeftView* tree = Tree()) {
+                    tree->Finder()->Invalidate(); // its address or user id may be found now
+                }
             }
         }
     }

@@ -10,6 +10,7 @@
 
 class CEditEx;
 class QLabel;
+class PasswordFieldTools;
 class QPushButton;
 
 class CAccountForm : public CEditPane {
@@ -46,6 +47,7 @@ public:
     // The fields from top to bottom.
     std::vector<CEditEx*> FieldsOnScreen() const;
     QLabel* NameLabel() const { return name_; }
+    PasswordFieldTools* PasswordTools() const { return passwordTools_; }
 
     bool OnCommand(int id) override;
     bool OnUpdateCommand(CCmdUI& ui) override;
@@ -61,6 +63,7 @@ private:
     int slot_ = 0;
     QLabel* name_;
     std::vector<std::pair<AccountField, CEditEx*>> fields_;
+    PasswordFieldTools* passwordTools_ = nullptr;
 };
 
 class CWebAccView : public CAccountForm {

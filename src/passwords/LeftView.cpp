@@ -10,6 +10,7 @@
 #include <QTreeWidget>
 
 #include "controls/AccountText.h"
+#include "controls/TreeFinder.h"
 #include "passwords/AccountTreeParts.h"
 #include "passwords/OmbrivaultDoc.h"
 #include "passwords/RootPanes.h"
@@ -74,7 +75,9 @@ CLeftView::CLeftView(CDocument* document, QWidget* parent) : CPasswordsPane(docu
     tree_->header()->setSectionResizeMode(QHeaderView::Interactive);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(tree_);
+    finder_ = MakeFinder();
+    layout->addWidget(finder_->Bar());
+    layout->addWidget(finder_->Stack(), 1);
     setFocusProxy(tree_);
     connect(tree_, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current) { OnSelectionChanged(current); });

@@ -16,6 +16,7 @@
 #include "passwords/PasswordsPane.h"
 
 class QMenu;
+class TreeFinder;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -61,6 +62,10 @@ public:
     const Color_Font* ItemStyleOf(QTreeWidgetItem* item) const;
 
     QTreeWidget* Tree() const { return tree_; }
+    // The find field above the tree and the matches shown while it holds text.
+    TreeFinder* Finder() const { return finder_; }
+    // Ctrl+F: the focus goes to the find field.
+    void StartFind();
     QTreeWidgetItem* RootItem() const { return root_; }
     QTreeWidgetItem* CategoryItem(AccountKind kind) const;
     // The kind named by a label, compared without regard to case.
@@ -85,6 +90,9 @@ protected:
 
 private:
     void BuildTree();
+    // The find bar over the tree: accounts are found by name, address and user id, and with
+    // the box ticked by their notes.
+    TreeFinder* MakeFinder();
     // A new account item, styled, with no parent yet.
     QTreeWidgetItem* MakeAccountItem(AccountKind kind, const QString& name, int slot);
     QTreeWidgetItem* InsertAccountItem(AccountKind kind, const QString& name, int slot);
@@ -102,6 +110,7 @@ private:
     QString RootLabel() const;
 
     QTreeWidget* tree_;
+    TreeFinder* finder_;
     QTreeWidgetItem* root_ = nullptr;
     QTreeWidgetItem* categories_[3] = {};
     SortedChildren accounts_[3];

@@ -2,7 +2,9 @@
 
 #include <QMouseEvent>
 
+#include "framework/CommandIds.h"
 #include "framework/LockHost.h"
+#include "passwords/LeftView.h"
 #include "passwords/OmbrivaultChildFrame.h"
 #include "passwords/OmbrivaultDoc.h"
 
@@ -23,6 +25,21 @@ COmbrivaultChildFrame* CPasswordsPane::Frame() const {
 CLeftView* CPasswordsPane::Tree() const {
     const COmbrivaultChildFrame* frame = Frame();
     return frame != nullptr ? frame->LeftView() : nullptr;
+}
+
+bool CPasswordsPane::OnCommand(int id) {
+    if (id == ID_EDIT_FIND && Tree() != nullptr) {
+        Tree()->StartFind();
+        return true;
+    }
+    return CView::OnCommand(id);
+}
+
+bool CPasswordsPane::OnUpdateCommand(CCmdUI& ui) {
+    if (ui.id == ID_EDIT_FIND && Tree() != nullptr) {
+        return true;
+    }
+    return CView::OnUpdateCommand(ui);
 }
 
 void CPasswordsPane::mouseMoveEvent(QMouseEvent* event) {

@@ -19,6 +19,10 @@ public:
     COmbrivaultChildFrame* Frame() const;
     CLeftView* Tree() const;
 
+    // Find (Ctrl+F) puts the focus in the tree's find field, whichever pane has it now.
+    bool OnCommand(int id) override;
+    bool OnUpdateCommand(CCmdUI& ui) override;
+
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;
 

@@ -9,6 +9,7 @@
 #include "controls/AccountText.h"
 #include "controls/EditEx.h"
 #include "dialogs/PaneLook.h"
+#include "dialogs/PasswordFieldTools.h"
 #include "documents/AccountFields.h"
 #include "framework/CommandIds.h"
 #include "framework/FrameHosts.h"
@@ -103,11 +104,20 @@ CRightAccountView::CRightAccountView(CDocument* document, CStorageViewSite* site
         label->setBuddy(edit);
         layout->addWidget(label);
         layout->addWidget(edit, notes ? 1 : 0);
+        if (field == Field::Password) {
+            passwordTools_ = new PasswordFieldTools(edit, this);
+            layout->addWidget(passwordTools_);
+        }
         layout->addSpacing(4);
         fields_.emplace_back(field, edit);
         connect(edit, &CEditEx::Changed, this, &CRightAccountView::OnFieldChanged);
         new StorageDropTarget(edit->viewport(), site_);
     }
+
+    passwordTools_->SetUserWords([this] {
+        return std::vector<std::string>{name_->text().toStdString(),
+                                        FieldEdit(Field::UserId)->Text().toStdString()};
+    });
 
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(8);

@@ -12,6 +12,7 @@
 
 class CEditEx;
 class CStorageViewSite;
+class PasswordFieldTools;
 class QLabel;
 class QPushButton;
 struct ItemAccount;
@@ -35,6 +36,7 @@ public:
     QPushButton* AddMoreButton() const { return addMore_; }
     QPushButton* DeleteButton() const { return delete_; }
     QPushButton* SaveButton() const { return save_; }
+    PasswordFieldTools* PasswordTools() const { return passwordTools_; }
 
     // What Open URL hands to the desktop: the focused field's first line (at most 255
     // characters), trimmed; empty without a focused field.
@@ -65,4 +67,5 @@ private:
     QPushButton* addMore_;
     QPushButton* delete_;
     QPushButton* save_;
+    PasswordFieldTools* passwordTools_ = nullptr;
 };

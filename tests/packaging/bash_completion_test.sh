@@ -66,6 +66,10 @@ cases=(
     "ombrivault-cli harden |Mixed.OvS accounts.ovd archive.ovs folder legacy.ovf notes.ovt old.ETX"
     "ombrivault-cli weaken notes.ovt -o |Mixed.OvS accounts.ovd archive.ovs folder legacy.ovf notes.ovt old.ETX"
     "ombrivault-cli info |Mixed.OvS accounts.ovd archive.ovs folder legacy.ovf notes.ovt old.ETX"
+    # generate takes options only; their values are not completed.
+    "ombrivault-cli generate |"
+    "ombrivault-cli generate --length |"
+    "ombrivault-cli generate --words 6 --separator |"
     "ombrivault-cli frobnicate |"
 )
 

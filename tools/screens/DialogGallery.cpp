@@ -40,6 +40,10 @@ int main(int argc, char** argv) {
     set.SetCurrentPassword("known");
     ModalSeam::Push(Snap("set_password"));
     set.DoModal();
+    CPasswordDlg weak;
+    weak.OfferStrongProtection(false);
+    ModalSeam::Push(Snap("set_password_weak", answer::Type("password", "password1")));
+    weak.DoModal();
     CPasswordDlg setStrong;
     setStrong.SetChangeMode(true);
     setStrong.SetCurrentPassword("known");

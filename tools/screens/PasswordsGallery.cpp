@@ -4,9 +4,13 @@
 #include <cstdlib>
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
+#include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
@@ -16,6 +20,8 @@
 #include "app/EditorApp.h"
 #include "app/MainFrame.h"
 #include "controls/EditEx.h"
+#include "controls/TreeFinder.h"
+#include "dialogs/PasswordFieldTools.h"
 #include "framework/DocTemplate.h"
 #include "framework/ModalSeam.h"
 #include "passwords/AccountForms.h"
@@ -117,6 +123,24 @@ int main(int argc, char** argv) {
     SnapScreen(QStringLiteral("menu_field_web"), main);
     menu->close();
     delete menu;
+
+    // Find: the matches of "jdoe" and the folders leading to them, then one picked.
+    tree->Finder()->Focus();
+    QTest::keyClicks(tree->Finder()->Field(), QStringLiteral("jdoe"));
+    SnapScreen(QStringLiteral("find_typed"), main);
+    QTest::keyClick(tree->Finder()->Field(), Qt::Key_Down);
+    SnapScreen(QStringLiteral("find_picked"), main);
+    tree->Finder()->ClearAndReturn();
+
+    // The generator over the web form, opened from the Generate button by the password.
+    tree->Tree()->setCurrentItem(tree->CategoryItem(AccountKind::Web)->child(0));
+    ModalSeam::Push([main](QDialog& d) {
+        SnapScreen(QStringLiteral("generator"), main);
+        d.findChild<QRadioButton*>(QStringLiteral("passphrase"))->setChecked(true);
+        SnapScreen(QStringLiteral("generator_passphrase"), main);
+        d.done(0);
+    });
+    web->PasswordTools()->GenerateButton()->click();
 
     // The window at the size a new window opens with.
     frame->showNormal();
