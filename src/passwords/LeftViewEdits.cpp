@@ -3,6 +3,7 @@
 
 #include <QTreeWidget>
 
+#include "base/ProductInfo.h"
 #include "controls/AccountText.h"
 #include "framework/MessageBox.h"
 #include "framework/ResultCodes.h"
@@ -46,8 +47,8 @@ void CLeftView::DeleteSelectedAccount() {
     }
     const QString question = QStringLiteral("Are you sure you want to delete \"%1\" %2 Account?")
                                  .arg(item->text(0), QLatin1String(TextsOf(*kind).name));
-    if (ShowMessageBox(nullptr, question, QStringLiteral("Ombrivault Storage"),
-                       MessageButtons::YesNo, MessageIcon::Question) != MessageResult::Yes) {
+    if (ShowMessageBox(nullptr, question, QString::fromLatin1(kAppTitle), MessageButtons::YesNo,
+                       MessageIcon::Question) != MessageResult::Yes) {
         return;
     }
     doc->DeleteAccount(*kind, SlotOf(item));

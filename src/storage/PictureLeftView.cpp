@@ -8,6 +8,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "base/ProductInfo.h"
 #include "base/WholeFile.h"
 #include "framework/MessageBox.h"
 #include "image/ImageType.h"
@@ -378,7 +379,7 @@ void CPictureLeftView::DeleteSelected() {
     }
     const QString question =
         QStringLiteral("Are you sure you want to delete \"%1\"?").arg(item->text(0));
-    if (ShowMessageBox(this, question, QStringLiteral("Ombrivault Storage"), MessageButtons::YesNo,
+    if (ShowMessageBox(this, question, QString::fromLatin1(kAppTitle), MessageButtons::YesNo,
                        MessageIcon::Question) != MessageResult::Yes) {
         return;
     }

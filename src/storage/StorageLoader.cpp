@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QTreeWidget>
 
+#include "base/ProductInfo.h"
 #include "framework/FrameHosts.h"
 #include "framework/MessageBox.h"
 #include "storage/PictureDoc.h"
@@ -119,8 +120,7 @@ void CPictureLeftView::FinishLoad(const std::shared_ptr<StorageLoadJob>& job) {
                        QStringLiteral("Failed to decrypt the file: %1\nParts of the storage "
                                       "could not be read; the window shows the items that were.")
                            .arg(QFileInfo(QFile::decodeName(job->path.c_str())).fileName()),
-                       QStringLiteral("Ombrivault Storage"), MessageButtons::Ok,
-                       MessageIcon::Error);
+                       QString::fromLatin1(kAppTitle), MessageButtons::Ok, MessageIcon::Error);
     }
     emit loadFinished();
 }

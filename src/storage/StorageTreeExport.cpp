@@ -3,6 +3,7 @@
 #include <QTreeWidget>
 
 #include "base/FileErrors.h"
+#include "base/ProductInfo.h"
 #include "base/WholeFile.h"
 #include "controls/DirectoryDlg.h"
 #include "framework/MessageBox.h"
@@ -98,7 +99,7 @@ void CPictureLeftView::ExportSelected() {
                 ShowMessageBox(this,
                                QStringLiteral("Cannot write %1: %2")
                                    .arg(path, QString::fromStdString(FileErrorMessage(error))),
-                               QStringLiteral("Ombrivault Storage"), MessageButtons::Ok,
+                               QString::fromLatin1(kAppTitle), MessageButtons::Ok,
                                MessageIcon::Error);
             }
             return;
@@ -107,7 +108,7 @@ void CPictureLeftView::ExportSelected() {
         if (!picture.LoadImage(record->data.data(), record->data.size(),
                                static_cast<ImageType>(record->imageType)) ||
             !picture.SaveImage(NativePath(path), -1)) {
-            ShowMessageBox(this, failed, QStringLiteral("Ombrivault Storage"), MessageButtons::Ok,
+            ShowMessageBox(this, failed, QString::fromLatin1(kAppTitle), MessageButtons::Ok,
                            MessageIcon::Error);
         }
         return;
@@ -147,7 +148,7 @@ void CPictureLeftView::ExportSelected() {
             this,
             QStringLiteral("Cannot write %1: %2")
                 .arg(dialog.GetPathName(), QString::fromStdString(FileErrorMessage(error))),
-            QStringLiteral("Ombrivault Storage"), MessageButtons::Ok, MessageIcon::Error);
+            QString::fromLatin1(kAppTitle), MessageButtons::Ok, MessageIcon::Error);
     }
 }
 
@@ -177,7 +178,7 @@ void CPictureLeftView::ExportFolder(QTreeWidgetItem* item) {
                                       "folder %2. Anyone who can read that folder can read them."
                                       "\nExport them?")
                            .arg(item->text(0), QFile::decodeName(shown.c_str())),
-                       QStringLiteral("Ombrivault Storage"), MessageButtons::YesNo,
+                       QString::fromLatin1(kAppTitle), MessageButtons::YesNo,
                        MessageIcon::Exclamation) != MessageResult::Yes) {
         return;
     }
@@ -193,8 +194,7 @@ void CPictureLeftView::ExportFolder(QTreeWidgetItem* item) {
                        QStringLiteral("The export stopped: %1 could not be written (%2).")
                            .arg(QFile::decodeName(result.path.c_str()),
                                 QString::fromStdString(FileErrorMessage(result.error))),
-                       QStringLiteral("Ombrivault Storage"), MessageButtons::Ok,
-                       MessageIcon::Error);
+                       QString::fromLatin1(kAppTitle), MessageButtons::Ok, MessageIcon::Error);
         return;
     }
     if (const QStringList unread = UnreadFoldersIn(item); !unread.isEmpty()) {
@@ -203,7 +203,7 @@ void CPictureLeftView::ExportFolder(QTreeWidgetItem* item) {
                                       "not decrypt when it was opened, so items of these folders "
                                       "were not read and are not exported:\n%2")
                            .arg(QFile::decodeName(root.path.c_str()), unread.join(u'\n')),
-                       QStringLiteral("Ombrivault Storage"), MessageButtons::Ok,
+                       QString::fromLatin1(kAppTitle), MessageButtons::Ok,
                        MessageIcon::Exclamation);
     }
 }
