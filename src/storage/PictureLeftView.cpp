@@ -1190,6 +1190,7 @@ void CPictureLeftView::ExportSelected() {
         CTimedFileDialog dialog(false, ImageDefaultExtension(record->imageType),
                                 QFileInfo(label).completeBaseName(), 0,
                                 ImageExportFilter(record->imageType), this, 0);
+        dialog.SetFolderKind(FolderKind::Export);
         if (dialog.DoModal() != IDOK) {
             return;
         }
@@ -1234,6 +1235,7 @@ void CPictureLeftView::ExportSelected() {
         return; // accounts and unknown items are not exported
     }
     CTimedFileDialog dialog(false, suffix, label, 0, filter, this, 0);
+    dialog.SetFolderKind(FolderKind::Export);
     if (dialog.DoModal() != IDOK) {
         return;
     }

@@ -368,7 +368,7 @@ TEST_F(DirectoryPickerTest, TopLevelIsRootAndHomeAndFoldersLoadLazily) {
     fs::create_directories(dir.path() / "a/.hidden/x");
     fs::create_directories(dir.path() / "a/plain");
     WriteFileBytes(dir / "a/file.txt", "f");
-    fs::current_path(dir.path() / "a");
+    FolderMemory::Remember(FolderKind::Export, QString::fromStdString(dir / "a"));
     CDirectoryDlg dialog;
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Select Directory "));
     CDirTreeCtrl* tree = dialog.Tree();
@@ -395,7 +395,6 @@ TEST_F(DirectoryPickerTest, TopLevelIsRootAndHomeAndFoldersLoadLazily) {
     tree->collapseItem(a);
     tree->expandItem(a);
     EXPECT_EQ(a->childCount(), 3);
-    fs::current_path(fs::temp_directory_path());
 }
 
 TEST_F(DirectoryPickerTest, SelectPathRefusesMissingPaths) {
