@@ -14,6 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ScreenLockSettings again;
     if (!ParseScreenLockSettings(SerializeScreenLockSettings(settings), again) ||
         again.lockWhenIdle != settings.lockWhenIdle ||
+        again.lockWithDesktop != settings.lockWithDesktop ||
         again.timeoutIndex != settings.timeoutIndex || again.promptText != settings.promptText ||
         again.PasswordHash() != settings.PasswordHash()) {
         std::abort();

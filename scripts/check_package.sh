@@ -60,7 +60,7 @@ fi
 metainfo=$packaging/$id.metainfo.xml
 if grep -q "<id>$id</id>" "$metainfo" &&
     grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" &&
-    grep -q "kDesktopId = \"$id\"" "$ov_root/src/app/ProductInfo.h"; then
+    grep -q "kDesktopId = \"$id\"" "$ov_root/src/base/ProductInfo.h"; then
     pass "the launcher entry, the metadata and the program share the id $id"
 else
     fail "the launcher entry, the metadata and the program do not share the id $id"

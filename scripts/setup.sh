@@ -13,6 +13,7 @@ packages=(
   xvfb xauth openbox fonts-dejavu-core poppler-utils dbus-daemon
   libgsf-1-dev python3-olefile libxml2-dev
   openssl
+  libsodium-dev python3-nacl
   scdoc bash-completion file dpkg-dev
 )
 # The tools of the package checks (scripts/check_package.sh). A check whose tool cannot be

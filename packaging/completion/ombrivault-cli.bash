@@ -30,7 +30,7 @@ _ombrivault_cli()
     local i command="" positional=0
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-            --password-file | -o | --folder) ((i++)) ;;
+            --password-file | -o | --folder | --kdf-passes | --kdf-memory) ((i++)) ;;
             -*) ;;
             *)
                 if [[ -z $command ]]; then
@@ -47,8 +47,8 @@ _ombrivault_cli()
             _filedir
             return
             ;;
-        --folder)
-            # A folder inside the storage: not known without the password.
+        --folder | --kdf-passes | --kdf-memory)
+            # A folder inside the storage (not known without the password), or a number.
             return
             ;;
         -o)
@@ -56,6 +56,8 @@ _ombrivault_cli()
             # files (export also a new folder for a folder's items).
             if [[ $command == encrypt ]]; then
                 _ombrivault_cli_files 'ovt|etx|ovd|ovf'
+            elif [[ $command == harden || $command == weaken ]]; then
+                _ombrivault_cli_files 'ovs|ovt|etx|ovd|ovf'
             else
                 _filedir
             fi
@@ -67,7 +69,7 @@ _ombrivault_cli()
         if [[ $cur == -* ]]; then
             COMPREPLY=($(compgen -W "$password_options --help --version" -- "$cur"))
         else
-            COMPREPLY=($(compgen -W "decrypt encrypt list show ls export add check" -- "$cur"))
+            COMPREPLY=($(compgen -W "decrypt encrypt list show ls export add check harden weaken info" -- "$cur"))
         fi
         return
     fi
@@ -76,13 +78,16 @@ _ombrivault_cli()
     local options="" extensions=""
     case $command in
         decrypt) options="-o" extensions='ovt|etx|ovd|ovf' ;;
-        encrypt) options="-o" ;;
+        encrypt) options="-o --strong --kdf-passes --kdf-memory" ;;
         list) options="--show-passwords" extensions='ovd|ovf' ;;
         show) extensions='ovd|ovf' ;;
         ls) extensions='ovs' ;;
         export) options="-o --force" extensions='ovs' ;;
         add) options="--folder" extensions='ovs' ;;
         check) extensions='ovs|ovt|etx|ovd|ovf' ;;
+        harden) options="-o --kdf-passes --kdf-memory" extensions='ovs|ovt|etx|ovd|ovf' ;;
+        weaken) options="-o" extensions='ovs|ovt|etx|ovd|ovf' ;;
+        info) extensions='ovs|ovt|etx|ovd|ovf' ;;
         *) return ;;
     esac
 

@@ -11,15 +11,18 @@
 #include <QPointer>
 #include <QPrinter>
 #include <QScreen>
+#include <QThread>
 
 #include "app/AboutDlg.h"
 #include "app/AppSettings.h"
 #include "app/CommonAppData.h"
+#include "app/DesktopLockWatcher.h"
 #include "app/DocumentTemplates.h"
 #include "app/MainFrame.h"
 #include "app/SingleInstance.h"
 #include "base/CodePage.h"
 #include "base/ProductInfo.h"
+#include "documents/EncryptedDocument.h"
 #include "framework/ChildFrame.h"
 #include "framework/CommandIds.h"
 #include "framework/DocTemplate.h"
@@ -36,6 +39,7 @@ CEditorApp::CEditorApp() : docManager_(kRecentFileCount), lockStore_(GetCommonAp
 }
 
 CEditorApp::~CEditorApp() {
+    desktopLock_.reset();
     // Documents go before the frame whose windows show them.
     docManager_.CloseAllDocuments();
     mainFrame_.reset();
@@ -87,6 +91,10 @@ bool CEditorApp::HandOverToRunningInstance(const QStringList& arguments) {
     return probe.HandOver({QFileInfo(info.fileName).absoluteFilePath()});
 }
 
+bool CEditorApp::LockRunningInstance() {
+    return SingleInstance(SingleInstanceKey()).RequestLock();
+}
+
 bool CEditorApp::InitInstance(const QStringList& arguments) {
     // Without a screen there is nothing to show, so give up before anything is built.
     if (QGuiApplication::primaryScreen() == nullptr) {
@@ -129,6 +137,13 @@ bool CEditorApp::InitInstance(const QStringList& arguments) {
                     mainFrame_->activateWindow();
                 }
             });
+    instance_->SetLockHandler([this] {
+        if (mainFrame_ == nullptr) {
+            return false;
+        }
+        mainFrame_->Lock().LockAsAway();
+        return mainFrame_->Lock().IsScreenLocked();
+    });
     instance_->Listen();
 
     // The lock settings are needed before the first window shows: they decide the start-up
@@ -143,20 +158,37 @@ bool CEditorApp::InitInstance(const QStringList& arguments) {
         if (doc == nullptr) {
             return false;
         }
-        if (commandLine_.shellCommand == CCommandLineInfo::FilePrint ||
-            commandLine_.shellCommand == CCommandLineInfo::FilePrintTo) {
-            if (!commandLine_.printerName.isEmpty()) {
-                Printer().setPrinterName(commandLine_.printerName);
+        const bool print = commandLine_.shellCommand == CCommandLineInfo::FilePrint ||
+                           commandLine_.shellCommand == CCommandLineInfo::FilePrintTo;
+        auto* encrypted = dynamic_cast<CEncryptedDocument*>(doc);
+        if (encrypted != nullptr && encrypted->IsDerivingKey()) {
+            // A file with strong protection gets its contents once its key is derived: the
+            // printing, or the end of a program whose file did not open, waits for that.
+            encrypted->SetOpenedCallback([this, print, doc](bool opened) {
+                if (opened && print) {
+                    PrintFromShell(doc);
+                }
+                if (!opened || print) {
+                    EndFromShell(opened ? 0 : 1);
+                }
+            });
+            if (print) {
+                return true; // the window stays hidden until the program ends
             }
-            mainFrame_->ExecuteCommand(ID_FILE_PRINT_DIRECT);
-            // Printing from the shell ends the program once the document is printed.
-            doc->OnCloseDocument();
+        } else if (print) {
+            PrintFromShell(doc);
             return false;
         }
     }
 
     // Only now is the window shown, so the user never sees it half built.
     mainFrame_->show();
+
+    // From now on the program also locks when the desktop does.
+    desktopLock_ = std::make_unique<DesktopLockWatcher>(
+        [this](DesktopLockWatcher::Reason) { OnDesktopAway(); });
+    desktopLock_->SetSleepDelayWanted(lockSettings_.lockWithDesktop != 0);
+    desktopLock_->Start();
 
     // Without a file from the command line, the start-up lock or the welcome wizard comes up.
     if (commandLine_.WantsStartupScreens()) {
@@ -166,9 +198,35 @@ bool CEditorApp::InitInstance(const QStringList& arguments) {
     return true;
 }
 
+void CEditorApp::PrintFromShell(CDocument* doc) {
+    if (!commandLine_.printerName.isEmpty()) {
+        Printer().setPrinterName(commandLine_.printerName);
+    }
+    mainFrame_->ExecuteCommand(ID_FILE_PRINT_DIRECT);
+    // Printing from the shell ends the program once the document is printed.
+    doc->OnCloseDocument();
+}
+
+void CEditorApp::EndFromShell(int code) {
+    // Only a running event loop can be ended; without one (a test drives the program) asking
+    // would end the next dialog's loop instead.
+    if (QThread::currentThread()->loopLevel() > 0) {
+        QCoreApplication::exit(code);
+    }
+}
+
 int CEditorApp::ExitInstance() {
+    desktopLock_.reset();
     instance_.reset();
     return 0;
+}
+
+void CEditorApp::OnDesktopAway() {
+    // Another instance may have switched it off meanwhile.
+    LoadScreenLockSettings();
+    if (lockSettings_.lockWithDesktop != 0 && mainFrame_ != nullptr) {
+        mainFrame_->Lock().LockAsAway();
+    }
 }
 
 CDocTemplate* CEditorApp::TextTemplate() const {
@@ -200,6 +258,9 @@ CDocument* CEditorApp::OpenDocumentFile(const QString& path) {
 
 bool CEditorApp::LoadScreenLockSettings() {
     const bool ok = lockStore_.Load(lockSettings_);
+    if (desktopLock_ != nullptr) {
+        desktopLock_->SetSleepDelayWanted(lockSettings_.lockWithDesktop != 0);
+    }
     if (ok && mainFrame_ != nullptr) {
         mainFrame_->Lock().SetIdleTimeoutSeconds(
             static_cast<uint32_t>(TimeoutMinutes(lockSettings_.timeoutIndex)) * 60);
@@ -209,7 +270,13 @@ bool CEditorApp::LoadScreenLockSettings() {
 }
 
 bool CEditorApp::SaveScreenLockSettings() {
-    return lockStore_.Save(lockSettings_);
+    if (!lockStore_.Save(lockSettings_)) {
+        return false;
+    }
+    if (desktopLock_ != nullptr) {
+        desktopLock_->SetSleepDelayWanted(lockSettings_.lockWithDesktop != 0);
+    }
+    return true;
 }
 
 QPrinter& CEditorApp::Printer() {

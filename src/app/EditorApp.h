@@ -17,6 +17,7 @@
 class CDocTemplate;
 class CDocument;
 class CMainFrame;
+class DesktopLockWatcher;
 class QPrinter;
 class SingleInstance;
 
@@ -38,12 +39,16 @@ public:
     // A launch that only hands its file to the running program: true when it did, and this
     // process should end.
     bool HandOverToRunningInstance(const QStringList& arguments);
+    // `ombrivault --lock`: asks the running program to lock its screen; true when it did.
+    static bool LockRunningInstance();
 
     static CEditorApp* Instance();
 
     CDocManager& DocManager() { return docManager_; }
     CMainFrame* MainFrame() const { return mainFrame_.get(); }
     const CCommandLineInfo& CommandLine() const { return commandLine_; }
+    // The desktop's lock and sleep signals, once the program has started.
+    DesktopLockWatcher* DesktopLock() const { return desktopLock_.get(); }
 
     // The templates by role.
     CDocTemplate* TextTemplate() const;
@@ -72,8 +77,14 @@ private:
     void OnAppAbout();
     void OnFilePrintSetup();
     void OnOpenRecentFile(int index);
+    // Prints the document named on the command line and closes it.
+    void PrintFromShell(CDocument* doc);
+    // Ends the program started for a file that has now been printed or has failed to open.
+    void EndFromShell(int code);
     void StoreRecentFiles();
     void ApplyCodePageSetting();
+    // The desktop locked, its screen saver started or the computer goes to sleep.
+    void OnDesktopAway();
     static QString SingleInstanceKey();
 
     CDocManager docManager_;
@@ -83,5 +94,6 @@ private:
     ScreenLockStore lockStore_;
     std::unique_ptr<QPrinter> printer_;
     std::unique_ptr<SingleInstance> instance_;
+    std::unique_ptr<DesktopLockWatcher> desktopLock_;
     bool terminated_ = false;
 };

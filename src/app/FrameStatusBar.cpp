@@ -21,7 +21,9 @@ CFrameStatusBar::CFrameStatusBar(QWidget* parent) : QStatusBar(parent) {
             } else {
                 // Wide enough for the indicator text even while it is blank.
                 label->setFixedWidth(
-                    label->fontMetrics().horizontalAdvance(QStringLiteral("SCRL")) + 12);
+                    label->fontMetrics().horizontalAdvance(
+                        i == Protection ? QStringLiteral("Strong") : QStringLiteral("SCRL")) +
+                    12);
             }
             addPermanentWidget(label);
         }

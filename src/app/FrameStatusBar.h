@@ -1,5 +1,6 @@
 // The main frame's status bar: the message pane, the document size (pane 1), the caret
-// position (pane 2) and the CAP, NUM and SCRL indicators, plus the progress bar that sits
+// position (pane 2), the CAP, NUM and SCRL indicators and the active document's protection
+// ("Strong", pane 6), plus the progress bar that sits
 // left of pane 1 while a long operation runs.
 #pragma once
 
@@ -22,8 +23,9 @@ public:
         Caps = kStatusCaps,
         Num = kStatusNum,
         Scroll = kStatusScroll,
+        Protection = kStatusProtection,
     };
-    static constexpr int kPaneCount = 6;
+    static constexpr int kPaneCount = 7;
     static constexpr int kPaneWidth = 90;
 
     explicit CFrameStatusBar(QWidget* parent = nullptr);

@@ -19,6 +19,7 @@
 #include "app/KeyboardIndicators.h"
 #include "base/ProductInfo.h"
 #include "controls/TextToolBar.h"
+#include "documents/EncryptedDocument.h"
 #include "framework/ChildFrame.h"
 #include "framework/Clock.h"
 #include "framework/CommandActions.h"
@@ -256,6 +257,13 @@ void CMainFrame::RefreshSizePane() {
                       CFrameStatusBar::SizeText(Busy().StatusSizeBytes.load()));
 }
 
+void CMainFrame::RefreshProtectionPane() {
+    const CMDIChildWnd* child = ActiveChildFrame();
+    SetStatusPaneText(kStatusProtection,
+                      CEncryptedDocument::ProtectionPaneText(
+                          child != nullptr ? child->GetActiveDocument() : nullptr));
+}
+
 void CMainFrame::RefreshIndicators() {
     const KeyboardIndicatorState state = ReadKeyboardIndicators();
     if (statusBar_ != nullptr) {
@@ -337,6 +345,7 @@ void CMainFrame::OnTimer() {
     }
     RefreshSizePane();
     RefreshIndicators();
+    RefreshProtectionPane();
     UpdateCommandStates();
     UpdateCaption();
 }

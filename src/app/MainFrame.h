@@ -143,6 +143,7 @@ private:
     void UpdateCaption();
     void RefreshSizePane();
     void RefreshIndicators();
+    void RefreshProtectionPane();
     void OnFileOpen();
     void OnFileNew();
     void OnWizard();

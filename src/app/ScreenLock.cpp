@@ -11,6 +11,7 @@
 #include "dialogs/ExistingPasswordDlg.h"
 #include "framework/Clock.h"
 #include "framework/CommandIds.h"
+#include "framework/LockAwareDialog.h"
 #include "framework/MessageBox.h"
 #include "framework/ResultCodes.h"
 
@@ -26,6 +27,16 @@ QString ProgramText(const std::string& bytes) {
 
 bool OpenMenuShown() {
     return qobject_cast<QMenu*>(QApplication::activePopupWidget()) != nullptr;
+}
+
+// Pop-ups (menus, lists, tips) go before a lock, so that nothing is left open over the
+// overlay.
+void ClosePopups() {
+    while (QWidget* popup = QApplication::activePopupWidget()) {
+        if (!popup->close()) {
+            break;
+        }
+    }
 }
 
 uint32_t Bit(ReopenFlag flag) {
@@ -96,13 +107,8 @@ bool CScreenLock::IdleCheck() {
     }
     if (IdleSeconds() > idleTimeoutSeconds_ && !locked_ && !frame_.isMinimized() &&
         app_.LockSettings().lockWhenIdle != 0) {
-        // Pop-ups (menus, lists, tips) go now, so that nothing is left open over the
-        // overlay; the lock itself comes at the next tick.
-        while (QWidget* popup = QApplication::activePopupWidget()) {
-            if (!popup->close()) {
-                break;
-            }
-        }
+        // The lock itself comes at the next tick.
+        ClosePopups();
         pendingLock_ = true;
     }
     return false;
@@ -111,6 +117,15 @@ bool CScreenLock::IdleCheck() {
 void CScreenLock::LockScreen() {
     app_.LoadScreenLockSettings();
     LockWithPrompt(ProgramText(promptText_));
+}
+
+void CScreenLock::LockAsAway() {
+    ClosePopups();
+    pendingLock_ = false;
+    LockScreen();
+    // Away since now: the idle time passes the timeout, which is what ends the dialogs.
+    lastActivity_ = ProgramClock().Now() - (idleTimeoutSeconds_ + 1) * 1000;
+    LockWatcher::TickAll();
 }
 
 void CScreenLock::LockScreenDefaultPrompt() {

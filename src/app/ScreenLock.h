@@ -54,6 +54,10 @@ public:
     // settings record) or with the default prompt. Nothing happens when already locked.
     void LockScreen();
     void LockScreenDefaultPrompt();
+    // The user is away (the desktop locked, the computer goes to sleep, or a command asked):
+    // locks now with the configured prompt, as an idle lock would, and the dialogs that an
+    // idle lock closes end at once rather than at their next tick.
+    void LockAsAway();
     // The screen password when one is enabled, then the overlay goes and the dialogs the
     // lock closed come back. Stays locked when the password prompt is cancelled.
     void UnlockScreen();

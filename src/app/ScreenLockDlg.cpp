@@ -87,6 +87,8 @@ CScreenLockDlg::CScreenLockDlg(CEditorApp& app, QWidget* parent)
     idleRow->addStretch(1);
 
     lockAtStartup_ = MakeCheck(this, "lockAtStartup", "Lock the screen at program startup...");
+    lockWithDesktop_ = MakeCheck(this, "lockWithDesktop",
+                                 "Lock the screen when the desktop locks or the computer sleeps");
 
     auto* group = new QGroupBox(QStringLiteral("Screen Password:"), this);
     group->setObjectName(QStringLiteral("passwordGroup"));
@@ -130,13 +132,14 @@ CScreenLockDlg::CScreenLockDlg(CEditorApp& app, QWidget* parent)
     layout->addSpacing(4);
     layout->addLayout(idleRow);
     layout->addWidget(lockAtStartup_);
+    layout->addWidget(lockWithDesktop_);
     layout->addWidget(group);
     layout->addLayout(promptRow);
     layout->addSpacing(4);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    for (QCheckBox* check : {lockWhenIdle_, lockAtStartup_, passwordEnabled_}) {
+    for (QCheckBox* check : {lockWhenIdle_, lockAtStartup_, lockWithDesktop_, passwordEnabled_}) {
         connect(check, &QCheckBox::clicked, this, [this] {
             ApplyEnablingRules();
             ResetIdleTimer();
@@ -162,6 +165,7 @@ void CScreenLockDlg::OnInitDialog() {
     prompt_->setText(TextOf(settings.promptText));
     lockWhenIdle_->setChecked(settings.lockWhenIdle != 0);
     lockAtStartup_->setChecked(settings.lockAtStartup != 0);
+    lockWithDesktop_->setChecked(settings.lockWithDesktop != 0);
     passwordEnabled_->setChecked(settings.passwordEnabled != 0);
     if (settings.HasScreenPassword()) {
         password_->setText(StoredPasswordPlaceholder());
@@ -178,7 +182,7 @@ void CScreenLockDlg::OnInitDialog() {
 
 void CScreenLockDlg::ApplyEnablingRules() {
     const bool idle = lockWhenIdle_->isChecked();
-    const bool anyLock = idle || lockAtStartup_->isChecked();
+    const bool anyLock = idle || lockAtStartup_->isChecked() || lockWithDesktop_->isChecked();
     const bool passwords = anyLock && passwordEnabled_->isChecked();
     timeout_->setEnabled(idle);
     promptLabel_->setEnabled(anyLock);
@@ -210,6 +214,7 @@ void CScreenLockDlg::OnOk() {
     settings.promptText = RecordText(prompt_->text());
     settings.lockWhenIdle = lockWhenIdle_->isChecked() ? 1 : 0;
     settings.lockAtStartup = lockAtStartup_->isChecked() ? 1 : 0;
+    settings.lockWithDesktop = lockWithDesktop_->isChecked() ? 1 : 0;
     settings.passwordEnabled = passwordEnabled_->isChecked() ? 1 : 0;
     settings.timeoutIndex = std::max(0, timeout_->currentIndex());
     if (!app_.SaveScreenLockSettings()) {

@@ -43,6 +43,7 @@ private:
     QCheckBox* lockWhenIdle_;
     QComboBox* timeout_;
     QCheckBox* lockAtStartup_;
+    QCheckBox* lockWithDesktop_;
     QCheckBox* passwordEnabled_;
     QLabel* passwordLabel_;
     QLineEdit* password_;

@@ -216,6 +216,7 @@ std::string SerializeScreenLockSettings(const ScreenLockSettings& s) {
     text += "LockAtStartup=" + std::to_string(s.lockAtStartup) + "\n";
     text += "TimeoutIndex=" + std::to_string(s.timeoutIndex) + "\n";
     text += "PasswordEnabled=" + std::to_string(s.passwordEnabled) + "\n";
+    text += "LockWithDesktop=" + std::to_string(s.lockWithDesktop) + "\n";
     text += "Password=" + s.PasswordHash() + "\n";
     text += "PromptText=" + ToHex(reinterpret_cast<const uint8_t*>(prompt.data()), prompt.size()) +
             "\n";
@@ -256,6 +257,7 @@ bool ParseScreenLockSettings(std::string_view bytes, ScreenLockSettings& out) {
                           : key == "LockAtStartup"   ? &parsed.lockAtStartup
                           : key == "TimeoutIndex"    ? &parsed.timeoutIndex
                           : key == "PasswordEnabled" ? &parsed.passwordEnabled
+                          : key == "LockWithDesktop" ? &parsed.lockWithDesktop
                                                      : nullptr;
         if (number != nullptr) {
             if (!ParseNumber(value, *number)) {

@@ -13,6 +13,9 @@ struct ScreenLockSettings {
     // Index into the timeout table, 0..7.
     int32_t timeoutIndex = 0;
     int32_t passwordEnabled = 0;
+    // Lock when the desktop session locks, its screen saver starts or the computer is about
+    // to sleep. On unless the record says otherwise; readers that predate it skip its line.
+    int32_t lockWithDesktop = 1;
     // Text shown on the lock overlay, in the program's code page; at most 259 bytes.
     std::string promptText;
 

@@ -20,11 +20,14 @@
 #include <utility>
 
 namespace {
-constexpr quint32 kMagic = 0x4F565331; // "OVS1"
+constexpr quint32 kMagic = 0x4F565331;     // "OVS1", followed by the files to open
+constexpr quint32 kLockMagic = 0x4F564C31; // "OVL1": lock the screen
 constexpr int kMaxFiles = 256;
 // Nobody sends that much to name a few files.
 constexpr qsizetype kMaxMessage = 1024 * 1024;
 const QByteArray kAnswer = QByteArrayLiteral("ok");
+// The answer to a lock request that did not lock (no window to lock).
+const QByteArray kRefusal = QByteArrayLiteral("no");
 
 // The socket address of `path`; false when the path does not fit.
 bool Address(const QString& path, sockaddr_un& address) {
@@ -145,6 +148,14 @@ private:
         QDataStream in(bytes_);
         quint32 magic = 0;
         in >> magic;
+        if (in.status() == QDataStream::Ok && magic == kLockMagic) {
+            // Answered once the lock is up, so the caller knows it is.
+            const QByteArray& answer = owner_->Lock() ? kAnswer : kRefusal;
+            [[maybe_unused]] const ssize_t answered =
+                ::send(fd_, answer.constData(), static_cast<size_t>(answer.size()),
+                       MSG_DONTWAIT | MSG_NOSIGNAL);
+            return End();
+        }
         if (in.status() == QDataStream::Ok && magic != kMagic) {
             return End(); // not one of ours
         }
@@ -195,20 +206,17 @@ SingleInstance::~SingleInstance() {
     }
 }
 
-bool SingleInstance::HandOver(const QStringList& files, int timeoutMs) const {
+QByteArray SingleInstance::Exchange(const QByteArray& payload, int timeoutMs) const {
     const Descriptor fd(ConnectTo(name_));
     if (fd.Get() < 0) {
-        return false;
+        return {};
     }
     const Deadline deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    QByteArray payload;
-    QDataStream out(&payload, QIODevice::WriteOnly);
-    out << kMagic << files;
     if (!SendAll(fd.Get(), payload, deadline)) {
-        return false;
+        return {};
     }
-    // The running program answers once it has taken the files.
+    // Every answer is as long as kAnswer.
     QByteArray answer;
     while (answer.size() < kAnswer.size() && WaitFor(fd.Get(), POLLIN, deadline)) {
         char chunk[16];
@@ -218,7 +226,22 @@ bool SingleInstance::HandOver(const QStringList& files, int timeoutMs) const {
         }
         answer.append(chunk, n > 0 ? n : 0);
     }
-    return answer == kAnswer;
+    return answer;
+}
+
+bool SingleInstance::HandOver(const QStringList& files, int timeoutMs) const {
+    QByteArray payload;
+    QDataStream out(&payload, QIODevice::WriteOnly);
+    out << kMagic << files;
+    // The running program answers once it has taken the files.
+    return Exchange(payload, timeoutMs) == kAnswer;
+}
+
+bool SingleInstance::RequestLock(int timeoutMs) const {
+    QByteArray payload;
+    QDataStream out(&payload, QIODevice::WriteOnly);
+    out << kLockMagic;
+    return Exchange(payload, timeoutMs) == kAnswer;
 }
 
 bool SingleInstance::Listen() {

@@ -20,10 +20,12 @@ constexpr const char* kUsage =
     "usage: ombrivault [FILE]\n"
     "       ombrivault /p FILE\n"
     "       ombrivault /pt FILE PRINTER [DRIVER [PORT]]\n"
+    "       ombrivault --lock\n"
     "       ombrivault --help | --version\n"
     "\n"
     "Opens FILE (.ovd, .ovf, .ovt, .etx or .ovs); when the program already runs, the running\n"
     "program opens it. /p prints FILE on the default printer and ends, /pt on PRINTER.\n"
+    "  --lock     lock the screen of the running program; exit status 1 when none runs\n"
     "  --help     show this text and exit\n"
     "  --version  show the version and exit\n";
 
@@ -43,11 +45,28 @@ bool AnswerInfoOption(int argc, char** argv) {
     return false;
 }
 
+bool AsksToLock(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--lock") == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     if (AnswerInfoOption(argc, argv)) {
         return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+    }
+    // Answered without a window system too, so a key binding or a script may run it anywhere.
+    if (AsksToLock(argc, argv)) {
+        if (CEditorApp::LockRunningInstance()) {
+            return 0;
+        }
+        std::fputs("ombrivault: no running program to lock\n", stderr);
+        return 1;
     }
     // Decrypted documents and passwords live in this process's memory: no core dumps, and
     // no other process of the user may read it.

@@ -6,7 +6,9 @@
 #include "base/SimpleFile.h"
 #include "base/WholeFile.h"
 #include "crypto/Ciphers.h"
+#include "crypto/StrongFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -123,6 +125,14 @@ int FileFail(const std::string& path, int error, const char* doing) {
 }
 
 int LoadFail(const std::string& path, LoadTextStatus status, int error) {
+    // Strong protection that cannot even be tried says why; a wrong password and a damaged
+    // file read as for every other form.
+    const strong::Status why = strong::StatusOfError(error);
+    if (status == LoadTextStatus::DecryptFailed && why != strong::Status::Ok &&
+        why != strong::Status::WrongPassword && why != strong::Status::Damaged) {
+        return Fail(kExitDecryptFailed, "Failed to decrypt the file: " + FileNameOf(path) + ": " +
+                                            strong::StatusMessage(why));
+    }
     if (status == LoadTextStatus::DecryptFailed) {
         return Fail(kExitDecryptFailed, "Failed to decrypt the file: " + FileNameOf(path));
     }
@@ -227,6 +237,22 @@ bool ReadInput(const std::string& path, Bytes& data) {
         FileFail("standard input", errno, "read");
         return false;
     }
+    return true;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa {};
+    struct stat sb {};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+bool TakeFlag(std::vector<std::string>& args, const std::string& flag) {
+    const auto at = std::find(args.begin(), args.end(), flag);
+    if (at == args.end()) {
+        return false;
+    }
+    args.erase(at);
     return true;
 }
 

@@ -4,6 +4,7 @@
 
 #include "crypto/EncryptedFile.h"
 #include "crypto/SecretBuffer.h"
+#include "crypto/StrongEnvelope.h"
 
 #include <optional>
 #include <string>
@@ -42,6 +43,9 @@ int ReadPassword(const CliOptions& options, SecretBuffer& password);
 // costs no typing; then reads the password as ReadPassword does.
 int ReadPasswordForFile(const CliOptions& options, const std::string& path, SecretBuffer& password);
 
+// True when both names lead to one existing file, so writing one would destroy the other.
+bool SameFile(const std::string& a, const std::string& b);
+
 // Reads all of a file, or of standard input for "-". Prints the reason and returns false.
 bool ReadInput(const std::string& path, Bytes& data);
 
@@ -57,6 +61,12 @@ int FileFail(const std::string& path, int error, const char* doing);
 // Reports a whole-file load that gave no text (an unreadable file or a failed decryption)
 // and returns its exit code.
 int LoadFail(const std::string& path, LoadTextStatus status, int error);
+// Takes "--kdf-passes N" and "--kdf-memory MiB" off `args` into `params` (which keep their
+// values for options not given). Returns kExitOk, or prints why not and returns kExitUsage.
+int TakeKdfOptions(std::vector<std::string>& args, strong::KdfParams& params);
+// Takes a flag without a value ("--strong") off `args`; true when it was there.
+bool TakeFlag(std::vector<std::string>& args, const std::string& flag);
+
 // Prints the usage text and returns kExitUsage.
 int UsageFail(const std::string& message);
 
@@ -72,3 +82,6 @@ extern const CliCommand kLsCommand;
 extern const CliCommand kExportCommand;
 extern const CliCommand kAddCommand;
 extern const CliCommand kCheckCommand;
+extern const CliCommand kHardenCommand;
+extern const CliCommand kWeakenCommand;
+extern const CliCommand kInfoCommand;

@@ -5,13 +5,13 @@
 #include "base/FileNames.h"
 #include "base/WholeFile.h"
 #include "crypto/EncryptedFile.h"
+#include "crypto/StrongEnvelope.h"
 #include "documents/DocumentKinds.h"
 #include "passwords/AccountsXml.h"
 #include "passwords/PasswordsFile.h"
 
 #include <cerrno>
 #include <iostream>
-#include <sys/stat.h>
 
 namespace {
 
@@ -22,14 +22,6 @@ std::optional<BlobForm> FormOf(const std::string& path) {
 }
 
 const char* const kKnownTypes = "a .ovt, .etx, .ovd or .ovf file";
-
-// True when both names lead to one existing file, so writing one would destroy the other.
-bool SameFile(const std::string& a, const std::string& b) {
-    struct stat sa {};
-    struct stat sb {};
-    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
-}
 
 // The text to encrypt must be UTF-8: anything else would be changed silently. Reports the
 // first bad byte and returns kExitUsage, or returns kExitOk.
@@ -105,6 +97,15 @@ int Encrypt(const CliOptions& options) {
     if (!TakeOption(args, "-o", out)) {
         return kExitUsage;
     }
+    const bool strongProtection = TakeFlag(args, "--strong");
+    strong::KdfParams params;
+    const size_t argsBefore = args.size();
+    if (const int code = TakeKdfOptions(args, params); code != kExitOk) {
+        return code;
+    }
+    if (args.size() != argsBefore && !strongProtection) {
+        return UsageFail("--kdf-passes and --kdf-memory go with --strong");
+    }
     if (args.size() != 1 || !out) {
         return UsageFail("encrypt takes IN and -o OUT");
     }
@@ -148,8 +149,16 @@ int Encrypt(const CliOptions& options) {
         wipeAll();
         return code;
     }
+    strong::Key key;
+    if (strongProtection) {
+        if (const strong::Status s = key.Derive(password.View(), params); s != strong::Status::Ok) {
+            wipeAll();
+            return Fail(kExitDecryptFailed, strong::StatusMessage(s));
+        }
+    }
     int error = 0;
-    const bool ok = SaveEncryptedText(*out, text, password.View(), *form, &error);
+    const bool ok = SaveEncryptedText(*out, text, password.View(), *form, &error,
+                                      strongProtection ? &key : nullptr);
     password.Clear();
     wipeAll();
     return ok ? kExitOk : FileFail(*out, error, "write");
@@ -160,4 +169,7 @@ int Encrypt(const CliOptions& options) {
 const CliCommand kDecryptCommand = {
     "decrypt", "[--password-file F | --password-stdin] decrypt FILE [-o OUT]", Decrypt};
 const CliCommand kEncryptCommand = {
-    "encrypt", "[--password-file F | --password-stdin] encrypt IN -o OUT", Encrypt};
+    "encrypt",
+    "[--password-file F | --password-stdin] encrypt IN -o OUT [--strong [--kdf-passes N] "
+    "[--kdf-memory MiB]]",
+    Encrypt};

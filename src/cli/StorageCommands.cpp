@@ -6,6 +6,7 @@
 #include "base/FileNames.h"
 #include "base/WholeFile.h"
 #include "crypto/EncryptedFile.h"
+#include "crypto/StrongFile.h"
 #include "documents/DocumentKinds.h"
 #include "passwords/PasswordsFile.h"
 #include "storage/StorageAdd.h"
@@ -175,6 +176,11 @@ void ReportDamage(const std::string& path, const OpenStorage& storage) {
 // for a save.
 int LoadStorage(const CliOptions& options, const std::string& path, OpenStorage& storage,
                 SecretBuffer& password, bool forCheck = false) {
+    if (strong::FileHasMagic(path)) {
+        return Fail(kExitFile, "cannot read " + path +
+                                   ": it has strong protection, which this command does not read "
+                                   "yet; \"weaken\" writes a copy without it");
+    }
     if (const int code = ReadPasswordForFile(options, path, password); code != kExitOk) {
         return code;
     }

@@ -18,6 +18,7 @@ namespace {
 const CliCommand* const kCommands[] = {
     &kDecryptCommand, &kEncryptCommand, &kListCommand, &kShowCommand,
     &kLsCommand,      &kExportCommand,  &kAddCommand,  &kCheckCommand,
+    &kHardenCommand,  &kWeakenCommand,  &kInfoCommand,
 };
 
 void PrintUsage(std::ostream& out) {
@@ -30,7 +31,11 @@ void PrintUsage(std::ostream& out) {
            "without either it is asked for on the terminal.\n"
            "Exit codes: 0 done, 1 wrong password or damaged file, 2 usage error,\n"
            "3 file missing, unreadable or unwritable, or no account of the name given,\n"
-           "4 part of a storage does not decrypt.\n";
+           "4 part of a storage does not decrypt.\n"
+           "\nStrong protection (opens only in this program): encrypt --strong, harden and\n"
+           "weaken; --kdf-passes N (1-64, 3 by default) and --kdf-memory MiB (8-4096, 256 by\n"
+           "default) set its key derivation. decrypt, list, show and check read it as they\n"
+           "find it; ls, export, add and check refuse a storage with it (exit code 3).\n";
 }
 
 // An option we do not know whose name suggests a password ("--password", "-pw", ...): its
@@ -85,7 +90,8 @@ int main(int argc, char** argv) {
             options.passwordFile = argv[++i];
         } else if (arg == "--password-stdin") {
             options.passwordStdin = true;
-        } else if (arg != "--show-passwords" && LooksLikePasswordOption(arg)) {
+        } else if (arg != "--show-passwords" && arg != "--kdf-passes" &&
+                   LooksLikePasswordOption(arg)) {
             return UsageFail("unknown option " + arg.substr(0, arg.find('=')) +
                              " (its value is not repeated here); give the password with "
                              "--password-file F or --password-stdin, never as an argument");

@@ -11,7 +11,6 @@
 #include <QTextBlock>
 
 #include "controls/AccountText.h"
-#include "controls/PasswordClipboard.h"
 #include "framework/ChildFrame.h"
 #include "framework/CommandIds.h"
 #include "framework/Document.h"
@@ -25,17 +24,9 @@ CView* ViewOf(const QWidget* widget) {
     }
     return nullptr;
 }
-
-// The selection of a text cursor as plain text: paragraph separators become line breaks.
-QString SelectionText(const QTextCursor& cursor) {
-    QString text = cursor.selectedText();
-    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
-    return text;
-}
 } // namespace
 
-CEditEx::CEditEx(bool multiLine, QWidget* parent) : QPlainTextEdit(parent), multiLine_(multiLine) {
+CEditEx::CEditEx(bool multiLine, QWidget* parent) : SecretTextEdit(parent), multiLine_(multiLine) {
     background_ = palette().color(QPalette::Base);
     text_ = palette().color(QPalette::Text);
     setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -138,22 +129,11 @@ void CEditEx::Undo() {
 }
 
 void CEditEx::Copy() {
-    if (!HasSelection()) {
-        return;
-    }
-    if (sensitive_) {
-        PasswordClipboard::Instance().PutSecret(SelectionText(textCursor()), OwnerDocument());
-    } else {
-        copy();
-    }
+    CopySelection();
 }
 
 void CEditEx::Cut() {
-    if (!HasSelection() || isReadOnly()) {
-        return;
-    }
-    Copy();
-    textCursor().removeSelectedText();
+    CutSelection();
 }
 
 void CEditEx::Paste() {
@@ -169,11 +149,6 @@ void CEditEx::Erase() {
 void CEditEx::SelectAllText() {
     selectAll();
     ensureCursorVisible();
-}
-
-const void* CEditEx::OwnerDocument() const {
-    const CView* view = ViewOf(this);
-    return view != nullptr ? static_cast<const void*>(view->GetDocument()) : nullptr;
 }
 
 CommandRoute CEditEx::Route() const {
@@ -230,14 +205,6 @@ void CEditEx::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void CEditEx::keyPressEvent(QKeyEvent* event) {
-    if (sensitive_ && event->matches(QKeySequence::Copy)) {
-        Copy();
-        return;
-    }
-    if (sensitive_ && event->matches(QKeySequence::Cut)) {
-        Cut();
-        return;
-    }
     if (!multiLine_ && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
         event->ignore();
         return;
@@ -247,7 +214,7 @@ void CEditEx::keyPressEvent(QKeyEvent* event) {
         QApplication::beep();
         return;
     }
-    QPlainTextEdit::keyPressEvent(event);
+    SecretTextEdit::keyPressEvent(event);
 }
 
 void CEditEx::insertFromMimeData(const QMimeData* source) {
@@ -262,15 +229,6 @@ void CEditEx::insertFromMimeData(const QMimeData* source) {
         text.truncate(end);
     }
     insertPlainText(text);
-}
-
-QMimeData* CEditEx::createMimeDataFromSelection() const {
-    QMimeData* data = QPlainTextEdit::createMimeDataFromSelection();
-    if (sensitive_ && data != nullptr) {
-        data->setData(QString::fromLatin1(PasswordClipboard::kHintType),
-                      QByteArray(PasswordClipboard::kHintValue));
-    }
-    return data;
 }
 
 QSize CEditEx::sizeHint() const {

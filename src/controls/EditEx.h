@@ -1,19 +1,20 @@
 // CEditEx: the edit field of the account forms and add panes - its own background and text
 // colours and font, an optional character filter, and a context menu with Undo, Cut, Copy,
 // Paste, Delete, Select All and "Go to the URL...". Single-line fields scroll sideways;
-// the notes field is multi-line. A field marked sensitive copies as a secret.
+// the notes field is multi-line. A sensitive field (a password) copies as a secret and keeps
+// its selection private; other fields may copy as secrets too (see SecretTextEdit).
 #pragma once
 
 #include <functional>
 
 #include <QColor>
-#include <QPlainTextEdit>
 
+#include "controls/SecretTextEdit.h"
 #include "framework/CmdTarget.h"
 
 class QMenu;
 
-class CEditEx : public QPlainTextEdit {
+class CEditEx : public SecretTextEdit {
     Q_OBJECT
 public:
     explicit CEditEx(bool multiLine, QWidget* parent = nullptr);
@@ -33,8 +34,12 @@ public:
     void SetCharFilter(CharFilter filter) { filter_ = std::move(filter); }
     // Whether the context menu offers "Go to the URL..." (on when created).
     bool UrlLaunch() const { return urlLaunch_; }
-    // Copy and Cut of a sensitive field put a secret on the clipboard.
-    void SetSensitive(bool on) { sensitive_ = on; }
+    // Copy and Cut of a sensitive field put a secret on the clipboard, and selecting its text
+    // does not feed the primary selection.
+    void SetSensitive(bool on) {
+        SetSecretCopies(on);
+        SetPrivateSelection(on);
+    }
 
     // The text; a multi-line field separates its lines by CR LF, as the stored notes do.
     QString Text() const;
@@ -74,18 +79,15 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
-    QMimeData* createMimeDataFromSelection() const override;
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
 private:
     void ApplyColours();
     void OnTextChanged();
-    const void* OwnerDocument() const;
 
     bool multiLine_;
     bool urlLaunch_ = true;
-    bool sensitive_ = false;
     QColor background_;
     QColor text_;
     CharFilter filter_;

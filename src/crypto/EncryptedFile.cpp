@@ -6,6 +6,7 @@
 #include "base/CodePage.h"
 #include "base/SimpleFile.h"
 #include "crypto/AesSlices.h"
+#include "crypto/StrongFile.h"
 #include "crypto/WordRotation.h"
 
 #include <cerrno>
@@ -94,17 +95,17 @@ bool DecryptBufferLegacy(const uint8_t* data, size_t length, std::string_view pa
 }
 
 bool SaveEncryptedText(const std::string& path, std::string_view text, std::string_view password,
-                       BlobForm form, int* error) {
+                       BlobForm form, int* error, const strong::Key* strong) {
     // The text becomes UTF-16LE in one pass, into a buffer with room for the padding that is
     // then encrypted in place.
     Bytes plain;
     ReserveLarge(plain, 2 * text.size() + kAesBlockBytes);
     CodePage::Program()->AppendUtf16Le(text, plain);
-    return SaveEncryptedUtf16(path, plain, password, form, error);
+    return SaveEncryptedUtf16(path, plain, password, form, error, strong);
 }
 
 bool SaveEncryptedUtf16(const std::string& path, Bytes& plain, std::string_view password,
-                        BlobForm form, int* error) {
+                        BlobForm form, int* error, const strong::Key* strong) {
     bool encrypted = false;
     Bytes blob;
     if (form == BlobForm::Current) {
@@ -120,14 +121,17 @@ bool SaveEncryptedUtf16(const std::string& path, Bytes& plain, std::string_view 
         return false;
     }
     const Bytes& out = form == BlobForm::Current ? plain : blob;
+    if (strong != nullptr) {
+        return strong::WriteFile(path, out.data(), out.size(), *strong, error);
+    }
     return WriteWholeFile(path, out.data(), out.size(), error);
 }
 
 LoadTextStatus LoadEncryptedText(const std::string& path, std::string_view password, BlobForm form,
-                                 std::string& text, int* error) {
+                                 std::string& text, int* error, strong::Key* strong) {
     text.clear();
     Bytes plain;
-    const LoadTextStatus status = LoadEncryptedUtf16(path, password, form, plain, error);
+    const LoadTextStatus status = LoadEncryptedUtf16(path, password, form, plain, error, strong);
     if (status == LoadTextStatus::Text) {
         // The text is a NUL-terminated string: anything after an embedded NUL is not part
         // of it.
@@ -137,12 +141,36 @@ LoadTextStatus LoadEncryptedText(const std::string& path, std::string_view passw
     return status;
 }
 
-LoadTextStatus LoadEncryptedUtf16(const std::string& path, std::string_view password, BlobForm form,
-                                  Bytes& plain, int* error) {
-    plain.clear();
-    Bytes blob;
+LoadTextStatus ReadStoredBlob(const std::string& path, std::string_view password, Bytes& blob,
+                              int* error, strong::Key* strong) {
     if (!ReadWholeFile(path, blob, error)) {
         return LoadTextStatus::Unreadable;
+    }
+    if (!strong::HasMagic(blob.data(), blob.size())) {
+        if (strong != nullptr) {
+            strong->Clear();
+        }
+        return LoadTextStatus::Text;
+    }
+    strong::Key own;
+    Bytes inner;
+    const strong::Status status =
+        strong::Open(blob.data(), blob.size(), password, strong != nullptr ? *strong : own, inner);
+    if (status != strong::Status::Ok) {
+        Fail(error, strong::ErrorCode(status));
+        return LoadTextStatus::DecryptFailed;
+    }
+    blob.swap(inner);
+    return LoadTextStatus::Text;
+}
+
+LoadTextStatus LoadEncryptedUtf16(const std::string& path, std::string_view password, BlobForm form,
+                                  Bytes& plain, int* error, strong::Key* strong) {
+    plain.clear();
+    Bytes blob;
+    if (const LoadTextStatus read = ReadStoredBlob(path, password, blob, error, strong);
+        read != LoadTextStatus::Text) {
+        return read;
     }
     // An empty legacy file fails quietly; an empty current file is a failed decryption.
     if (blob.empty() && form == BlobForm::Legacy) {
@@ -180,13 +208,23 @@ bool EncryptedFileStream::Fail(int error) {
     return false;
 }
 
-bool EncryptedFileStream::Open(const std::string& path, std::string_view password) {
+bool EncryptedFileStream::Open(const std::string& path, std::string_view password,
+                               const strong::Key* strong) {
     SecureWipe(buffer_.data(), buffer_.size());
     filled_ = 0;
     total_ = 0;
     error_ = 0;
     if (!writer_.Open(path)) {
         return Fail(writer_.LastError());
+    }
+    sealer_.reset();
+    if (strong != nullptr) {
+        sealer_ = std::make_unique<strong::Writer>(
+            [this](const uint8_t* data, size_t length) { return writer_.Write(data, length); });
+        if (const strong::Status s = sealer_->Begin(*strong); s != strong::Status::Ok) {
+            return Fail(s == strong::Status::WriteFailed ? writer_.LastError()
+                                                         : strong::ErrorCode(s));
+        }
     }
     SecureWipe(key_.data(), key_.size());
     key_ = DeriveAesKey(PasswordBytes(password));
@@ -234,7 +272,7 @@ bool EncryptedFileStream::EncryptAndWrite(bool last) {
     int error = 0;
     if (!AesEncryptRotated(buffer_.data(), whole, key_, buffer_)) {
         error = EINVAL;
-    } else if (!writer_.Write(buffer_.data(), last ? buffer_.size() : whole)) {
+    } else if (!Put(buffer_.data(), last ? buffer_.size() : whole)) {
         error = writer_.LastError();
     }
     buffer_.resize(kIoSlice + kAesBlockBytes);
@@ -242,6 +280,13 @@ bool EncryptedFileStream::EncryptAndWrite(bool last) {
     SecureWipe(rest, sizeof rest);
     filled_ = restLength;
     return error == 0 || Fail(error);
+}
+
+bool EncryptedFileStream::Put(const uint8_t* data, size_t length) {
+    if (sealer_ == nullptr) {
+        return writer_.Write(data, length);
+    }
+    return sealer_->Append(data, length) == strong::Status::Ok;
 }
 
 bool EncryptedFileStream::Commit() {
@@ -256,5 +301,8 @@ bool EncryptedFileStream::Commit() {
     }
     SecureWipe(buffer_.data(), buffer_.size());
     filled_ = 0;
+    if (sealer_ != nullptr && sealer_->Finish() != strong::Status::Ok) {
+        return Fail(writer_.LastError());
+    }
     return writer_.Commit() || Fail(writer_.LastError());
 }

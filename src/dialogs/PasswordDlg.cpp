@@ -1,6 +1,7 @@
 #include "dialogs/PasswordDlg.h"
 
 #include <QBoxLayout>
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -54,6 +55,14 @@ CPasswordDlg::CPasswordDlg(QWidget* parent) : CLockAwareDialog(parent) {
     note->setFont(TimesNewRoman(12));
     SetLabelColour(note, kDarkRed);
 
+    strongBox_ = new QCheckBox(QString::fromLatin1(kStrongText), this);
+    strongBox_->setObjectName(QStringLiteral("strong"));
+    strongBox_->setToolTip(
+        QStringLiteral("Derives the key with Argon2id, which makes every guess at the password "
+                       "slow, and seals the file so that any change to it is noticed. The "
+                       "Windows edition cannot open such a file."));
+    strongBox_->hide();
+
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     save_ = new QPushButton(QStringLiteral("Save"), this);
@@ -69,11 +78,18 @@ CPasswordDlg::CPasswordDlg(QWidget* parent) : CLockAwareDialog(parent) {
     layout->addWidget(advice);
     layout->addWidget(note);
     layout->addSpacing(6);
+    layout->addWidget(strongBox_);
     layout->addLayout(buttons);
     setFixedWidth(420);
 
     connect(edit_, &QLineEdit::textChanged, this, &CPasswordDlg::OnPasswordChange);
     connect(confirm_, &QLineEdit::textChanged, this, &CPasswordDlg::OnConfirmChange);
+}
+
+void CPasswordDlg::OfferStrongProtection(bool checked) {
+    strong_ = checked;
+    strongBox_->setChecked(checked);
+    strongBox_->show();
 }
 
 CPasswordDlg::~CPasswordDlg() {
@@ -132,5 +148,6 @@ void CPasswordDlg::OnSave() {
         return;
     }
     password_.SetText(edit_->text());
+    strong_ = !strongBox_->isHidden() && strongBox_->isChecked();
     EndDialog(IDOK);
 }

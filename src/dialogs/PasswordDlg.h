@@ -6,6 +6,7 @@
 #include "dialogs/PasswordBuffer.h"
 #include "framework/LockAwareDialog.h"
 
+class QCheckBox;
 class QLineEdit;
 class QPushButton;
 
@@ -19,6 +20,13 @@ public:
     void SetCurrentPassword(std::string_view password) { password_.SetBytes(password); }
     // Change mode captions the button "Set" instead of "Save".
     void SetChangeMode(bool on) { changeMode_ = on; }
+    // Offers the check box "Strong protection (opens only in this program)", ticked as
+    // `checked` says; hidden unless offered.
+    void OfferStrongProtection(bool checked);
+    // Whether the box was ticked when the dialog closed (false when it was not offered).
+    bool StrongProtection() const { return strong_; }
+
+    static constexpr const char* kStrongText = "Strong protection (opens only in this program)";
 
     // The new password after IDOK.
     std::string_view Password() const { return password_.View(); }
@@ -39,6 +47,8 @@ private:
     PasswordBuffer password_;
     bool changeMode_ = false;
     bool clearingConfirm_ = false;
+    bool strong_ = false;
+    QCheckBox* strongBox_;
     QLineEdit* edit_;
     QLineEdit* confirm_;
     QPushButton* save_;

@@ -1,6 +1,7 @@
 #include "documents/EncryptedDocument.h"
 
 #include <system_error>
+#include <utility>
 
 #include <QDir>
 #include <QFile>
@@ -8,7 +9,9 @@
 
 #include "base/FileErrors.h"
 #include "base/SimpleFile.h"
+#include "controls/SecretClipboard.h"
 #include "crypto/SecretBuffer.h"
+#include "crypto/StrongFile.h"
 #include "dialogs/DialogLook.h"
 #include "dialogs/DialogWidgets.h"
 #include "dialogs/ExistingPasswordDlg.h"
@@ -18,6 +21,7 @@
 #include "framework/DocManager.h"
 #include "framework/DocTemplate.h"
 #include "framework/LockHost.h"
+#include "framework/MessageBox.h"
 #include "framework/ResultCodes.h"
 #include "framework/TimedFileDialog.h"
 
@@ -50,6 +54,8 @@ CEncryptedDocument::~CEncryptedDocument() = default;
 bool CEncryptedDocument::OnNewDocument() {
     ownPath_.clear();
     password_.Clear();
+    strong_ = false;
+    key_.Clear();
     return CDocument::OnNewDocument();
 }
 
@@ -99,6 +105,23 @@ bool CEncryptedDocument::OnOpenDocument(const QString& path) {
     }
     password_.SetBytes(prompt.Password());
 
+    strong_ = false;
+    key_.Clear();
+    if (SupportsStrongProtection() && strong::FileHasMagic(NativePath(path))) {
+        // The key takes about a second to derive: the window opens empty and busy, and the
+        // contents follow when the worker has the key (or the window closes again, saying
+        // why, when it has none).
+        DeleteContents();
+        SetModifiedFlag(false);
+        deriving_ = true;
+        StrongKeyRequest request{SecretBuffer(password_.View()), NativePath(path), {}};
+        CStrongKeyJob::Start(std::move(request), alive_,
+                             [this, path, form = *form](StrongKeyResult& result) {
+                                 FinishStrongOpen(path, form, result);
+                             });
+        return true;
+    }
+
     int error = 0;
     switch (ReadContents(NativePath(path), password_.View(), *form, &error)) {
     case LoadTextStatus::Text:
@@ -115,10 +138,65 @@ bool CEncryptedDocument::OnOpenDocument(const QString& path) {
     return true;
 }
 
+void CEncryptedDocument::FinishStrongOpen(const QString& path, BlobForm form,
+                                          StrongKeyResult& result) {
+    deriving_ = false;
+    if (result.status == strong::Status::Ok) {
+        key_ = std::move(result.key);
+        strong_ = true;
+        strongParams_ = key_.Params();
+        int error = 0;
+        switch (ReadContents(NativePath(path), password_.View(), form, &error)) {
+        case LoadTextStatus::Text:
+            SetModifiedFlag(false);
+            OnContentsLoaded();
+            if (const auto opened = std::exchange(openedCallback_, {})) {
+                opened(true);
+            }
+            return;
+        case LoadTextStatus::Unreadable:
+            ReportError(QStringLiteral("Cannot read the file %1: %2")
+                            .arg(FileNamePart(path), FileErrorText(error)));
+            break;
+        case LoadTextStatus::DecryptFailed:
+            ReportStrongFailure(path, strong::StatusOfError(error), error);
+            break;
+        }
+    } else {
+        ReportStrongFailure(path, result.status, result.error);
+    }
+    const auto opened = std::exchange(openedCallback_, {});
+    OnCloseDocument(); // destroys this document
+    if (opened) {
+        opened(false);
+    }
+}
+
+void CEncryptedDocument::ReportStrongFailure(const QString& path, strong::Status status,
+                                             int error) {
+    switch (status) {
+    case strong::Status::Ok:
+    case strong::Status::WrongPassword:
+    case strong::Status::Damaged:
+        CFailedDecrypt(FileNamePart(path)).DoModal();
+        return;
+    case strong::Status::ReadFailed:
+        ReportError(QStringLiteral("Cannot read the file %1: %2")
+                        .arg(FileNamePart(path), FileErrorText(error)));
+        return;
+    default:
+        ReportError(
+            QStringLiteral("Cannot open the file %1: %2.")
+                .arg(FileNamePart(path), QString::fromStdString(strong::StatusMessage(status))));
+        return;
+    }
+}
+
 LoadTextStatus CEncryptedDocument::ReadContents(const std::string& path, std::string_view password,
                                                 BlobForm form, int* error) {
     SecretBuffer plain;
-    const LoadTextStatus status = LoadEncryptedText(path, password, form, plain.Bytes(), error);
+    const LoadTextStatus status =
+        LoadEncryptedText(path, password, form, plain.Bytes(), error, LoadKey());
     if (status == LoadTextStatus::Text) {
         DeleteContents();
         ConsumePlaintext(plain.View());
@@ -133,17 +211,84 @@ CEncryptedDocument::WriteResult CEncryptedDocument::WriteContents(const std::str
     if (plain.Empty()) {
         return WriteResult::NothingToWrite;
     }
-    return SaveEncryptedText(path, plain.View(), password, form, error) ? WriteResult::Written
-                                                                        : WriteResult::Failed;
+    return SaveEncryptedText(path, plain.View(), password, form, error, SaveKey())
+               ? WriteResult::Written
+               : WriteResult::Failed;
 }
 
 bool CEncryptedDocument::AskNewPassword() {
     CPasswordDlg prompt;
+    if (SupportsStrongProtection()) {
+        prompt.OfferStrongProtection(strong_);
+    }
     if (prompt.DoModal() != IDOK) {
         return false;
     }
     password_.SetBytes(prompt.Password());
+    // A new password needs a new key; it is derived by the save.
+    key_.Clear();
+    if (strong_ != prompt.StrongProtection() && (!strong_ || ConfirmWeaken())) {
+        strong_ = prompt.StrongProtection();
+    }
     return true;
+}
+
+bool CEncryptedDocument::ConfirmWeaken() {
+    const QString name = FileNamePart(SaveModifiedName());
+    return ShowMessageBox(nullptr, QString::fromLatin1(kWeakenQuestion).arg(name),
+                          QStringLiteral("Ombrivault Storage"), MessageButtons::YesNo,
+                          MessageIcon::Exclamation) == MessageResult::Yes;
+}
+
+void CEncryptedDocument::DeriveNewKey(std::function<void()> then) {
+    deriving_ = true;
+    StrongKeyRequest request{SecretBuffer(password_.View()), {}, strongParams_};
+    CStrongKeyJob::Start(
+        std::move(request), alive_, [this, then = std::move(then)](StrongKeyResult& result) {
+            deriving_ = false;
+            if (result.status != strong::Status::Ok) {
+                closeAfterSave_ = false;
+                ReportError(QStringLiteral("The key for strong protection could not be "
+                                           "derived: %1. The document was not saved.")
+                                .arg(QString::fromStdString(strong::StatusMessage(result.status))));
+                return;
+            }
+            key_ = std::move(result.key);
+            then();
+        });
+}
+
+bool CEncryptedDocument::ProtectionCommand() {
+    if (!SupportsStrongProtection() || deriving_) {
+        return false;
+    }
+    const QString name = FileNamePart(SaveModifiedName());
+    if (strong_) {
+        if (!ConfirmWeaken()) {
+            return false;
+        }
+        strong_ = false;
+        key_.Clear();
+    } else {
+        if (ShowMessageBox(nullptr, QString::fromLatin1(kStrengthenQuestion).arg(name),
+                           QStringLiteral("Ombrivault Storage"), MessageButtons::YesNo,
+                           MessageIcon::Question) != MessageResult::Yes) {
+            return false;
+        }
+        strong_ = true;
+        key_.Clear();
+        if (!password_.Empty()) {
+            // Derived now, so the save that follows does not wait for it.
+            DeriveNewKey([] {});
+        }
+    }
+    SetModifiedFlag(true);
+    return true;
+}
+
+QString CEncryptedDocument::ProtectionPaneText(const CDocument* document) {
+    const auto* encrypted = dynamic_cast<const CEncryptedDocument*>(document);
+    return encrypted != nullptr && encrypted->IsStrong() ? QStringLiteral("Strong") : QString();
 }
 
 void CEncryptedDocument::SetOwnPath(const QString& path) {
@@ -162,6 +307,19 @@ bool CEncryptedDocument::OnSaveDocument(const QString& path) {
                                    "document can be stored under. Use a name ending in \"%2\" "
                                    "or \"%3\".")
                         .arg(FileNamePart(path), DefaultExtension(), LegacyExtension()));
+        return false;
+    }
+    if (strong_ && !key_.IsSet()) {
+        // The key for this password comes first; the save follows when it is ready.
+        if (!deriving_) {
+            DeriveNewKey([this, path] {
+                if (OnSaveDocument(path) && closeAfterSave_) {
+                    OnCloseDocument(); // destroys this document
+                    return;
+                }
+                closeAfterSave_ = false;
+            });
+        }
         return false;
     }
     int error = 0;
@@ -248,10 +406,22 @@ bool CEncryptedDocument::SetPasswordCommand() {
     CPasswordDlg prompt;
     prompt.SetChangeMode(true);
     prompt.SetCurrentPassword(password_.View());
+    if (SupportsStrongProtection()) {
+        prompt.OfferStrongProtection(strong_);
+    }
     if (prompt.DoModal() != IDOK) {
         return false;
     }
     password_.SetBytes(prompt.Password());
+    key_.Clear();
+    if (strong_ != prompt.StrongProtection() && (!strong_ || ConfirmWeaken())) {
+        strong_ = prompt.StrongProtection();
+        SetModifiedFlag(true);
+    }
+    if (strong_) {
+        // The new password's key, derived now so that the next save does not wait for it.
+        DeriveNewKey([] {});
+    }
     return true;
 }
 
@@ -267,6 +437,12 @@ void CEncryptedDocument::OpenCommand() {
     }
 }
 
+void CEncryptedDocument::OnCloseDocument() {
+    // The views name the document as their editors see it: through its framework base.
+    SecretClipboard::Instance().OwnerClosed(static_cast<const CDocument*>(this));
+    CDocument::OnCloseDocument(); // destroys this document
+}
+
 bool CEncryptedDocument::SaveModified() {
     if (!UnlockForDocumentClose()) {
         return false;
@@ -275,9 +451,13 @@ bool CEncryptedDocument::SaveModified() {
         return true;
     }
     switch (SaveModifiedDlg(SaveModifiedName()).DoModal()) {
-    case IDYES:
-        // Closing after a save that did not happen would lose the changes.
-        return SaveCommand();
+    case IDYES: {
+        // Closing after a save that did not happen would lose the changes. A save that waits
+        // for its key closes the document once it is written.
+        const bool saved = SaveCommand();
+        closeAfterSave_ = !saved && deriving_;
+        return saved;
+    }
     case IDNO:
         return true;
     default:
@@ -299,6 +479,9 @@ bool CEncryptedDocument::OnCommand(int id) {
     case ID_FILE_OPEN:
         OpenCommand();
         return true;
+    case ID_FILE_PROTECTION:
+        ProtectionCommand();
+        return true;
     default:
         return CDocument::OnCommand(id);
     }
@@ -310,6 +493,9 @@ bool CEncryptedDocument::OnUpdateCommand(CCmdUI& ui) {
     case ID_FILE_SAVE_AS:
     case ID_SET_FILE_PASSWORD:
     case ID_FILE_OPEN:
+        return true;
+    case ID_FILE_PROTECTION:
+        ui.Enable(SupportsStrongProtection());
         return true;
     default:
         return CDocument::OnUpdateCommand(ui);

@@ -5,6 +5,8 @@
 // and says what else differs through the hooks below.
 #pragma once
 
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,8 +14,10 @@
 #include <QString>
 
 #include "crypto/EncryptedFile.h"
+#include "crypto/StrongEnvelope.h"
 #include "dialogs/PasswordBuffer.h"
 #include "documents/DocumentKinds.h"
+#include "documents/StrongKeyJob.h"
 #include "framework/Document.h"
 
 class CEncryptedDocument : public CDocument {
@@ -36,8 +40,11 @@ public:
     // "Save changes to %s?" for a modified document. A save that does not complete keeps the
     // document open.
     bool SaveModified() override;
+    // A secret copied from the document leaves the clipboard as the document closes.
+    void OnCloseDocument() override;
 
-    // Save (57603), Save As (57604), Set File Password (32791), Open (57601), Close.
+    // Save (57603), Save As (57604), Set File Password (32791), Open (57601), Protection
+    // (ID_FILE_PROTECTION), Close.
     bool OnCommand(int id) override;
     bool OnUpdateCommand(CCmdUI& ui) override;
 
@@ -53,6 +60,43 @@ public:
     // The program's open dialog for every encrypted kind; the chosen file goes to the
     // document manager, which picks the kind by extension.
     void OpenCommand();
+    // File > Protection...: switches between strong protection and the compatible form,
+    // from the next save on (the document is marked modified). Turning strong protection off
+    // asks first, saying what is lost. True when the protection changed.
+    bool ProtectionCommand();
+
+    // --- Strong protection ------------------------------------------------------------------
+    // The compatible file's bytes inside an Argon2id and XChaCha20-Poly1305 envelope
+    // (crypto/StrongEnvelope.h). The key is derived on a worker thread when the file is
+    // opened, or when the password or the protection changes, and kept (wiped on close) for
+    // the saves that follow: each save draws a new nonce base and keeps the salt. A save that
+    // needs a key not derived yet starts the derivation and returns false; the save follows
+    // when the key is ready (and the close that asked for it, if one did).
+    bool IsStrong() const { return strong_; }
+    // True while a key is being derived for this document.
+    bool IsDerivingKey() const { return deriving_; }
+    // Whether this kind can be stored with strong protection.
+    virtual bool SupportsStrongProtection() const { return true; }
+    // The key-derivation parameters for a new key.
+    void SetStrongParams(const strong::KdfParams& params) { strongParams_ = params; }
+    // Runs once the contents of a strong file that is opening have arrived (true) or the
+    // window has closed again because they could not be read (false; the document is gone).
+    void SetOpenedCallback(std::function<void(bool opened)> callback) {
+        openedCallback_ = std::move(callback);
+    }
+    // "Strong" for a document with strong protection, empty for every other document.
+    static QString ProtectionPaneText(const CDocument* document);
+    static constexpr const char* kWeakenQuestion =
+        "Remove strong protection from %1?\n\nThe file will be saved in the compatible form, "
+        "which the Windows edition opens too. What is lost: its key then comes from the "
+        "password by two quick digests, so anyone with a copy of the file can test billions "
+        "of guesses a second on a graphics card; and a changed or damaged byte in the file "
+        "goes unnoticed.";
+    static constexpr const char* kStrengthenQuestion =
+        "Protect %1 with strong protection?\n\nIts key will come from the password by a "
+        "slow, memory-hard derivation, and any change to the file will be noticed. The file "
+        "will then open only in this program and its command-line tool, not in the Windows "
+        "edition.";
 
     // --- State ------------------------------------------------------------------------------
     // The path of the file last opened or saved; empty for a new document.
@@ -106,6 +150,9 @@ protected:
     // and the contents replaced by decrypted text (the contents were emptied before).
     virtual std::string ProducePlaintext() { return {}; }
     virtual void ConsumePlaintext(std::string_view text) {}
+    // The contents arrived after the window was made (a strong file is read once its key is
+    // derived): the views show them. By default every view is updated.
+    virtual void OnContentsLoaded() { UpdateAllViews(nullptr); }
     // WriteContents had no text, which cannot be encrypted, so nothing was written to
     // `path`. The result is the save's result; by default the user is told and it fails.
     virtual bool OnNothingToWrite(const QString& path);
@@ -116,10 +163,31 @@ protected:
     bool AskNewPassword();
     // For kinds that open or save their files themselves: the path they now stand for.
     void SetOwnPath(const QString& path);
+    // For ReadContents: the document's key, which a strong file is opened with when it fits
+    // and which receives the key otherwise (cleared for a compatible file).
+    strong::Key* LoadKey() { return &key_; }
+    // For WriteContents: the key to write strong protection with, or null for the compatible
+    // form.
+    const strong::Key* SaveKey() const { return strong_ && key_.IsSet() ? &key_ : nullptr; }
 
 private:
+    // Asks before strong protection is dropped; true when the user agrees.
+    bool ConfirmWeaken();
+    // Derives a new key for the password on a worker thread; `then` runs once it is ready.
+    void DeriveNewKey(std::function<void()> then);
+    void FinishStrongOpen(const QString& path, BlobForm form, StrongKeyResult& result);
+    void ReportStrongFailure(const QString& path, strong::Status status, int error);
+
     QString ownPath_;
     PasswordBuffer password_;
+    bool strong_ = false;
+    strong::KdfParams strongParams_;
+    strong::Key key_;
+    bool deriving_ = false;
+    bool closeAfterSave_ = false;
+    std::function<void(bool)> openedCallback_;
+    // Locked by a derivation's callback: gone with the document.
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
 
 // The text of a system error number, as the file layer reports it.

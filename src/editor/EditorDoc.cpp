@@ -41,11 +41,11 @@ void StoredTextFromLines(const QString& text, Bytes& out) {
 
 // The view's text encrypted straight into the file, a slice at a time.
 bool StreamStoredText(const QString& text, const std::string& path, std::string_view password,
-                      int* error) {
+                      int* error, const strong::Key* strong) {
     StoredUtf16FromLines lines(reinterpret_cast<const char16_t*>(text.constData()),
                                static_cast<size_t>(text.size()));
     EncryptedFileStream stream;
-    bool ok = stream.Open(path, password);
+    bool ok = stream.Open(path, password, strong);
     while (ok && !lines.Done()) {
         const std::span<uint8_t> room = stream.Room();
         ok = stream.Advance(lines.Next(room.data(), room.size()));
@@ -127,7 +127,8 @@ LoadTextStatus CEditorDoc::ReadContents(const std::string& path, std::string_vie
         return CEncryptedDocument::ReadContents(path, password, form, error);
     }
     Bytes stored;
-    const LoadTextStatus status = LoadEncryptedUtf16(path, password, form, stored, error);
+    const LoadTextStatus status =
+        LoadEncryptedUtf16(path, password, form, stored, error, LoadKey());
     if (status == LoadTextStatus::Text) {
         DeleteContents();
         QString lines(static_cast<qsizetype>(stored.size() / 2), Qt::Uninitialized);
@@ -153,12 +154,12 @@ CEncryptedDocument::WriteResult CEditorDoc::WriteContents(const std::string& pat
     }
     bool written = false;
     if (form == BlobForm::Current) {
-        written = StreamStoredText(text, path, password, error);
+        written = StreamStoredText(text, path, password, error, SaveKey());
     } else {
         // The stored text is encrypted and wiped by the save.
         Bytes stored;
         StoredTextFromLines(text, stored);
-        written = SaveEncryptedUtf16(path, stored, password, form, error);
+        written = SaveEncryptedUtf16(path, stored, password, form, error, SaveKey());
         SecureWipe(stored.data(), stored.size());
     }
     SecureWipe(text.data(), static_cast<size_t>(text.size()) * sizeof(QChar));

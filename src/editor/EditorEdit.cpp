@@ -32,7 +32,9 @@ QString TextAsLines(QString text) {
     return text;
 }
 
-CEditorEdit::CEditorEdit(QWidget* parent) : QPlainTextEdit(parent) {
+CEditorEdit::CEditorEdit(QWidget* parent) : SecretTextEdit(parent) {
+    SetSecretCopies(true);
+    SetPrivateSelection(true);
     viewport()->setMouseTracking(true);
 }
 
@@ -42,10 +44,10 @@ void CEditorEdit::keyPressEvent(QKeyEvent* event) {
         // Shift+Enter would break the line inside its paragraph; every line is a paragraph.
         QKeyEvent plain(event->type(), event->key(), event->modifiers() & ~Qt::ShiftModifier,
                         event->text(), event->isAutoRepeat(), event->count());
-        QPlainTextEdit::keyPressEvent(&plain);
+        SecretTextEdit::keyPressEvent(&plain);
         event->setAccepted(plain.isAccepted());
     } else {
-        QPlainTextEdit::keyPressEvent(event);
+        SecretTextEdit::keyPressEvent(event);
     }
     ResetIdleTimer();
     emit CaretMayHaveMoved();
@@ -58,7 +60,7 @@ void CEditorEdit::keyReleaseEvent(QKeyEvent* event) {
 }
 
 void CEditorEdit::mouseMoveEvent(QMouseEvent* event) {
-    QPlainTextEdit::mouseMoveEvent(event);
+    SecretTextEdit::mouseMoveEvent(event);
     ResetIdleTimer();
 }
 

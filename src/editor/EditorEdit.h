@@ -1,11 +1,12 @@
 // The text control of the encrypted text view: a plain-text editor that keeps one line per
 // paragraph, tells the view when the caret may have moved, counts keys and mouse as activity
-// for the screen lock, and lets files dropped on it go on to the main window.
+// for the screen lock, and lets files dropped on it go on to the main window. The text is a
+// secret: copies are marked and cleared, and its selection stays private.
 #pragma once
 
-#include <QPlainTextEdit>
+#include "controls/SecretTextEdit.h"
 
-class CEditorEdit : public QPlainTextEdit {
+class CEditorEdit : public SecretTextEdit {
     Q_OBJECT
 public:
     explicit CEditorEdit(QWidget* parent = nullptr);

@@ -398,10 +398,10 @@ bool CEditorView::OnCommand(int id) {
         edit_->undo();
         return true;
     case ID_EDIT_CUT:
-        edit_->cut();
+        edit_->CutSelection();
         return true;
     case ID_EDIT_COPY:
-        edit_->copy();
+        edit_->CopySelection();
         return true;
     case ID_EDIT_PASTE:
         edit_->paste();

@@ -31,6 +31,7 @@ enum CommandId : int {
     ID_BEGIN_BUSY = 32822,
     ID_END_BUSY = 32823,
     ID_STEP_BUSY = 32824,
+    ID_FILE_PROTECTION = 32860,
 
     // Framework commands.
     ID_FILE_NEW = 57600,

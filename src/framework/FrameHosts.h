@@ -23,6 +23,7 @@ enum StatusPane : int {
     kStatusCaps = 3,
     kStatusNum = 4,
     kStatusScroll = 5,
+    kStatusProtection = 6, // "Strong" for a document with strong protection
 };
 
 class CStatusHost {

@@ -1,6 +1,8 @@
 #include "framework/LockAwareDialog.h"
 
+#include <QApplication>
 #include <QEvent>
+#include <QPointer>
 
 #include "framework/LockHost.h"
 #include "framework/ModalSeam.h"
@@ -33,6 +35,26 @@ bool LockWatcher::Tick() {
     timer_.stop();
     dialog_->done(onLock_());
     return true;
+}
+
+void LockWatcher::TickAll() {
+    // Collected first: ending one dialog may close or delete others.
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    QList<QPointer<LockWatcher>> watchers;
+    for (QWidget* window : windows) {
+        if (auto* dialog = qobject_cast<QDialog*>(window);
+            dialog != nullptr && dialog->isVisible()) {
+            for (LockWatcher* watcher :
+                 dialog->findChildren<LockWatcher*>(QString(), Qt::FindDirectChildrenOnly)) {
+                watchers.append(watcher);
+            }
+        }
+    }
+    for (const QPointer<LockWatcher>& watcher : watchers) {
+        if (watcher != nullptr) {
+            watcher->Tick();
+        }
+    }
 }
 
 bool LockWatcher::eventFilter(QObject* watched, QEvent* event) {

@@ -21,6 +21,8 @@ public:
     bool IsRunning() const { return timer_.isActive(); }
     // One check, as the timer does it; true when it ended the dialog.
     bool Tick();
+    // One check of every lock-aware dialog that is open, without waiting for their timers.
+    static void TickAll();
 
     static constexpr int kIntervalMs = 100;
 

@@ -37,6 +37,8 @@ public:
     void OnInitialUpdate() override;
     // The document's name may have changed.
     void OnUpdate(CView* sender) override;
+    // Builds the tree anew from the document's accounts, which were replaced.
+    void RebuildTree();
 
     // Add an account with the name to its list and the tree, sorted among its siblings, and
     // select it (which shows its form). They return the new item.

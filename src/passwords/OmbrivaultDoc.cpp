@@ -1,6 +1,6 @@
 #include "passwords/OmbrivaultDoc.h"
 
-#include "controls/PasswordClipboard.h"
+#include "passwords/LeftView.h"
 #include "passwords/PasswordsFile.h"
 
 COmbrivaultDoc::COmbrivaultDoc() = default;
@@ -32,15 +32,19 @@ void COmbrivaultDoc::SetPathName(const QString& path, bool addToRecentFiles) {
     UpdateAllViews(nullptr);
 }
 
-void COmbrivaultDoc::OnCloseDocument() {
-    PasswordClipboard::Instance().OwnerClosed(this);
-    CEncryptedDocument::OnCloseDocument(); // destroys this document
+void COmbrivaultDoc::OnContentsLoaded() {
+    for (CView* view : GetViews()) {
+        if (auto* tree = qobject_cast<CLeftView*>(view)) {
+            tree->RebuildTree();
+        }
+    }
+    CEncryptedDocument::OnContentsLoaded();
 }
 
 LoadTextStatus COmbrivaultDoc::ReadContents(const std::string& path, std::string_view password,
                                             BlobForm form, int* error) {
     // The file's extension decides its form, as it decided `form`.
-    switch (LoadPasswordsFile(path, password, lists_, error)) {
+    switch (LoadPasswordsFile(path, password, lists_, error, LoadKey())) {
     case PasswordsLoadStatus::Loaded:
         return LoadTextStatus::Text;
     case PasswordsLoadStatus::DecryptFailed:
@@ -58,7 +62,7 @@ LoadTextStatus COmbrivaultDoc::ReadContents(const std::string& path, std::string
 CEncryptedDocument::WriteResult COmbrivaultDoc::WriteContents(const std::string& path,
                                                               std::string_view password,
                                                               BlobForm form, int* error) {
-    return SavePasswordsFile(path, password, lists_, error) == PasswordsSaveStatus::Saved
+    return SavePasswordsFile(path, password, lists_, error, SaveKey()) == PasswordsSaveStatus::Saved
                ? WriteResult::Written
                : WriteResult::Failed;
 }

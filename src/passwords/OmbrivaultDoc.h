@@ -26,13 +26,13 @@ public:
     void DeleteContents() override;
     // The views name the file; they learn of a new name here.
     void SetPathName(const QString& path, bool addToRecentFiles = true) override;
-    // A password copied from this document leaves the clipboard with it.
-    void OnCloseDocument() override;
 
 protected:
     DocumentClass Class() const override { return DocumentClass::Passwords; }
     bool SaveAsAsksNewPassword() const override { return true; }
     // The same route from disk to accounts and back as the command-line tool's.
+    // The tree is built again from the accounts read.
+    void OnContentsLoaded() override;
     LoadTextStatus ReadContents(const std::string& path, std::string_view password, BlobForm form,
                                 int* error) override;
     WriteResult WriteContents(const std::string& path, std::string_view password, BlobForm form,

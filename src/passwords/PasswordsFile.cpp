@@ -9,13 +9,13 @@ std::optional<BlobForm> PasswordsFormOf(std::string_view path) {
 }
 
 PasswordsLoadStatus LoadPasswordsFile(const std::string& path, std::string_view password,
-                                      AccountLists& lists, int* error) {
+                                      AccountLists& lists, int* error, strong::Key* strong) {
     std::optional<BlobForm> form = PasswordsFormOf(path);
     if (!form) {
         return PasswordsLoadStatus::UnknownExtension;
     }
     SecretBuffer plain;
-    switch (LoadEncryptedText(path, password, *form, plain.Bytes(), error)) {
+    switch (LoadEncryptedText(path, password, *form, plain.Bytes(), error, strong)) {
     case LoadTextStatus::Text:
         break;
     case LoadTextStatus::Unreadable:
@@ -32,13 +32,14 @@ PasswordsLoadStatus LoadPasswordsFile(const std::string& path, std::string_view 
 }
 
 PasswordsSaveStatus SavePasswordsFile(const std::string& path, std::string_view password,
-                                      const AccountLists& lists, int* error) {
+                                      const AccountLists& lists, int* error,
+                                      const strong::Key* strong) {
     std::optional<BlobForm> form = PasswordsFormOf(path);
     if (!form) {
         return PasswordsSaveStatus::UnknownExtension;
     }
     const SecretBuffer plain(WriteAccountsXml(lists));
-    if (!SaveEncryptedText(path, plain.View(), password, *form, error)) {
+    if (!SaveEncryptedText(path, plain.View(), password, *form, error, strong)) {
         return PasswordsSaveStatus::WriteFailed;
     }
     return PasswordsSaveStatus::Saved;

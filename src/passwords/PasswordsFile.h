@@ -25,9 +25,13 @@ enum class PasswordsLoadStatus {
 enum class PasswordsSaveStatus { Saved, UnknownExtension, WriteFailed };
 
 // On success the lists hold exactly the accounts of the file; on failure they are unchanged.
-// `error`, when given, receives the errno of a file that could not be read or written.
+// `error`, when given, receives the errno of a file that could not be read or written. A file
+// with strong protection opens through it; `strong` is as for LoadEncryptedText.
 PasswordsLoadStatus LoadPasswordsFile(const std::string& path, std::string_view password,
-                                      AccountLists& lists, int* error = nullptr);
-// The file is replaced atomically; on failure the previous file is untouched.
+                                      AccountLists& lists, int* error = nullptr,
+                                      strong::Key* strong = nullptr);
+// The file is replaced atomically; on failure the previous file is untouched. With a strong
+// key it is written with strong protection under that key.
 PasswordsSaveStatus SavePasswordsFile(const std::string& path, std::string_view password,
-                                      const AccountLists& lists, int* error = nullptr);
+                                      const AccountLists& lists, int* error = nullptr,
+                                      const strong::Key* strong = nullptr);

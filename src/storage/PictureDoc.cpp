@@ -7,7 +7,7 @@
 #include <QFileInfo>
 
 #include "base/WholeFile.h"
-#include "controls/PasswordClipboard.h"
+#include "crypto/StrongFile.h"
 #include "dialogs/DialogWidgets.h"
 #include "dialogs/ExistingPasswordDlg.h"
 #include "dialogs/MessageDialogs.h"
@@ -43,12 +43,6 @@ void CPictureDoc::DeleteContents() {
     heldPath_.clear();
 }
 
-void CPictureDoc::OnCloseDocument() {
-    // The editors name the document as their fields see it: through its framework base.
-    PasswordClipboard::Instance().OwnerClosed(static_cast<const CDocument*>(this));
-    CEncryptedDocument::OnCloseDocument(); // destroys this document
-}
-
 bool CPictureDoc::OnOpenDocument(const QString& path) {
     DeleteContents();
     SetOwnPath(path);
@@ -57,6 +51,13 @@ bool CPictureDoc::OnOpenDocument(const QString& path) {
         // Nothing to read: an empty storage whose password the first save asks for.
         SetModifiedFlag(false);
         return true;
+    }
+    if (strong::FileHasMagic(NativePath(path))) {
+        ReportError(QStringLiteral("Cannot open the file %1: it has strong protection, which "
+                                   "the storage window cannot open yet. \"ombrivault-cli "
+                                   "weaken\" writes a copy without it.")
+                        .arg(FileNamePart(path)));
+        return false;
     }
     CExistingPasswordDlg prompt;
     if (prompt.DoModal() != IDOK) {

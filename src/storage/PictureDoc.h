@@ -34,8 +34,6 @@ public:
     // it was.
     bool OnSaveDocument(const QString& path) override;
     void DeleteContents() override;
-    // A password copied from the storage's account editors leaves the clipboard with it.
-    void OnCloseDocument() override;
 
     StorageItemTable& Items() { return items_; }
     const StorageItemTable& Items() const { return items_; }
@@ -55,6 +53,8 @@ public:
 
 protected:
     DocumentClass Class() const override { return DocumentClass::Storage; }
+    // Not yet: the storage window reads and writes its compound file directly.
+    bool SupportsStrongProtection() const override { return false; }
     bool SaveAsAsksNewPassword() const override { return true; }
 
 private:

@@ -3,7 +3,10 @@
 // of the storage - and every operation on it: the load on a worker thread, adding folders,
 // items, files and whole directories (on a worker thread of their own, one directory after
 // another), renaming, deleting, exporting, drops and pastes from the desktop, and showing the
-// right-hand view that fits the selection.
+// right-hand view that fits the selection. Its parts live in files by job: the view itself
+// (PictureLeftView.cpp), the index of tree items and records (StorageTreeIndex.cpp), the load
+// (StorageLoader.cpp), directory imports (StorageImporter.cpp), export (StorageTreeExport.cpp)
+// and the menu and commands (StorageTreeCommands.cpp).
 //
 // Threads: widgets and the document's item table belong to the user-interface thread. The
 // load and directory workers build records of their own and hand them over through queued
@@ -28,6 +31,7 @@
 #include "framework/Document.h"
 #include "storage/StorageItem.h"
 #include "storage/StorageLayout.h"
+#include "storage/StorageTreeIcons.h"
 
 class CPictureChildFrame;
 class CPictureDoc;
@@ -163,10 +167,10 @@ public:
     void SetItemStyle(QTreeWidgetItem* item, int style, const QColor& colour, bool bold = false);
     const Color_Font* ItemStyleOf(const QTreeWidgetItem* item) const;
     // The tree's icon at a fixed position, and the one a file item with `name` gets.
-    QIcon TreeIconAt(int position) const;
-    QIcon FileIconFor(const QString& name);
+    QIcon TreeIconAt(int position) const { return icons_.At(position); }
+    QIcon FileIconFor(const QString& name) { return icons_.FileIconFor(name); }
     // Whether the last file icon came from the desktop's icon theme (false: icon 7).
-    bool FileIconFromTheme(const QString& name);
+    bool FileIconFromTheme(const QString& name) { return icons_.FileIconFromTheme(name); }
 
     // Set while a key pressed in the tree moves the selection: the tree then keeps the focus
     // instead of handing it to the view that shows the item.
@@ -213,8 +217,7 @@ private:
     QTreeWidgetItem* root_ = nullptr;
     QTreeWidgetItem* lastSelected_ = nullptr;
     QTreeWidgetItem* lastFolder_ = nullptr;
-    std::vector<QIcon> icons_;
-    std::map<QString, QIcon> fileIcons_; // by lower-case extension; null: none in the theme
+    StorageTreeIcons icons_;
     std::unordered_map<const QTreeWidgetItem*, Color_Font> itemColours_;
     // Tree item of each table index (null once deleted); grows with the table.
     std::vector<QTreeWidgetItem*> byIndex_;

@@ -97,7 +97,9 @@ CRightAccountView::CRightAccountView(CDocument* document, CStorageViewSite* site
         edit->SetBackgroundColor(kFieldYellow);
         edit->SetTextColor(Qt::black);
         edit->SetFieldFont(notes ? 12 : 15, kTimesNewRoman);
+        // Whatever a storage keeps is a secret; a password's selection also stays private.
         edit->SetSensitive(field == Field::Password);
+        edit->SetSecretCopies(true);
         label->setBuddy(edit);
         layout->addWidget(label);
         layout->addWidget(edit, notes ? 1 : 0);

@@ -16,6 +16,7 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include "controls/SecretClipboard.h"
 #include "framework/CommandIds.h"
 #include "framework/FrameHosts.h"
 #include "framework/LockHost.h"
@@ -286,7 +287,8 @@ void CPictureRightImageView::Copy() {
     if (!picture_.IsValid() || picture_.ColorBits() < 24) {
         return;
     }
-    QApplication::clipboard()->setImage(screen_.mirrored(false, true));
+    // A picture from a storage is as secret as the rest of it.
+    SecretClipboard::Instance().PutImage(screen_.mirrored(false, true), GetDocument());
 }
 
 void CPictureRightImageView::Paste() {

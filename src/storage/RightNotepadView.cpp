@@ -18,10 +18,14 @@
 #include "storage/StorageViewSite.h"
 #include "storage/ViewCommandMenu.h"
 
-// Takes plain text only: rich text and objects offered by a paste or a drop are refused.
-class CRightNotepadView::PlainEditor : public QPlainTextEdit {
+// Takes plain text only: rich text and objects offered by a paste or a drop are refused. A
+// note is a secret: copies are marked and cleared, its selection stays private.
+class CRightNotepadView::PlainEditor : public SecretTextEdit {
 public:
-    using QPlainTextEdit::QPlainTextEdit;
+    explicit PlainEditor(QWidget* parent) : SecretTextEdit(parent) {
+        SetSecretCopies(true);
+        SetPrivateSelection(true);
+    }
 
 protected:
     bool canInsertFromMimeData(const QMimeData* source) const override {
@@ -143,10 +147,10 @@ bool CRightNotepadView::OnCommand(int id) {
         edit_->undo();
         break;
     case ID_EDIT_CUT:
-        edit_->cut();
+        edit_->CutSelection();
         break;
     case ID_EDIT_COPY:
-        edit_->copy();
+        edit_->CopySelection();
         break;
     case ID_EDIT_PASTE:
         edit_->paste();

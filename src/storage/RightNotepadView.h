@@ -5,11 +5,11 @@
 
 #include <cstdint>
 
+#include "controls/SecretTextEdit.h"
 #include "framework/Document.h"
 
 class CStorageViewSite;
 class QMenu;
-class QPlainTextEdit;
 
 class CRightNotepadView : public CView {
     Q_OBJECT
@@ -22,7 +22,7 @@ public:
     // Lets go of the shown note (the tree deleted it): the editor empties.
     void Forget();
     int32_t ItemIndex() const { return index_; }
-    QPlainTextEdit* Editor() const { return edit_; }
+    SecretTextEdit* Editor() const { return edit_; }
     // " Ln %d, Col %d" for the caret, both counted from 1.
     QString CaretText() const;
 
@@ -40,7 +40,7 @@ private:
     void ShowCaret();
 
     CStorageViewSite* site_;
-    QPlainTextEdit* edit_;
+    SecretTextEdit* edit_;
     int32_t index_ = -1;
     bool loading_ = false;
 };

@@ -39,6 +39,7 @@
 #include "app/SingleInstance.h"
 #include "controls/EditEx.h"
 #include "controls/TextToolBar.h"
+#include "crypto/StrongEnvelope.h"
 #include "framework/ChildFrame.h"
 #include "framework/Clock.h"
 #include "framework/CommandActions.h"
@@ -55,6 +56,7 @@
 #include "passwords/OmbrivaultChildFrame.h"
 #include "passwords/PasswordsFile.h"
 #include "support/DocumentDialogs.h"
+#include "support/StrongSupport.h"
 
 namespace {
 
@@ -253,12 +255,12 @@ TEST_F(AppTest, MenusHoldTheDescribedItems) {
     EXPECT_EQ(Frame().CurrentMenu(), MenuResource::Document);
     emit m125[0]->aboutToShow();
     const QStringList file = MenuTexts(m125[0]);
-    EXPECT_EQ(file.mid(0, 16),
+    EXPECT_EQ(file.mid(0, 17),
               (QStringList{"&New\tCtrl+N", "&Open...\tCtrl+O", "&Close", "&Save\tCtrl+S",
-                           "Save &As...", "-", "Browse Web...", "-", "&Print...\tCtrl+P",
-                           "Print Pre&view", "P&rint Setup...", "-", "&1 /x/recent.ovd",
-                           "Recent File", "Recent File", "Recent File"}));
-    EXPECT_EQ(file.mid(16), (QStringList{"-", "E&xit"}));
+                           "Save &As...", "Pro&tection...", "-", "Browse Web...", "-",
+                           "&Print...\tCtrl+P", "Print Pre&view", "P&rint Setup...", "-",
+                           "&1 /x/recent.ovd", "Recent File", "Recent File", "Recent File"}));
+    EXPECT_EQ(file.mid(17), (QStringList{"-", "E&xit"}));
     EXPECT_EQ(MenuTexts(m125[1]),
               (QStringList{"&Undo\tCtrl+Z", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C", "&Paste\tCtrl+V",
                            "Select A&ll\tCtrl+A", "-", "&Find...\tCtrl+F", "F&ind Next\tF3",
@@ -417,6 +419,44 @@ TEST_F(AppTest, BusyReportFromAWorkerThreadDrivesTheFrame) {
     QCoreApplication::processEvents();
     EXPECT_EQ(Frame().FrameStatusBar()->Progress(), nullptr);
     EXPECT_EQ(Frame().StatusPaneText(0), "Ready");
+}
+
+// A strong document: the frame is busy while its key is derived on a worker (commands are
+// swallowed, the window repaints), and the status bar says "Strong" while it is active.
+TEST_F(AppTest, StrongDocumentKeepsTheFrameBusyWhileItsKeyIsDerivedThenShowsStrong) {
+    const std::string strongPath = dir.filePath("strong.ovt").toStdString();
+    const std::string plainPath = dir.filePath("plain.ovt").toStdString();
+    strong::Key key;
+    ASSERT_EQ(key.Derive("pw", {1, 8192}), strong::Status::Ok);
+    ASSERT_TRUE(SaveEncryptedText(strongPath, "text", "pw", BlobForm::Current, nullptr, &key));
+    ASSERT_TRUE(SaveEncryptedText(plainPath, "text", "pw", BlobForm::Current));
+
+    HeldWorker worker;
+    worker.Hold();
+    ModalSeam::Push(answer::Type("password", "pw", answer::Click("ok")));
+    ASSERT_TRUE(Start({QString::fromStdString(strongPath)}));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return Frame().Busy().BusyFlag.load(); }));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return Frame().StatusPaneText(0) == "Please wait..."; }));
+    Frame().ExecuteCommand(ID_FILE_PROTECTION);
+    EXPECT_TRUE(ModalSeam::Shown().size() == 1) << "commands wait while the key is derived";
+    worker.Release();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !Frame().Busy().BusyFlag.load(); }));
+    Frame().OnTimer();
+    EXPECT_EQ(Frame().StatusPaneText(CFrameStatusBar::Protection), "Strong");
+
+    ModalSeam::Push(answer::Type("password", "pw", answer::Click("ok")));
+    app->DocManager().OpenDocumentFile(QString::fromStdString(plainPath));
+    Frame().OnTimer();
+    EXPECT_EQ(Frame().StatusPaneText(CFrameStatusBar::Protection), "");
+    // The menu command reaches the active document and asks before anything changes.
+    QString question;
+    ModalSeam::Push(Message(question, QStringLiteral("Yes")));
+    Frame().ExecuteCommand(ID_FILE_PROTECTION);
+    EXPECT_TRUE(question.startsWith("Protect plain.ovt with strong protection?"))
+        << question.toStdString();
+    Frame().OnTimer();
+    EXPECT_EQ(Frame().StatusPaneText(CFrameStatusBar::Protection), "Strong");
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !Frame().Busy().BusyFlag.load(); }));
 }
 
 TEST_F(AppTest, ClosingWhileMaximisedSavesTheRestoredRectangle) {

@@ -81,33 +81,40 @@ TEST_F(ScreenLockDlgTest, ShowsTheRecord) {
 
 TEST_F(ScreenLockDlgTest, EnablingRules) {
     struct Case {
-        bool idle, startup, enable;
+        bool idle, startup, desktop, enable;
         bool timeout, prompt, enableBox, passwords;
     };
     const Case cases[] = {
-        {false, false, false, false, false, false, false},
-        {false, false, true, false, false, false, false},
-        {true, false, false, true, true, true, false},
-        {false, true, false, false, true, true, false},
-        {false, true, true, false, true, true, true},
-        {true, true, true, true, true, true, true},
-        {true, false, true, true, true, true, true},
+        {false, false, false, false, false, false, false, false},
+        {false, false, false, true, false, false, false, false},
+        {true, false, false, false, true, true, true, false},
+        {false, true, false, false, false, true, true, false},
+        {false, true, false, true, false, true, true, true},
+        {true, true, false, true, true, true, true, true},
+        {true, false, false, true, true, true, true, true},
+        // Locking with the desktop is a lock like the others: prompt and password apply.
+        {false, false, true, false, false, true, true, false},
+        {false, false, true, true, false, true, true, true},
     };
     ASSERT_TRUE(Start({}));
     RunSettings([&](QDialog& d) {
         auto* idle = Child<QCheckBox>(d, "lockWhenIdle");
         auto* startup = Child<QCheckBox>(d, "lockAtStartup");
+        auto* desktop = Child<QCheckBox>(d, "lockWithDesktop");
         auto* enable = Child<QCheckBox>(d, "passwordEnabled");
+        EXPECT_EQ(desktop->text(), "Lock the screen when the desktop locks or the computer sleeps");
+        EXPECT_TRUE(desktop->isChecked()) << "on without a record";
         for (const Case& c : cases) {
             // Clicked as a user clicks them; "Enable" first, while it may still be enabled.
-            for (auto [box, want] : {std::pair{idle, true}, std::pair{enable, c.enable},
-                                     std::pair{idle, c.idle}, std::pair{startup, c.startup}}) {
+            for (auto [box, want] :
+                 {std::pair{idle, true}, std::pair{enable, c.enable}, std::pair{idle, c.idle},
+                  std::pair{startup, c.startup}, std::pair{desktop, c.desktop}}) {
                 if (box->isChecked() != want) {
                     box->click();
                 }
             }
-            const std::string at =
-                std::to_string(c.idle) + std::to_string(c.startup) + std::to_string(c.enable);
+            const std::string at = std::to_string(c.idle) + std::to_string(c.startup) +
+                                   std::to_string(c.desktop) + std::to_string(c.enable);
             EXPECT_EQ(Child<QComboBox>(d, "timeout")->isEnabled(), c.timeout) << at;
             EXPECT_EQ(Child<QLineEdit>(d, "prompt")->isEnabled(), c.prompt) << at;
             EXPECT_EQ(enable->isEnabled(), c.enableBox) << at;
@@ -123,6 +130,7 @@ TEST_F(ScreenLockDlgTest, OkStoresTheRecordAndSetsTheIdleTimeout) {
     ASSERT_EQ(Frame().Lock().IdleTimeoutSeconds(), 10u);
     RunSettings([](QDialog& d) {
         Child<QCheckBox>(d, "lockWhenIdle")->click();
+        Child<QCheckBox>(d, "lockWithDesktop")->click();
         Child<QCheckBox>(d, "passwordEnabled")->click();
         Child<QComboBox>(d, "timeout")->setCurrentIndex(2);
         answer::Type("password", "new secret")(d);
@@ -133,6 +141,7 @@ TEST_F(ScreenLockDlgTest, OkStoresTheRecordAndSetsTheIdleTimeout) {
     const ScreenLockSettings stored = StoredLockSettings();
     EXPECT_EQ(stored.lockWhenIdle, 1);
     EXPECT_EQ(stored.lockAtStartup, 0);
+    EXPECT_EQ(stored.lockWithDesktop, 0);
     EXPECT_EQ(stored.passwordEnabled, 1);
     EXPECT_EQ(stored.timeoutIndex, 2);
     EXPECT_EQ(stored.promptText, "Ask me first");
@@ -140,7 +149,7 @@ TEST_F(ScreenLockDlgTest, OkStoresTheRecordAndSetsTheIdleTimeout) {
     EXPECT_EQ(Frame().Lock().IdleTimeoutSeconds(), 180u);
     EXPECT_EQ(Frame().Lock().PromptText(), "") << "the prompt is taken at the next lock";
     Frame().ExecuteCommand(ID_LOCK_SCREEN);
-    EXPECT_EQ(Frame().Lock().Overlay()->Lines().front(), "Ask me first");
+    EXPECT_EQ(Frame().Lock().Overlay()->Animation().Lines().front(), "Ask me first");
     Frame().Lock().RemoveLockOverlay();
 }
 
@@ -258,7 +267,7 @@ TEST_F(ScreenLockDlgTest, ThePreviewRunsWithoutLinesAndGoesWithTheDialog) {
         auto& dialog = static_cast<CScreenLockDlg&>(d);
         preview = dialog.Preview();
         ASSERT_NE(preview, nullptr);
-        EXPECT_TRUE(preview->Lines().isEmpty());
+        EXPECT_TRUE(preview->Animation().Lines().isEmpty());
         EXPECT_TRUE(preview->isVisible());
         QWidget* area = Child<QWidget>(d, "previewArea");
         EXPECT_EQ(preview->parentWidget(), area);

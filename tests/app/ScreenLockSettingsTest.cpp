@@ -81,6 +81,7 @@ TEST(ScreenLockStore, MissingRecordGivesDefaults) {
     EXPECT_EQ(s.lockAtStartup, 0);
     EXPECT_EQ(s.timeoutIndex, 0);
     EXPECT_EQ(s.passwordEnabled, 0);
+    EXPECT_EQ(s.lockWithDesktop, 1) << "locking with the desktop is on until switched off";
     EXPECT_TRUE(s.promptText.empty());
     EXPECT_FALSE(s.HasScreenPassword());
 }
@@ -93,6 +94,7 @@ TEST(ScreenLockStore, RoundTripIsOwnerOnlyAndCreatesFolders) {
     s.lockAtStartup = 1;
     s.timeoutIndex = 6;
     s.passwordEnabled = 1;
+    s.lockWithDesktop = 0;
     s.promptText = "Locked = away\nline two \xC3\xA9";
     ASSERT_TRUE(s.SetScreenPassword("pw"));
     const ScreenLockStore store(folder);
@@ -108,6 +110,7 @@ TEST(ScreenLockStore, RoundTripIsOwnerOnlyAndCreatesFolders) {
     EXPECT_EQ(back.lockAtStartup, 1);
     EXPECT_EQ(back.timeoutIndex, 6);
     EXPECT_EQ(back.passwordEnabled, 1);
+    EXPECT_EQ(back.lockWithDesktop, 0);
     EXPECT_EQ(back.promptText, s.promptText);
     EXPECT_TRUE(back.MatchesScreenPassword("pw"));
 
@@ -171,6 +174,28 @@ TEST(ScreenLockStore, MalformedRecordsAreUnreadable) {
             EXPECT_EQ(s.timeoutIndex, 0) << c.name;
         }
     }
+}
+
+// The desktop switch is a line of its own: a record written before it existed reads as "on",
+// and a reader that knows only the older lines takes a newer record as it always did.
+TEST(ScreenLockStore, TheDesktopSwitchIsALineOlderReadersSkip) {
+    const std::string older = "[ScreenLock]\nLockWhenIdle=1\nTimeoutIndex=2\nPassword=\n";
+    ScreenLockSettings s;
+    ASSERT_TRUE(ParseScreenLockSettings(older, s));
+    EXPECT_EQ(s.lockWithDesktop, 1);
+
+    s.lockWithDesktop = 0;
+    const std::string newer = SerializeScreenLockSettings(s);
+    EXPECT_NE(newer.find("\nLockWithDesktop=0\n"), std::string::npos) << newer;
+    // Every line an older reader knows is still there, unchanged.
+    for (const char* line : {"\nLockWhenIdle=1\n", "\nTimeoutIndex=2\n", "\nLockAtStartup=0\n",
+                             "\nPasswordEnabled=0\n", "\nPassword=\n", "\nPromptText=\n"}) {
+        EXPECT_NE(newer.find(line), std::string::npos) << line;
+    }
+    ScreenLockSettings back;
+    ASSERT_TRUE(ParseScreenLockSettings(newer, back));
+    EXPECT_EQ(back.lockWithDesktop, 0);
+    EXPECT_FALSE(ParseScreenLockSettings(older + "LockWithDesktop=on\n", back));
 }
 
 TEST(ScreenLockStore, ConcurrentWritersLeaveAWholeRecord) {

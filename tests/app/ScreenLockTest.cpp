@@ -190,9 +190,10 @@ TEST_F(ScreenLockTest, LockCommandsCoverTheWindowWithTheirPrompt) {
         JMatrixCtrl* overlay = Frame().Lock().Overlay();
         ASSERT_NE(overlay, nullptr);
         const QString hold = QString(QChar(1));
-        EXPECT_EQ(overlay->Lines(), (QStringList{c.prompt, hold + " 2", QString(), hold + " 10"}));
-        EXPECT_TRUE(overlay->TypingMode());
-        EXPECT_EQ(overlay->CursorCharacter(), JMatrixCtrl::kBlockCursor);
+        EXPECT_EQ(overlay->Animation().Lines(),
+                  (QStringList{c.prompt, hold + " 2", QString(), hold + " 10"}));
+        EXPECT_TRUE(overlay->Animation().TypingMode());
+        EXPECT_EQ(overlay->Animation().CursorCharacter(), MatrixAnimation::kBlockCursor);
         EXPECT_EQ(overlay->parentWidget(), &Frame());
         EXPECT_EQ(overlay->geometry(), Frame().rect());
         EXPECT_EQ(Frame().Lock().LockTimeSize(), Frame().frameGeometry().size());

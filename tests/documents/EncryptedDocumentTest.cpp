@@ -2,14 +2,18 @@
 // encrypted files in a scratch folder and every dialog answered through the modal seam.
 #include "documents/EncryptedDocument.h"
 
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QPushButton>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include "crypto/StrongFile.h"
+#include "dialogs/PasswordDlg.h"
 #include "framework/ChildFrame.h"
 #include "framework/CommandIds.h"
 #include "framework/DocManager.h"
@@ -20,6 +24,7 @@
 #include "support/DocumentDialogs.h"
 #include "support/FakeLockHost.h"
 #include "support/GuiFixture.h"
+#include "support/StrongSupport.h"
 #include "support/TestFiles.h"
 
 namespace {
@@ -430,6 +435,219 @@ TEST_F(EncryptedDocumentTest, OpenCommandOffersEveryEncryptedKindAndOpensByExten
                        }));
     ASSERT_EQ(manager.GetDocuments().size(), 2u);
     EXPECT_EQ(static_cast<NoteDoc*>(manager.GetDocuments().back())->text, "legacy");
+}
+
+// --- Strong protection -----------------------------------------------------------------------
+
+// Small derivation parameters keep the tests quick; the header carries them.
+constexpr strong::KdfParams kFastKdf{1, 8192};
+
+bool FileIsStrong(const std::string& path) {
+    return strong::FileHasMagic(path);
+}
+
+class StrongDocumentTest : public EncryptedDocumentTest {
+protected:
+    // A strong file of the kind, written the way a strong save writes it.
+    void WriteStrong(const std::string& name, const std::string& text,
+                     BlobForm form = BlobForm::Current) {
+        strong::Key key;
+        ASSERT_EQ(key.Derive("pw", kFastKdf), strong::Status::Ok);
+        ASSERT_TRUE(SaveEncryptedText(dir / name, text, "pw", form, nullptr, &key));
+    }
+    // Opens a strong file and waits for its key; `then` answers what comes after the
+    // password.
+    NoteDoc* OpenStrong(const std::string& name, const std::string& password = "pw",
+                        ModalSeam::Script then = {}) {
+        ModalSeam::Push(EnterPassword(QString::fromStdString(password)));
+        if (then) {
+            ModalSeam::Push(then);
+        }
+        NoteDoc* doc = Open(dir / name);
+        EXPECT_TRUE(ProcessEventsUntil([&] { return !IsOpen(doc) || !doc->IsDerivingKey(); }));
+        return IsOpen(doc) ? doc : nullptr;
+    }
+
+    HeldWorker worker;
+};
+
+// The key is derived off the user-interface thread: the window opens at once, keeps handling
+// events while the worker is held, and gets its contents when the worker reports back.
+TEST_F(StrongDocumentTest, AStrongFileOpensWhateverItsExtensionWhileTheWindowStaysResponsive) {
+    WriteStrong("a.ovt", "secret text");
+    WriteStrong("legacy.etx", "older form inside", BlobForm::Legacy);
+    worker.Hold();
+    ModalSeam::Push(EnterPassword("pw"));
+    NoteDoc* doc = Open(dir / "a.ovt");
+    ASSERT_NE(doc, nullptr);
+    EXPECT_TRUE(doc->IsDerivingKey());
+    EXPECT_EQ(doc->text, "");
+    bool ticked = false;
+    QTimer::singleShot(0, [&] { ticked = true; });
+    EXPECT_TRUE(ProcessEventsUntil([&] { return ticked && worker.Started() == 1; }));
+    EXPECT_TRUE(doc->IsDerivingKey()) << "the worker is held";
+    worker.Release();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !doc->IsDerivingKey(); }));
+    EXPECT_EQ(doc->text, "secret text");
+    EXPECT_TRUE(doc->IsStrong());
+    EXPECT_FALSE(doc->IsModified());
+    EXPECT_EQ(CEncryptedDocument::ProtectionPaneText(doc), "Strong");
+
+    // The extension still says which form is inside; the magic says it is strong.
+    NoteDoc* legacy = OpenStrong("legacy.etx");
+    ASSERT_NE(legacy, nullptr);
+    EXPECT_EQ(legacy->text, "older form inside");
+    EXPECT_TRUE(legacy->IsStrong());
+}
+
+// What cannot be opened closes the window again and says why, as for the compatible forms.
+TEST_F(StrongDocumentTest, StrongFilesThatDoNotOpenCloseTheirWindowSayingWhy) {
+    WriteStrong("good.ovt", "text");
+    std::string bytes = ReadFileBytes(dir / "good.ovt");
+    std::string huge = bytes;
+    huge.replace(16, 4, std::string("\0\0\0\x04", 4)); // memory: 0x04000000 KiB, 64 GiB
+    WriteFileBytes(dir / "huge.ovt", huge);
+    std::string damaged = bytes;
+    damaged.back() ^= 1;
+    WriteFileBytes(dir / "damaged.ovt", damaged);
+    const struct {
+        const char* name;
+        const char* password;
+        const char* message;
+    } cases[] = {
+        {"good.ovt", "wrong", "Failed to decrypt the file: good.ovt"},
+        {"damaged.ovt", "pw", "Failed to decrypt the file: damaged.ovt"},
+        {"huge.ovt", "pw", "asks for more memory than this program allows"},
+    };
+    for (const auto& c : cases) {
+        QString message;
+        EXPECT_EQ(OpenStrong(c.name, c.password, Message(message)), nullptr) << c.name;
+        EXPECT_TRUE(message.contains(QString::fromLatin1(c.message))) << message.toStdString();
+        EXPECT_TRUE(manager.GetDocuments().empty()) << c.name;
+        EXPECT_TRUE(host.area.subWindowList().isEmpty()) << c.name;
+    }
+}
+
+// Saves keep the key: nothing is derived again, the salt stays and the nonce base is new.
+TEST_F(StrongDocumentTest, SavesKeepTheKeyAndDrawANewNonceEachTime) {
+    WriteStrong("a.ovt", "one");
+    NoteDoc* doc = OpenStrong("a.ovt");
+    ASSERT_NE(doc, nullptr);
+    const int derived = worker.Started();
+    std::string previous = ReadFileBytes(dir / "a.ovt");
+    for (const char* text : {"two", "three"}) {
+        doc->text = text;
+        doc->SetModifiedFlag(true);
+        EXPECT_TRUE(doc->SaveCommand()) << "a save with the key kept needs no worker";
+        EXPECT_FALSE(doc->IsModified());
+        const std::string now = ReadFileBytes(dir / "a.ovt");
+        EXPECT_TRUE(FileIsStrong(dir / "a.ovt"));
+        EXPECT_EQ(now.substr(24, 16), previous.substr(24, 16)) << "salt";
+        EXPECT_NE(now.substr(40, 24), previous.substr(40, 24)) << "nonce base";
+        EXPECT_EQ(Decrypt(dir / "a.ovt", "pw", BlobForm::Current), text);
+        previous = now;
+    }
+    EXPECT_EQ(worker.Started(), derived);
+}
+
+// A new document saved with the box ticked: the save waits for the key, then writes; the
+// close that asked for the save closes the window once the file is written.
+TEST_F(StrongDocumentTest, ANewDocumentWithTheBoxTickedIsSavedStrongOnceItsKeyIsReady) {
+    NoteDoc* doc = New();
+    ASSERT_NE(doc, nullptr);
+    doc->SetStrongParams(kFastKdf);
+    doc->text = "fresh";
+    doc->SetModifiedFlag(true);
+    const std::string path = dir / "fresh.ovt";
+    bool boxShown = false;
+    ModalSeam::Push(answer::Click(QStringLiteral("yes")));
+    ModalSeam::Push(answer::Files({QString::fromStdString(path)}));
+    ModalSeam::Push([&](QDialog& d) {
+        auto* box = d.findChild<QCheckBox*>(QStringLiteral("strong"));
+        boxShown = box != nullptr && box->isVisible() && !box->isChecked() &&
+                   box->text() == CPasswordDlg::kStrongText;
+        SetStrongPassword("pw")(d);
+    });
+    worker.Hold();
+    EXPECT_FALSE(doc->SaveModified()) << "the close waits for the save";
+    EXPECT_TRUE(boxShown);
+    EXPECT_TRUE(doc->IsStrong());
+    EXPECT_TRUE(doc->IsDerivingKey());
+    EXPECT_FALSE(std::filesystem::exists(path));
+    worker.Release();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !IsOpen(doc); }));
+    EXPECT_TRUE(FileIsStrong(path));
+    EXPECT_EQ(Decrypt(path, "pw", BlobForm::Current), "fresh");
+    strong::FileSource source;
+    ASSERT_TRUE(source.Open(path));
+    strong::Reader reader;
+    ASSERT_EQ(reader.Open(source), strong::Status::Ok);
+    EXPECT_EQ(reader.GetHeader().params, kFastKdf);
+}
+
+// File > Protection... both ways: on after a question, off only after the question that says
+// what is lost; each counts from the next save.
+TEST_F(StrongDocumentTest, ProtectionSwitchesBothWaysAfterItsQuestions) {
+    NoteDoc* doc = OpenFile("a.ovt", "text", BlobForm::Current, "pw");
+    ASSERT_NE(doc, nullptr);
+    doc->SetStrongParams(kFastKdf);
+    QString question;
+    ModalSeam::Push(Message(question, QStringLiteral("Yes")));
+    EXPECT_TRUE(doc->ProtectionCommand());
+    EXPECT_TRUE(question.contains("not in the Windows edition")) << question.toStdString();
+    EXPECT_TRUE(doc->IsStrong());
+    EXPECT_TRUE(doc->IsModified());
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !doc->IsDerivingKey(); }));
+    EXPECT_TRUE(doc->SaveCommand());
+    EXPECT_TRUE(FileIsStrong(dir / "a.ovt"));
+
+    for (const char* answerWith : {"No", "Yes"}) {
+        ModalSeam::Push(Message(question, QString::fromLatin1(answerWith)));
+        EXPECT_EQ(doc->ProtectionCommand(), answerWith == std::string("Yes"));
+        EXPECT_TRUE(question.contains("What is lost")) << question.toStdString();
+        EXPECT_TRUE(question.contains("billions of guesses")) << question.toStdString();
+    }
+    EXPECT_FALSE(doc->IsStrong());
+    EXPECT_EQ(CEncryptedDocument::ProtectionPaneText(doc), "");
+    EXPECT_TRUE(doc->SaveCommand());
+    EXPECT_FALSE(FileIsStrong(dir / "a.ovt"));
+    EXPECT_EQ(Decrypt(dir / "a.ovt", "pw", BlobForm::Current), "text");
+}
+
+// Set New File Password shows the box ticked as the document is; unticking it asks the
+// question, and a new password derives a new key (with a new salt) before the next save.
+TEST_F(StrongDocumentTest, SetPasswordShowsTheProtectionAndANewPasswordGetsANewKey) {
+    WriteStrong("a.ovt", "text");
+    NoteDoc* doc = OpenStrong("a.ovt");
+    ASSERT_NE(doc, nullptr);
+    const std::string before = ReadFileBytes(dir / "a.ovt");
+    bool ticked = false;
+    ModalSeam::Push([&](QDialog& d) {
+        auto* box = d.findChild<QCheckBox*>(QStringLiteral("strong"));
+        ticked = box != nullptr && box->isChecked();
+        SetPassword("new")(d);
+    });
+    EXPECT_TRUE(doc->SetPasswordCommand());
+    EXPECT_TRUE(ticked);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !doc->IsDerivingKey(); }));
+    EXPECT_TRUE(doc->SaveCommand());
+    EXPECT_NE(ReadFileBytes(dir / "a.ovt").substr(24, 16), before.substr(24, 16)) << "salt";
+    EXPECT_EQ(Decrypt(dir / "a.ovt", "new", BlobForm::Current), "text");
+
+    // Unticked, and the question answered No: the protection stays.
+    QString question;
+    ModalSeam::Push(answer::Steps({answer::Type(QStringLiteral("password"), "newer"),
+                                   answer::Type(QStringLiteral("confirm"), "newer"),
+                                   answer::Click(QStringLiteral("strong")),
+                                   answer::Click(QStringLiteral("save"))}));
+    ModalSeam::Push(Message(question, QStringLiteral("No")));
+    EXPECT_TRUE(doc->SetPasswordCommand());
+    EXPECT_TRUE(question.contains("What is lost"));
+    EXPECT_TRUE(doc->IsStrong());
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !doc->IsDerivingKey(); }));
+    EXPECT_TRUE(doc->SaveCommand());
+    EXPECT_TRUE(FileIsStrong(dir / "a.ovt"));
+    EXPECT_EQ(Decrypt(dir / "a.ovt", "newer", BlobForm::Current), "text");
 }
 
 } // namespace

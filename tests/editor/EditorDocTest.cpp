@@ -19,8 +19,11 @@
 #include "app/FrameStatusBar.h"
 #include "app/MainFrame.h"
 #include "base/CodePage.h"
+#include "controls/SecretClipboard.h"
 #include "crypto/EncryptedFile.h"
+#include "crypto/StrongFile.h"
 #include "editor/EditorDoc.h"
+#include "editor/EditorEdit.h"
 #include "editor/EditorView.h"
 #include "framework/ChildFrame.h"
 #include "framework/Clock.h"
@@ -31,6 +34,7 @@
 #include "framework/ResultCodes.h"
 #include "support/DocumentDialogs.h"
 #include "support/GuiFixture.h"
+#include "support/StrongSupport.h"
 #include "support/TestFiles.h"
 
 namespace {
@@ -307,6 +311,33 @@ TEST_F(EditorDocTest, EditCommandsOfTheMenusReachTheView) {
     EXPECT_TRUE(Frame().Actions().State(ID_SET_FILE_PASSWORD).enabled);
 }
 
+TEST_F(EditorDocTest, CopiedTextIsASecretThatLeavesAfterItsTimeOrWithItsDocument) {
+    CEditorDoc* doc = New();
+    Type(doc, QStringLiteral("the safe opens with 4711"));
+    QClipboard* clipboard = QApplication::clipboard();
+    Frame().ExecuteCommand(ID_EDIT_SELECT_ALL);
+    Frame().ExecuteCommand(ID_EDIT_COPY);
+    EXPECT_EQ(clipboard->text(), QStringLiteral("the safe opens with 4711"));
+    EXPECT_TRUE(SecretClipboard::IsMarkedSecret(clipboard->mimeData()));
+    clock.Advance(SecretClipboard::kClearAfterMs - 1);
+    SecretClipboard::Instance().Tick();
+    EXPECT_FALSE(clipboard->text().isEmpty());
+    clock.Advance(1);
+    SecretClipboard::Instance().Tick();
+    EXPECT_TRUE(clipboard->text().isEmpty());
+
+    // Ctrl+X in the text: cut, and a secret as well, until the document closes.
+    CEditorEdit* edit = doc->GetView()->Edit();
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_TRUE(Text(doc).isEmpty());
+    EXPECT_EQ(clipboard->text(), QStringLiteral("the safe opens with 4711"));
+    EXPECT_TRUE(SecretClipboard::IsMarkedSecret(clipboard->mimeData()));
+    doc->SetModifiedFlag(false);
+    doc->OnCloseDocument();
+    EXPECT_TRUE(clipboard->text().isEmpty());
+}
+
 TEST_F(EditorDocTest, AFileDroppedOnTheTextOpensAsADocument) {
     ASSERT_TRUE(SaveEncryptedText(dir / "dropped.ovt", "from the drop", "pw", BlobForm::Current));
     CEditorDoc* doc = New();
@@ -331,20 +362,30 @@ TEST_F(EditorDocTest, AFileDroppedOnTheTextOpensAsADocument) {
     EXPECT_EQ(Text(opened), QStringLiteral("from the drop"));
 }
 
+// A file with strong protection prints once its key is derived, with the window hidden.
 TEST_F(EditorDocTest, PrintingFromTheCommandLinePrintsTheTextAndEnds) {
-    ASSERT_TRUE(
-        SaveEncryptedText(dir / "print.etx", "printed\r\nfrom the shell", "pw", BlobForm::Legacy));
-    app = std::make_unique<CEditorApp>();
-    QPrinter& printer = app->Printer();
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(QString::fromStdString(dir / "shell.pdf"));
-    ModalSeam::Push(EnterPassword(QStringLiteral("pw")));
-    EXPECT_FALSE(
-        app->InitInstance({QStringLiteral("/p"), QString::fromStdString(dir / "print.etx")}));
-    EXPECT_TRUE(app->DocManager().GetDocuments().empty());
+    for (const bool strongFile : {false, true}) {
+        SCOPED_TRACE(strongFile);
+        const std::string path = dir / (strongFile ? "strong.etx" : "print.etx");
+        const std::string pdf = dir / (strongFile ? "strong.pdf" : "shell.pdf");
+        strong::Key key;
+        ASSERT_EQ(key.Derive("pw", {1, 8192}), strong::Status::Ok);
+        ASSERT_TRUE(SaveEncryptedText(path, "printed\r\nfrom the shell", "pw", BlobForm::Legacy,
+                                      nullptr, strongFile ? &key : nullptr));
+        app = std::make_unique<CEditorApp>();
+        QPrinter& printer = app->Printer();
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(pdf));
+        ModalSeam::Push(EnterPassword(QStringLiteral("pw")));
+        EXPECT_EQ(app->InitInstance({QStringLiteral("/p"), QString::fromStdString(path)}),
+                  strongFile);
+        ASSERT_TRUE(ProcessEventsUntil([&] { return app->DocManager().GetDocuments().empty(); }));
+        EXPECT_FALSE(app->MainFrame()->isVisible());
 
-    const QString text = PdfText(QString::fromStdString(dir / "shell.pdf"));
-    EXPECT_TRUE(text.contains(QStringLiteral("printed\nfrom the shell"))) << text.toStdString();
+        const QString text = PdfText(QString::fromStdString(pdf));
+        EXPECT_TRUE(text.contains(QStringLiteral("printed\nfrom the shell"))) << text.toStdString();
+        app.reset();
+    }
 }
 
 namespace {
@@ -392,3 +433,31 @@ TEST_F(EditorDocTest, FilesAreExchangedWithTheCommandLineTool) {
         EXPECT_FALSE(opened->IsModified());
     }
 }
+
+namespace {
+
+// Strong protection in the real text window, both forms inside: the text arrives in the view
+// once the key is derived, and a save (which streams the current form) stays strong.
+TEST_F(EditorDocTest, StrongFilesOpenIntoTheViewAndSaveStrongInBothForms) {
+    for (const BlobForm form : {BlobForm::Current, BlobForm::Legacy}) {
+        const std::string path = dir / (form == BlobForm::Current ? "s.ovt" : "s.etx");
+        strong::Key key;
+        ASSERT_EQ(key.Derive("pw", {1, 8192}), strong::Status::Ok);
+        ASSERT_TRUE(SaveEncryptedText(path, kStored, "pw", form, nullptr, &key));
+        CEditorDoc* doc = Open(path, QStringLiteral("pw"));
+        ASSERT_NE(doc, nullptr);
+        ASSERT_TRUE(ProcessEventsUntil([&] { return !doc->IsDerivingKey(); }));
+        EXPECT_EQ(Text(doc), kText);
+        EXPECT_FALSE(doc->IsModified());
+        EXPECT_FALSE(doc->GetView()->Edit()->document()->isUndoAvailable());
+
+        Type(doc, QStringLiteral("+"));
+        Frame().ExecuteCommand(ID_FILE_SAVE);
+        EXPECT_FALSE(doc->IsModified());
+        EXPECT_TRUE(strong::FileHasMagic(path));
+        EXPECT_EQ(Decrypt(path, "pw", form), "+" + kStored);
+        doc->OnCloseDocument();
+    }
+}
+
+} // namespace

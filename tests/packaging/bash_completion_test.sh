@@ -63,12 +63,16 @@ cases=(
     "ombrivault-cli add archive.ovs --folder Letters |$all_files"
     "ombrivault-cli add archive.ovs photo.jpg |$all_files"
     "ombrivault-cli check |Mixed.OvS accounts.ovd archive.ovs folder legacy.ovf notes.ovt old.ETX"
+    "ombrivault-cli harden |Mixed.OvS accounts.ovd archive.ovs folder legacy.ovf notes.ovt old.ETX"
+    "ombrivault-cli weaken notes.ovt -o |Mixed.OvS accounts.ovd archive.ovs folder legacy.ovf notes.ovt old.ETX"
+    "ombrivault-cli info |Mixed.OvS accounts.ovd archive.ovs folder legacy.ovf notes.ovt old.ETX"
     "ombrivault-cli frobnicate |"
 )
 
 # Every command of the usage text, with its own options and the password options, so a command
 # or option added to the tool cannot be forgotten here. A usage line reads
-# "  ombrivault-cli [--password-file F | --password-stdin] NAME ARGS...".
+# "  ombrivault-cli [--password-file F | --password-stdin] NAME ARGS...", or without the
+# password options for a command that needs no password ("  ombrivault-cli info FILE").
 usage=$("$cli" --help) || exit 1
 commands=()
 while read -r name args; do
@@ -76,7 +80,7 @@ while read -r name args; do
     options=$(printf '%s\n' $args --password-file --password-stdin | tr -d '[]' | grep -- '^-' |
         LC_ALL=C sort | paste -sd ' ')
     cases+=("ombrivault-cli $name -|$options")
-done < <(printf '%s\n' "$usage" | sed -n 's/^  ombrivault-cli \[[^]]*\] //p')
+done < <(printf '%s\n' "$usage" | sed -n 's/^  ombrivault-cli \(\[[^]]*\] \)\{0,1\}\([a-z]\)/\2/p')
 if [ ${#commands[@]} -eq 0 ]; then
     echo "FAIL: no commands found in the usage text of $cli"
     exit 1

@@ -18,7 +18,7 @@
 #include "WindowFixture.h"
 #include "controls/EditEx.h"
 #include "controls/MultiViewSplitter.h"
-#include "controls/PasswordClipboard.h"
+#include "controls/SecretClipboard.h"
 #include "framework/CommandActions.h"
 #include "framework/CommandIds.h"
 #include "framework/LockHost.h"
@@ -326,12 +326,12 @@ TEST_F(AccountFormsTest, ACopiedPasswordIsMarkedSecretAndLeavesTheClipboard) {
     EXPECT_EQ(data->data("x-kde-passwordManagerHint"), "secret");
 
     clock.Advance(29999);
-    PasswordClipboard::Instance().Tick();
+    SecretClipboard::Instance().Tick();
     EXPECT_EQ(QApplication::clipboard()->text(), "mailpw");
     clock.Advance(1);
-    PasswordClipboard::Instance().Tick();
+    SecretClipboard::Instance().Tick();
     EXPECT_EQ(QApplication::clipboard()->text(), "");
-    EXPECT_FALSE(PasswordClipboard::Instance().Watching());
+    EXPECT_FALSE(SecretClipboard::Instance().Watching());
 
     // Ctrl+C in the field does the same; other fields copy as usual.
     QTest::keyClick(password, Qt::Key_C, Qt::ControlModifier);
@@ -355,8 +355,8 @@ TEST_F(AccountFormsTest, TheClipboardIsClearedOnLockAndCloseOnlyWhileItHoldsTheS
     // Something else copied since: left alone, also when the time is up.
     pin->Copy();
     QApplication::clipboard()->setText("copied elsewhere");
-    clock.Advance(PasswordClipboard::kClearAfterMs);
-    PasswordClipboard::Instance().Tick();
+    clock.Advance(SecretClipboard::kClearAfterMs);
+    SecretClipboard::Instance().Tick();
     EXPECT_EQ(QApplication::clipboard()->text(), "copied elsewhere");
 
     // Closing the document takes its secret with it.

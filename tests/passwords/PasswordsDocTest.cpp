@@ -7,10 +7,12 @@
 #include "WindowFixture.h"
 #include "controls/EditEx.h"
 #include "controls/MultiViewSplitter.h"
+#include "crypto/StrongFile.h"
 #include "framework/CommandIds.h"
 #include "passwords/AccountForms.h"
 #include "passwords/LeftView.h"
 #include "passwords/PasswordsFile.h"
+#include "support/StrongSupport.h"
 
 namespace {
 
@@ -215,6 +217,37 @@ TEST_F(PasswordsDocTest, TheWindowReadsWhatTheCommandLineToolWrites) {
     EXPECT_EQ(form->CurrentSlot(), 0);
     EXPECT_EQ(form->Field(AccountField::Address)->Text(), "z.example");
     EXPECT_EQ(form->Field(AccountField::Password)->Text(), "zz");
+}
+
+} // namespace
+
+namespace {
+
+// A strong passwords file fills the tree once its key is derived; a save stays strong and
+// keeps every account.
+TEST_F(PasswordsDocTest, AStrongFileOpensIntoTheTreeAndSavesStrong) {
+    const std::string source = Sample("vault.ovd");
+    const AccountLists lists = Load(source, kSamplePassword);
+    const std::string path = dir / "strong.ovd";
+    strong::Key key;
+    ASSERT_EQ(key.Derive(kSamplePassword, {1, 8192}), strong::Status::Ok);
+    ASSERT_EQ(SavePasswordsFile(path, kSamplePassword, lists, nullptr, &key),
+              PasswordsSaveStatus::Saved);
+    COmbrivaultDoc* doc = OpenDoc(path, QString::fromLatin1(kSamplePassword));
+    ASSERT_NE(doc, nullptr);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !doc->IsDerivingKey(); }));
+    CLeftView* tree = FrameOf(doc)->LeftView();
+    EXPECT_EQ(Labels(tree, AccountKind::Web), (QStringList{"Bank & Co", "Empty"}));
+    EXPECT_EQ(Labels(tree, AccountKind::Other), QStringList{"Card"});
+    EXPECT_FALSE(doc->IsModified());
+
+    doc->SetModifiedFlag(true);
+    Frame().ExecuteCommand(ID_FILE_SAVE);
+    EXPECT_FALSE(doc->IsModified());
+    EXPECT_TRUE(strong::FileHasMagic(path));
+    for (const AccountKind kind : {AccountKind::Web, AccountKind::Mail, AccountKind::Other}) {
+        EXPECT_EQ(Load(path, kSamplePassword).GetSlotCount(kind), lists.GetSlotCount(kind));
+    }
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <QProcess>
 
 #include "compound/CompoundFile.h"
+#include "crypto/StrongFile.h"
 #include "framework/CommandIds.h"
 #include "framework/FrameHosts.h"
 #include "storage/StorageLayout.h"
@@ -223,6 +224,32 @@ TEST_F(StorageDocTest, WrongPasswordRefusesTheFile) {
     ModalSeam::Push(Message(message));
     EXPECT_EQ(app->OpenDocumentFile(QString::fromStdString(path)), nullptr);
     EXPECT_EQ(message, QStringLiteral("Failed to decrypt the file: locked.ovs"));
+}
+
+// The window does not read strong protection yet: it says so before asking the password, and
+// offers no Protection... command for a storage.
+TEST_F(StorageDocTest, AStorageWithStrongProtectionIsRefusedClearly) {
+    const std::string path = dir / "strong.ovs";
+    CPictureDoc* doc = OpenStorage(path);
+    View(doc)->AddFolder(QStringLiteral("F"), false);
+    ModalSeam::Push(SetPassword(kPw));
+    ASSERT_TRUE(doc->SaveCommand());
+    CCmdUI protection(ID_FILE_PROTECTION);
+    ASSERT_TRUE(doc->OnUpdateCommand(protection));
+    EXPECT_FALSE(protection.enabled);
+    doc->OnCloseDocument();
+    strong::Key key;
+    ASSERT_EQ(key.Derive(kPw.toStdString(), {1, 8192}), strong::Status::Ok);
+    int error = 0;
+    ASSERT_EQ(strong::WrapFile(path, path, key, &error), strong::Status::Ok);
+
+    ModalSeam::Install();
+    QString message;
+    ModalSeam::Push(Message(message));
+    EXPECT_EQ(app->OpenDocumentFile(QString::fromStdString(path)), nullptr);
+    EXPECT_TRUE(message.startsWith("Cannot open the file strong.ovs: it has strong protection"))
+        << message.toStdString();
+    EXPECT_EQ(ModalSeam::Shown(), QStringList{"Ombrivault Error..."}) << "no password asked";
 }
 
 TEST_F(StorageDocTest, DamagedStreamOpensWithWhatWasReadAndSaysSoOnce) {

@@ -8,16 +8,18 @@
 #include <QFile>
 #include <QImage>
 #include <QLabel>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 
 #include "app/MainFrame.h"
 #include "controls/EditEx.h"
-#include "controls/PasswordClipboard.h"
+#include "controls/SecretClipboard.h"
 #include "controls/ShadeButton.h"
 #include "framework/CommandActions.h"
 #include "framework/CommandIds.h"
+#include "framework/LockHost.h"
 #include "storage/CreateFormBase.h"
 #include "storage/PdfPane.h"
 #include "storage/RightImageView.h"
@@ -331,6 +333,84 @@ TEST_F(StorageWindowViewsTest, RenameInTheTreeShowsInTheAccountEditor) {
               QStringLiteral("Vault"));
 }
 
+// Whatever is copied from a storage is as secret as the storage: marked for the desktop's
+// clipboard managers, and gone with the next lock unless something else was copied since.
+TEST_F(StorageWindowViewsTest, EveryCopyIsASecretThatTheLockTakesBackUnlessReplaced) {
+    QApplication::setActiveWindow(&Frame());
+    const auto selectAll = [](QPlainTextEdit* edit) {
+        edit->setFocus();
+        edit->selectAll();
+        return edit;
+    };
+    struct Case {
+        const char* name;
+        const char* item;
+        std::function<void(StorageWindowViewsTest&)> copy;
+        QString text; // empty: a picture
+    };
+    const Case cases[] = {
+        {"note, Copy command", "Letter.txt",
+         [&](StorageWindowViewsTest& t) {
+             selectAll(t.Shown<CRightNotepadView>()->Editor());
+             t.Shown<CRightNotepadView>()->OnCommand(ID_EDIT_COPY);
+         },
+         QStringLiteral("Dear bank,\nline two")},
+        {"note, Ctrl+C", "Letter.txt",
+         [&](StorageWindowViewsTest& t) {
+             QTest::keyClick(selectAll(t.Shown<CRightNotepadView>()->Editor()), Qt::Key_C,
+                             Qt::ControlModifier);
+         },
+         QStringLiteral("Dear bank,\nline two")},
+        {"note, Cut command", "Letter.txt",
+         [&](StorageWindowViewsTest& t) {
+             selectAll(t.Shown<CRightNotepadView>()->Editor());
+             t.Shown<CRightNotepadView>()->OnCommand(ID_EDIT_CUT);
+             t.Shown<CRightNotepadView>()->OnCommand(ID_EDIT_UNDO);
+         },
+         QStringLiteral("Dear bank,\nline two")},
+        {"picture", "photo.jpg",
+         [](StorageWindowViewsTest& t) {
+             t.Shown<CPictureRightImageView>()->OnCommand(ID_EDIT_COPY);
+         },
+         QString()},
+        {"web account's user id", "Bank",
+         [&](StorageWindowViewsTest& t) {
+             QTest::keyClick(selectAll(t.Shown<CRightAccountView>()->FieldEdit(Field::UserId)),
+                             Qt::Key_C, Qt::ControlModifier);
+         },
+         QStringLiteral("ann")},
+        {"other account's password", "Safe",
+         [&](StorageWindowViewsTest& t) {
+             static_cast<CEditEx*>(
+                 selectAll(t.Shown<CRightAccountView>()->FieldEdit(Field::Password)))
+                 ->Copy();
+         },
+         QStringLiteral("1234")},
+    };
+    QClipboard* clipboard = QApplication::clipboard();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Select(Item(c.item));
+        c.copy(*this);
+        const QMimeData* data = clipboard->mimeData();
+        ASSERT_NE(data, nullptr);
+        EXPECT_TRUE(SecretClipboard::IsMarkedSecret(data));
+        if (c.text.isEmpty()) {
+            EXPECT_EQ(qvariant_cast<QImage>(data->imageData()).size(), QSize(64, 48));
+        } else {
+            EXPECT_EQ(data->text(), c.text);
+        }
+        emit LockEvents::Instance().Locked();
+        const QMimeData* left = clipboard->mimeData();
+        EXPECT_TRUE(left == nullptr || !(left->hasText() || left->hasImage()));
+
+        c.copy(*this);
+        clipboard->setText(QStringLiteral("copied elsewhere"));
+        emit LockEvents::Instance().Locked();
+        EXPECT_EQ(clipboard->text(), QStringLiteral("copied elsewhere"));
+    }
+}
+
 TEST_F(StorageWindowViewsTest, CopiedPasswordLeavesTheClipboardWhenTheWindowCloses) {
     QApplication::setActiveWindow(&Frame());
     Select(Item("Bank"));
@@ -342,7 +422,7 @@ TEST_F(StorageWindowViewsTest, CopiedPasswordLeavesTheClipboardWhenTheWindowClos
     frame->close();
     EXPECT_FALSE(IsOpen(doc));
     EXPECT_TRUE(QApplication::clipboard()->text().isEmpty());
-    EXPECT_FALSE(PasswordClipboard::Instance().Watching());
+    EXPECT_FALSE(SecretClipboard::Instance().Watching());
 }
 
 TEST_F(StorageWindowViewsTest, LoneDocumentDroppedOnAViewOpensInItsOwnWindow) {

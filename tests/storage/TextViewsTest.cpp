@@ -13,7 +13,7 @@
 
 #include "ViewTestSite.h"
 #include "controls/EditEx.h"
-#include "controls/PasswordClipboard.h"
+#include "controls/SecretClipboard.h"
 #include "framework/CommandIds.h"
 #include "framework/ModalSeam.h"
 #include "framework/ResultCodes.h"
@@ -145,9 +145,9 @@ TEST(AccountViews, ACopiedPasswordIsASecretClearedWhenItsDocumentCloses) {
     const QMimeData* data = QApplication::clipboard()->mimeData();
     ASSERT_NE(data, nullptr);
     EXPECT_EQ(data->text(), QStringLiteral("hunter2"));
-    EXPECT_EQ(data->data(QString::fromLatin1(PasswordClipboard::kHintType)),
-              QByteArray(PasswordClipboard::kHintValue));
-    PasswordClipboard::Instance().OwnerClosed(&site.document);
+    EXPECT_EQ(data->data(QString::fromLatin1(SecretClipboard::kHintType)),
+              QByteArray(SecretClipboard::kHintValue));
+    SecretClipboard::Instance().OwnerClosed(&site.document);
     EXPECT_NE(QApplication::clipboard()->text(), QStringLiteral("hunter2"));
 }
 

@@ -1,6 +1,6 @@
 // Points the program's settings, data, runtime and common data folders into a scratch folder,
-// so test programs and picture tools never touch the real home folder. Call it before the
-// QApplication exists.
+// so test programs and picture tools never touch the real home folder or the desktop's buses.
+// Call it before the QApplication exists.
 #pragma once
 
 #include <cstdlib>
@@ -16,6 +16,10 @@ inline void UseScratchFolders(const QTemporaryDir& scratch) {
     ::setenv("XDG_DATA_HOME", (root + "/data").constData(), 1);
     ::setenv("XDG_RUNTIME_DIR", (root + "/runtime").constData(), 1);
     ::setenv("OMBRIVAULT_COMMON_APPDATA", (root + "/common").constData(), 1);
+    // Nor do they hear the desktop's own buses: these name sockets that do not exist, and a
+    // test that wants buses starts private ones.
+    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + root + "/no-system-bus").constData(), 1);
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + root + "/no-session-bus").constData(), 1);
     QDir().mkpath(QString::fromLocal8Bit(root + "/runtime"));
     QFile::setPermissions(QString::fromLocal8Bit(root + "/runtime"),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);

@@ -40,6 +40,12 @@ int main(int argc, char** argv) {
     set.SetCurrentPassword("known");
     ModalSeam::Push(Snap("set_password"));
     set.DoModal();
+    CPasswordDlg setStrong;
+    setStrong.SetChangeMode(true);
+    setStrong.SetCurrentPassword("known");
+    setStrong.OfferStrongProtection(true);
+    ModalSeam::Push(Snap("set_password_strong"));
+    setStrong.DoModal();
     ModalSeam::Push(Snap("failed_decrypt"));
     CFailedDecrypt("vault.ovd").DoModal();
     ModalSeam::Push(Snap("file_exists"));

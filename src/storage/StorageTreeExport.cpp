@@ -1,0 +1,168 @@
+#include <QFile>
+#include <QFileInfo>
+#include <QTreeWidget>
+
+#include "base/FileErrors.h"
+#include "base/WholeFile.h"
+#include "controls/DirectoryDlg.h"
+#include "framework/MessageBox.h"
+#include "framework/ResultCodes.h"
+#include "framework/TimedFileDialog.h"
+#include "image/ImageType.h"
+#include "image/ObjImage.h"
+#include "storage/PictureDoc.h"
+#include "storage/PictureLeftView.h"
+#include "storage/StorageExport.h"
+#include "storage/StorageExportNames.h"
+#include "storage/StorageTreeParts.h"
+
+QString CPictureLeftView::ImageDefaultExtension(int imageType) {
+    return QString::fromStdString(ImageTypeExtension(imageType));
+}
+
+QString CPictureLeftView::ImageExportFilter(int imageType) {
+    enum { BMP, JPG, PCX, GIF, TGA, PNG, PSD, ICO, TIF };
+    static const char* const kEntries[] = {
+        "Bitmap Files (*.BMP)|*.bmp|",
+        "Joint Photographic Experts Group (*.JPG;*.JPEG)|*.jpg;*.jpeg|",
+        "PC Paintbrush Exchange (*.PCX)|*.pcx|",
+        "Graphics Interchange Format (*.GIF)|*.gif|",
+        "TGA File Format (*.TGA)|*.tga|",
+        "Portable Network Graphics (*.PNG)|*.png|",
+        "Photoshop Format (*.PSD)|*.psd|",
+        "Icon Image File Format (*.ICO)|*.ico|",
+        "Tagged Image File Format (*.TIF;*.TIFF)|*.tif;*.tiff|",
+    };
+    // By image type 1 (BMP) to 9 (ICO): the entries in the order the dialog lists them.
+    static constexpr int kOrders[9][9] = {
+        {BMP, JPG, PCX, GIF, TGA, PNG, PSD, ICO, TIF},
+        {PCX, GIF, JPG, BMP, TGA, PNG, PSD, ICO, TIF},
+        {JPG, BMP, PCX, GIF, TGA, PNG, PSD, ICO, TIF},
+        {GIF, JPG, BMP, PCX, TGA, PNG, PSD, ICO, TIF},
+        {TGA, PCX, GIF, JPG, BMP, PNG, PSD, ICO, TIF},
+        {TIF, TGA, PCX, GIF, JPG, BMP, PNG, PSD, ICO},
+        {PNG, TIF, TGA, PCX, GIF, JPG, BMP, PSD, ICO},
+        {PCX, PNG, TIF, TGA, GIF, JPG, BMP, PSD, ICO},
+        {ICO, PCX, PNG, TIF, TGA, GIF, JPG, BMP, PSD},
+    };
+    QString filter;
+    if (imageType >= ImageType::Bmp && imageType <= ImageType::Ico) {
+        for (const int entry : kOrders[imageType - ImageType::Bmp]) {
+            filter += QLatin1String(kEntries[entry]);
+        }
+    }
+    return filter;
+}
+
+void CPictureLeftView::ExportSelected() {
+    QTreeWidgetItem* item = tree_->currentItem();
+    const StorageItem* record = RecordOf(item);
+    if (item == nullptr || item == root_ || record == nullptr) {
+        return;
+    }
+    const QString label = item->text(0);
+    const QString suffix = QFileInfo(label).suffix();
+    QString filter;
+    switch (static_cast<StorageItemType>(record->type)) {
+    case StorageItemType::Folder:
+        ExportFolder(item);
+        return;
+    case StorageItemType::Image: {
+        CTimedFileDialog dialog(false, ImageDefaultExtension(record->imageType),
+                                QFileInfo(label).completeBaseName(), 0,
+                                ImageExportFilter(record->imageType), this, 0);
+        dialog.SetFolderKind(FolderKind::Export);
+        if (dialog.DoModal() != IDOK) {
+            return;
+        }
+        const QString path = dialog.GetPathName();
+        const QString failed =
+            QStringLiteral("Failed to convert image to this format...\nPlease, try other formats "
+                           "or export file in the original format.");
+        int error = 0;
+        if (ImageTypeFromPath(NativePath(path)) == record->imageType) {
+            // The same format: the stored bytes, unchanged.
+            if (!WriteWholeFile(NativePath(path), record->data.data(), record->data.size(),
+                                &error)) {
+                ShowMessageBox(this,
+                               QStringLiteral("Cannot write %1: %2")
+                                   .arg(path, QString::fromStdString(FileErrorMessage(error))),
+                               QStringLiteral("Ombrivault Storage"), MessageButtons::Ok,
+                               MessageIcon::Error);
+            }
+            return;
+        }
+        FCObjImage picture;
+        if (!picture.LoadImage(record->data.data(), record->data.size(),
+                               static_cast<ImageType>(record->imageType)) ||
+            !picture.SaveImage(NativePath(path), -1)) {
+            ShowMessageBox(this, failed, QStringLiteral("Ombrivault Storage"), MessageButtons::Ok,
+                           MessageIcon::Error);
+        }
+        return;
+    }
+    case StorageItemType::Text:
+        filter =
+            QStringLiteral("Not-Encrypted Notepad Text File (*.TXT)|*.txt|All Files (*.*)|*.*|");
+        break;
+    case StorageItemType::Pdf:
+        filter = QStringLiteral("Not-Encrypted Adobe Portable Document Format "
+                                "(*.PDF)|*.pdf|All Files (*.*)|*.*|");
+        break;
+    case StorageItemType::File:
+        filter = QStringLiteral("All Files (*.*)|*.*|");
+        break;
+    default:
+        return; // accounts and unknown items are not exported
+    }
+    CTimedFileDialog dialog(false, suffix, label, 0, filter, this, 0);
+    dialog.SetFolderKind(FolderKind::Export);
+    if (dialog.DoModal() != IDOK) {
+        return;
+    }
+    const std::string_view bytes = ExportBytes(*record);
+    int error = 0;
+    if (!WriteWholeFile(NativePath(dialog.GetPathName()),
+                        reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &error)) {
+        ShowMessageBox(
+            this,
+            QStringLiteral("Cannot write %1: %2")
+                .arg(dialog.GetPathName(), QString::fromStdString(FileErrorMessage(error))),
+            QStringLiteral("Ombrivault Storage"), MessageButtons::Ok, MessageIcon::Error);
+    }
+}
+
+void CPictureLeftView::ExportFolder(QTreeWidgetItem* item) {
+    CDirectoryDlg picker(this);
+    if (picker.DoModal() != IDOK || picker.SelectedPath().isEmpty()) {
+        return;
+    }
+    const int32_t folder = IndexOf(item);
+    const StorageItem* record = RecordOf(item);
+    // A new sub-folder named like the folder, beside what the directory holds already.
+    const std::string base = NativePath(picker.SelectedPath());
+    const std::string out = NewExportFolderPath(base, record->name);
+    const QString outText = QFile::decodeName(out.c_str());
+    if (ShowMessageBox(this,
+                       QStringLiteral("The items of \"%1\" will be written unencrypted to the "
+                                      "folder %2. Anyone who can read that folder can read them."
+                                      "\nExport them?")
+                           .arg(item->text(0), outText),
+                       QStringLiteral("Ombrivault Storage"), MessageButtons::YesNo,
+                       MessageIcon::Exclamation) != MessageResult::Yes) {
+        return;
+    }
+    const StorageItemTable& table = Document()->Items();
+    const std::vector<StorageExportTarget> targets =
+        PlanFolderExport(table, TreeForSave(), folder, out);
+    std::string failedPath;
+    int error = 0;
+    if (!WriteFolderExport(table, out, targets, failedPath, error)) {
+        ShowMessageBox(this,
+                       QStringLiteral("The export stopped: %1 could not be written (%2).")
+                           .arg(QFile::decodeName(failedPath.c_str()),
+                                QString::fromStdString(FileErrorMessage(error))),
+                       QStringLiteral("Ombrivault Storage"), MessageButtons::Ok,
+                       MessageIcon::Error);
+    }
+}
