@@ -327,7 +327,8 @@ TEST_F(StorageTreeTest, FolderExportWritesItsItemsIntoANewFolderAfterConfirmatio
     view->AddFolder(QStringLiteral("Deep"), true);
     view->AddItem(QString::fromStdString(File("d.bin", "bytes")), StorageItemType::File, false);
     fs::create_directories(dir.path() / "out");
-    fs::current_path(dir.path() / "out"); // the picker starts at the current directory
+    // The picker starts in the folder last used for an export.
+    FolderMemory::Remember(FolderKind::Export, QString::fromStdString(dir / "out"));
 
     Select(box);
     QString warning;
@@ -342,7 +343,6 @@ TEST_F(StorageTreeTest, FolderExportWritesItsItemsIntoANewFolderAfterConfirmatio
     view->ExportSelected();
     EXPECT_EQ(ReadFileBytes(dir / "out/Box/n.txt"), "note text");
     EXPECT_EQ(ReadFileBytes(dir / "out/Box/Deep/d.bin"), "bytes");
-    fs::current_path(fs::temp_directory_path());
 }
 
 TEST_F(StorageTreeTest, ZoomCommandsAreEnabledOnlyForImages) {
