@@ -188,8 +188,14 @@ for library in libcrypto.so libQt6Widgets.so libtiff.so libgif.so libjpeg.so lib
         lacking+=" $name($library)"
     fi
 done
+# The SVG icon engine is a plugin Qt loads, not a linked library.
+svg=$(dpkg-query -S "$(qtpaths6 --query QT_INSTALL_PLUGINS 2>/dev/null)/iconengines/libqsvgicon.so" \
+    2>/dev/null | head -1 | cut -d: -f1)
+if [ -n "$svg" ] && ! grep -qE "(^|, )$svg( |,|$)" <<<"$depends"; then
+    lacking+=" $svg(SVG icon engine)"
+fi
 none_missing "$lacking" \
-    "Depends names the cipher library, Qt Widgets, the codec libraries, Qt WebEngine and Qt PDF" \
+    "Depends names the cipher library, Qt Widgets, the codec libraries, the SVG icon engine, Qt WebEngine and Qt PDF" \
     "Depends lacks"
 
 if have lintian; then

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config clang clang-format ccache
-  libssl-dev libfontconfig-dev
+  libssl-dev libfontconfig-dev libx11-dev
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-pdf-dev qt6-svg-dev qt6-image-formats-plugins
   qt6-tools-dev-tools libqt6opengl6-dev
   libjpeg62-turbo-dev libpng-dev libgif-dev libtiff-dev libexif-dev libjpeg-turbo-progs

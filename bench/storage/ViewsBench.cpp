@@ -1,6 +1,8 @@
 // The storage image view on a 24-megapixel JPEG item: from showing the item to its first
 // paint, against decoding the same bytes with the image layer alone; and a zoom step's
 // repaint against one plain drawImage of the visible area onto a widget of the same size.
+// The note view opening long notes: the time per megabyte at 32 MB against 8 MB, and against
+// putting the same lines into a plain editor the way the text window loads a file.
 #include <algorithm>
 #include <fstream>
 #include <iterator>
@@ -9,7 +11,10 @@
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QWidget>
 
 #include "BenchFigures.h"
@@ -18,6 +23,7 @@
 #include "image/ObjImage.h"
 #include "image/PclTemplates.h"
 #include "storage/RightImageView.h"
+#include "storage/RightNotepadView.h"
 #include "storage/StorageItem.h"
 #include "storage/StorageViewSite.h"
 
@@ -154,6 +160,68 @@ void BM_PlainDrawVisible(benchmark::State& state) {
     }
 }
 
+// A note of `megabytes` of text in lines of about 70 bytes, as stored (CR LF).
+std::string LongNote(int64_t megabytes) {
+    const std::string line = "A line of a long note, with words and numbers 0123456789 in it.\r\n";
+    std::string text;
+    text.reserve(static_cast<size_t>(megabytes << 20));
+    while (text.size() < static_cast<size_t>(megabytes << 20)) {
+        text += line;
+    }
+    return text;
+}
+
+void BM_ShowLongNote(benchmark::State& state) {
+    Fixture& f = Shared();
+    auto item = std::make_unique<StorageItem>();
+    item->type = static_cast<int32_t>(StorageItemType::Text);
+    item->text = LongNote(state.range(0));
+    const int32_t index = f.site.table.Add(std::move(item));
+    CRightNotepadView view(&f.document, &f.site);
+    view.resize(1000, 700);
+    view.show();
+    for (auto _ : state) {
+        view.ShowNote(index);
+        QApplication::processEvents();
+    }
+    if (view.Editor()->document()->isEmpty()) {
+        state.SkipWithError("the note was not shown");
+    }
+    f.site.table.Delete(index);
+}
+
+// The same text as lines into a plain editor: one insertion with undo off.
+void BM_PlainInsertLines(benchmark::State& state) {
+    const std::string stored = LongNote(state.range(0));
+    QString lines = QString::fromUtf8(stored.data(), static_cast<qsizetype>(stored.size()));
+    lines.remove(QLatin1Char('\r'));
+    QPlainTextEdit edit;
+    edit.setLineWrapMode(QPlainTextEdit::NoWrap);
+    edit.resize(1000, 700);
+    edit.show();
+    for (auto _ : state) {
+        edit.clear();
+        QTextDocument* document = edit.document();
+        document->setUndoRedoEnabled(false);
+        QTextCursor(document).insertText(lines);
+        document->setUndoRedoEnabled(true);
+        QApplication::processEvents();
+    }
+}
+
+BENCHMARK(BM_ShowLongNote)
+    ->Arg(8)
+    ->Arg(32)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(3);
+BENCHMARK(BM_PlainInsertLines)
+    ->Arg(32)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(3);
 BENCHMARK(BM_LoadImageAlone)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(3);
 BENCHMARK(BM_ShowImageToFirstPaint)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(3);
 BENCHMARK(BM_ZoomStepRepaint)->Unit(benchmark::kMicrosecond)->UseRealTime()->Repetitions(3);
@@ -169,6 +237,14 @@ int main(int argc, char** argv) {
         if (t["BM_ShowImageToFirstPaint"] > 0) {
             PrintFigure("storage_show_image_vs_decode",
                         t["BM_LoadImageAlone"] / t["BM_ShowImageToFirstPaint"], ">=0.77");
+        }
+        const double small = t["BM_ShowLongNote/8"] / 8;
+        const double large = t["BM_ShowLongNote/32"] / 32;
+        // Linear time keeps the time per megabyte near 1x; time growing with the square gives 4x.
+        if (small > 0 && large > 0) {
+            PrintFigure("storage_note_per_mb_32_vs_8", large / small, "<=2");
+            PrintFigure("storage_note_vs_plain_insert", t["BM_PlainInsertLines/32"] / (large * 32),
+                        ">=0.5");
         }
         // At most twice one plain draw of the visible area.
         if (t["BM_ZoomStepRepaint"] > 0) {

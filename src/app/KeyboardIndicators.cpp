@@ -1,28 +1,9 @@
 #include "app/KeyboardIndicators.h"
 
-#include <dlfcn.h>
-
 #include <QGuiApplication>
 
-namespace {
-// XkbGetIndicatorState(Display*, unsigned int device, unsigned int* state), looked up at run
-// time so the program neither links nor needs the X libraries elsewhere.
-using GetIndicatorState = int (*)(void*, unsigned int, unsigned int*);
-constexpr unsigned int kXkbUseCoreKbd = 0x0100;
-
-GetIndicatorState Resolve() {
-    static GetIndicatorState fn = [] {
-        void* lib = ::dlopen("libX11.so.6", RTLD_LAZY | RTLD_NOLOAD);
-        if (lib == nullptr) {
-            lib = ::dlopen("libX11.so.6", RTLD_LAZY);
-        }
-        return lib != nullptr
-                   ? reinterpret_cast<GetIndicatorState>(::dlsym(lib, "XkbGetIndicatorState"))
-                   : nullptr;
-    }();
-    return fn;
-}
-} // namespace
+// Last: the X headers define macros (None, Status, Bool) that clash with Qt's names.
+#include <X11/XKBlib.h>
 
 KeyboardIndicatorState ReadKeyboardIndicators() {
     KeyboardIndicatorState state;
@@ -31,9 +12,8 @@ KeyboardIndicatorState ReadKeyboardIndicators() {
     if (x11 == nullptr || x11->display() == nullptr) {
         return state;
     }
-    const GetIndicatorState fn = Resolve();
     unsigned int bits = 0;
-    if (fn == nullptr || fn(x11->display(), kXkbUseCoreKbd, &bits) != 0) {
+    if (XkbGetIndicatorState(x11->display(), XkbUseCoreKbd, &bits) != Success) {
         return state;
     }
     // The conventional indicator order of X keyboards: Caps, Num, Scroll.

@@ -3,6 +3,7 @@
 #include "base/FileErrors.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/random.h>
@@ -114,12 +115,19 @@ bool AtomicFileWriter::Fail(int error) {
     return false;
 }
 
-bool AtomicFileWriter::Open(const std::string& targetPath, unsigned newFileMode,
-                            unsigned keptModeMask, Locking locking) {
+bool AtomicFileWriter::Start(unsigned newFileMode, unsigned keptModeMask) {
     Abort();
     lastError_ = 0;
     newFileMode_ = newFileMode & 0777;
     keptModeMask_ = keptModeMask & 0777;
+    noFollow_ = false;
+    refuseExisting_ = false;
+    return true;
+}
+
+bool AtomicFileWriter::Open(const std::string& targetPath, unsigned newFileMode,
+                            unsigned keptModeMask, Locking locking) {
+    Start(newFileMode, keptModeMask);
     if (targetPath.empty()) {
         return Fail(ENOENT);
     }
@@ -138,6 +146,29 @@ bool AtomicFileWriter::Open(const std::string& targetPath, unsigned newFileMode,
         Release();
         return Fail(error);
     }
+    return OpenInFolder(locking);
+}
+
+bool AtomicFileWriter::OpenAt(int folderFd, const std::string& name, Existing existing,
+                              unsigned newFileMode, unsigned keptModeMask) {
+    Start(newFileMode, keptModeMask);
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) {
+        return Fail(EINVAL);
+    }
+    noFollow_ = true;
+    refuseExisting_ = existing == Existing::Refuse;
+    dirFd_ = ::fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
+    if (dirFd_ < 0) {
+        return Fail(errno);
+    }
+    folder_.clear();
+    leaf_ = name;
+    target_ = name;
+    return OpenInFolder(Locking::Exclusive);
+}
+
+// The folder is open in dirFd_ and leaf_ is the name in it.
+bool AtomicFileWriter::OpenInFolder(Locking locking) {
     if (!Prepare()) {
         const int error = lastError_;
         Abort();
@@ -168,14 +199,21 @@ bool AtomicFileWriter::Prepare() {
         }
         exists_ = true;
     } else if (errno == ELOOP) {
-        return Fail(kErrorUntrustedLink); // a link appeared since we looked
+        // OpenAt follows no link; Open resolved them all, so this one appeared since.
+        return Fail(noFollow_ ? kErrorSymbolicLink : kErrorUntrustedLink);
     } else if (errno == ENXIO) {
         return Fail(kErrorNotRegularFile);
     } else if (errno != ENOENT) {
         return Fail(errno);
     }
+    if (exists_ && S_ISLNK(old_.st_mode)) {
+        return Fail(kErrorSymbolicLink);
+    }
     if (exists_ && !S_ISREG(old_.st_mode)) {
         return Fail(NotRegularError(old_.st_mode));
+    }
+    if (exists_ && refuseExisting_) {
+        return Fail(EEXIST);
     }
 
     fd_ = ::openat(dirFd_, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
@@ -328,7 +366,7 @@ bool AtomicFileWriter::Finish(const std::string* backupPath) {
             Release();
             return true;
         }
-        if (errno != EEXIST) {
+        if (errno != EEXIST || refuseExisting_) {
             return failed(errno);
         }
         // Someone created the file meanwhile: replace it like any other.
@@ -346,6 +384,10 @@ bool AtomicFileWriter::Finish(const std::string* backupPath) {
             const int error = errno;
             (void)!::renameat(AT_FDCWD, backupPath->c_str(), dirFd_, leaf_.c_str());
             return failed(error);
+        }
+    } else if (refuseExisting_ && !exists_) {
+        if (::renameat2(dirFd_, tempName_.c_str(), dirFd_, leaf_.c_str(), RENAME_NOREPLACE) != 0) {
+            return failed(errno);
         }
     } else if (::renameat(dirFd_, tempName_.c_str(), dirFd_, leaf_.c_str()) != 0) {
         return failed(errno);

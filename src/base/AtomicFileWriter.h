@@ -23,6 +23,13 @@
 //     the file system refuses that, to a named hidden ".NAME.<hex>.tmp" beside the target,
 //     removed on failure, Abort and destruction.
 //
+// OpenAt(folderFd, name, existing): as Open, for the file `name` directly inside the folder
+// open at `folderFd` (the writer keeps a duplicate of the descriptor), and no link is ever
+// followed: a symbolic link at `name`, dangling or not, fails with kErrorSymbolicLink. This is
+// how files are written inside a folder the user chose, where a planted link must not lead
+// the write elsewhere. With Existing::Refuse an existing file fails with EEXIST (at Open, or
+// at Commit when one appeared meanwhile); with Existing::Replace it is replaced as by Open.
+//
 // Writing: Write() appends at the current position, WriteAt() writes at an offset without
 // moving it (pwrite), Handle() is the file descriptor for callers that write themselves. A
 // write that stops short reports kErrorDiskFull. Nothing is held in memory, so files of any
@@ -55,6 +62,7 @@
 class AtomicFileWriter {
 public:
     enum class Locking { Exclusive, None };
+    enum class Existing { Replace, Refuse };
 
     AtomicFileWriter() = default;
     AtomicFileWriter(const AtomicFileWriter&) = delete;
@@ -63,6 +71,8 @@ public:
 
     bool Open(const std::string& targetPath, unsigned newFileMode = 0600,
               unsigned keptModeMask = 0700, Locking locking = Locking::Exclusive);
+    bool OpenAt(int folderFd, const std::string& name, Existing existing = Existing::Replace,
+                unsigned newFileMode = 0600, unsigned keptModeMask = 0700);
     bool IsOpen() const { return fd_ >= 0; }
 
     bool Write(const void* data, size_t length);
@@ -80,6 +90,8 @@ public:
 
 private:
     bool Fail(int error);
+    bool Start(unsigned newFileMode, unsigned keptModeMask);
+    bool OpenInFolder(Locking locking);
     bool Prepare();
     bool LinkTemporary(std::string& name);
     bool Finish(const std::string* backupPath);
@@ -91,7 +103,9 @@ private:
     bool exists_ = false;
     struct stat old_ {};
     bool unnamed_ = false;
-    std::string tempName_; // within the folder: the named temporary file, when there is one
+    bool noFollow_ = false;       // OpenAt: the leaf is never a link we follow
+    bool refuseExisting_ = false; // OpenAt with Existing::Refuse
+    std::string tempName_;        // within the folder: the named temporary file, when there is one
     std::string target_;
     std::string folder_;
     std::string leaf_;

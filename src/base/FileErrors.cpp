@@ -1,6 +1,7 @@
 #include "base/FileErrors.h"
 
 #include <cerrno>
+#include <climits>
 #include <system_error>
 
 std::string FileErrorMessage(int error) {
@@ -21,6 +22,13 @@ std::string FileErrorMessage(int error) {
     case kErrorLinkLoop:
     case ELOOP:
         return "Too many levels of symbolic links";
+    case kErrorSymbolicLink:
+        return "It is a symbolic link, and links are not followed here";
+    case kErrorPathTooLong:
+        return "The path would be longer than the " + std::to_string(PATH_MAX - 1) +
+               " bytes a path can hold";
+    case kErrorFolderMoved:
+        return "The folder was moved or replaced while it was written into";
     case EISDIR:
         return "Is a directory";
     default:

@@ -21,6 +21,13 @@ inline constexpr int kErrorNotRegularFile = kFileErrorBase + 3;
 inline constexpr int kErrorUntrustedLink = kFileErrorBase + 4;
 // Symbolic links nest too deeply, or loop.
 inline constexpr int kErrorLinkLoop = kFileErrorBase + 5;
+// A symbolic link stands where a folder or file of ours should be, inside a folder where
+// links are not followed (an export writes only inside the folder the user chose).
+inline constexpr int kErrorSymbolicLink = kFileErrorBase + 6;
+// The whole path would be longer than a path can be (PATH_MAX).
+inline constexpr int kErrorPathTooLong = kFileErrorBase + 7;
+// A folder being written into was moved or replaced by someone else meanwhile.
+inline constexpr int kErrorFolderMoved = kFileErrorBase + 8;
 
 // A short, clear text for `error` (an errno value or one of the codes above), without a
 // trailing full stop: "No space left on device", "The file is in use by another process",

@@ -206,6 +206,8 @@ private:
     // The viewer the zoom commands go to: the image or PDF viewer of the selected item.
     CStorageRightView* ZoomTarget() const;
     void ExportFolder(QTreeWidgetItem* item);
+    // The paths ("$:\A\B\") of the folders at or below `folder` that were read only in part.
+    QStringList UnreadFoldersIn(QTreeWidgetItem* folder) const;
 
     // Ends the load and the directory imports; what they had not handed over is dropped.
     void StopWorkers();
@@ -227,6 +229,9 @@ private:
 
     bool loading_ = false;
     std::thread loader_;
+    // The folders (table indexes, kRootParent for the top level) whose level did not decrypt
+    // when the storage was read: an export of them cannot hold what was not read.
+    std::vector<int32_t> unreadFolders_;
 
     // The directory worker: jobs in, batches of records out.
     struct DirectoryJob {

@@ -92,13 +92,26 @@ void CPictureRightImageView::ShowImage(int32_t index) {
     const bool tried = item != nullptr && !item->data.empty();
     const bool decoded = tried && picture.LoadImage(item->data.data(), item->data.size(),
                                                     static_cast<ImageType>(item->imageType));
-    // A picture that did not decode shows the placeholder, and the status bar says why.
-    if (tried && !decoded) {
+    const int32_t width = picture.Width();
+    const int32_t height = picture.Height();
+    SetPicture(decoded ? std::move(picture) : PlaceholderPicture(Placeholder::Image));
+    // A picture below 24 bits is drawn from a 24-bit copy; one whose copy would pass the
+    // largest picture held cannot be drawn at all.
+    const bool drawable = !decoded || !screen_.isNull();
+    if (!drawable) {
+        SetPicture(PlaceholderPicture(Placeholder::Image));
+    }
+    // A picture that does not show gets the placeholder, and the status bar says why.
+    if (tried && (!decoded || !drawable)) {
         if (CStatusHost* status = CStatusHost::Of(this)) {
-            status->SetStatusPaneText(kStatusMessage, QString::fromLatin1(kPictureNotShownText));
+            status->SetStatusPaneText(kStatusMessage,
+                                      decoded ? QString::fromLatin1(kPictureTooLargeText)
+                                                    .arg(width)
+                                                    .arg(height)
+                                                    .arg(FCObjImage::kMaxBytes >> 20)
+                                              : QString::fromLatin1(kPictureNotShownText));
         }
     }
-    SetPicture(decoded ? std::move(picture) : PlaceholderPicture(Placeholder::Image));
     fit_ = item != nullptr && item->fitToView != 0;
     pressed_ = fit_ ? ZoomButton::Fit : ZoomButton::ActualSize;
     Redraw();

@@ -15,6 +15,10 @@
 // What the status bar says when an image item's picture does not decode.
 inline constexpr const char* kPictureNotShownText =
     "The picture cannot be shown: it is damaged or in a form this program cannot read.";
+// ... and when it decodes but is too large to draw (width, height, the limit in MB).
+inline constexpr const char* kPictureTooLargeText =
+    "The picture cannot be shown: at %1 x %2 pixels, the copy drawn on screen would take more "
+    "than the %3 MB a picture may.";
 
 class CStorageViewSite;
 class QAbstractScrollArea;
@@ -28,8 +32,9 @@ public:
     CPictureRightImageView(CDocument* document, CStorageViewSite* site, QWidget* parent = nullptr);
     ~CPictureRightImageView() override;
 
-    // Decodes the item's picture (the placeholder when it does not decode), takes the fit
-    // mode from the item and takes the keyboard focus.
+    // Decodes the item's picture (the placeholder when it does not decode or is too large to
+    // draw, with the reason in the status bar), takes the fit mode from the item and takes
+    // the keyboard focus.
     void ShowImage(int32_t index);
     // Lets go of the shown item (the tree deleted it): the view shows nothing.
     void Forget();

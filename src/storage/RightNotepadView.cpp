@@ -7,6 +7,8 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 #include "controls/AccountText.h"
@@ -70,8 +72,26 @@ CRightNotepadView::CRightNotepadView(CDocument* document, CStorageViewSite* site
 void CRightNotepadView::ShowNote(int32_t index) {
     index_ = index;
     const StorageItem* item = site_ != nullptr ? site_->Item(index) : nullptr;
+    const size_t length = item != nullptr ? item->text.size() : 0;
     loading_ = true;
-    edit_->setPlainText(item != nullptr ? NoteText(item->text) : QString());
+    edit_->clear();
+    tooLong_ = length > kLongestNoteShown;
+    edit_->setReadOnly(tooLong_);
+    edit_->setPlaceholderText(
+        tooLong_ ? QStringLiteral("This note is %1 MB long, more than the %2 MB this view opens. "
+                                  "Export it to read it with another program.")
+                       .arg(length >> 20)
+                       .arg(kLongestNoteShown >> 20)
+                 : QString());
+    if (item != nullptr && !tooLong_) {
+        // As the text window loads a file: one insertion into the empty document, recorded
+        // nowhere for undo (which also forgets what came before).
+        QTextDocument* document = edit_->document();
+        document->setUndoRedoEnabled(false);
+        QTextCursor(document).insertText(NoteText(item->text));
+        document->setUndoRedoEnabled(true);
+        edit_->setTextCursor(QTextCursor(document));
+    }
     loading_ = false;
     edit_->setFocus();
 }
@@ -80,11 +100,14 @@ void CRightNotepadView::Forget() {
     index_ = -1;
     loading_ = true;
     edit_->clear();
+    tooLong_ = false;
+    edit_->setReadOnly(false);
+    edit_->setPlaceholderText(QString());
     loading_ = false;
 }
 
 void CRightNotepadView::OnTextChanged() {
-    if (loading_) {
+    if (loading_ || tooLong_) {
         return;
     }
     // A note the tree has deleted is not written to.

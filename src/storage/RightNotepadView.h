@@ -3,6 +3,7 @@
 // dropped in; the caret's line and column show in the status bar.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "controls/SecretTextEdit.h"
@@ -11,13 +12,18 @@
 class CStorageViewSite;
 class QMenu;
 
+// The longest note the view opens: a text document takes about ten times its text's size in
+// memory, and a longer note is better read in another program after an export.
+inline constexpr size_t kLongestNoteShown = size_t{64} << 20;
+
 class CRightNotepadView : public CView {
     Q_OBJECT
 public:
     CRightNotepadView(CDocument* document, CStorageViewSite* site, QWidget* parent = nullptr);
 
     // Shows the note at a table index and takes the focus. Showing never marks the document
-    // modified.
+    // modified. A note longer than kLongestNoteShown is not opened: the view says so and takes
+    // no typing.
     void ShowNote(int32_t index);
     // Lets go of the shown note (the tree deleted it): the editor empties.
     void Forget();
@@ -43,4 +49,5 @@ private:
     SecretTextEdit* edit_;
     int32_t index_ = -1;
     bool loading_ = false;
+    bool tooLong_ = false;
 };

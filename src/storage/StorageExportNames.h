@@ -1,12 +1,47 @@
-// Names of what the storage window exports: the new folder a folder export writes into and
-// the usual extension of each image type.
+// Item names as file names: the bytes an exported item holds, a safe file name for an item
+// name, names kept unique within one folder, and the usual extension of each image type.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 
-// `base`/NAME for the item name made a safe file name, or "NAME (2)", "NAME (3)", ... when a
-// file, folder or link of that name exists already.
-std::string NewExportFolderPath(const std::string& base, const std::string& itemName);
+#include "storage/StorageItem.h"
+
+// The longest file name the usual Linux file systems take, in bytes.
+inline constexpr size_t kMaxFileNameBytes = 255;
+
+// The bytes an exported non-folder item holds: data as stored, a note's text or an account's
+// XML without the NUL; nothing for an unknown type.
+std::string_view ExportBytes(const StorageItem& item);
+
+// An item name (in the program's code page) as a file name in UTF-8: slashes and control
+// characters become "_", never "." or "..", never empty, and at most kMaxFileNameBytes long,
+// cut between characters with the extension kept.
+std::string SafeFileName(const std::string& name);
+
+// `name` (UTF-8) with `tag` put before its extension ("a.txt", " (2)" -> "a (2).txt"), the
+// part before the extension cut between characters so that the whole stays within
+// `maxBytes`. An extension is the last dot and what follows it, when that is short and the
+// dot does not start the name.
+std::string FitFileName(std::string_view name, std::string_view tag,
+                        size_t maxBytes = kMaxFileNameBytes);
+
+// The names used within one folder.
+class UniqueNames {
+public:
+    // `name`, or the first of "name (2).ext", "name (3).ext", ... that is still free; the
+    // result is taken. The next number to try is remembered per name, so n equal names
+    // cost n steps rather than n squared.
+    std::string Take(const std::string& name);
+
+private:
+    std::unordered_set<std::string> taken_;
+    std::unordered_map<std::string, uint64_t> next_;
+};
 
 // The usual extension of an image type ("bmp" for BMP to "ico" for ICO); empty for others.
 std::string ImageTypeExtension(int imageType);

@@ -102,6 +102,10 @@ void CPictureLeftView::FinishLoad(const std::shared_ptr<StorageLoadJob>& job) {
     }
     tree_->setUpdatesEnabled(true);
     loading_ = false;
+    unreadFolders_.clear();
+    for (const StorageDamage& damage : job->read.damaged) {
+        unreadFolders_.push_back(damage.folder);
+    }
     if (!job->read.damaged.empty()) {
         // Once, however many levels were cut short: the window shows what was read.
         ShowMessageBox(this,

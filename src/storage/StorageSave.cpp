@@ -7,6 +7,7 @@
 #include "storage/StorageFile.h"
 
 #include <cerrno>
+#include <sys/stat.h>
 #include <unordered_map>
 
 namespace {
@@ -37,6 +38,16 @@ bool EndsTheSave(CompoundResult result) {
     return result == CompoundResult::DiskFull || result == CompoundResult::WriteFault ||
            result == CompoundResult::TooLarge || result == CompoundResult::NotEnoughMemory ||
            result == CompoundResult::InvalidState || result == CompoundResult::Unknown;
+}
+
+// What stands at the backup name that a save cannot replace with the old file ("a folder"),
+// or nothing.
+std::string BackupInTheWay(const std::string& backup) {
+    struct stat st {};
+    if (::lstat(backup.c_str(), &st) != 0 || S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) {
+        return {};
+    }
+    return S_ISDIR(st.st_mode) ? "a folder" : "not a regular file";
 }
 
 } // namespace
@@ -74,6 +85,13 @@ StorageSaveResult SaveStorage(const std::string& path, std::string_view password
                                             : AtomicFileWriter::Locking::Exclusive)) {
         return Failed(file.LastError(),
                       "cannot save " + path + ": " + FileErrorMessage(file.LastError()));
+    }
+    // A backup name taken by a folder (or anything but a file) would fail the save at its
+    // very end, after all the writing: say so now, naming it.
+    const std::string backup = StorageBackupPath(file.Target());
+    if (const std::string what = BackupInTheWay(backup); !what.empty()) {
+        return Failed(EISDIR, "cannot save " + path + ": the backup " + backup + " is " + what +
+                                  "; move or rename it, then save again");
     }
     CompoundWriter compound;
     CompoundWriteOptions writeOptions;

@@ -141,28 +141,59 @@ void CPictureLeftView::ExportFolder(QTreeWidgetItem* item) {
     const StorageItem* record = RecordOf(item);
     // A new sub-folder named like the folder, beside what the directory holds already.
     const std::string base = NativePath(picker.SelectedPath());
-    const std::string out = NewExportFolderPath(base, record->name);
-    const QString outText = QFile::decodeName(out.c_str());
+    const std::string name = SafeFileName(record->name);
+    const std::string shown = base + "/" + NewExportFolderName(base, name);
     if (ShowMessageBox(this,
                        QStringLiteral("The items of \"%1\" will be written unencrypted to the "
                                       "folder %2. Anyone who can read that folder can read them."
                                       "\nExport them?")
-                           .arg(item->text(0), outText),
+                           .arg(item->text(0), QFile::decodeName(shown.c_str())),
                        QStringLiteral("Ombrivault Storage"), MessageButtons::YesNo,
                        MessageIcon::Exclamation) != MessageResult::Yes) {
         return;
     }
     const StorageItemTable& table = Document()->Items();
-    const std::vector<StorageExportTarget> targets =
-        PlanFolderExport(table, TreeForSave(), folder, out);
-    std::string failedPath;
-    int error = 0;
-    if (!WriteFolderExport(table, out, targets, failedPath, error)) {
+    ExportRoot root;
+    FolderExportResult result = CreateExportRoot(base, name, root);
+    if (result.ok) {
+        result = WriteFolderExport(table, PlanFolderExport(table, TreeForSave(), folder), root,
+                                   ExistingFiles::Refuse);
+    }
+    if (!result.ok) {
         ShowMessageBox(this,
                        QStringLiteral("The export stopped: %1 could not be written (%2).")
-                           .arg(QFile::decodeName(failedPath.c_str()),
-                                QString::fromStdString(FileErrorMessage(error))),
+                           .arg(QFile::decodeName(result.path.c_str()),
+                                QString::fromStdString(FileErrorMessage(result.error))),
                        QStringLiteral("Ombrivault Storage"), MessageButtons::Ok,
                        MessageIcon::Error);
+        return;
     }
+    if (const QStringList unread = UnreadFoldersIn(item); !unread.isEmpty()) {
+        ShowMessageBox(this,
+                       QStringLiteral("The export to %1 is incomplete. Part of the storage did "
+                                      "not decrypt when it was opened, so items of these folders "
+                                      "were not read and are not exported:\n%2")
+                           .arg(QFile::decodeName(root.path.c_str()), unread.join(u'\n')),
+                       QStringLiteral("Ombrivault Storage"), MessageButtons::Ok,
+                       MessageIcon::Exclamation);
+    }
+}
+
+QStringList CPictureLeftView::UnreadFoldersIn(QTreeWidgetItem* folder) const {
+    QStringList paths;
+    for (const int32_t unread : unreadFolders_) {
+        QTreeWidgetItem* at = unread >= 0 && static_cast<size_t>(unread) < byIndex_.size()
+                                  ? byIndex_[static_cast<size_t>(unread)]
+                                  : root_;
+        QStringList names;
+        bool inside = false;
+        for (QTreeWidgetItem* up = at; up != nullptr && up != root_; up = up->parent()) {
+            names.prepend(up->text(0));
+            inside = inside || up == folder;
+        }
+        if (inside) {
+            paths << QStringLiteral("$:\\") + names.join(u'\\') + u'\\';
+        }
+    }
+    return paths;
 }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
 #include <set>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -274,6 +275,53 @@ TEST_F(AtomicFileWriterTest, ReadingRefusesWhatIsNotARegularFileWithoutBlocking)
     }
 }
 
+TEST_F(AtomicFileWriterTest, OpenAtFollowsNoLinkAndRefusesWhatExistsWhenAsked) {
+    fs::create_directories(dir_.path() / "in");
+    fs::create_directories(dir_.path() / "elsewhere");
+    WriteFileBytes(Path("elsewhere/target.txt"), "outside");
+    WriteFileBytes(Path("in/old.txt"), "old");
+    fs::create_symlink("../elsewhere/target.txt", dir_.path() / "in/link.txt");
+    fs::create_symlink("../elsewhere/new.txt", dir_.path() / "in/dangling.txt");
+    const int folder = ::open(Path("in").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(folder, 0);
+    using Existing = AtomicFileWriter::Existing;
+    const struct {
+        const char* name;
+        Existing existing;
+        int error; // 0: written
+    } cases[] = {
+        {"link.txt", Existing::Replace, kErrorSymbolicLink},
+        {"dangling.txt", Existing::Replace, kErrorSymbolicLink},
+        {"link.txt", Existing::Refuse, kErrorSymbolicLink},
+        {"old.txt", Existing::Refuse, EEXIST},
+        {"old.txt", Existing::Replace, 0},
+        {"new.txt", Existing::Refuse, 0},
+        {"a/b.txt", Existing::Replace, EINVAL},
+        {"..", Existing::Replace, EINVAL},
+    };
+    for (const auto& c : cases) {
+        AtomicFileWriter writer;
+        const bool ok =
+            writer.OpenAt(folder, c.name, c.existing) && writer.Write("new", 3) && writer.Commit();
+        EXPECT_EQ(ok ? 0 : writer.LastError(), c.error) << c.name;
+    }
+    EXPECT_EQ(ReadFileBytes(Path("in/old.txt")), "new");
+    EXPECT_EQ(ReadFileBytes(Path("in/new.txt")), "new");
+    EXPECT_EQ(ReadFileBytes(Path("elsewhere/target.txt")), "outside");
+    EXPECT_FALSE(fs::exists(Path("elsewhere/new.txt")));
+    EXPECT_TRUE(fs::is_symlink(Path("in/link.txt")));
+
+    // A file that appears between opening and committing is not replaced under Refuse.
+    AtomicFileWriter writer;
+    ASSERT_TRUE(writer.OpenAt(folder, "late.txt", Existing::Refuse));
+    ASSERT_TRUE(writer.Write("mine", 4));
+    WriteFileBytes(Path("in/late.txt"), "theirs");
+    EXPECT_FALSE(writer.Commit());
+    EXPECT_EQ(writer.LastError(), EEXIST);
+    EXPECT_EQ(ReadFileBytes(Path("in/late.txt")), "theirs");
+    ::close(folder);
+}
+
 TEST(FileErrorMessages, OwnCodesAndErrnoHaveTheirOwnTexts) {
     const struct {
         int error;
@@ -291,6 +339,8 @@ TEST(FileErrorMessages, OwnCodesAndErrnoHaveTheirOwnTexts) {
         EXPECT_EQ(FileErrorMessage(c.error), c.text) << c.error;
     }
     EXPECT_NE(FileErrorMessage(kErrorUntrustedLink).find("symbolic link"), std::string::npos);
+    EXPECT_NE(FileErrorMessage(kErrorSymbolicLink).find("symbolic link"), std::string::npos);
+    EXPECT_NE(FileErrorMessage(kErrorPathTooLong).find("4095 bytes"), std::string::npos);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include <QAbstractScrollArea>
 #include <QApplication>
+#include <QBuffer>
 #include <QClipboard>
 #include <QMenu>
 #include <QMimeData>
@@ -301,6 +302,34 @@ TEST_F(ImageViewTest, PicturesBelowTwentyFourBitsAreNotCopied) {
     CCmdUI ui(ID_EDIT_COPY);
     view->OnUpdateCommand(ui);
     EXPECT_FALSE(ui.enabled);
+}
+
+TEST_F(ImageViewTest, APictureTooLargeToDrawShowsThePlaceholderAndSaysWhy) {
+    // 1 bit per pixel fits the image layer; the 24-bit copy drawn on screen (546 MB) does not.
+    QImage mono(14000, 13000, QImage::Format_Mono);
+    mono.fill(0);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(mono.save(&buffer, "PNG"));
+    mono = QImage();
+    auto item = std::make_unique<StorageItem>();
+    item->type = static_cast<int32_t>(StorageItemType::Image);
+    item->imageType = Png;
+    item->data.assign(png.begin(), png.end());
+    item->fitToView = 1;
+    const int32_t index = site.Add(std::move(item));
+
+    StatusWindow window;
+    CPictureRightImageView inWindow(&site.document, &site, &window);
+    inWindow.resize(400, 300);
+    inWindow.ShowImage(index);
+    const FCObjImage& placeholder = PlaceholderPicture(Placeholder::Image);
+    EXPECT_EQ(inWindow.Picture().Width(), placeholder.Width());
+    EXPECT_FALSE(inWindow.ScreenPicture().isNull());
+    EXPECT_EQ(window.panes[kStatusMessage],
+              QStringLiteral("The picture cannot be shown: at 14000 x 13000 pixels, the copy "
+                             "drawn on screen would take more than the 512 MB a picture may."));
 }
 
 } // namespace

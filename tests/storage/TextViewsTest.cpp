@@ -219,4 +219,52 @@ TEST(NotepadView, ADeletedNoteIsNotWrittenTo) {
     EXPECT_FALSE(site.document.IsModified());
 }
 
+TEST(NotepadView, LineBreaksOfEveryKindLoadAsLinesWithNothingToUndo) {
+    ViewTestSite site;
+    const struct {
+        std::string stored;
+        QString shown;
+    } cases[] = {
+        {"a\r\nb\rc\nd", QStringLiteral("a\nb\nc\nd")},
+        {"\r\r\n\n", QStringLiteral("\n\n\n")},
+        {"end\r", QStringLiteral("end\n")},
+        {"plain", QStringLiteral("plain")},
+    };
+    CRightNotepadView view(&site.document, &site);
+    for (const auto& c : cases) {
+        const int32_t index = site.AddNamed(StorageItemType::Text, "n");
+        site.table.Get(index)->text = c.stored;
+        view.ShowNote(index);
+        EXPECT_EQ(view.Editor()->toPlainText(), c.shown) << c.stored;
+        EXPECT_FALSE(view.Editor()->document()->isUndoAvailable()) << c.stored;
+    }
+    EXPECT_FALSE(site.document.IsModified());
+    view.Editor()->moveCursor(QTextCursor::End);
+    view.Editor()->insertPlainText(QStringLiteral("\nx"));
+    EXPECT_EQ(site.table.Get(view.ItemIndex())->text, "plain\r\nx");
+}
+
+TEST(NotepadView, ANoteTooLongToOpenSaysSoAndTakesNoTyping) {
+    ViewTestSite site;
+    const int32_t index = site.AddNamed(StorageItemType::Text, "huge");
+    site.table.Get(index)->text.assign(kLongestNoteShown + 1, 'x');
+    const int32_t small = site.AddNamed(StorageItemType::Text, "small");
+    CRightNotepadView view(&site.document, &site);
+    view.ShowNote(index);
+    EXPECT_TRUE(view.Editor()->document()->isEmpty());
+    EXPECT_TRUE(view.Editor()->isReadOnly());
+    EXPECT_TRUE(view.Editor()->placeholderText().contains(QStringLiteral("64 MB")))
+        << view.Editor()->placeholderText().toStdString();
+    QTest::keyClicks(view.Editor(), QStringLiteral("typed"));
+    view.OnCommand(ID_EDIT_PASTE);
+    EXPECT_EQ(site.table.Get(index)->text.size(), kLongestNoteShown + 1);
+    EXPECT_FALSE(site.document.IsModified());
+
+    view.ShowNote(small);
+    EXPECT_FALSE(view.Editor()->isReadOnly());
+    EXPECT_TRUE(view.Editor()->placeholderText().isEmpty());
+    QTest::keyClicks(view.Editor(), QStringLiteral("ok"));
+    EXPECT_EQ(site.table.Get(small)->text, "ok");
+}
+
 } // namespace
