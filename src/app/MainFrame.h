@@ -101,6 +101,9 @@ public:
     void SaveWindowPlacement();
     // The outer rectangle of the window in its restored (not minimised or maximised) state.
     QRect RestoredFrameRect() const;
+    // The stored placement still waits for the window manager's frame (or, for a window
+    // started maximised, for the first restore).
+    bool PlacementPending() const { return placementPending_; }
     // The window's outer rectangle, frame included, as the window manager last reported it
     // (the widget's own copy of the frame is refreshed only when the window moves).
     QRect OuterRect() const;

@@ -441,8 +441,11 @@ TEST_F(AppTest, StrongDocumentKeepsTheFrameBusyWhileItsKeyIsDerivedThenShowsStro
     EXPECT_TRUE(ModalSeam::Shown().size() == 1) << "commands wait while the key is derived";
     worker.Release();
     ASSERT_TRUE(ProcessEventsUntil([&] { return !Frame().Busy().BusyFlag.load(); }));
-    Frame().OnTimer();
-    EXPECT_EQ(Frame().StatusPaneText(CFrameStatusBar::Protection), "Strong");
+    // The document opens once the worker's report has come back through the event loop.
+    EXPECT_TRUE(ProcessEventsUntil([&] {
+        Frame().OnTimer();
+        return Frame().StatusPaneText(CFrameStatusBar::Protection) == "Strong";
+    })) << Frame().StatusPaneText(CFrameStatusBar::Protection).toStdString();
 
     ModalSeam::Push(answer::Type("password", "pw", answer::Click("ok")));
     app->DocManager().OpenDocumentFile(QString::fromStdString(plainPath));

@@ -48,13 +48,19 @@ protected:
         AppTest::ReleaseWindows();
     }
 
-    // Starts the program and waits until the window manager has framed its window.
+    // Starts the program and waits until the window manager has framed its window and the
+    // stored placement is applied (a maximised window applies it when it is restored).
     bool StartFramed() {
         if (!Start({})) {
             return false;
         }
         return QTest::qWaitForWindowExposed(&Frame()) &&
-               QTest::qWaitFor([&] { return Framed(); }, kWaitMs);
+               QTest::qWaitFor(
+                   [&] {
+                       return Framed() && (!Frame().PlacementPending() || Frame().isMaximized());
+                   },
+                   kWaitMs) &&
+               Settled();
     }
     bool Framed() { return WindowManager::Framed(Frame()); }
     QRect Outer() { return WindowManager::Outer(Frame()); }
@@ -110,11 +116,11 @@ protected:
 
     void Restart() {
         ReleaseWindows();
-        ASSERT_TRUE(StartFramed());
         probe_ = std::make_unique<QWidget>();
         probe_->setGeometry(1100, 900, 60, 40);
         probe_->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(probe_.get()));
+        ASSERT_TRUE(StartFramed());
     }
 
     std::unique_ptr<QWidget> probe_;
@@ -210,8 +216,7 @@ TEST_F(WindowStateTest, AStoredPlacementOffTheScreenOpensInsideIt) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         AppSettings::SaveWindowPlacement(c.stored, screen);
-        ReleaseWindows();
-        ASSERT_TRUE(StartFramed());
+        Restart();
         EXPECT_TRUE(QTest::qWaitFor([&] { return Available().contains(Outer()); }, kWaitMs))
             << testing::PrintToString(Outer());
         EXPECT_EQ(Outer().size(), c.stored.size().boundedTo(Available().size()));
