@@ -98,7 +98,10 @@ protected:
                              Outer().bottom() - Frame().geometry().bottom());
         Frame().resize(outer.size().shrunkBy(frame));
         Frame().move(outer.topLeft());
-        EXPECT_TRUE(QTest::qWaitFor([&] { return Outer() == outer; }, kWaitMs));
+        // The window has taken the place once it knows it as its normal (restored) place too.
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return Outer() == outer && Frame().normalGeometry() == Frame().geometry(); },
+            kWaitMs));
         EXPECT_TRUE(Settled());
         return Outer();
     }
