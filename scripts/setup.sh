@@ -10,7 +10,7 @@ packages=(
   qt6-tools-dev-tools libqt6opengl6-dev
   libjpeg62-turbo-dev libpng-dev libgif-dev libtiff-dev libexif-dev libjpeg-turbo-progs
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth fonts-dejavu-core poppler-utils dbus-daemon
+  xvfb xauth openbox fonts-dejavu-core poppler-utils dbus-daemon
   libgsf-1-dev python3-olefile libxml2-dev
   openssl
   libsodium-dev python3-nacl libzxcvbn-dev

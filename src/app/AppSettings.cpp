@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -71,10 +73,24 @@ WindowPlacement LoadWindowPlacement(const QSize& screen) {
     stored.cy = settings->value(Key("CY"), d.cy).toInt();
     stored.xScreen = settings->value(Key("XScreen"), d.xScreen).toInt();
     stored.yScreen = settings->value(Key("YScreen"), d.yScreen).toInt();
-    return ResolvePlacement(stored, screen);
+    WindowPlacement placement = ResolvePlacement(stored, screen);
+    // The state holds whatever the screen: a maximised window fills the new one as well.
+    placement.maximized = settings->value(Key("Maximized"), 0).toInt() != 0;
+    return placement;
 }
 
-void SaveWindowPlacement(const QRect& frame, const QSize& screen) {
+QRect FitIntoArea(const QRect& frame, const QRect& area) {
+    if (area.isEmpty()) {
+        return frame;
+    }
+    const int width = std::clamp(frame.width(), 1, area.width());
+    const int height = std::clamp(frame.height(), 1, area.height());
+    const int x = std::clamp(frame.x(), area.left(), area.left() + area.width() - width);
+    const int y = std::clamp(frame.y(), area.top(), area.top() + area.height() - height);
+    return {x, y, width, height};
+}
+
+void SaveWindowPlacement(const QRect& frame, const QSize& screen, bool maximized) {
     if (frame.left() == -4) {
         return;
     }
@@ -85,6 +101,15 @@ void SaveWindowPlacement(const QRect& frame, const QSize& screen) {
     settings->setValue(Key("CY"), frame.height());
     settings->setValue(Key("XScreen"), screen.width());
     settings->setValue(Key("YScreen"), screen.height());
+    settings->setValue(Key("Maximized"), maximized ? 1 : 0);
+}
+
+QString LastFolder(const QString& key) {
+    return Open()->value(QStringLiteral("Folders/") + key).toString();
+}
+
+void SetLastFolder(const QString& key, const QString& folder) {
+    Open()->setValue(QStringLiteral("Folders/") + key, folder);
 }
 
 QString CodePageName() {

@@ -257,7 +257,7 @@ QMenu* MakeMenu(const QString& title, const std::vector<int>& items, const Comma
 } // namespace
 
 QMenu* BuildWebMenu(const CommandActions& actions, QWidget* parent) {
-    return MakeMenu(QStringLiteral("Web"),
+    return MakeMenu(QStringLiteral("We&b"),
                     {ID_WEB_BACK, ID_WEB_FORWARD, ID_WEB_STOP, ID_WEB_HOME, ID_WEB_REFRESH},
                     actions, {}, parent);
 }
@@ -273,7 +273,7 @@ QList<QMenu*> BuildMenus(MenuResource resource, const CommandActions& actions,
                            kRecentFiles, kSeparator, ID_WEB_BROWSER, kSeparator, ID_APP_EXIT}),
             menu("&View", {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, kSeparator, ID_LOCK_SCREEN,
                            kSeparator, ID_WIZARD}),
-            menu("Settings", {ID_SCREEN_LOCK_OPTIONS}),
+            menu("&Settings", {ID_SCREEN_LOCK_OPTIONS}),
             menu("&Help", {ID_WEB_SITE, kSeparator, ID_APP_ABOUT}),
         };
     }
@@ -285,8 +285,9 @@ QList<QMenu*> BuildMenus(MenuResource resource, const CommandActions& actions,
         menu("&Edit",
              {ID_EDIT_UNDO, kSeparator, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE,
               ID_EDIT_SELECT_ALL, kSeparator, ID_EDIT_FIND, ID_EDIT_REPEAT, ID_EDIT_REPLACE}),
-        menu("&View", {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, kSeparator, ID_LOCK_SCREEN}),
-        menu("Settings", {ID_SCREEN_LOCK_OPTIONS, kSeparator, ID_SET_FILE_PASSWORD}),
+        menu("&View", {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, kSeparator, ID_LOCK_SCREEN, kSeparator,
+                       ID_WIZARD}),
+        menu("&Settings", {ID_SCREEN_LOCK_OPTIONS, kSeparator, ID_SET_FILE_PASSWORD}),
         menu("&Window", {ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE}),
         menu("&Help", {ID_WEB_SITE, ID_APP_ABOUT}),
     };

@@ -26,6 +26,7 @@
 #include "framework/CommandIds.h"
 #include "framework/DialogPolish.h"
 #include "framework/Document.h"
+#include "framework/FolderMemory.h"
 
 CMainFrame::CMainFrame(CEditorApp& app) : app_(app) {
     setObjectName(QStringLiteral("mainframe"));
@@ -33,11 +34,15 @@ CMainFrame::CMainFrame(CEditorApp& app) : app_(app) {
     setWindowIcon(QIcon(QStringLiteral(":/icons/ombrivault.svg")));
     setAcceptDrops(true);
 
-    // Placement first, as the window is created.
+    // Placement first, as the window is created: never (partly) off the screen, whatever the
+    // settings say, and maximised again when it was.
     const WindowPlacement p = AppSettings::LoadWindowPlacement(ScreenSize());
-    pendingFrameRect_ = QRect(p.x, p.y, p.cx, p.cy);
-    move(p.x, p.y);
-    resize(p.cx, p.cy);
+    pendingFrameRect_ = PlaceOnScreen(QRect(p.x, p.y, p.cx, p.cy));
+    move(pendingFrameRect_.topLeft());
+    resize(pendingFrameRect_.size());
+    if (p.maximized) {
+        setWindowState(windowState() | Qt::WindowMaximized);
+    }
 
     mdiArea_ = new QMdiArea(this);
     mdiArea_->setObjectName(QStringLiteral("mdiarea"));
@@ -84,11 +89,19 @@ CMainFrame::CMainFrame(CEditorApp& app) : app_(app) {
     CCommandHost::SetCurrent(this);
     CBusyHost::SetCurrent(&busy_);
     SetDialogEndedHook([this] { ResetHover(); });
+    // The file dialogs remember their folders in the program's own (owner-only) settings.
+    FolderMemory::SetHooks({&AppSettings::LastFolder, &AppSettings::SetLastFolder, [this] {
+                                const CMDIChildWnd* child = ActiveChildFrame();
+                                const CDocument* doc =
+                                    child != nullptr ? child->GetActiveDocument() : nullptr;
+                                return doc != nullptr ? doc->GetPathName() : QString();
+                            }});
     UpdateCommandStates();
 }
 
 CMainFrame::~CMainFrame() {
     SetDialogEndedHook({});
+    FolderMemory::SetHooks({});
     qApp->removeEventFilter(this);
     if (CLockHost::Current() == &lock_) {
         CLockHost::SetCurrent(nullptr);

@@ -101,11 +101,20 @@ public:
     void SaveWindowPlacement();
     // The outer rectangle of the window in its restored (not minimised or maximised) state.
     QRect RestoredFrameRect() const;
+    // The stored placement still waits for the window manager's frame (or, for a window
+    // started maximised, for the first restore).
+    bool PlacementPending() const { return placementPending_; }
+    // The window's outer rectangle, frame included, as the window manager last reported it
+    // (the widget's own copy of the frame is refreshed only when the window moves).
+    QRect OuterRect() const;
     // The help page "42.html": beside the installed data of the executable first, then in
     // the "Help" folder of the current directory. Empty when neither exists.
     static QString FindHelpPage();
     // The size of the primary screen (1024 x 768 when there is none).
     static QSize ScreenSize();
+    // `frame` brought inside the area that windows may take on the screen it is mostly on
+    // (the primary screen when it is on none).
+    static QRect PlaceOnScreen(const QRect& frame);
 
 protected:
     // Input filter applied to every event of the program before it is delivered; true

@@ -13,6 +13,7 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QUrl>
+#include <QWindow>
 
 #include "app/AppSettings.h"
 #include "app/EditorApp.h"
@@ -28,6 +29,14 @@ QSize CMainFrame::ScreenSize() {
     return screen != nullptr ? screen->geometry().size() : QSize(1024, 768);
 }
 
+QRect CMainFrame::PlaceOnScreen(const QRect& frame) {
+    const QScreen* screen = QGuiApplication::screenAt(frame.center());
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    return screen != nullptr ? AppSettings::FitIntoArea(frame, screen->availableGeometry()) : frame;
+}
+
 void CMainFrame::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!placementApplied_) {
@@ -38,11 +47,16 @@ void CMainFrame::showEvent(QShowEvent* event) {
 }
 
 void CMainFrame::ApplyPlacement() {
-    if (isMaximized() || isMinimized() || pendingFrameRect_.isEmpty()) {
+    if (pendingFrameRect_.isEmpty()) {
         placementPending_ = false;
         return;
     }
-    const QSize extra = frameGeometry().size() - geometry().size();
+    if (isMaximized() || isMinimized()) {
+        // The stored rectangle is where the window goes when it is restored; the window
+        // manager's frame around it is known only then, so the placement waits for it.
+        return;
+    }
+    const QSize extra = OuterRect().size() - geometry().size();
     if (extra.width() <= 0 && extra.height() <= 0) {
         // The window manager has not framed the window yet; the first move or resize that
         // brings its frame finishes the placement.
@@ -174,10 +188,13 @@ void CMainFrame::UpdateMenuBar() {
     if (CMDIChildWnd* child = ActiveChildFrame()) {
         const CDocument* doc = child->GetActiveDocument();
         const CDocTemplate* t = doc != nullptr ? doc->GetDocTemplate() : nullptr;
-        if (t != nullptr && t->GetMenuId() == static_cast<int>(MenuResource::Document)) {
+        web = t != nullptr && t == app_.BrowserTemplate();
+        // A browser window is a document window like the others: it closes from the File
+        // menu, edits and finds from the Edit menu and is listed in the Window menu; its own
+        // commands add the Web menu.
+        if (web || (t != nullptr && t->GetMenuId() == static_cast<int>(MenuResource::Document))) {
             wanted = MenuResource::Document;
         }
-        web = t != nullptr && t == app_.BrowserTemplate();
     }
     if (wanted == currentMenu_ && web == webMenuShown_) {
         return;
@@ -232,18 +249,29 @@ void CMainFrame::UpdateCaption() {
 
 QRect CMainFrame::RestoredFrameRect() const {
     if (isMinimized() || isMaximized() || isFullScreen()) {
+        // A window that has not been restored since it started keeps the placement it was
+        // started with.
+        if (placementPending_ && !pendingFrameRect_.isEmpty()) {
+            return pendingFrameRect_;
+        }
         return normalGeometry().marginsAdded(frameMargins_);
     }
-    return frameGeometry();
+    return OuterRect();
+}
+
+QRect CMainFrame::OuterRect() const {
+    const QWindow* handle = windowHandle();
+    return handle != nullptr ? handle->frameGeometry() : frameGeometry();
 }
 
 void CMainFrame::SaveWindowPlacement() {
-    AppSettings::SaveWindowPlacement(RestoredFrameRect(), ScreenSize());
+    AppSettings::SaveWindowPlacement(RestoredFrameRect(), ScreenSize(),
+                                     windowState().testFlag(Qt::WindowMaximized));
 }
 
 void CMainFrame::NoteFrameMargins() {
     if (windowState() == Qt::WindowNoState && isVisible()) {
-        const QRect outer = frameGeometry();
+        const QRect outer = OuterRect();
         const QRect inner = geometry();
         frameMargins_ = QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
                                  outer.right() - inner.right(), outer.bottom() - inner.bottom());
@@ -271,12 +299,10 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         event->ignore(); // no closing while a long operation runs
         return;
     }
-    // The restored rectangle is what the next start shows.
-    const QRect restored = RestoredFrameRect();
-    if (isMinimized() || isMaximized()) {
-        showNormal();
-    }
-    AppSettings::SaveWindowPlacement(restored, ScreenSize());
+    // The restored rectangle and the maximised state are what the next start shows. The
+    // window stays as it is while the documents are asked about their changes, and after a
+    // Cancel.
+    SaveWindowPlacement();
     if (!app_.DocManager().SaveAllModified()) {
         event->ignore();
         return;

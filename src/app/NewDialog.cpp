@@ -26,6 +26,8 @@ CShadeButtonST* MakeChoiceButton(QWidget* parent, const QString& name, const QSt
     button->setIconSize(QSize(kChoiceIconSide, kChoiceIconSide));
     button->SetTint(kChoiceTint);
     button->setMinimumWidth(kChoiceWidth);
+    // Enter presses the choice that has the focus, as Space does, not the dialog's first one.
+    button->setAutoDefault(true);
     return button;
 }
 

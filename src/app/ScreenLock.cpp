@@ -295,6 +295,12 @@ void CScreenLock::FreezeSize(bool freeze) {
         if (lockTimeWidth_ < kSmallestFrozenSide && lockTimeHeight_ < kSmallestFrozenSide) {
             return;
         }
+        // A maximised (or full-screen) window keeps its size by its state. A fixed size would
+        // make the window manager take that state away, as a window that cannot be resized
+        // cannot be maximised, and place the window anew.
+        if ((frame_.windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) != 0) {
+            return;
+        }
         unfrozenMinimum_ = frame_.minimumSize();
         unfrozenMaximum_ = frame_.maximumSize();
         frame_.setFixedSize(frame_.size());

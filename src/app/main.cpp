@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "app/EditorApp.h"
+#include "app/LibraryFiles.h"
 #include "base/ProductInfo.h"
 #include "framework/ReadyNotice.h"
 #include "framework/TerminationSignals.h"
@@ -77,6 +78,10 @@ int main(int argc, char** argv) {
     // text would otherwise wait for; a second thread reads it while the application connects
     // to the display. The library shares what it read with every later user in the process.
     const std::jthread fonts([] { FcInit(); });
+
+    // What the libraries would write of their own accord stays unwritten; the graphics
+    // drivers read their switches when the first context is made, with the application.
+    LibraryFiles::KeepToThePrograms();
 
     // The built-in browser needs shared graphics contexts, set before the application exists.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);

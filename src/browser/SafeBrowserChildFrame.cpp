@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -10,6 +11,7 @@
 #include "base/CodePage.h"
 #include "base/ProductInfo.h"
 #include "browser/AddressBar.h"
+#include "browser/FindBar.h"
 #include "browser/SafeBrowserView.h"
 #include "framework/CommandIds.h"
 #include "framework/DocTemplate.h"
@@ -84,10 +86,21 @@ bool CSafeBrowserChildFrame::OnCreateClient(CDocument* document, CDocTemplate* d
     toolBar_->setParent(bar);
     row->addWidget(toolBar_);
 
+    findBar_ = new CFindBar(client);
     column->addWidget(bar);
     column->addWidget(view, 1);
+    column->addWidget(findBar_);
     setWidget(client);
     SetActiveView(view);
+    connect(findBar_, &CFindBar::FindRequested, this, &CSafeBrowserChildFrame::FindAgain);
+    connect(findBar_, &CFindBar::Closed, this, [this] {
+        if (CSafeBrowserView* page = BrowserView()) {
+            if (page->Page() != nullptr) {
+                page->Page()->Find(QString(), false, false, {});
+            }
+            page->setFocus();
+        }
+    });
 
     connect(addressBar_, &CAddressBar::Entered, this,
             &CSafeBrowserChildFrame::NavigateToTypedAddress);
@@ -126,11 +139,14 @@ void CSafeBrowserChildFrame::CreateToolBar() {
             back_ = action;
         } else if (id == ID_WEB_FORWARD) {
             forward_ = action;
+        } else if (id == ID_WEB_STOP) {
+            stop_ = action;
         }
     }
-    // Nothing to go back or forward to before the first page.
+    // Nothing to go back or forward to, nor to stop, before the first page.
     EnableBack(false);
     EnableForward(false);
+    EnableStop(false);
 }
 
 CSafeBrowserView* CSafeBrowserChildFrame::BrowserView() const {
@@ -157,6 +173,35 @@ void CSafeBrowserChildFrame::EnableBack(bool enabled) {
 
 void CSafeBrowserChildFrame::EnableForward(bool enabled) {
     forward_->setEnabled(enabled);
+}
+
+void CSafeBrowserChildFrame::EnableStop(bool enabled) {
+    stop_->setEnabled(enabled);
+}
+
+void CSafeBrowserChildFrame::ShowFindBar() {
+    findBar_->Open();
+}
+
+bool CSafeBrowserChildFrame::CanFindAgain() const {
+    return !findBar_->Text().isEmpty();
+}
+
+void CSafeBrowserChildFrame::FindAgain(bool backward) {
+    CSafeBrowserView* view = BrowserView();
+    if (view == nullptr || view->Page() == nullptr) {
+        return;
+    }
+    // A search the next one overtook is answered with no matches; only the latest answer
+    // is shown.
+    const int search = ++findSearches_;
+    const QPointer<CSafeBrowserChildFrame> self(this);
+    view->Page()->Find(findBar_->Text(), backward, findBar_->CaseSensitive(),
+                       [self, search](int current, int count) {
+                           if (self != nullptr && search == self->findSearches_) {
+                               self->findBar_->ShowResult(current, count);
+                           }
+                       });
 }
 
 void CSafeBrowserChildFrame::LoadHistory() {

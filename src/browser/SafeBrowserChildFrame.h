@@ -10,6 +10,7 @@
 #include "framework/ChildFrame.h"
 
 class CAddressBar;
+class CFindBar;
 class CSafeBrowserView;
 class QAction;
 class QToolBar;
@@ -29,6 +30,14 @@ public:
     void AddToHistory(const QString& address);
     void EnableBack(bool enabled);
     void EnableForward(bool enabled);
+    // The Stop button works while a page loads.
+    void EnableStop(bool enabled);
+
+    // Find in the page: the find bar opens with the focus in its text; the next or previous
+    // match of the text the bar holds. There is something to find again once it holds text.
+    void ShowFindBar();
+    void FindAgain(bool backward);
+    bool CanFindAgain() const;
 
     // Enter in the address bar: the typed text goes into the history in its history form
     // and the page is navigated to it as typed.
@@ -38,6 +47,7 @@ public:
 
     CAddressBar* AddressBar() const { return addressBar_; }
     QToolBar* NavigationBar() const { return toolBar_; }
+    CFindBar* FindBar() const { return findBar_; }
     CSafeBrowserView* BrowserView() const;
     const BrowserHistory& History() const { return history_; }
 
@@ -53,8 +63,11 @@ private:
 
     CAddressBar* addressBar_ = nullptr;
     QToolBar* toolBar_ = nullptr;
+    CFindBar* findBar_ = nullptr;
     QAction* back_ = nullptr;
     QAction* forward_ = nullptr;
+    QAction* stop_ = nullptr;
+    int findSearches_ = 0;
     QIcon entryIcon_;
     std::string historyFile_;
     BrowserHistory history_;

@@ -3,12 +3,15 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QVBoxLayout>
 
 #include "browser/AddressBar.h"
+#include "browser/FindBar.h"
 #include "browser/SafeBrowserChildFrame.h"
 #include "browser/SafeBrowserDoc.h"
 #include "browser/WebEngineLoader.h"
@@ -55,6 +58,11 @@ CSafeBrowserView::CSafeBrowserView(CDocument* document, std::function<QString()>
     events.forwardEnabled = [this](bool enabled) {
         if (CSafeBrowserChildFrame* frame = Frame()) {
             frame->EnableForward(enabled);
+        }
+    };
+    events.loadingChanged = [this](bool loading) {
+        if (CSafeBrowserChildFrame* frame = Frame()) {
+            frame->EnableStop(loading);
         }
     };
     events.newWindow = [this] { return OpenNewWindow(); };
@@ -128,14 +136,35 @@ bool CSafeBrowserView::OnCommand(int id) {
     case ID_WEB_STOP:
         page_->Stop();
         return true;
+    case ID_EDIT_FIND:
+        if (CSafeBrowserChildFrame* frame = Frame()) {
+            frame->ShowFindBar();
+        }
+        return true;
+    case ID_EDIT_REPEAT:
+        if (CSafeBrowserChildFrame* frame = Frame()) {
+            frame->FindAgain(false);
+        }
+        return true;
     default:
         return EditCommand(id);
     }
 }
 
+QLineEdit* CSafeBrowserView::FocusedField() const {
+    CSafeBrowserChildFrame* frame = Frame();
+    if (frame == nullptr) {
+        return nullptr;
+    }
+    if (frame->AddressBar()->EditHasFocus()) {
+        return frame->AddressBar()->lineEdit();
+    }
+    QLineEdit* find = frame->FindBar()->Edit();
+    return find->hasFocus() ? find : nullptr;
+}
+
 bool CSafeBrowserView::EditCommand(int id) {
-    CAddressBar* bar = Frame() != nullptr ? Frame()->AddressBar() : nullptr;
-    QLineEdit* edit = bar != nullptr && bar->EditHasFocus() ? bar->lineEdit() : nullptr;
+    QLineEdit* edit = FocusedField();
     CWebPage::Edit pageEdit;
     switch (id) {
     case ID_EDIT_PASTE:
@@ -193,7 +222,14 @@ bool CSafeBrowserView::OnUpdateCommand(CCmdUI& ui) {
         return true;
     case ID_WEB_HOME:
     case ID_WEB_REFRESH:
+        return true;
     case ID_WEB_STOP:
+        ui.Enable(page_->IsLoading());
+        return true;
+    case ID_EDIT_FIND:
+        return true;
+    case ID_EDIT_REPEAT:
+        ui.Enable(Frame() != nullptr && Frame()->CanFindAgain());
         return true;
     case ID_EDIT_PASTE: {
         const QMimeData* data = QApplication::clipboard()->mimeData();
@@ -231,7 +267,27 @@ bool CSafeBrowserView::eventFilter(QObject* watched, QEvent* event) {
         }
         break;
     }
-    case QEvent::KeyPress:
+    case QEvent::KeyPress: {
+        ResetIdleTimer();
+        const auto* key = static_cast<QKeyEvent*>(event);
+        // The page takes every key before the window's shortcuts see it; Ctrl+F4 still closes
+        // the window, as in every other document window. The window goes once this event is
+        // done with.
+        if (key->key() == Qt::Key_F4 && key->modifiers() == Qt::ControlModifier) {
+            if (QPointer<CSafeBrowserChildFrame> frame = Frame()) {
+                QMetaObject::invokeMethod(
+                    frame,
+                    [frame] {
+                        if (frame != nullptr) {
+                            frame->close();
+                        }
+                    },
+                    Qt::QueuedConnection);
+                return true;
+            }
+        }
+        break;
+    }
     case QEvent::Wheel:
     case QEvent::MouseMove:
         ResetIdleTimer();

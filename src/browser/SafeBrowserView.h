@@ -11,6 +11,7 @@
 
 class CSafeBrowserChildFrame;
 class CSafeBrowserDoc;
+class QLineEdit;
 
 class CSafeBrowserView : public CView {
     Q_OBJECT
@@ -42,6 +43,9 @@ private:
     CSafeBrowserDoc* Document() const;
     CWebPage* OpenNewWindow();
     void WatchActivity(QObject* object);
+    // The text field of the window that has the focus (address or find text), else null:
+    // the edit commands work on it rather than on the page.
+    QLineEdit* FocusedField() const;
     bool EditCommand(int id);
 
     std::function<QString()> homePage_;

@@ -2,6 +2,7 @@
 // the engine's libraries and processes exist only once a browser window has been opened.
 #include <QCoreApplication>
 #include <QPointer>
+#include <QWebEngineFindTextResult>
 #include <QWebEngineHistory>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -49,6 +50,8 @@ public:
     void Refresh() override { page()->triggerAction(QWebEnginePage::Reload); }
     void Stop() override { page()->triggerAction(QWebEnginePage::Stop); }
     void EditCommand(Edit edit) override;
+    void Find(const QString& text, bool backward, bool caseSensitive,
+              std::function<void(int current, int count)> done) override;
 
     QString Address() const override {
         return IsInternalAddress(page()->url()) ? QString() : page()->url().toString();
@@ -56,17 +59,22 @@ public:
     QString Title() const override { return page()->title(); }
     bool CanGoBack() const override { return page()->history()->canGoBack(); }
     bool CanGoForward() const override { return page()->history()->canGoForward(); }
+    bool IsLoading() const override { return loading_; }
 
     EnginePage* Page() const { return page_; }
     QWebEnginePage* RequestNewWindow();
 
 private:
     void FollowHistory();
+    void SetLoading(bool loading);
 
     EnginePage* page_;
     Events events_;
     bool back_ = false;
     bool forward_ = false;
+    bool loading_ = false;
+    QString findText_;
+    bool findCaseSensitive_ = false;
 };
 
 class EnginePage : public QWebEnginePage {
@@ -99,8 +107,14 @@ EngineView::EngineView(QWidget* parent) : QWebEngineView(parent) {
             events_.titleChanged(title);
         }
     });
-    connect(page_, &QWebEnginePage::loadStarted, this, [this] { FollowHistory(); });
-    connect(page_, &QWebEnginePage::loadFinished, this, [this](bool) { FollowHistory(); });
+    connect(page_, &QWebEnginePage::loadStarted, this, [this] {
+        SetLoading(true);
+        FollowHistory();
+    });
+    connect(page_, &QWebEnginePage::loadFinished, this, [this](bool) {
+        SetLoading(false);
+        FollowHistory();
+    });
 }
 
 EngineView::~EngineView() {
@@ -123,6 +137,40 @@ void EngineView::FollowHistory() {
         back_ = back;
         events_.backEnabled(back);
     }
+}
+
+void EngineView::SetLoading(bool loading) {
+    if (loading != loading_) {
+        loading_ = loading;
+        if (events_.loadingChanged) {
+            events_.loadingChanged(loading);
+        }
+    }
+}
+
+void EngineView::Find(const QString& text, bool backward, bool caseSensitive,
+                      std::function<void(int current, int count)> done) {
+    QWebEnginePage::FindFlags flags;
+    if (backward) {
+        flags |= QWebEnginePage::FindBackward;
+    }
+    if (caseSensitive) {
+        flags |= QWebEnginePage::FindCaseSensitively;
+    }
+    // The engine takes a search for the same text as a step to its next match, even when
+    // the case is now minded differently: that search starts anew.
+    if (caseSensitive != findCaseSensitive_ && text == findText_ && !text.isEmpty()) {
+        page_->findText(QString());
+    }
+    findText_ = text;
+    findCaseSensitive_ = caseSensitive;
+    // The answer comes later; a view closed meanwhile must not be reached.
+    QPointer<EngineView> self(this);
+    page_->findText(text, flags, [self, done](const QWebEngineFindTextResult& result) {
+        if (self != nullptr && done) {
+            done(result.activeMatch(), result.numberOfMatches());
+        }
+    });
 }
 
 QWebEnginePage* EngineView::RequestNewWindow() {
@@ -155,6 +203,6 @@ void EngineView::EditCommand(Edit edit) {
 
 } // namespace
 
-extern "C" Q_DECL_EXPORT CWebPage* ombrivault_create_web_page_v1(QWidget* parent) {
+extern "C" Q_DECL_EXPORT CWebPage* ombrivault_create_web_page_v2(QWidget* parent) {
     return new EngineView(parent);
 }

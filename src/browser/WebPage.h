@@ -21,6 +21,8 @@ public:
         std::function<void(const QString& title)> titleChanged;
         std::function<void(bool enabled)> backEnabled;
         std::function<void(bool enabled)> forwardEnabled;
+        // A page started or stopped loading.
+        std::function<void(bool loading)> loadingChanged;
         // The page asks for a new window: the page of a new browser window, or null to refuse.
         std::function<CWebPage*()> newWindow;
     };
@@ -39,15 +41,21 @@ public:
     virtual void Stop() = 0;
     // Runs an editing command on the page without asking the user anything.
     virtual void EditCommand(Edit edit) = 0;
+    // Highlights the matches of `text` and moves to the next one (the previous one with
+    // `backward`); an empty text clears the highlight. `done` gets the number of the current
+    // match (from 1, 0 with none) and the number of matches.
+    virtual void Find(const QString& text, bool backward, bool caseSensitive,
+                      std::function<void(int current, int count)> done) = 0;
 
     virtual QString Address() const = 0;
     virtual QString Title() const = 0;
     virtual bool CanGoBack() const = 0;
     virtual bool CanGoForward() const = 0;
+    virtual bool IsLoading() const = 0;
 };
 
 // The module's one entry point: a new page in an off-the-record profile shared by all pages
 // of the process (nothing of it is written to disk).
 using CreateWebPageFunction = CWebPage* (*)(QWidget* parent);
-inline constexpr const char* kCreateWebPageSymbol = "ombrivault_create_web_page_v1";
+inline constexpr const char* kCreateWebPageSymbol = "ombrivault_create_web_page_v2";
 inline constexpr const char* kWebEngineModuleName = "ombrivault-webengine.so";

@@ -1,5 +1,7 @@
 #include "framework/TimedFileDialog.h"
 
+#include <QFileInfo>
+
 #include "framework/LockHost.h"
 #include "framework/ModalSeam.h"
 #include "framework/ResultCodes.h"
@@ -28,7 +30,7 @@ CTimedFileDialog::CTimedFileDialog(bool openFileDialog, const QString& defaultEx
                                    const QString& fileName, int flags, const QString& filter,
                                    QWidget* owner, int reopenCommand)
     : QFileDialog(DialogOwner(owner)), open_(openFileDialog), reopenCommand_(reopenCommand),
-      watcher_(this, [this] {
+      folderKind_(openFileDialog ? FolderKind::Open : FolderKind::SaveAs), watcher_(this, [this] {
           if (CLockHost* host = CLockHost::Current()) {
               host->SetReopenFlag(open_ ? ReopenFlag::OpenDialog : ReopenFlag::SaveDialog,
                                   reopenCommand_);
@@ -53,11 +55,33 @@ CTimedFileDialog::CTimedFileDialog(bool openFileDialog, const QString& defaultEx
     if (!filters.isEmpty()) {
         setNameFilters(filters);
     }
+    nameHasFolder_ = fileName.contains(QLatin1Char('/'));
+    SetFolderKind(folderKind_);
     if (!fileName.isEmpty()) {
         selectFile(fileName);
     }
     connect(this, &QFileDialog::currentChanged, this, [] { ResetIdleTimer(); });
     connect(this, &QFileDialog::directoryEntered, this, [] { ResetIdleTimer(); });
+}
+
+void CTimedFileDialog::SetFolderKind(FolderKind kind) {
+    folderKind_ = kind;
+    if (!nameHasFolder_) {
+        // Keeps the name already given: only the folder changes.
+        const QStringList chosen = selectedFiles();
+        const QString name = chosen.isEmpty() ? QString() : QFileInfo(chosen.front()).fileName();
+        setDirectory(FolderMemory::StartFolder(kind));
+        if (!name.isEmpty() && acceptMode() == QFileDialog::AcceptSave) {
+            selectFile(name);
+        }
+    }
+}
+
+void CTimedFileDialog::done(int result) {
+    if (result == QDialog::Accepted) {
+        FolderMemory::RememberFileFolder(folderKind_, GetPathName());
+    }
+    QFileDialog::done(result);
 }
 
 int CTimedFileDialog::DoModal() {

@@ -82,11 +82,12 @@ public:
     bool OnCommand(int id) override;
     bool OnUpdateCommand(CCmdUI& ui) override;
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     // Gives the focus to the name field of the add pane the selected category shows; with
     // `orForm`, to the first field of the form the selected account shows.
     void FocusShownPane(bool orForm);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildTree();

@@ -96,6 +96,9 @@ void CAddAccountPane::OnAdd() {
     const QString name = name_->Text();
     if (CLeftView* tree = Tree()) {
         tree->AddAccount(kind_, name);
+        // What the user types next is the new account's first field, however the add pane
+        // was reached (the form it came from would otherwise get back its last focus).
+        tree->FocusShownPane(true);
     }
     name_->SetText(QString());
     ResetIdleTimer();

@@ -125,6 +125,7 @@ void CCreateFormBase::Browse() {
     CTimedFileDialog dialog(true, QString(), QString(),
                             CTimedFileDialog::FileMustExist | CTimedFileDialog::PathMustExist,
                             browseFilter_, this, browseCommand_);
+    dialog.SetFolderKind(FolderKind::Add);
     if (dialog.DoModal() == IDOK) {
         edit_->SetText(dialog.GetPathName());
     }

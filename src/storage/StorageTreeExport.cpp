@@ -84,6 +84,7 @@ void CPictureLeftView::ExportSelected() {
         CTimedFileDialog dialog(false, ImageDefaultExtension(record->imageType),
                                 QFileInfo(label).completeBaseName(), 0,
                                 ImageExportFilter(record->imageType), this, 0);
+        dialog.SetFolderKind(FolderKind::Export);
         if (dialog.DoModal() != IDOK) {
             return;
         }
@@ -136,6 +137,7 @@ void CPictureLeftView::ExportSelected() {
         record->Is(StorageItemType::WebAccount) || record->Is(StorageItemType::OtherAccount);
     CTimedFileDialog dialog(false, account ? QStringLiteral("xml") : suffix,
                             account ? label + QStringLiteral(".xml") : label, 0, filter, this, 0);
+    dialog.SetFolderKind(FolderKind::Export);
     if (dialog.DoModal() != IDOK) {
         return;
     }

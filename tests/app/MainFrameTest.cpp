@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -33,6 +34,7 @@
 #include "app/DocumentTemplates.h"
 #include "app/EditorApp.h"
 #include "app/FrameStatusBar.h"
+#include "app/LibraryFiles.h"
 #include "app/MainFrame.h"
 #include "app/SingleInstance.h"
 #include "controls/EditEx.h"
@@ -44,6 +46,7 @@
 #include "framework/CommandIds.h"
 #include "framework/DocTemplate.h"
 #include "framework/Document.h"
+#include "framework/FolderMemory.h"
 #include "framework/FrameHosts.h"
 #include "framework/MessageBox.h"
 #include "framework/ModalSeam.h"
@@ -244,7 +247,7 @@ TEST_F(AppTest, MenusHoldTheDescribedItems) {
     for (QAction* a : Frame().menuBar()->actions()) {
         titles << a->text();
     }
-    EXPECT_EQ(titles, (QStringList{"&File", "&View", "Settings", "&Help"}));
+    EXPECT_EQ(titles, (QStringList{"&File", "&View", "&Settings", "&Help"}));
 
     const auto& m125 = Frame().Menus(MenuResource::Document);
     ASSERT_EQ(m125.size(), 6);
@@ -262,7 +265,8 @@ TEST_F(AppTest, MenusHoldTheDescribedItems) {
               (QStringList{"&Undo\tCtrl+Z", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C", "&Paste\tCtrl+V",
                            "Select A&ll\tCtrl+A", "-", "&Find...\tCtrl+F", "F&ind Next\tF3",
                            "R&eplace\tCtrl+H"}));
-    EXPECT_EQ(MenuTexts(m125[2]), (QStringList{"&Toolbar", "&Status Bar", "-", "&Lock\tCtrl+L"}));
+    EXPECT_EQ(MenuTexts(m125[2]),
+              (QStringList{"&Toolbar", "&Status Bar", "-", "&Lock\tCtrl+L", "-", "Wizard..."}));
     EXPECT_EQ(MenuTexts(m125[3]),
               (QStringList{"Screen Lock Options...", "-", "Set New File Password..."}));
     EXPECT_EQ(MenuTexts(m125[4]), (QStringList{"&Cascade", "&Tile", "&Arrange Icons"}));
@@ -472,6 +476,32 @@ TEST_F(AppTest, ClosingWhileMaximisedSavesTheRestoredRectangle) {
     EXPECT_EQ(settings->value("Settings/Y").toInt(), restored.y());
     EXPECT_EQ(settings->value("Settings/CX").toInt(), restored.width());
     EXPECT_EQ(settings->value("Settings/CY").toInt(), restored.height());
+    // The state beside the rectangle; the next start is maximised again.
+    EXPECT_EQ(settings->value("Settings/Maximized").toInt(), 1);
+    ReleaseWindows();
+    ASSERT_TRUE(Start({}));
+    EXPECT_TRUE(Frame().isMaximized());
+    EXPECT_TRUE(AppSettings::LoadWindowPlacement(CMainFrame::ScreenSize()).maximized);
+}
+
+TEST(WindowPlacement, FitIntoAreaKeepsTheWindowOnTheScreen) {
+    const QRect area(0, 20, 1280, 1000); // a panel takes the top 20 pixels
+    struct Case {
+        const char* name;
+        QRect frame;
+        QRect fitted;
+    };
+    const Case cases[] = {
+        {"inside", QRect(100, 100, 800, 600), QRect(100, 100, 800, 600)},
+        {"past the right and bottom", QRect(1000, 900, 800, 600), QRect(480, 420, 800, 600)},
+        {"above and left", QRect(-50, 0, 800, 600), QRect(0, 20, 800, 600)},
+        {"larger than the area", QRect(10, 10, 3000, 2000), QRect(0, 20, 1280, 1000)},
+        {"exactly the area", area, area},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(AppSettings::FitIntoArea(c.frame, area), c.fitted) << c.name;
+    }
+    EXPECT_EQ(AppSettings::FitIntoArea(QRect(5, 5, 10, 10), QRect()), QRect(5, 5, 10, 10));
 }
 
 TEST_F(AppTest, ScreenLockSettingsSetTheIdleTimeoutOnlyWhenRead) {
@@ -787,6 +817,76 @@ TEST_F(AppTest, AClosedDialogLeavesNoHoverPromptBehind) {
 }
 
 // --- Housekeeping ------------------------------------------------------------------------
+
+// Qt's file dialog keeps its history and the folders it visited for every program in the
+// user's configuration folder, readable by others; this program keeps nothing there, and
+// the graphics drivers' shader caches stay off.
+TEST_F(AppTest, TheLibrariesWriteNothingOfTheirOwn) {
+    LibraryFiles::KeepToThePrograms();
+    for (const char* variable : {"MESA_SHADER_CACHE_DISABLE", "MESA_GLSL_CACHE_DISABLE"}) {
+        EXPECT_EQ(qEnvironmentVariable(variable), "true") << variable;
+    }
+    EXPECT_EQ(qEnvironmentVariable("__GL_SHADER_DISK_CACHE"), "0");
+
+    // Dialogs of earlier tests in this program ran before the switch.
+    const QDir config(qEnvironmentVariable("XDG_CONFIG_HOME"));
+    QFile::remove(config.filePath("QtProject.conf"));
+    ASSERT_TRUE(Start({}));
+    const QString chosen = File("Chosen.ovt");
+    ModalSeam::Push(answer::Files({chosen}));
+    ModalSeam::Push(answer::Result(IDCANCEL)); // the password
+    Frame().ExecuteCommand(ID_FILE_OPEN);
+    QCoreApplication::processEvents();
+    QStringList files;
+    QDirIterator it(config.absolutePath(), QDir::Files | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        files << config.relativeFilePath(it.next());
+    }
+    EXPECT_EQ(files, QStringList{"Ombrivault/Ombrivault Storage.ini"});
+    // The folder is remembered in the program's own settings.
+    EXPECT_EQ(AppSettings::LastFolder(FolderMemory::Key(FolderKind::Open)),
+              QFileInfo(chosen).absolutePath());
+}
+
+// Alt and a letter open each menu of every menu bar the program shows: with no document,
+// with a text, a passwords, a storage and a browser window active.
+TEST_F(AppTest, EveryMenuOfEveryMenuBarHasItsOwnAccessKey) {
+    ASSERT_TRUE(Start({}));
+    Frame().show();
+    QApplication::setActiveWindow(&Frame());
+    struct Case {
+        const char* name;
+        std::function<void()> open;
+    };
+    const Case cases[] = {
+        {"no document", [] {}},
+        {"text", [&] { app->TextTemplate()->OpenDocumentFile(QString()); }},
+        {"passwords", [&] { app->PasswordsTemplate()->OpenDocumentFile(QString()); }},
+        {"storage", [&] { app->StorageTemplate()->OpenDocumentFile(QString()); }},
+        {"browser", [&] { Frame().ExecuteCommand(ID_WEB_BROWSER); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.open();
+        QCoreApplication::processEvents();
+        QString keys;
+        for (QAction* menu : Frame().menuBar()->actions()) {
+            const QString title = menu->text();
+            const qsizetype amp = title.indexOf(QLatin1Char('&'));
+            ASSERT_TRUE(amp >= 0 && amp + 1 < title.size()) << title.toStdString();
+            const QChar key = title[amp + 1].toUpper();
+            EXPECT_FALSE(keys.contains(key)) << title.toStdString();
+            keys += key;
+            QTest::keyClick(Frame().menuBar(), key.toLatin1(), Qt::AltModifier);
+            EXPECT_EQ(QApplication::activePopupWidget(), menu->menu()) << title.toStdString();
+            if (QWidget* popup = QApplication::activePopupWidget()) {
+                popup->close();
+            }
+        }
+        EXPECT_GE(keys.size(), 4);
+    }
+}
 
 TEST_F(AppTest, SettingsFileAndFolderAreOwnerOnly) {
     ASSERT_TRUE(Start({}));

@@ -1,5 +1,6 @@
 // The new-document chooser and the welcome wizard: texts and looks, results, the documents
 // they lead to, the start-up switch and their part in the screen lock.
+#include <QApplication>
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QFrame>
@@ -114,6 +115,42 @@ TEST_F(NewDocumentTest, EachChoiceCreatesAnUntitledDocumentOfItsKind) {
         EXPECT_EQ(made->GetDocTemplate()->GetResourceId(), c.kind) << c.button;
         EXPECT_TRUE(made->GetPathName().isEmpty()) << "untitled";
         EXPECT_TRUE(Frame().ActiveChildFrame()->isVisible());
+    }
+}
+
+// Enter presses the choice the keyboard reached, as Space does; the chooser opens on its first
+// choice.
+TEST_F(NewDocumentTest, EnterPressesTheFocusedChoice) {
+    struct Case {
+        int tabs;
+        Qt::Key key;
+        const char* focused;
+        int kind;
+    };
+    const Case cases[] = {
+        {0, Qt::Key_Return, "storage", IDR_STORAGE_TYPE},
+        {1, Qt::Key_Return, "text", IDR_TEXT_TYPE},
+        {2, Qt::Key_Return, "passwords", IDR_PASSWORDS_TYPE},
+        {2, Qt::Key_Enter, "passwords", IDR_PASSWORDS_TYPE},
+        {2, Qt::Key_Space, "passwords", IDR_PASSWORDS_TYPE},
+    };
+    ASSERT_TRUE(Start({}));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.tabs << " tabs, key " << c.key);
+        ModalSeam::Push([&](QDialog& d) {
+            QApplication::setActiveWindow(&d);
+            for (int i = 0; i < c.tabs; ++i) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            }
+            ASSERT_EQ(QApplication::focusWidget(), Button(d, c.focused));
+            QTest::keyClick(QApplication::focusWidget(), c.key);
+        });
+        Frame().ExecuteCommand(ID_FILE_NEW);
+        ASSERT_NE(Frame().ActiveChildFrame(), nullptr);
+        EXPECT_EQ(
+            Frame().ActiveChildFrame()->GetActiveDocument()->GetDocTemplate()->GetResourceId(),
+            c.kind);
+        Frame().ActiveChildFrame()->GetActiveDocument()->OnCloseDocument();
     }
 }
 

@@ -2,13 +2,17 @@
 // serves on 127.0.0.1.
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -23,6 +27,7 @@
 
 #include "browser/AddressBar.h"
 #include "browser/BrowserHistory.h"
+#include "browser/FindBar.h"
 #include "browser/SafeBrowserChildFrame.h"
 #include "browser/SafeBrowserDoc.h"
 #include "browser/SafeBrowserView.h"
@@ -56,7 +61,10 @@ public:
 private:
     void Answer(QTcpSocket* socket) {
         const QByteArray request = socket->readAll();
-        const QByteArray path = request.split(' ').value(1);
+        Respond(socket, request.split(' ').value(1));
+    }
+
+    void Respond(QTcpSocket* socket, const QByteArray& path) {
         QByteArray body;
         if (path == "/a.html") {
             // The whole top of page A is one link that opens page C in a new window.
@@ -70,6 +78,13 @@ private:
                    "</script></body></html>";
         } else if (path == "/c.html") {
             body = "<html><head><title>Page C</title></head><body>Charlie</body></html>";
+        } else if (path == "/slow.html") {
+            // Answered only once the test lets it: the page loads until then.
+            if (!released_) {
+                held_ << socket;
+                return;
+            }
+            body = "<html><head><title>Page S</title></head><body>Slow</body></html>";
         }
         const QByteArray status = body.isEmpty() ? "404 Not Found" : "200 OK";
         socket->write("HTTP/1.0 " + status +
@@ -78,6 +93,31 @@ private:
                       QByteArray::number(body.size()) + "\r\n\r\n" + body);
         socket->disconnectFromHost();
     }
+
+public:
+    // Answers the requests held back, and every later one at once.
+    void ReleaseHeld() {
+        released_ = true;
+        for (QTcpSocket* socket : held_) {
+            if (socket != nullptr) {
+                Respond(socket, "/slow.html");
+            }
+        }
+        held_.clear();
+    }
+
+    // The requests held back whose connection is still open.
+    int Held() const {
+        int open = 0;
+        for (const QPointer<QTcpSocket>& socket : held_) {
+            open += socket != nullptr && socket->state() == QAbstractSocket::ConnectedState;
+        }
+        return open;
+    }
+
+private:
+    QList<QPointer<QTcpSocket>> held_;
+    bool released_ = false;
 };
 
 class BrowserTest : public ProgramFixture {
@@ -176,8 +216,9 @@ TEST_F(BrowserTest, OpensMaximisedInsideTheProgramOnTheHomePageWithTheWebMenu) {
     for (QAction* a : Frame().menuBar()->actions()) {
         menus << a->text();
     }
-    EXPECT_EQ(menus, QStringList({"&File", "&View", "Settings", "Web", "&Help"}));
-    EXPECT_EQ(Frame().Actions().Action(ID_WEB_BROWSER)->text(), "Web Browser...");
+    EXPECT_EQ(menus,
+              QStringList({"&File", "&Edit", "&View", "&Settings", "&Window", "We&b", "&Help"}));
+    EXPECT_EQ(Frame().Actions().Action(ID_WEB_BROWSER)->text(), "Browse Web...");
 
     // With no home page set, a new window shows an empty page.
     SetHomePage(QString());
@@ -376,6 +417,160 @@ TEST_F(BrowserTest, ClosingNeverAsksAndTheWebLeavesNoFilesBehind) {
         }
     }
     EXPECT_EQ(files, QStringList({"common/h.dat"}));
+}
+
+// The widget of the page that takes keys and clicks.
+QWidget* PageTarget(CSafeBrowserChildFrame* frame) {
+    QWidget* page = frame->BrowserView()->focusProxy();
+    return page->focusProxy() != nullptr ? page->focusProxy() : page;
+}
+
+// A browser window is managed like any document window: listed in the Window menu, closed by
+// File > Close or Ctrl+F4 (from the page too), and the View menu offers the wizard.
+TEST_F(BrowserTest, TheWindowIsListedAndClosesFromTheMenuAndWithCtrlF4) {
+    SetHomePage(server.Url("a.html"));
+    CSafeBrowserChildFrame* first = OpenBrowser();
+    ASSERT_NE(first, nullptr);
+    CSafeBrowserChildFrame* second = OpenBrowser();
+    ASSERT_NE(second, nullptr);
+    ASSERT_TRUE(WaitForTitle(second, "Page A"));
+
+    QMenu* window = nullptr;
+    QMenu* view = nullptr;
+    for (QAction* a : Frame().menuBar()->actions()) {
+        if (a->text() == "&Window") {
+            window = a->menu();
+        } else if (a->text() == "&View") {
+            view = a->menu();
+        }
+    }
+    ASSERT_NE(window, nullptr);
+    ASSERT_NE(view, nullptr);
+    emit window->aboutToShow();
+    QStringList listed;
+    for (QAction* a : window->actions()) {
+        listed << a->text();
+    }
+    EXPECT_TRUE(listed.contains("&1 Page A") && listed.contains("&2 Page A"))
+        << listed.join('|').toStdString();
+    EXPECT_TRUE(view->actions().contains(Frame().Actions().Action(ID_WIZARD)));
+    EXPECT_TRUE(Frame().Actions().State(ID_WINDOW_TILE_HORZ).enabled);
+
+    EXPECT_TRUE(Frame().Actions().State(ID_FILE_CLOSE).enabled);
+    Frame().ExecuteCommand(ID_FILE_CLOSE);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(BrowserFrames().size(), 1u);
+    EXPECT_EQ(BrowserFrames().front(), first);
+
+    QApplication::setActiveWindow(&Frame());
+    QWidget* target = PageTarget(first);
+    ASSERT_TRUE(WaitFor([&] { return target->isVisible(); }));
+    target->setFocus();
+    ASSERT_TRUE(WaitFor([&] { return target->hasFocus(); }));
+    QTest::keyClick(target, Qt::Key_F4, Qt::ControlModifier);
+    EXPECT_TRUE(WaitFor([&] { return BrowserFrames().empty(); }));
+    EXPECT_TRUE(app->DocManager().GetDocuments().empty());
+}
+
+// Ctrl+F opens the find bar; matches are counted and highlighted as the text is typed, Enter
+// and F3 go on to the next, Escape hides the bar and gives the page the keys again.
+TEST_F(BrowserTest, FindInThePage) {
+    SetHomePage(server.Url("a.html"));
+    CSafeBrowserChildFrame* frame = OpenBrowser();
+    ASSERT_NE(frame, nullptr);
+    ASSERT_TRUE(WaitForTitle(frame, "Page A"));
+    CFindBar* bar = frame->FindBar();
+    EXPECT_FALSE(bar->isVisible());
+    EXPECT_FALSE(Frame().Actions().State(ID_EDIT_REPEAT).enabled) << "nothing to find again";
+
+    QApplication::setActiveWindow(&Frame());
+    QWidget* target = PageTarget(frame);
+    target->setFocus();
+    QTest::keyClick(target, Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(bar->isVisible());
+    EXPECT_EQ(QApplication::focusWidget(), bar->Edit());
+
+    // The engine answers a search for a new text truly once the page has been drawn, which
+    // pages on the offscreen platform never are; after a while the steps to the next match
+    // (F3) are answered truly. `count` matches are awaited so.
+    const auto counted = [&](int count) {
+        const QString tail = QStringLiteral(" of %1").arg(count);
+        QElapsedTimer waited;
+        waited.start();
+        qint64 asked = 0;
+        return WaitFor([&] {
+            if (bar->ResultText().endsWith(tail)) {
+                return true;
+            }
+            if (waited.elapsed() - asked > 500) {
+                asked = waited.elapsed();
+                Frame().ExecuteCommand(ID_EDIT_REPEAT);
+            }
+            return false;
+        });
+    };
+    // "Alpha text" holds two, case ignored: Enter, Shift+Enter and F3 step through them.
+    QTest::keyClicks(bar->Edit(), "a");
+    EXPECT_TRUE(Frame().Actions().State(ID_EDIT_REPEAT).enabled);
+    ASSERT_TRUE(counted(2)) << bar->ResultText().toStdString();
+    const QString first = bar->ResultText();
+    const QString second = first == "1 of 2" ? "2 of 2" : "1 of 2";
+    QTest::keyClick(bar->Edit(), Qt::Key_Return);
+    EXPECT_TRUE(WaitFor([&] { return bar->ResultText() == second; }));
+    QTest::keyClick(bar->Edit(), Qt::Key_Return, Qt::ShiftModifier);
+    EXPECT_TRUE(WaitFor([&] { return bar->ResultText() == first; }));
+    Frame().ExecuteCommand(ID_EDIT_REPEAT);
+    EXPECT_TRUE(WaitFor([&] { return bar->ResultText() == second; }));
+
+    // With the case minded, only the small "a" of "Alpha" is one.
+    bar->findChild<QCheckBox*>("matchcase")->setChecked(true);
+    ASSERT_TRUE(counted(1)) << bar->ResultText().toStdString();
+    EXPECT_EQ(bar->ResultText(), "1 of 1");
+    bar->Edit()->selectAll();
+    QTest::keyClicks(bar->Edit(), "zzz");
+    EXPECT_TRUE(WaitFor([&] { return bar->ResultText() == "Not found"; }));
+
+    // The edit commands work on the find text while it has the focus.
+    Frame().ExecuteCommand(ID_EDIT_SELECT_ALL);
+    Frame().ExecuteCommand(ID_EDIT_COPY);
+    EXPECT_EQ(QApplication::clipboard()->text(), "zzz");
+
+    QTest::keyClick(bar->Edit(), Qt::Key_Escape);
+    EXPECT_FALSE(bar->isVisible());
+    EXPECT_EQ(bar->ResultText(), QString());
+    EXPECT_TRUE(frame->BrowserView()->isAncestorOf(QApplication::focusWidget()) ||
+                QApplication::focusWidget() == frame->BrowserView());
+    EXPECT_EQ(frame->isVisible(), true) << "Escape closes the bar, not the window";
+}
+
+// Stop works only while a page loads, on the toolbar and in the Web menu alike.
+TEST_F(BrowserTest, StopIsEnabledOnlyWhileAPageLoads) {
+    SetHomePage(server.Url("a.html"));
+    CSafeBrowserChildFrame* frame = OpenBrowser();
+    ASSERT_NE(frame, nullptr);
+    ASSERT_TRUE(WaitForTitle(frame, "Page A"));
+    QAction* stop = frame->NavigationBar()->actions().at(2);
+    ASSERT_EQ(stop->text(), "Stop");
+    const auto stopEnabled = [&] {
+        return stop->isEnabled() && Frame().Actions().State(ID_WEB_STOP).enabled;
+    };
+    const auto stopDisabled = [&] {
+        return !stop->isEnabled() && !Frame().Actions().State(ID_WEB_STOP).enabled;
+    };
+    EXPECT_TRUE(WaitFor(stopDisabled)) << "the page has loaded";
+
+    Type(frame->AddressBar(), server.Url("slow.html"));
+    EXPECT_TRUE(WaitFor(stopEnabled));
+    Frame().ExecuteCommand(ID_WEB_STOP);
+    EXPECT_TRUE(WaitFor(stopDisabled))
+        << stop->isEnabled() << frame->BrowserView()->Page()->IsLoading();
+
+    Type(frame->AddressBar(), server.Url("slow.html"));
+    EXPECT_TRUE(WaitFor(stopEnabled));
+    ASSERT_TRUE(WaitFor([&] { return server.Held() > 0; }));
+    server.ReleaseHeld();
+    EXPECT_TRUE(WaitForTitle(frame, "Page S"));
+    EXPECT_TRUE(WaitFor(stopDisabled)) << "the page came";
 }
 
 } // namespace

@@ -532,4 +532,52 @@ TEST_F(AccountFormsTest, TheNameFieldTakesTheFocusWhenAnAddPaneIsAskedFor) {
     EXPECT_EQ(QApplication::focusWidget(), form->FieldsOnScreen().front());
 }
 
+// However the add pane was reached, a name and Enter add the account, and what the user types
+// next goes into the new account's first field (after Add More, the button the form last had
+// the focus on must not get it back).
+TEST_F(AccountFormsTest, AfterAnAddTypingGoesIntoTheNewAccountsFirstField) {
+    QTreeWidget* widget = tree->Tree();
+    frame->show();
+    QApplication::setActiveWindow(&Main());
+    const auto addMore = [&](AccountKind kind) {
+        return [this, kind] {
+            auto* button = Show(kind)->findChild<QPushButton*>("addMore");
+            button->setFocus(Qt::MouseFocusReason);
+            button->click();
+        };
+    };
+    struct Case {
+        const char* name;
+        AccountKind kind;
+        std::function<void()> ask;
+    };
+    const Case cases[] = {
+        {"category click", AccountKind::Web,
+         [&] {
+             QTreeWidgetItem* category = tree->CategoryItem(AccountKind::Web);
+             widget->setCurrentItem(category);
+             QTest::mouseRelease(widget->viewport(), Qt::LeftButton, {},
+                                 widget->visualItemRect(category).center());
+         }},
+        {"add more, web", AccountKind::Web, addMore(AccountKind::Web)},
+        {"add more, mail", AccountKind::Mail, addMore(AccountKind::Mail)},
+        {"add more, other", AccountKind::Other, addMore(AccountKind::Other)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.ask();
+        QApplication::processEvents();
+        ASSERT_EQ(QApplication::focusWidget(), frame->AddPaneView(c.kind)->NameEdit());
+        QTest::keyClicks(QApplication::focusWidget(), QString::fromLatin1(c.name));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QApplication::processEvents();
+        ASSERT_EQ(frame->ShownPane(), COmbrivaultChildFrame::FormPane(c.kind));
+        CEditEx* first = frame->Form(c.kind)->FieldsOnScreen().front();
+        EXPECT_EQ(QApplication::focusWidget(), first);
+        QTest::keyClicks(QApplication::focusWidget(), "typed");
+        EXPECT_EQ(first->Text(), "typed");
+        EXPECT_EQ(widget->currentItem()->text(0), QString::fromLatin1(c.name));
+    }
+}
+
 } // namespace

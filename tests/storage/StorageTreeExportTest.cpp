@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "compound/CompoundFile.h"
+#include "framework/FolderMemory.h"
 #include "storage/StorageFile.h"
 #include "storage/StorageWindowFixture.h"
 
@@ -18,7 +19,8 @@ protected:
     // when `after` is given, one more message.
     void ExportInto(CPictureLeftView* view, const std::string& out, QString* after = nullptr) {
         fs::create_directories(out);
-        fs::current_path(out); // the picker starts at the current directory
+        // The picker starts in the folder last used for an export.
+        FolderMemory::Remember(FolderKind::Export, QString::fromStdString(out));
         QString warning;
         ModalSeam::Push(answer::Click(QStringLiteral("ok")));
         ModalSeam::Push(Message(warning, QStringLiteral("Yes")));
@@ -26,7 +28,6 @@ protected:
             ModalSeam::Push(Message(*after));
         }
         view->ExportSelected();
-        fs::current_path(fs::temp_directory_path());
         EXPECT_TRUE(warning.contains(QStringLiteral("unencrypted")));
         EXPECT_TRUE(ModalSeam::Unanswered().isEmpty());
     }

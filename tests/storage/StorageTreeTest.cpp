@@ -401,7 +401,8 @@ TEST_F(StorageTreeTest, FolderExportWritesItsItemsIntoANewFolderAfterConfirmatio
     view->AddFolder(QStringLiteral("Deep"), true);
     view->AddItem(QString::fromStdString(File("d.bin", "bytes")), StorageItemType::File, false);
     fs::create_directories(dir.path() / "out");
-    fs::current_path(dir.path() / "out"); // the picker starts at the current directory
+    // The picker starts in the folder last used for an export.
+    FolderMemory::Remember(FolderKind::Export, QString::fromStdString(dir / "out"));
 
     Select(box);
     QString warning;
@@ -416,7 +417,6 @@ TEST_F(StorageTreeTest, FolderExportWritesItsItemsIntoANewFolderAfterConfirmatio
     view->ExportSelected();
     EXPECT_EQ(ReadFileBytes(dir / "out/Box/n.txt"), "note text");
     EXPECT_EQ(ReadFileBytes(dir / "out/Box/Deep/d.bin"), "bytes");
-    fs::current_path(fs::temp_directory_path());
 }
 
 TEST_F(StorageTreeTest, RootExportsTheWholeStorageAndAnAccountItsRenamedXml) {
@@ -471,7 +471,7 @@ TEST_F(DirectoryPickerTest, TopLevelIsRootAndHomeAndFoldersLoadLazily) {
     fs::create_directories(dir.path() / "a/.hidden/x");
     fs::create_directories(dir.path() / "a/plain");
     WriteFileBytes(dir / "a/file.txt", "f");
-    fs::current_path(dir.path() / "a");
+    FolderMemory::Remember(FolderKind::Export, QString::fromStdString(dir / "a"));
     CDirectoryDlg dialog;
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Select Directory "));
     CDirTreeCtrl* tree = dialog.Tree();
@@ -498,7 +498,6 @@ TEST_F(DirectoryPickerTest, TopLevelIsRootAndHomeAndFoldersLoadLazily) {
     tree->collapseItem(a);
     tree->expandItem(a);
     EXPECT_EQ(a->childCount(), 3);
-    fs::current_path(fs::temp_directory_path());
 }
 
 TEST_F(DirectoryPickerTest, SelectPathRefusesMissingPaths) {
