@@ -17,6 +17,7 @@
 
 #include "controls/DirectoryDlg.h"
 #include "framework/CommandIds.h"
+#include "framework/FolderMemory.h"
 #include "image/ImageType.h"
 #include "image/ObjImage.h"
 #include "storage/StorageViews.h"
@@ -436,7 +437,8 @@ TEST_F(StorageTreeTest, RootExportsTheWholeStorageAndAnAccountItsRenamedXml) {
     EXPECT_NE(xml.find("<NAME>j\xC3\xB6rg.m\xC3\xBCller</NAME>"), std::string::npos) << xml;
 
     fs::create_directories(dir.path() / "all");
-    fs::current_path(dir.path() / "all"); // the picker starts at the current directory
+    // The picker starts in the last export folder.
+    FolderMemory::Remember(FolderKind::Export, QString::fromStdString(dir / "all"));
     Select(view->RootItem());
     QString warning;
     ModalSeam::Push(answer::Click(QStringLiteral("ok")));
