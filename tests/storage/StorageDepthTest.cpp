@@ -16,7 +16,12 @@ namespace {
 constexpr int kDepth = 20000;
 // The tool's peak resident memory: the storage's tables take a few megabytes; a path kept per
 // item (20,000 paths of up to 40,000 bytes) would take gigabytes.
+// Under AddressSanitizer its shadow memory and freed-memory quarantine come on top.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr long kPeakBytes = 512L << 20;
+#else
 constexpr long kPeakBytes = 128L << 20;
+#endif
 
 struct Measured {
     int code = -1;
