@@ -29,6 +29,8 @@ std::string FileErrorMessage(int error) {
                " bytes a path can hold";
     case kErrorFolderMoved:
         return "The folder was moved or replaced while it was written into";
+    case kErrorDamagedSource:
+        return "The item is damaged in the storage and cannot be read";
     case EISDIR:
         return "Is a directory";
     default:

@@ -28,6 +28,8 @@ inline constexpr int kErrorSymbolicLink = kFileErrorBase + 6;
 inline constexpr int kErrorPathTooLong = kFileErrorBase + 7;
 // A folder being written into was moved or replaced by someone else meanwhile.
 inline constexpr int kErrorFolderMoved = kFileErrorBase + 8;
+// What was to be written comes from a file whose part for it turned out damaged.
+inline constexpr int kErrorDamagedSource = kFileErrorBase + 9;
 
 // A short, clear text for `error` (an errno value or one of the codes above), without a
 // trailing full stop: "No space left on device", "The file is in use by another process",

@@ -2,12 +2,17 @@
 #include "cli/StorageCli.h"
 
 #include "base/CodePage.h"
+#include "base/FileErrors.h"
 #include "base/WholeFile.h"
 #include "storage/StorageAdd.h"
 #include "storage/StorageSave.h"
 
+#include <cerrno>
+#include <fcntl.h>
 #include <filesystem>
 #include <iostream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -93,21 +98,37 @@ int Add(const CliOptions& options) {
         }
     }
     // Every file is read before the storage is touched: one bad name changes nothing.
+    // Each file is held open and read in pieces when the storage is written.
     std::vector<std::unique_ptr<StorageItem>> items;
     for (size_t i = 1; i < args.size(); ++i) {
-        Bytes bytes;
-        int error = 0;
         std::error_code ec;
         if (std::filesystem::is_directory(args[i], ec)) {
             return Fail(kExitFile, "cannot add " + args[i] + ": it is a folder");
         }
-        if (!ReadWholeFile(args[i], bytes, &error)) {
+        const int fd = ::open(args[i].c_str(), O_RDONLY | O_CLOEXEC);
+        struct stat st {};
+        if (fd < 0 || ::fstat(fd, &st) != 0) {
+            const int error = errno;
+            if (fd >= 0) {
+                ::close(fd);
+            }
             return FileFail(args[i], error, "read");
         }
-        if (bytes.empty()) {
+        if (!S_ISREG(st.st_mode)) {
+            ::close(fd);
+            return FileFail(args[i], kErrorNotRegularFile, "read");
+        }
+        if (st.st_size == 0) {
+            ::close(fd);
             return Fail(kExitFile, "cannot add " + args[i] + ": the file is empty");
         }
-        items.push_back(MakeItemFromFile(CodePage::Program()->FromUtf8(args[i]), std::move(bytes)));
+        int error = 0;
+        auto item = MakeItemFromOpenFile(CodePage::Program()->FromUtf8(args[i]), fd,
+                                         static_cast<uint64_t>(st.st_size), error);
+        if (item == nullptr) {
+            return FileFail(args[i], error, "read");
+        }
+        items.push_back(std::move(item));
     }
 
     uint64_t size = 0;
@@ -131,7 +152,7 @@ int Add(const CliOptions& options) {
     }
     // An existing storage is still open here, and its lock keeps other writers out.
     StorageSaveOptions saveOptions;
-    saveOptions.fileHeldByCaller = storage.reader.IsOpen();
+    saveOptions.fileHeldByCaller = storage.reader->IsOpen();
     const StorageSaveResult saved =
         SaveStorage(path, password.View(), storage.table, tree, {}, saveOptions);
     password.Clear();

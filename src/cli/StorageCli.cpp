@@ -69,12 +69,12 @@ int LoadStorage(const CliOptions& options, const std::string& path, OpenStorage&
                                    "yet; \"weaken\" writes a copy without it");
     }
     StoragePasswordCheck check;
-    check.openResult = OpenStorageFile(path, storage.reader, lock);
+    check.openResult = OpenStorageFile(path, *storage.reader, lock);
     if (check.openResult == CompoundResult::Ok) {
         if (const int code = ReadPassword(options, password); code != kExitOk) {
             return code;
         }
-        check = CheckStoragePassword(storage.reader, password.View());
+        check = CheckStoragePassword(*storage.reader, password.View());
     }
     if (!check.ok()) {
         return PasswordFail(path, check, forCheck);

@@ -10,15 +10,17 @@
 #include "storage/StorageItem.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 bool IsStoragePath(const std::string& path);
 
-// A storage read into memory; the reader keeps the file open (and locked for a writer) while
-// the command runs.
+// A storage read into memory, but for the data of images, PDFs and files, which the items
+// read from the file when needed; the reader keeps the file open (and locked for a writer)
+// while the command runs.
 struct OpenStorage {
-    CompoundReader reader;
+    std::shared_ptr<CompoundReader> reader = std::make_shared<CompoundReader>();
     StorageItemTable table;
     StorageTree readOrder; // as read, the order it is written back in
     StorageTree tree;      // display order

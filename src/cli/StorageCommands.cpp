@@ -63,7 +63,7 @@ int Ls(const CliOptions& options) {
     ForEachItemPath(storage, [&](const StorageTreeEntry& entry, const std::string& path) {
         const StorageItem& item = *storage.table.Get(entry.item);
         std::cout << path << '\t' << TypeWord(item) << '\t'
-                  << (item.IsFolder() ? 0 : ExportBytes(item).size()) << '\n';
+                  << (item.IsFolder() ? 0 : ExportLength(item)) << '\n';
     });
     std::cout.flush();
     if (!std::cout) {

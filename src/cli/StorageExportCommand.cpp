@@ -16,14 +16,12 @@ namespace {
 // What a damaged storage level means for an export.
 constexpr const char* kNotExported = "the items after it in that folder were not exported";
 
-int WriteExport(const std::string& target, std::string_view bytes, bool force) {
+int WriteExport(const std::string& target, const StorageItem& item, bool force) {
     struct stat st {};
     if (!force && ::lstat(target.c_str(), &st) == 0) {
         return Fail(kExitFile, target + " exists; give --force to overwrite it");
     }
-    int error = 0;
-    if (!WriteWholeFile(target, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
-                        &error)) {
+    if (const int error = WriteItemFile(item, target); error != 0) {
         return FileFail(target, error, "write");
     }
     return kExitOk;
@@ -83,14 +81,21 @@ int ExportItem(const OpenStorage& storage, const std::string& file, const std::s
     if (item.IsFolder()) {
         return ExportFolder(storage, found, out, force);
     }
-    std::string scratch;
     if (out == "-") {
-        const std::string_view bytes = ExportBytes(item, scratch);
-        std::cout.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        const ItemDataRead read = ExportPieces(item, [](const uint8_t* data, size_t length) {
+            std::cout.write(reinterpret_cast<const char*>(data),
+                            static_cast<std::streamsize>(length));
+            return static_cast<bool>(std::cout);
+        });
         std::cout.flush();
-        return std::cout ? kExitOk : Fail(kExitFile, "cannot write to standard output");
+        if (read == ItemDataRead::Damaged) {
+            return Fail(kExitDamaged, "damaged: " + typed + " in " + file + " cannot be read");
+        }
+        return std::cout && read == ItemDataRead::Ok
+                   ? kExitOk
+                   : Fail(kExitFile, "cannot write to standard output");
     }
-    return WriteExport(out, ExportBytes(item, scratch), force);
+    return WriteExport(out, item, force);
 }
 
 int Export(const CliOptions& options) {

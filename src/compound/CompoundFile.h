@@ -113,12 +113,46 @@ public:
     size_t ChildCount(uint32_t storage) const;
     // Looks a child up by name (UTF-8, the format's case-insensitive comparison).
     CompoundResult Find(uint32_t storage, std::string_view name, CompoundEntry& out) const;
-    // Reads the whole stream into `out` (resized to the stream's size).
+    // Reads the whole stream into `out` (resized to the stream's size; a buffer reused from
+    // read to read keeps its pages).
     CompoundResult ReadStream(uint32_t stream, std::vector<uint8_t>& out) const;
+
+    class Cursor;
 
 private:
     struct State;
     std::unique_ptr<State> state_;
+};
+
+class CompoundWriter;
+
+// Reads one stream of an open reader piece by piece, for streams too large to hold whole.
+// Each cursor belongs to one thread; any number of cursors may read one reader at once. The
+// reader must stay open while its cursors are used.
+class CompoundReader::Cursor {
+public:
+    // NotFound for an id that is no stream, Corrupt for a stream whose chain is broken.
+    CompoundResult Open(const CompoundReader& reader, uint32_t stream);
+    uint64_t Size() const { return size_; }
+    uint64_t Position() const { return pos_; }
+    // Moves to `offset` (at most Size()); moving back starts again from the stream's start.
+    CompoundResult Seek(uint64_t offset);
+    // Reads the next `size` bytes (Corrupt past the stream's end, Unknown on a read error).
+    CompoundResult Read(uint8_t* out, size_t size);
+    // Copies the next `size` bytes into the stream `writer` is writing, from file to file
+    // without passing through this process where the system allows it.
+    CompoundResult CopyTo(CompoundWriter& writer, uint64_t size);
+
+private:
+    // The next piece of the stream that lies in one run of the file, at most `most` bytes.
+    void NextRun(uint64_t most, uint64_t& fileOffset, uint64_t& length);
+
+    const State* state_ = nullptr;
+    uint32_t stream_ = 0;
+    uint64_t size_ = 0;
+    uint64_t pos_ = 0;
+    uint32_t sector_ = 0;        // the sector holding pos_ (large streams)
+    std::vector<uint8_t> small_; // a small stream, read whole on Open
 };
 
 // ---------------------------------------------------------------------------------------
@@ -160,6 +194,15 @@ public:
     // queued for the small-stream area, under 4096 bytes) before the call returns.
     CompoundResult WriteStream(uint32_t parent, std::string_view name, const void* data,
                                size_t size);
+
+    // A stream written in pieces: Begin names it and announces its size, the Append calls
+    // add exactly that many bytes in order, End closes it. Nothing else may be written
+    // meanwhile. AppendFrom copies bytes from another file (copy_file_range, which clones on
+    // file systems that can, or reads and writes).
+    CompoundResult BeginStream(uint32_t parent, std::string_view name, uint64_t size);
+    CompoundResult AppendStream(const void* data, size_t size);
+    CompoundResult AppendStreamFrom(int fd, uint64_t offset, uint64_t size);
+    CompoundResult EndStream();
 
     // Writes the small-stream area, the directory and the allocation tables, then the
     // header, and (with options.sync) syncs the file. After Commit the writer is finished.

@@ -57,6 +57,17 @@ struct CompoundWriter::State {
     uint32_t miniLast = compound::kEndOfChain;
 
     std::vector<DirEntry> dir;
+
+    // The stream being written in pieces (BeginStream .. EndStream).
+    struct Piecewise {
+        bool open = false;
+        uint32_t id = 0;
+        uint64_t size = 0;
+        uint64_t written = 0;
+        uint32_t last = compound::kEndOfChain; // last sector of the chain so far
+        uint64_t runLeft = 0;                  // bytes still free in the current run
+        std::vector<uint8_t> small;            // a small stream, collected for the mini area
+    } piece;
     std::unordered_set<uint64_t> nameHashes;
 
     // Keeps the first failure; every later call reports it.
@@ -80,6 +91,11 @@ struct CompoundWriter::State {
     bool WriteChain(const uint8_t* data, size_t size, uint32_t& first);
     // Moves whole sectors of the pending small-stream bytes to the file (all with `all`).
     bool FlushMini(bool all);
+    // Queues a small stream's bytes for the small-stream area.
+    bool WriteMini(uint32_t id, const uint8_t* bytes, size_t size);
+    // Makes room for the next bytes of the piecewise stream: a new run of sectors when the
+    // current one is full. Returns the bytes that fit the run.
+    bool NextPieceRun(uint64_t want, uint64_t& fits);
 
     CompoundResult Start(const CompoundWriteOptions& opts);
     CompoundResult AddEntry(uint32_t parent, std::string_view name, CompoundEntryType type,

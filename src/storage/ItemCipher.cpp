@@ -92,6 +92,26 @@ bool ItemEncryptor::Finish() {
     return Flush(length);
 }
 
+ItemDecryptor::ItemDecryptor(const AesKey& key)
+    : ctx_(NewContext(key, false), EVP_CIPHER_CTX_free) {}
+
+ItemDecryptor::~ItemDecryptor() = default;
+
+bool ItemDecryptor::Decrypt(uint8_t* data, size_t length, uint64_t offset) {
+    if (ctx_ == nullptr || length % kBlock != 0 || offset % kBlock != 0) {
+        return false;
+    }
+    for (size_t off = 0; off < length; off += kSlice) {
+        const size_t n = std::min(kSlice, length - off);
+        RotateWordRangeRight(data + off, data + off, n / 4,
+                             static_cast<size_t>((offset + off) / 4));
+        if (!Cipher(ctx_.get(), data + off, n)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool DecryptItemInPlace(Bytes& buffer, const AesKey& key) {
     std::unique_ptr<EVP_CIPHER_CTX, void (*)(EVP_CIPHER_CTX*)> ctx(NewContext(key, false),
                                                                    EVP_CIPHER_CTX_free);

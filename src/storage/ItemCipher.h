@@ -41,6 +41,22 @@ private:
     bool failed_ = false;
 };
 
+// Decrypts any whole blocks of a blob where they stand: blocks (and the scramble's words)
+// are independent, so a stream can be undone piece by piece or only where it is needed.
+class ItemDecryptor {
+public:
+    explicit ItemDecryptor(const AesKey& key);
+    ~ItemDecryptor();
+    ItemDecryptor(const ItemDecryptor&) = delete;
+    ItemDecryptor& operator=(const ItemDecryptor&) = delete;
+
+    // `length` bytes of the blob from byte `offset`, both multiples of 16.
+    bool Decrypt(uint8_t* data, size_t length, uint64_t offset);
+
+private:
+    std::unique_ptr<evp_cipher_ctx_st, void (*)(evp_cipher_ctx_st*)> ctx_;
+};
+
 // Replaces the blob in `buffer` by its plaintext. On a length that is not a whole number of
 // blocks or on bad padding the buffer is wiped and emptied and false is returned.
 bool DecryptItemInPlace(Bytes& buffer, const AesKey& key);

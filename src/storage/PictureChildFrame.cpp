@@ -150,6 +150,20 @@ const StorageItem* CPictureChildFrame::Item(int32_t index) {
     return doc != nullptr ? doc->Items().Get(index) : nullptr;
 }
 
+bool CPictureChildFrame::LoadItemData(int32_t index, ItemData& out) {
+    const StorageItem* item = Item(index);
+    if (item == nullptr || item->data.empty()) {
+        return false;
+    }
+    const ItemDataRead read = item->data.Load(out);
+    if (read == ItemDataRead::Damaged) {
+        if (CPictureDoc* doc = Document()) {
+            doc->ReportDamagedItem(index);
+        }
+    }
+    return read == ItemDataRead::Ok;
+}
+
 bool CPictureChildFrame::ChangeItem(int32_t index,
                                     const std::function<void(StorageItem&)>& change) {
     CPictureDoc* doc = Document();

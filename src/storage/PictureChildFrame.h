@@ -41,6 +41,7 @@ public:
 
     // What the views ask of the window.
     const StorageItem* Item(int32_t index) override;
+    bool LoadItemData(int32_t index, ItemData& out) override;
     bool ChangeItem(int32_t index, const std::function<void(StorageItem&)>& change) override;
     PCL_Interface_ZoomScale& Zoom() override;
     QString CurrentFolderPath() const override;

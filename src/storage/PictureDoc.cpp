@@ -1,11 +1,15 @@
 #include "storage/PictureDoc.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <unordered_map>
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 
+#include "base/CodePage.h"
 #include "base/WholeFile.h"
 #include "crypto/StrongFile.h"
 #include "dialogs/DialogWidgets.h"
@@ -59,8 +63,9 @@ void CPictureDoc::DeleteContents() {
     }
     items_.Clear();
     totalBytes_ = 0;
-    file_.Close();
+    file_.reset();
     heldPath_.clear();
+    damagedReported_.clear();
     loading_ = false;
 }
 
@@ -93,18 +98,20 @@ bool CPictureDoc::OnOpenDocument(const QString& path) {
 
     // The file stays open from the check on: the load reads the file that was checked, even
     // when another takes its name meanwhile.
-    const CompoundResult opened = OpenStorageFile(NativePath(path), file_);
+    file_ = std::make_shared<CompoundReader>();
+    const CompoundResult opened = OpenStorageFile(NativePath(path), *file_);
     if (opened != CompoundResult::Ok) {
+        file_.reset();
         ReportError(QString::fromStdString(StorageOpenErrorText(NativePath(path), opened)));
         return false;
     }
-    const StoragePasswordCheck check = CheckStoragePassword(file_, Password());
+    const StoragePasswordCheck check = CheckStoragePassword(*file_, Password());
     if (check.ok()) {
         heldPath_ = NativePath(path);
         SetModifiedFlag(false);
         return true;
     }
-    file_.Close();
+    file_.reset();
     if (check.status == StoragePasswordStatus::NoInfoStream) {
         ReportError(QStringLiteral("Failed to open the file: %1\nThe file is not an encrypted "
                                    "storage.")
@@ -220,7 +227,7 @@ bool CPictureDoc::OnSaveDocument(const QString& path) {
         job->tree = treeView_->TreeForSave(&job->items);
     }
     // While the window holds the file its lock keeps other writers out; the save relies on it.
-    job->options.fileHeldByCaller = file_.IsOpen() && heldPath_ == job->path;
+    job->options.fileHeldByCaller = file_ != nullptr && heldPath_ == job->path;
     job->options.cancel = &job->cancel;
     job->changesAtStart = changes_;
     saveJob_ = job;
@@ -286,12 +293,7 @@ void CPictureDoc::FinishSave(const std::shared_ptr<StorageSaveJob>& job) {
         return;
     }
     lastSaveError_.clear();
-    // The new file takes the old one's place: hold it as the window's file from now on.
-    file_.Close();
-    heldPath_.clear();
-    if (file_.Open(job->path) == CompoundResult::Ok) {
-        heldPath_ = job->path;
-    }
+    HoldSavedFile(*job);
     // Changes made while the save ran are not in the file.
     SetModifiedFlag(changes_ != job->changesAtStart);
     if (treeView_ != nullptr) {
@@ -301,6 +303,74 @@ void CPictureDoc::FinishSave(const std::shared_ptr<StorageSaveJob>& job) {
         closeWhenSaved_ = false;
         OnCommand(ID_FILE_CLOSE); // may destroy this document: nothing follows
     }
+}
+
+void CPictureDoc::HoldSavedFile(const StorageSaveJob& job) {
+    // The old file stays open (as the backup, under its lock) until nothing refers to it.
+    auto saved = std::make_shared<CompoundReader>();
+    if (saved->Open(job.path) != CompoundResult::Ok) {
+        // Items keep reading the old file; only the lock on the new one is missing.
+        file_.reset();
+        heldPath_.clear();
+        return;
+    }
+    file_ = saved;
+    heldPath_ = job.path;
+    // Streams of the new file by the item index they are named after.
+    std::unordered_map<int32_t, CompoundEntry> streams;
+    std::vector<uint32_t> storages{CompoundReader::kRoot};
+    std::vector<CompoundEntry> entries;
+    while (!storages.empty()) {
+        const uint32_t storage = storages.back();
+        storages.pop_back();
+        saved->List(storage, entries);
+        for (CompoundEntry& entry : entries) {
+            if (entry.IsStorage()) {
+                storages.push_back(entry.id);
+                continue;
+            }
+            char* end = nullptr;
+            const long index = std::strtol(entry.name.c_str(), &end, 10);
+            if (end != entry.name.c_str() && *end == '\0' && index >= 0 && index <= INT32_MAX) {
+                streams.emplace(static_cast<int32_t>(index), std::move(entry));
+            }
+        }
+    }
+    AesKey key = DeriveAesKey(job.password.substr(0, job.password.find('\0')));
+    const auto source = std::make_shared<const StorageSource>(saved, key);
+    SecureWipe(key.data(), key.size());
+    for (int32_t i = 0; i < job.items.NextIndex(); ++i) {
+        const StorageItem* written = job.items.Get(i);
+        const StorageItem* now = items_.Get(i);
+        const auto stream = streams.find(i);
+        if (written == nullptr || now == nullptr || stream == streams.end() ||
+            !IsBinaryType(written->type) || !now->data.SharesWith(written->data) ||
+            written->data.empty()) {
+            continue;
+        }
+        auto stored = std::make_shared<StoredStream>();
+        stored->source = source;
+        stored->stream = stream->second.id;
+        stored->streamLength = stream->second.size;
+        stored->dataLength = written->data.size();
+        // A stream copied as it was carries its old header; any other, the snapshot's.
+        const StoredStream* before = written->data.Stored();
+        if (before != nullptr && CopiesAsItIs(*written, *before, source->key)) {
+            stored->header = before->header;
+        } else {
+            stored->header = HeaderOf(*written);
+        }
+        items_.Update(i, [&](StorageItem& item) { item.data = ItemData(std::move(stored)); });
+    }
+}
+
+void CPictureDoc::ReportDamagedItem(int32_t index) {
+    const StorageItem* item = items_.Get(index);
+    if (item == nullptr || !damagedReported_.insert(index).second) {
+        return;
+    }
+    ReportError(QStringLiteral("The item %1 is damaged and cannot be shown.")
+                    .arg(QString::fromStdString(CodePage::Program()->ToUtf8(item->name))));
 }
 
 bool CPictureDoc::SaveModified() {

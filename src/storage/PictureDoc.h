@@ -21,6 +21,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 #include "compound/CompoundFile.h"
@@ -69,12 +70,19 @@ public:
     bool DeleteItems(const std::vector<int32_t>& indexes);
 
     // --- Loading ----------------------------------------------------------------------------
-    // The file checked by the open, held for the load and, afterwards, for the window's lock.
-    CompoundReader& OpenFile() { return file_; }
+    // The file checked by the open, held for the load and, afterwards, for the window's lock
+    // and for the data of the items, which stays in it until something needs it. Null when
+    // the storage has no file yet.
+    std::shared_ptr<const CompoundReader> OpenFile() const { return file_; }
     bool IsLoading() const { return loading_; }
     // The tree view's load began, and ended with `table` (swapped in as read).
     void BeginLoad() { loading_ = true; }
     void EndLoad(StorageItemTable table);
+
+    // --- Damaged data ------------------------------------------------------------------------
+    // Tells, once per item, that its data could not be read ("The item NAME is damaged and
+    // cannot be shown."); later reads of the same item stay quiet.
+    void ReportDamagedItem(int32_t index);
 
     // --- Saving -----------------------------------------------------------------------------
     bool IsSaving() const { return saveJob_ != nullptr; }
@@ -101,9 +109,14 @@ private:
     void FinishSave(const std::shared_ptr<StorageSaveJob>& job);
     // Ends a running save (its old file stays) and waits for its thread.
     void CancelSave();
+    // After a save: the file just written becomes the document's, and every item whose data
+    // the save wrote from the snapshot refers to its stream there.
+    void HoldSavedFile(const StorageSaveJob& job);
 
     StorageItemTable items_;
-    CompoundReader file_;
+    // Items and snapshots that refer to the file share it: the document lets go of it, and
+    // it closes once no item refers to it either.
+    std::shared_ptr<CompoundReader> file_;
     std::string heldPath_; // the path file_ was opened at
     CPictureLeftView* treeView_ = nullptr;
     bool loading_ = false;
@@ -114,4 +127,5 @@ private:
     std::thread saver_;
     bool closeWhenSaved_ = false;
     QString lastSaveError_;
+    std::unordered_set<int32_t> damagedReported_;
 };

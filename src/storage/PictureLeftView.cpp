@@ -103,7 +103,7 @@ void CPictureLeftView::OnInitialUpdate() {
     doc->SetTreeView(this);
     ShowDocumentSize();
     // The open left the file it checked open: the load reads that one.
-    if (doc->OpenFile().IsOpen()) {
+    if (doc->OpenFile() != nullptr) {
         const std::string path = NativePath(doc->OwnPath());
         uint64_t size = 0;
         GetFileSizeByName(path, size);

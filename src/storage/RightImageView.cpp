@@ -90,8 +90,14 @@ void CPictureRightImageView::ShowImage(int32_t index) {
     const StorageItem* item = site_ != nullptr ? site_->Item(index) : nullptr;
     FCObjImage picture;
     const bool tried = item != nullptr && !item->data.empty();
-    const bool decoded = tried && picture.LoadImage(item->data.data(), item->data.size(),
-                                                    static_cast<ImageType>(item->imageType));
+    bool decoded = false;
+    {
+        // The bytes are needed only while the picture decodes; they go (wiped) right after.
+        ItemData bytes;
+        decoded =
+            tried && site_->LoadItemData(index, bytes) &&
+            picture.LoadImage(bytes.data(), bytes.size(), static_cast<ImageType>(item->imageType));
+    }
     const int32_t width = picture.Width();
     const int32_t height = picture.Height();
     SetPicture(decoded ? std::move(picture) : PlaceholderPicture(Placeholder::Image));

@@ -158,11 +158,16 @@ void CRightPDFView::ShowPdf(int32_t index) {
     if (item == nullptr || item->data.empty()) {
         failure_ = QStringLiteral("the PDF document is empty");
     } else if (CPdfPane* pane = MakePane()) {
-        bytes_ = QByteArray(reinterpret_cast<const char*>(item->data.data()),
-                            static_cast<qsizetype>(item->data.size()));
-        const CPdfPane::LoadError error = pane->Load(bytes_);
-        if (error != CPdfPane::LoadError::None) {
-            failure_ = LoadFailure(error);
+        ItemData bytes;
+        if (!site_->LoadItemData(index, bytes)) {
+            failure_ = QStringLiteral("the PDF document is damaged");
+        } else {
+            bytes_ = QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                                static_cast<qsizetype>(bytes.size()));
+            const CPdfPane::LoadError error = pane->Load(bytes_);
+            if (error != CPdfPane::LoadError::None) {
+                failure_ = LoadFailure(error);
+            }
         }
     }
     if (NoPreview()) {

@@ -3,6 +3,7 @@
 #include "base/FileNames.h"
 #include "image/ImageType.h"
 
+#include <cerrno>
 #include <cstring>
 
 StorageItemType StorageItemTypeForPath(std::string_view path) {
@@ -39,5 +40,23 @@ std::unique_ptr<StorageItem> MakeItemFromFile(std::string_view path, Bytes bytes
         item->fitToView = 1;
     }
     item->data = std::move(bytes);
+    return item;
+}
+
+std::unique_ptr<StorageItem> MakeItemFromOpenFile(std::string_view path, int fd, uint64_t size,
+                                                  int& error) {
+    ItemData data(std::make_shared<const OutsideFile>(fd, size));
+    if (StorageItemTypeForPath(path) == StorageItemType::Text) {
+        ItemData text;
+        const ItemDataRead read = data.Load(text);
+        if (read != ItemDataRead::Ok) {
+            error = read == ItemDataRead::NoMemory ? ENOMEM : EIO;
+            return nullptr;
+        }
+        return MakeItemFromFile(path, Bytes(text.begin(), text.end()));
+    }
+    auto item = MakeItemFromFile(path, Bytes());
+    item->size = static_cast<int64_t>(size);
+    item->data = std::move(data);
     return item;
 }

@@ -15,3 +15,9 @@ StorageItemType StorageItemTypeForPath(std::string_view path);
 // An item holding `bytes` read from `path`, labelled with the path's file name: an image
 // with its image type, shown fitted to the view; a note with the text up to the first NUL.
 std::unique_ptr<StorageItem> MakeItemFromFile(std::string_view path, Bytes bytes);
+
+// The same for a file held open (`fd`, taken over, `size` bytes): the data stays in the file
+// and is read in pieces when the item is written; only a note's text is read now. Null with
+// `error` set when the text cannot be read.
+std::unique_ptr<StorageItem> MakeItemFromOpenFile(std::string_view path, int fd, uint64_t size,
+                                                  int& error);

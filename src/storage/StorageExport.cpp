@@ -17,7 +17,6 @@ namespace {
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 // Folders held open at once on the way down; one further up is opened again through "..".
 constexpr size_t kOpenLevels = 16;
-constexpr size_t kWriteSlice = size_t{1} << 20;
 
 FolderExportResult Failed(std::string path, int error) {
     FolderExportResult result;
@@ -201,20 +200,39 @@ FolderExportResult CheckFolderExport(const StorageItemTable& table,
     return {};
 }
 
-int WriteFileAt(int folder, const std::string& name, std::string_view bytes,
+int WriteFileAt(int folder, const std::string& name, const StorageItem& item,
                 ExistingFiles existing) {
     AtomicFileWriter writer;
-    bool ok =
-        writer.OpenAt(folder, name,
-                      existing == ExistingFiles::Refuse ? AtomicFileWriter::Existing::Refuse
-                                                        : AtomicFileWriter::Existing::Replace);
-    for (size_t done = 0; ok && done < bytes.size(); done += kWriteSlice) {
-        ok = writer.Write(bytes.data() + done, std::min(kWriteSlice, bytes.size() - done));
+    if (!writer.OpenAt(folder, name,
+                       existing == ExistingFiles::Refuse ? AtomicFileWriter::Existing::Refuse
+                                                         : AtomicFileWriter::Existing::Replace)) {
+        return writer.LastError();
     }
-    return ok && writer.Commit() ? 0 : writer.LastError();
+    return WriteItemFile(item, writer);
 }
 
 } // namespace
+
+int WriteItemFile(const StorageItem& item, AtomicFileWriter& writer) {
+    const ItemDataRead read = ExportPieces(
+        item, [&](const uint8_t* data, size_t length) { return writer.Write(data, length); });
+    if (read == ItemDataRead::Ok) {
+        return writer.Commit() ? 0 : writer.LastError();
+    }
+    const int error = read == ItemDataRead::Damaged    ? kErrorDamagedSource
+                      : read == ItemDataRead::NoMemory ? ENOMEM
+                                                       : writer.LastError();
+    writer.Abort();
+    return error;
+}
+
+int WriteItemFile(const StorageItem& item, const std::string& path) {
+    AtomicFileWriter writer;
+    if (!writer.Open(path)) {
+        return writer.LastError();
+    }
+    return WriteItemFile(item, writer);
+}
 
 std::vector<StorageExportTarget> PlanFolderExport(const StorageItemTable& table,
                                                   const StorageTree& tree, int32_t folder) {
@@ -337,8 +355,7 @@ FolderExportResult WriteFolderExport(const StorageItemTable& table,
                 error = stack.PushFolder(static_cast<uint32_t>(i), fd);
             }
         } else if (error == 0 && item != nullptr) {
-            std::string scratch;
-            error = WriteFileAt(stack.Fd(), t.name, ExportBytes(*item, scratch), existing);
+            error = WriteFileAt(stack.Fd(), t.name, *item, existing);
         }
         if (error != 0) {
             return Failed(ExportTargetPath(targets, i, root.path), error);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/AtomicFileWriter.h"
 #include "base/FileDescriptor.h"
 #include "storage/StorageExportNames.h"
 #include "storage/StorageItem.h"
@@ -55,6 +56,13 @@ FolderExportResult CreateExportRoot(const std::string& parent, const std::string
                                     ExportRoot& root);
 
 enum class ExistingFiles { Refuse, Replace };
+
+// Writes what an export of the non-folder `item` holds into `writer` (opened by the caller)
+// piece by piece and commits it. 0, or the error (kErrorDamagedSource for data that cannot
+// be read from the storage).
+int WriteItemFile(const StorageItem& item, AtomicFileWriter& writer);
+// The same into a new file at `path`, replacing one there.
+int WriteItemFile(const StorageItem& item, const std::string& path);
 
 // Writes the plan into `root`. The whole plan is checked against the disk before anything
 // is written: a link where a folder or file of the export goes (kErrorSymbolicLink),

@@ -34,13 +34,31 @@ size_t ExtensionStart(std::string_view name) {
 } // namespace
 
 std::string_view ExportBytes(const StorageItem& item) {
-    if (IsBinaryType(item.type)) {
-        return {reinterpret_cast<const char*>(item.data.data()), item.data.size()};
-    }
     if (IsTextLikeType(item.type)) {
         return item.text;
     }
     return {};
+}
+
+uint64_t ExportLength(const StorageItem& item) {
+    return IsBinaryType(item.type) ? item.data.size() : ExportBytes(item).size();
+}
+
+ItemDataRead ExportPieces(const StorageItem& item, const ItemData::PieceSink& sink) {
+    if (IsBinaryType(item.type)) {
+        return item.data.ReadPieces(sink);
+    }
+    std::string scratch;
+    const std::string_view bytes = ExportBytes(item, scratch);
+    ItemDataRead result = ItemDataRead::Ok;
+    for (size_t at = 0; at < bytes.size() && result == ItemDataRead::Ok; at += kItemPieceBytes) {
+        if (!sink(reinterpret_cast<const uint8_t*>(bytes.data()) + at,
+                  std::min(kItemPieceBytes, bytes.size() - at))) {
+            result = ItemDataRead::Stopped;
+        }
+    }
+    SecureWipe(scratch.data(), scratch.size());
+    return result;
 }
 
 std::string_view ExportBytes(const StorageItem& item, std::string& scratch) {

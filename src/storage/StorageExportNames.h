@@ -14,9 +14,15 @@
 // The longest file name the usual Linux file systems take, in bytes.
 inline constexpr size_t kMaxFileNameBytes = 255;
 
-// The bytes an exported non-folder item holds: data as stored, a note's text or an account's
-// XML without the NUL; nothing for an unknown type.
+// The bytes an exported note or account holds: a note's text or an account's XML without
+// the NUL; nothing for other types (their data may still be in the storage file: see
+// ExportPieces).
 std::string_view ExportBytes(const StorageItem& item);
+// The length of what an export of the item writes (its data's, its text's).
+uint64_t ExportLength(const StorageItem& item);
+// Hands what an export of the item writes to a file on disk over in pieces: the data read
+// from the storage file piece by piece, or ExportBytes(item, scratch).
+ItemDataRead ExportPieces(const StorageItem& item, const ItemData::PieceSink& sink);
 // The same for a file on disk: an account's XML then declares the program's code page as its
 // encoding, in a text kept in `scratch` (the view points into it or into the item).
 std::string_view ExportBytes(const StorageItem& item, std::string& scratch);

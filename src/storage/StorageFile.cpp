@@ -100,7 +100,6 @@ StoragePasswordCheck CheckStoragePassword(const CompoundReader& reader, std::str
 
 bool DecryptItemBytes(const CompoundReader& reader, uint32_t stream, const AesKey& key,
                       Bytes& plain) {
-    plain.clear();
     if (reader.ReadStream(stream, plain) != CompoundResult::Ok) {
         SecureWipe(plain.data(), plain.size());
         plain.clear();
@@ -109,11 +108,15 @@ bool DecryptItemBytes(const CompoundReader& reader, uint32_t stream, const AesKe
     return DecryptItemInPlace(plain, key);
 }
 
-StorageReadResult ReadStorage(const CompoundReader& reader, std::string_view password,
-                              StorageItemTable& table, StorageTree& tree,
-                              const StorageReadProgress& progress,
-                              const std::atomic<bool>* cancel) {
-    const WipedKey key(password);
+namespace {
+
+// The walk of ReadStorage. With `eager` every item's data is read into memory before the
+// call returns; otherwise items refer to their streams through `source`.
+StorageReadResult ReadItems(const std::shared_ptr<const StorageSource>& source, bool eager,
+                            StorageItemTable& table, StorageTree& tree,
+                            const StorageReadProgress& progress, const std::atomic<bool>* cancel) {
+    const CompoundReader& reader = *source->file;
+    const AesKey& key = source->key;
     StorageReadResult result;
     // Folders nest as deep as the file says: the walk keeps its own stack.
     std::vector<Level> stack;
@@ -142,7 +145,7 @@ StorageReadResult ReadStorage(const CompoundReader& reader, std::string_view pas
             CompoundEntry info;
             if (reader.Find(entry.id, kInfoStreamName, info) == CompoundResult::Ok &&
                 !info.IsStorage()) {
-                const bool read = DecryptItemBytes(reader, info.id, key.key, plain);
+                const bool read = DecryptItemBytes(reader, info.id, key, plain);
                 const auto record =
                     read ? StorageInfoRecord::FromBytes(plain.data(), plain.size()) : std::nullopt;
                 if (!record) {
@@ -166,40 +169,75 @@ StorageReadResult ReadStorage(const CompoundReader& reader, std::string_view pas
         if (progress) {
             progress(result.bytesRead);
         }
-        if (!DecryptItemBytes(reader, entry.id, key.key, plain)) {
+        StorageItemHeader header;
+        uint64_t streamLength = 0;
+        uint64_t dataLength = 0;
+        if (!ReadStoredHeader(reader, entry.id, key, header, streamLength, dataLength)) {
             cutShort();
             continue;
         }
-        // A plaintext too short for its header is as damaged as one that does not decrypt.
-        const auto header = StorageItemHeader::FromBytes(plain.data(), plain.size());
-        if (!header) {
-            SecureWipe(plain.data(), plain.size());
-            cutShort();
-            continue;
-        }
-        item->type = header->type;
-        item->name = header->name;
-        plain.erase(plain.begin(), plain.begin() + static_cast<long>(kItemHeaderBytes));
-        if (IsBinaryType(header->type)) {
-            item->size = static_cast<int64_t>(plain.size());
+        item->type = header.type;
+        item->name = header.name;
+        if (IsBinaryType(header.type)) {
+            item->size = static_cast<int64_t>(dataLength);
             if (item->Is(StorageItemType::Image)) {
-                item->imageType = header->imageType;
-                item->fitToView = header->fitToView;
+                item->imageType = header.imageType;
+                item->fitToView = header.fitToView;
             }
-            item->data = std::move(plain);
-            plain = Bytes();
-        } else if (IsTextLikeType(header->type)) {
-            item->size = static_cast<int64_t>(plain.size());
-            const auto* begin = reinterpret_cast<const char*>(plain.data());
-            item->text.assign(begin, strnlen(begin, plain.size()));
-            SecureWipe(plain.data(), plain.size());
-        } else {
+            auto stored = std::make_shared<StoredStream>();
+            stored->source = source;
+            stored->stream = entry.id;
+            stored->streamLength = streamLength;
+            stored->dataLength = dataLength;
+            stored->header = std::move(header);
+            item->data = ItemData(std::move(stored));
+            if (eager) {
+                ItemData loaded;
+                if (item->data.Load(loaded) != ItemDataRead::Ok) {
+                    cutShort();
+                    continue;
+                }
+                item->data = std::move(loaded);
+            }
+        } else if (IsTextLikeType(header.type)) {
+            // Notes and accounts are small, and the search reads them: they stay in memory.
+            if (!DecryptItemBytes(reader, entry.id, key, plain) ||
+                plain.size() < kItemHeaderBytes) {
+                SecureWipe(plain.data(), plain.size());
+                cutShort();
+                continue;
+            }
+            item->size = static_cast<int64_t>(plain.size() - kItemHeaderBytes);
+            const auto* begin = reinterpret_cast<const char*>(plain.data() + kItemHeaderBytes);
+            item->text.assign(begin, strnlen(begin, plain.size() - kItemHeaderBytes));
             SecureWipe(plain.data(), plain.size());
         }
         const int32_t index = table.Add(std::move(item));
         tree.push_back({index, parent});
     }
     return result;
+}
+
+} // namespace
+
+StorageReadResult ReadStorage(std::shared_ptr<const CompoundReader> file, std::string_view password,
+                              StorageItemTable& table, StorageTree& tree,
+                              const StorageReadProgress& progress,
+                              const std::atomic<bool>* cancel) {
+    const WipedKey key(password);
+    const auto source = std::make_shared<const StorageSource>(std::move(file), key.key);
+    return ReadItems(source, false, table, tree, progress, cancel);
+}
+
+StorageReadResult ReadStorage(const CompoundReader& reader, std::string_view password,
+                              StorageItemTable& table, StorageTree& tree,
+                              const StorageReadProgress& progress,
+                              const std::atomic<bool>* cancel) {
+    const WipedKey key(password);
+    // Not owned: no item keeps a reference once the call returns.
+    const auto source = std::make_shared<const StorageSource>(
+        std::shared_ptr<const CompoundReader>(&reader, [](const CompoundReader*) {}), key.key);
+    return ReadItems(source, true, table, tree, progress, cancel);
 }
 
 StorageWriter::StorageWriter(CompoundWriter& writer, std::string_view password)
@@ -242,10 +280,88 @@ StorageWriter::EncryptItemBytes(uint32_t container, std::string_view name,
     return written;
 }
 
+CompoundResult StorageWriter::CopyStream(uint32_t container, std::string_view name,
+                                         const StoredStream& stored) {
+    CompoundReader::Cursor cursor;
+    CompoundResult r = cursor.Open(*stored.source->file, stored.stream);
+    if (r == CompoundResult::Ok) {
+        r = writer_.BeginStream(container, name, cursor.Size());
+    }
+    if (r != CompoundResult::Ok) {
+        return r;
+    }
+    r = cursor.CopyTo(writer_, cursor.Size());
+    if (r != CompoundResult::Ok) {
+        // Half a stream cannot stay in the file: the save ends.
+        writer_.EndStream();
+        return r == CompoundResult::Corrupt ? CompoundResult::Unknown : r;
+    }
+    r = writer_.EndStream();
+    if (r == CompoundResult::Ok) {
+        plainBytes_ += kItemHeaderBytes + stored.dataLength;
+        ++copied_;
+    }
+    return r;
+}
+
+CompoundResult StorageWriter::EncryptDataStream(uint32_t container, std::string_view name,
+                                                const std::array<uint8_t, kItemHeaderBytes>& head,
+                                                const ItemData& data) {
+    const uint64_t plainLength = kItemHeaderBytes + data.size();
+    CompoundResult r = writer_.BeginStream(container, name, ItemEncryptor::BlobLength(plainLength));
+    if (r != CompoundResult::Ok) {
+        return r;
+    }
+    CompoundResult appended = CompoundResult::Ok;
+    ItemEncryptor encryptor(
+        key_,
+        [&](const uint8_t* bytes, size_t length) {
+            appended = writer_.AppendStream(bytes, length);
+            return appended == CompoundResult::Ok;
+        },
+        plainLength);
+    bool ok = encryptor.Add(head.data(), head.size());
+    const ItemDataRead read = ok ? data.ReadPieces([&](const uint8_t* bytes, size_t length) {
+        return encryptor.Add(bytes, length);
+    })
+                                 : ItemDataRead::Stopped;
+    ok = ok && read == ItemDataRead::Ok && encryptor.Finish();
+    r = writer_.EndStream();
+    if (!ok) {
+        // The stream is begun: whatever stopped it ends the save.
+        return appended != CompoundResult::Ok ? appended : CompoundResult::Unknown;
+    }
+    if (r == CompoundResult::Ok) {
+        plainBytes_ += plainLength;
+    }
+    return r;
+}
+
 CompoundResult StorageWriter::CreateStorageFile() {
     const auto record = StorageInfoRecord::Root().ToBytes();
     return EncryptItemBytes(CompoundWriter::kRoot, kInfoStreamName,
                             {{record.data(), record.size()}});
+}
+
+StorageItemHeader HeaderOf(const StorageItem& item) {
+    StorageItemHeader header;
+    header.type = item.type;
+    header.name = item.name;
+    header.dataLength = static_cast<int32_t>(item.StoredDataLength());
+    if (item.Is(StorageItemType::Image)) {
+        header.imageType = item.imageType;
+        header.imageLength = header.dataLength;
+        header.fitToView = item.fitToView;
+    }
+    return header;
+}
+
+bool CopiesAsItIs(const StorageItem& item, const StoredStream& stored, const AesKey& key) {
+    const StorageItemHeader& header = stored.header;
+    const bool image = item.Is(StorageItemType::Image);
+    return stored.source->key == key && header.type == item.type && header.name == item.name &&
+           stored.dataLength == item.data.size() &&
+           (!image || (header.imageType == item.imageType && header.fitToView == item.fitToView));
 }
 
 bool StorageItemTooLarge(const StorageItem& item) {
@@ -259,16 +375,7 @@ CompoundResult StorageWriter::WriteItem(uint32_t container, const StorageItem& i
     if (StorageItemTooLarge(item)) {
         return CompoundResult::TooLarge;
     }
-    StorageItemHeader header;
-    header.type = item.type;
-    header.name = item.name;
-    header.dataLength = static_cast<int32_t>(item.StoredDataLength());
-    if (item.Is(StorageItemType::Image)) {
-        header.imageType = item.imageType;
-        header.imageLength = header.dataLength;
-        header.fitToView = item.fitToView;
-    }
-    const auto head = header.ToBytes();
+    const auto head = HeaderOf(item).ToBytes();
     const std::string name = std::to_string(index);
     static const uint8_t kNul = 0;
     if (IsTextLikeType(item.type)) {
@@ -279,8 +386,23 @@ CompoundResult StorageWriter::WriteItem(uint32_t container, const StorageItem& i
              {&kNul, 1}});
     }
     if (IsBinaryType(item.type)) {
-        return EncryptItemBytes(container, name,
-                                {{head.data(), head.size()}, {item.data.data(), item.data.size()}});
+        if (const StoredStream* stored = item.data.Stored()) {
+            if (CopiesAsItIs(item, *stored, key_)) {
+                return CopyStream(container, name, *stored);
+            }
+            // A stream that no longer reads as the load found it is kept as it was rather
+            // than lost: the save cannot write what it cannot read.
+            StorageItemHeader found;
+            uint64_t streamLength = 0;
+            uint64_t dataLength = 0;
+            if (!ReadStoredHeader(*stored->source->file, stored->stream, stored->source->key, found,
+                                  streamLength, dataLength) ||
+                streamLength != stored->streamLength || dataLength != stored->dataLength ||
+                found.type != stored->header.type || found.name != stored->header.name) {
+                return CopyStream(container, name, *stored);
+            }
+        }
+        return EncryptDataStream(container, name, head, item.data);
     }
     return EncryptItemBytes(container, name, {{head.data(), head.size()}});
 }

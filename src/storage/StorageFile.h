@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -60,17 +61,32 @@ struct StorageReadResult {
 // Called after each stream is read with the running total of stream bytes.
 using StorageReadProgress = std::function<void(uint64_t bytesRead)>;
 
+// Reads the header of an item stream and checks its padding, decrypting only the blocks
+// they are in: the stream's length and the data's length after the header come back too.
+bool ReadStoredHeader(const CompoundReader& file, uint32_t stream, const AesKey& key,
+                      StorageItemHeader& header, uint64_t& streamLength, uint64_t& dataLength);
+
 // Reads every element of the root storage and, folder by folder, of every storage below it,
 // in the order the file lists them. Each item is appended to `table` (its index is its place
 // in reading order when the table starts empty) and to `tree`, a folder before its contents.
 // A set `cancel` ends the read before the next element.
+// Notes and accounts are read whole; the data of images, PDFs and files stays in the file
+// (only its header is read), referenced through `file`, which stays open while any item
+// refers to it.
+StorageReadResult ReadStorage(std::shared_ptr<const CompoundReader> file, std::string_view password,
+                              StorageItemTable& table, StorageTree& tree,
+                              const StorageReadProgress& progress = {},
+                              const std::atomic<bool>* cancel = nullptr);
+// The same with every item's data read into memory, for a reader that does not outlive the
+// call (checks of received data, tests).
 StorageReadResult ReadStorage(const CompoundReader& reader, std::string_view password,
                               StorageItemTable& table, StorageTree& tree,
                               const StorageReadProgress& progress = {},
                               const std::atomic<bool>* cancel = nullptr);
 
-// Writes items into a new storage file. Streams are encrypted straight into one reused
-// buffer, so memory stays at one item beyond the tables.
+// Writes items into a new storage file. Notes, accounts and info records are encrypted into
+// one reused buffer; item data is encrypted in pieces, or its stream copied as it is from
+// the file it was read from, so memory stays at a few megabytes beyond the tables.
 class StorageWriter {
 public:
     StorageWriter(CompoundWriter& writer, std::string_view password);
@@ -87,16 +103,33 @@ public:
                                uint32_t& storage);
     // Plaintext bytes written so far (268 per info record, 292 plus data per item).
     uint64_t PlainBytesWritten() const { return plainBytes_; }
+    // Items whose stream was copied as it was, without decrypting.
+    uint64_t ItemsCopied() const { return copied_; }
 
 private:
     CompoundResult EncryptItemBytes(uint32_t container, std::string_view name,
                                     std::initializer_list<std::pair<const uint8_t*, size_t>> parts);
+    // The stream of an item whose data is in a file, copied as it is.
+    CompoundResult CopyStream(uint32_t container, std::string_view name,
+                              const StoredStream& stored);
+    // The header and the data (read from its file in pieces when it is there), encrypted
+    // under this key into a stream written in pieces.
+    CompoundResult EncryptDataStream(uint32_t container, std::string_view name,
+                                     const std::array<uint8_t, kItemHeaderBytes>& head,
+                                     const ItemData& data);
 
     CompoundWriter& writer_;
     AesKey key_;
     Bytes blob_;
     uint64_t plainBytes_ = 0;
+    uint64_t copied_ = 0;
 };
+
+// The header a save writes in front of the item's data.
+StorageItemHeader HeaderOf(const StorageItem& item);
+// Whether a save under `key` may copy the item's stream as it is: same key, and the item
+// still matches the header the stream carries.
+bool CopiesAsItIs(const StorageItem& item, const StoredStream& stored, const AesKey& key);
 
 // Items whose data would not fit the 32-bit length of the header.
 bool StorageItemTooLarge(const StorageItem& item);

@@ -1,6 +1,7 @@
 #include "storage/StorageItem.h"
 
 #include <algorithm>
+#include <unistd.h>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -20,6 +21,26 @@ ItemData::ItemData(Bytes&& bytes) {
     if (!bytes.empty()) {
         bytes_ = std::shared_ptr<const Bytes>(new Bytes(std::move(bytes)), WipingDelete());
     }
+}
+
+ItemData::ItemData(std::shared_ptr<const StoredStream> stored) : stored_(std::move(stored)) {}
+
+ItemData::ItemData(std::shared_ptr<const OutsideFile> file) : file_(std::move(file)) {}
+
+OutsideFile::~OutsideFile() {
+    if (fd >= 0) {
+        ::close(fd);
+    }
+}
+
+size_t ItemData::size() const {
+    if (bytes_) {
+        return bytes_->size();
+    }
+    if (file_) {
+        return static_cast<size_t>(file_->size);
+    }
+    return stored_ ? static_cast<size_t>(stored_->dataLength) : 0;
 }
 
 StorageItem::~StorageItem() {

@@ -7,6 +7,7 @@
 // one pointer per item and never sees later changes (what a save on a worker thread reads).
 #pragma once
 
+#include "compound/CompoundFile.h"
 #include "crypto/Ciphers.h"
 #include "storage/StorageLayout.h"
 
@@ -18,30 +19,98 @@
 #include <string_view>
 #include <vector>
 
-// The bytes of an image, PDF or file item: immutable and shared by every copy of the record,
-// wiped when the last copy lets go of them.
+// The open storage file that item data left on disk is read from, with the key its streams
+// decrypt under. Shared by every reference into the file: the file stays open while any
+// item, table snapshot or worker still refers to it.
+struct StorageSource {
+    StorageSource(std::shared_ptr<const CompoundReader> file, const AesKey& key);
+    ~StorageSource();
+    StorageSource(const StorageSource&) = delete;
+    StorageSource& operator=(const StorageSource&) = delete;
+
+    std::shared_ptr<const CompoundReader> file;
+    AesKey key;
+};
+
+// Where an item's data lies in an open file: its stream, the stream's length, the length of
+// the data in its plaintext and the header the stream carries (a save copies the stream as
+// it is while the item still matches that header).
+struct StoredStream {
+    std::shared_ptr<const StorageSource> source;
+    uint32_t stream = 0;
+    uint64_t streamLength = 0;
+    uint64_t dataLength = 0;
+    StorageItemHeader header;
+};
+
+// A file on disk whose bytes become an item's data: held open and read in pieces when the
+// item is written, so that adding a file costs no memory for its bytes.
+struct OutsideFile {
+    OutsideFile(int fd, uint64_t size) : fd(fd), size(size) {}
+    ~OutsideFile();
+    OutsideFile(const OutsideFile&) = delete;
+    OutsideFile& operator=(const OutsideFile&) = delete;
+
+    int fd;        // owned, closed with the last reference
+    uint64_t size; // the length it had when it was opened
+};
+
+enum class ItemDataRead {
+    Ok,
+    Damaged,  // the stream cannot be read or does not decrypt to what the load found
+    NoMemory, // the bytes do not fit in memory
+    Stopped,  // the receiver of the pieces stopped the read
+};
+
+// The bytes of an image, PDF or file item: either bytes in memory (immutable and shared by
+// every copy of the record, wiped when the last copy lets go of them) or a reference to the
+// item's stream in the open file, read and decrypted when something needs them.
 class ItemData {
 public:
     ItemData() = default;
     // Takes the bytes over (a plain assignment from a Bytes value reads as that).
     ItemData(Bytes&& bytes); // NOLINT(google-explicit-constructor)
+    explicit ItemData(std::shared_ptr<const StoredStream> stored);
+    explicit ItemData(std::shared_ptr<const OutsideFile> file);
 
-    const uint8_t* data() const { return bytes_ ? bytes_->data() : nullptr; }
-    size_t size() const { return bytes_ ? bytes_->size() : 0; }
+    // The data's length, wherever it is.
+    size_t size() const;
     bool empty() const { return size() == 0; }
+    // The stream the data is in, or null for bytes in memory.
+    const StoredStream* Stored() const { return stored_.get(); }
+
+    // Bytes in memory only: null (and an empty view) for data left in the file.
+    const uint8_t* data() const { return bytes_ ? bytes_->data() : nullptr; }
     const uint8_t* begin() const { return data(); }
-    const uint8_t* end() const { return data() + size(); }
+    const uint8_t* end() const { return data() + (bytes_ ? bytes_->size() : 0); }
     uint8_t operator[](size_t i) const { return data()[i]; }
     bool operator==(const Bytes& other) const {
-        return size() == other.size() && std::equal(begin(), end(), other.begin());
+        return bytes_ && size() == other.size() && std::equal(begin(), end(), other.begin());
     }
-    std::string_view view() const { return {reinterpret_cast<const char*>(data()), size()}; }
-    // Whether two records share the same bytes (not merely equal ones).
-    bool SharesWith(const ItemData& other) const { return bytes_ == other.bytes_; }
+    std::string_view view() const {
+        return {reinterpret_cast<const char*>(data()), bytes_ ? bytes_->size() : 0};
+    }
+    // Whether two records share the same data (not merely equal bytes).
+    bool SharesWith(const ItemData& other) const {
+        return bytes_ == other.bytes_ && stored_ == other.stored_ && file_ == other.file_;
+    }
+
+    // The data in memory: bytes in memory are shared, data in a file is read (and
+    // decrypted) into `out` now (wiped when the last copy lets go of it).
+    ItemDataRead Load(ItemData& out) const;
+    // Hands the data over in order, in pieces of at most kItemPieceBytes; `sink` returning
+    // false stops the read. Memory stays at one piece, whatever the item's size.
+    using PieceSink = std::function<bool(const uint8_t* data, size_t length)>;
+    ItemDataRead ReadPieces(const PieceSink& sink) const;
 
 private:
     std::shared_ptr<const Bytes> bytes_;
+    std::shared_ptr<const StoredStream> stored_;
+    std::shared_ptr<const OutsideFile> file_;
 };
+
+// The largest piece item data is read, decrypted, written or copied in.
+inline constexpr size_t kItemPieceBytes = size_t{2} << 20;
 
 struct StorageItem {
     StorageItem() = default;

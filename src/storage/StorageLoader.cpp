@@ -20,7 +20,8 @@ struct StorageLoadJob {
     std::string path;
     std::string password;
     uint64_t fileSize = 0;
-    const CompoundReader* file = nullptr; // the document's, read by the worker alone meanwhile
+    // The document's file; the items read refer to it for their data.
+    std::shared_ptr<const CompoundReader> file;
     std::atomic<bool> cancel{false};
     StorageItemTable table;
     StorageTree tree;
@@ -34,7 +35,7 @@ void CPictureLeftView::StartLoad(const std::string& path, uint64_t fileSize) {
     job->path = path;
     job->password = std::string(doc->Password());
     job->fileSize = std::max<uint64_t>(fileSize, 1);
-    job->file = &doc->OpenFile();
+    job->file = doc->OpenFile();
     doc->BeginLoad();
     loadJob_ = job;
     loader_ = std::thread([this, job] {
@@ -43,7 +44,7 @@ void CPictureLeftView::StartLoad(const std::string& path, uint64_t fileSize) {
             int shown = -1;
             StorageWorkerHook(StorageWorkerPoint::LoadStart);
             job->read = ReadStorage(
-                *job->file, job->password, job->table, job->tree,
+                job->file, job->password, job->table, job->tree,
                 [&](uint64_t bytes) {
                     StorageWorkerHook(StorageWorkerPoint::LoadItem);
                     const int percent =

@@ -92,11 +92,9 @@ void CPictureLeftView::ExportSelected() {
         const QString failed =
             QStringLiteral("Failed to convert image to this format...\nPlease, try other formats "
                            "or export file in the original format.");
-        int error = 0;
         if (ImageTypeFromPath(NativePath(path)) == record->imageType) {
             // The same format: the stored bytes, unchanged.
-            if (!WriteWholeFile(NativePath(path), record->data.data(), record->data.size(),
-                                &error)) {
+            if (const int error = WriteItemFile(*record, NativePath(path)); error != 0) {
                 ShowMessageBox(this,
                                QStringLiteral("Cannot write %1: %2")
                                    .arg(path, QString::fromStdString(FileErrorMessage(error))),
@@ -106,7 +104,14 @@ void CPictureLeftView::ExportSelected() {
             return;
         }
         FCObjImage picture;
-        if (!picture.LoadImage(record->data.data(), record->data.size(),
+        ItemData bytes;
+        const ItemDataRead read = record->data.Load(bytes);
+        if (read == ItemDataRead::Damaged) {
+            Document()->ReportDamagedItem(IndexOf(item));
+            return;
+        }
+        if (read != ItemDataRead::Ok ||
+            !picture.LoadImage(bytes.data(), bytes.size(),
                                static_cast<ImageType>(record->imageType)) ||
             !picture.SaveImage(NativePath(path), -1)) {
             ShowMessageBox(this, failed, QString::fromLatin1(kAppTitle), MessageButtons::Ok,
@@ -141,11 +146,7 @@ void CPictureLeftView::ExportSelected() {
     if (dialog.DoModal() != IDOK) {
         return;
     }
-    std::string scratch;
-    const std::string_view bytes = ExportBytes(*record, scratch);
-    int error = 0;
-    if (!WriteWholeFile(NativePath(dialog.GetPathName()),
-                        reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &error)) {
+    if (const int error = WriteItemFile(*record, NativePath(dialog.GetPathName())); error != 0) {
         ShowMessageBox(
             this,
             QStringLiteral("Cannot write %1: %2")

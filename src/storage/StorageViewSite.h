@@ -14,6 +14,7 @@
 class FCObjImage;
 class PCL_Interface_ZoomScale;
 struct StorageItem;
+class ItemData;
 
 // The right-hand views a view or form may ask to be shown.
 enum class StorageForm {
@@ -32,6 +33,10 @@ public:
 
     // The item at a table index; null once the tree has deleted it. Views only read it.
     virtual const StorageItem* Item(int32_t index) = 0;
+    // The item's data in memory, read from the storage file when it is left there; false
+    // when there is none or it cannot be read (the window says once that the item is
+    // damaged). The view keeps it only while it shows the item.
+    virtual bool LoadItemData(int32_t index, ItemData& out);
     // Changes the item through its document, which marks itself modified; false when the
     // change was refused or the item is gone.
     virtual bool ChangeItem(int32_t index, const std::function<void(StorageItem&)>& change) = 0;

@@ -17,6 +17,7 @@
 #include "storage/RightOtherAccView.h"
 #include "storage/RightPDFView.h"
 #include "storage/RightWebAccView.h"
+#include "storage/StorageItem.h"
 #include "storage/StorageViewSite.h"
 
 namespace {
@@ -159,4 +160,9 @@ bool CStorageRightView::OnUpdateZoomCommand(CCmdUI& ui) {
 CStorageRightView* CreateStorageView(StorageViewKind kind, CDocument* document,
                                      CStorageViewSite* site, QWidget* parent) {
     return new CStorageRightView(kind, document, site, parent);
+}
+
+bool CStorageViewSite::LoadItemData(int32_t index, ItemData& out) {
+    const StorageItem* item = Item(index);
+    return item != nullptr && !item->data.empty() && item->data.Load(out) == ItemDataRead::Ok;
 }

@@ -541,3 +541,126 @@ TEST(CompoundFile, RandomlyDamagedFilesNeverCrashTheReader) {
     }
     EXPECT_GT(opened, 100) << "the edits should leave many files readable";
 }
+
+// Streams written in pieces (from memory and copied from another file) and read back piece by
+// piece give the same bytes as streams written and read whole, on both sector sizes; a
+// cursor moved back and forth reads from where it stands.
+TEST(CompoundFile, StreamsInPiecesMatchWholeStreams) {
+    ScratchDir dir;
+    const std::vector<size_t> sizes = {0, 1, 63, 4095, 4096, 4097, 70000, 300001};
+    for (const int version : {3, 4}) {
+        SCOPED_TRACE(version);
+        const std::string source = (dir / "source.bin");
+        std::vector<std::vector<uint8_t>> contents;
+        std::string all;
+        for (size_t i = 0; i < sizes.size(); ++i) {
+            std::vector<uint8_t> bytes(sizes[i]);
+            FillContent("s" + std::to_string(i), 0, bytes.data(), bytes.size());
+            all.append(bytes.begin(), bytes.end());
+            contents.push_back(std::move(bytes));
+        }
+        WriteFileBytes(source, all);
+        const int from = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+        ASSERT_GE(from, 0);
+        const std::string path = dir / ("pieces" + std::to_string(version) + ".cf");
+        {
+            CompoundWriter writer;
+            CompoundWriteOptions options;
+            options.version = version;
+            options.sync = false;
+            ASSERT_EQ(writer.Create(path, options), CompoundResult::Ok);
+            uint64_t offset = 0;
+            for (size_t i = 0; i < sizes.size(); ++i) {
+                const auto& bytes = contents[i];
+                ASSERT_EQ(writer.BeginStream(CompoundWriter::kRoot, "p" + std::to_string(i),
+                                             bytes.size()),
+                          CompoundResult::Ok);
+                // Odd pieces from memory, then the rest copied from the file.
+                const size_t half = bytes.size() / 2;
+                for (size_t at = 0; at < half; at += 777) {
+                    ASSERT_EQ(
+                        writer.AppendStream(bytes.data() + at, std::min<size_t>(777, half - at)),
+                        CompoundResult::Ok);
+                }
+                ASSERT_EQ(writer.AppendStreamFrom(from, offset + half, bytes.size() - half),
+                          CompoundResult::Ok);
+                ASSERT_EQ(writer.EndStream(), CompoundResult::Ok);
+                ASSERT_EQ(writer.WriteStream(CompoundWriter::kRoot, "w" + std::to_string(i),
+                                             bytes.data(), bytes.size()),
+                          CompoundResult::Ok);
+                offset += bytes.size();
+            }
+            // Nothing else is written into a stream that is open; more bytes than announced
+            // are refused.
+            ASSERT_EQ(writer.BeginStream(CompoundWriter::kRoot, "open", 2), CompoundResult::Ok);
+            EXPECT_EQ(writer.WriteStream(CompoundWriter::kRoot, "other", "x", 1),
+                      CompoundResult::InvalidState);
+            EXPECT_EQ(writer.AppendStream("xyz", 3), CompoundResult::InvalidState);
+            ASSERT_EQ(writer.AppendStream("xy", 2), CompoundResult::Ok);
+            ASSERT_EQ(writer.EndStream(), CompoundResult::Ok);
+            ASSERT_EQ(writer.Commit(), CompoundResult::Ok);
+        }
+        ::close(from);
+        {
+            // A stream one byte short cannot be closed, and fails the file.
+            CompoundWriter writer;
+            ASSERT_EQ(writer.Create((dir / "short.cf")), CompoundResult::Ok);
+            ASSERT_EQ(writer.BeginStream(CompoundWriter::kRoot, "short", 2), CompoundResult::Ok);
+            ASSERT_EQ(writer.AppendStream("x", 1), CompoundResult::Ok);
+            EXPECT_NE(writer.EndStream(), CompoundResult::Ok);
+            EXPECT_NE(writer.Commit(), CompoundResult::Ok);
+        }
+        // Copied stream by stream, straight from the first file.
+        CompoundReader first;
+        std::vector<CompoundEntry> entries;
+        ASSERT_EQ(first.Open(path, CompoundLock::None), CompoundResult::Ok);
+        ASSERT_EQ(first.List(CompoundReader::kRoot, entries), CompoundResult::Ok);
+        ASSERT_EQ(entries.size(), 2 * sizes.size() + 1);
+        const std::string copy = dir / ("copy" + std::to_string(version) + ".cf");
+        {
+            CompoundWriter writer;
+            CompoundWriteOptions options;
+            options.version = version;
+            ASSERT_EQ(writer.Create(copy, options), CompoundResult::Ok);
+            for (const CompoundEntry& e : entries) {
+                CompoundReader::Cursor cursor;
+                ASSERT_EQ(cursor.Open(first, e.id), CompoundResult::Ok);
+                ASSERT_EQ(writer.BeginStream(CompoundWriter::kRoot, e.name, cursor.Size()),
+                          CompoundResult::Ok);
+                ASSERT_EQ(cursor.CopyTo(writer, cursor.Size()), CompoundResult::Ok);
+                ASSERT_EQ(writer.EndStream(), CompoundResult::Ok);
+            }
+            ASSERT_EQ(writer.Commit(), CompoundResult::Ok);
+        }
+        CompoundReader reader;
+        ASSERT_EQ(reader.Open(copy), CompoundResult::Ok);
+        for (size_t i = 0; i < sizes.size(); ++i) {
+            for (const char* prefix : {"p", "w"}) {
+                SCOPED_TRACE(prefix + std::to_string(i));
+                CompoundEntry e;
+                ASSERT_EQ(reader.Find(CompoundReader::kRoot, prefix + std::to_string(i), e),
+                          CompoundResult::Ok);
+                std::vector<uint8_t> whole;
+                ASSERT_EQ(reader.ReadStream(e.id, whole), CompoundResult::Ok);
+                EXPECT_EQ(whole, contents[i]);
+                // Read from the middle to the end, then from the start, in odd pieces.
+                CompoundReader::Cursor cursor;
+                ASSERT_EQ(cursor.Open(reader, e.id), CompoundResult::Ok);
+                std::vector<uint8_t> back(sizes[i]);
+                const size_t middle = sizes[i] / 3;
+                ASSERT_EQ(cursor.Seek(middle), CompoundResult::Ok);
+                ASSERT_EQ(cursor.Read(back.data() + middle, sizes[i] - middle), CompoundResult::Ok);
+                ASSERT_EQ(cursor.Seek(0), CompoundResult::Ok);
+                for (size_t at = 0; at < middle; at += 513) {
+                    ASSERT_EQ(cursor.Read(back.data() + at, std::min<size_t>(513, middle - at)),
+                              CompoundResult::Ok);
+                }
+                EXPECT_EQ(back, contents[i]);
+                uint8_t past = 0;
+                ASSERT_EQ(cursor.Seek(sizes[i]), CompoundResult::Ok);
+                EXPECT_EQ(cursor.Read(&past, 1), CompoundResult::Corrupt);
+                EXPECT_EQ(cursor.Seek(sizes[i] + 1), CompoundResult::Corrupt);
+            }
+        }
+    }
+}

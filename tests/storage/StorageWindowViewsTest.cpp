@@ -30,7 +30,9 @@
 #include "storage/RightWebAccView.h"
 #include "storage/StorageViews.h"
 #include "storage/StorageWindowFixture.h"
+#include "storage/ViewPicture.h"
 #include "support/StorageSamples.h"
+#include "support/StorageStreams.h"
 
 namespace {
 
@@ -451,4 +453,48 @@ TEST_F(StorageWindowViewsTest, ArrowKeysWalkTheTreeWhileAClickFocusesTheView) {
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, bank.center());
     ASSERT_EQ(frame->ShownKind(), StorageViewKind::WebAccountEditor);
     EXPECT_TRUE(Shown<CRightAccountView>()->FieldEdit(Field::Address)->hasFocus());
+}
+
+// A photo is damaged on disk after the load: showing it says so once, by name, however often
+// it is shown; the other items show as before, and a save keeps the damaged stream.
+TEST_F(StorageWindowViewsTest, DataDamagedAfterTheLoadIsReportedOnceAndKeptBySave) {
+    const std::string big = dir / "big.ovs";
+    SampleStorage made;
+    made.AddFile("sky.jpg", JpegBytes(Sky(1500, 1200)));
+    made.AddText(StorageItemType::Text, "note.txt", "still here");
+    ASSERT_TRUE(made.Save(big, kPw.toStdString()));
+    CPictureDoc* other = OpenStorage(big, kPw);
+    ASSERT_NE(other, nullptr);
+    CPictureLeftView* tree = View(other);
+    ASSERT_TRUE(DamageItemOnDisk(big, kPw.toStdString(), "sky.jpg"));
+    const auto damaged = ItemStreams(big, kPw.toStdString()).at("sky.jpg");
+    // The one report expected: its text is kept. A second one would come unanswered.
+    QStringList reported;
+    ModalSeam::Push([&](QDialog& dialog) {
+        for (const QLabel* label : dialog.findChildren<QLabel*>()) {
+            reported << label->text();
+        }
+        dialog.accept();
+    });
+    auto show = [&](const char* label) {
+        tree->Tree()->setCurrentItem(Child(tree->RootItem(), QString::fromLatin1(label)));
+    };
+    auto* image =
+        FrameOf(other)->StorageView(StorageViewKind::ImageViewer)->ViewAs<CPictureRightImageView>();
+    for (int round = 0; round < 2; ++round) {
+        show("sky.jpg");
+        EXPECT_EQ(image->Picture().Width(), PlaceholderPicture(Placeholder::Image).Width());
+        show("note.txt");
+        EXPECT_EQ(ModalSeam::Pending(), 0) << "reported at the first showing";
+    }
+    EXPECT_TRUE(
+        reported.contains(QStringLiteral("The item sky.jpg is damaged and cannot be shown.")))
+        << reported.join(QLatin1Char('|')).toStdString();
+    ASSERT_TRUE(other->OnSaveDocument(QString::fromStdString(big)));
+    ASSERT_TRUE(WaitForStorageSave(other));
+    EXPECT_EQ(ItemStreams(big, kPw.toStdString()).at("sky.jpg"), damaged);
+    // After the save the window reads the new file, where the item is as damaged: no second
+    // report (the fixture checks that no dialog came unanswered).
+    show("sky.jpg");
+    show("note.txt");
 }
