@@ -354,36 +354,13 @@ CompoundResult CompoundWriter::CreateStorage(uint32_t parent, std::string_view n
 
 CompoundResult CompoundWriter::WriteStream(uint32_t parent, std::string_view name, const void* data,
                                            size_t size) {
-    if (!state_) {
-        return CompoundResult::InvalidState;
+    CompoundResult r = BeginStream(parent, name, size);
+    if (r == CompoundResult::Ok) {
+        r = AppendStream(data, size);
+        const CompoundResult ended = EndStream();
+        r = r == CompoundResult::Ok ? ended : r;
     }
-    State& s = *state_;
-    try {
-        uint32_t id = 0;
-        const CompoundResult r = s.AddEntry(parent, name, CompoundEntryType::Stream, id);
-        if (r != CompoundResult::Ok) {
-            return r;
-        }
-        const auto* bytes = static_cast<const uint8_t*>(data);
-        State::DirEntry& e = s.dir[id];
-        e.size = size;
-        if (size == 0) {
-            e.start = kEndOfChain;
-        } else if (size < kMiniCutoff) {
-            if (!s.WriteMini(id, bytes, size)) {
-                return s.failure;
-            }
-        } else {
-            uint32_t first = kEndOfChain;
-            if (!s.WriteChain(bytes, size, first)) {
-                return s.failure;
-            }
-            s.dir[id].start = first;
-        }
-        return CompoundResult::Ok;
-    } catch (const std::bad_alloc&) {
-        return s.Fail(CompoundResult::NotEnoughMemory);
-    }
+    return r;
 }
 
 namespace {
