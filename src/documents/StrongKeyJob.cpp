@@ -48,19 +48,21 @@ void CStrongKeyJob::Start(StrongKeyRequest request, std::weak_ptr<void> alive,
     const std::function<void()> hook = WorkerHook();
     std::thread([shared, alive = std::move(alive), done = std::move(done), hook]() mutable {
         auto result = std::make_shared<StrongKeyResult>();
-        {
-            // The frame is busy from here until the key is derived: its commands, keys and
-            // clicks wait, and it cannot be closed, but it repaints.
-            BusyReport busy;
-            if (hook) {
-                hook();
-            }
-            *result = Derive(*shared);
-            shared->password.Clear();
+        // The frame is busy from here until the key has reached the document: its commands,
+        // keys and clicks wait, and it cannot be closed, but it repaints. Busy ends on the
+        // user-interface thread in the same call that hands the key over, so no command runs
+        // between the two.
+        auto busy = std::make_shared<BusyReport>();
+        if (hook) {
+            hook();
         }
+        *result = Derive(*shared);
+        shared->password.Clear();
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
-            [result, alive = std::move(alive), done = std::move(done)] {
+            [result, busy = std::move(busy), alive = std::move(alive),
+             done = std::move(done)]() mutable {
+                busy.reset();
                 if (const std::shared_ptr<void> owner = alive.lock()) {
                     done(*result);
                 }

@@ -65,7 +65,10 @@ BusyReport::BusyReport(Kind kind)
 }
 
 BusyReport::~BusyReport() {
-    if (busy_ == nullptr || commands_ == nullptr) {
+    // A report outliving its frame (one still queued when the program ends) has nothing left
+    // to take back.
+    if (busy_ == nullptr || commands_ == nullptr || busy_ != CBusyHost::Current() ||
+        commands_ != CCommandHost::Current()) {
         return;
     }
     if (kind_ == BlocksInput) {

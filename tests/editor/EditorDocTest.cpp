@@ -446,7 +446,10 @@ TEST_F(EditorDocTest, StrongFilesOpenIntoTheViewAndSaveStrongInBothForms) {
         ASSERT_TRUE(SaveEncryptedText(path, kStored, "pw", form, nullptr, &key));
         CEditorDoc* doc = Open(path, QStringLiteral("pw"));
         ASSERT_NE(doc, nullptr);
-        ASSERT_TRUE(ProcessEventsUntil([&] { return !doc->IsDerivingKey(); }));
+        // The window stays busy until the key has reached the document, so no command slips
+        // in between the two.
+        ASSERT_TRUE(ProcessEventsUntil([] { return !CBusyHost::Current()->Busy().IsBusy(); }));
+        EXPECT_FALSE(doc->IsDerivingKey());
         EXPECT_EQ(Text(doc), kText);
         EXPECT_FALSE(doc->IsModified());
         EXPECT_FALSE(doc->GetView()->Edit()->document()->isUndoAvailable());

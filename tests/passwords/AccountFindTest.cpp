@@ -17,14 +17,13 @@ namespace {
 
 using Pane = COmbrivaultChildFrame::Pane;
 
-class AccountFindTest : public WindowFixture {
+class AccountFindTest : public NewDocumentFixture {
 protected:
     void SetUp() override {
-        WindowFixture::SetUp();
-        doc = NewDoc();
-        ASSERT_NE(doc, nullptr);
-        frame = FrameOf(doc);
-        tree = frame->LeftView();
+        NewDocumentFixture::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
         finder = tree->Finder();
         Add(AccountKind::Web, "Müller Bank",
             {{AccountField::Address, "https://bank.example"}, {AccountField::UserId, "hans"}});
@@ -58,9 +57,6 @@ protected:
             .value(0);
     }
 
-    COmbrivaultDoc* doc = nullptr;
-    COmbrivaultChildFrame* frame = nullptr;
-    CLeftView* tree = nullptr;
     TreeFinder* finder = nullptr;
 };
 

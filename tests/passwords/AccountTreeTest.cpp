@@ -20,15 +20,8 @@ namespace {
 
 using Pane = COmbrivaultChildFrame::Pane;
 
-class AccountTreeTest : public WindowFixture {
+class AccountTreeTest : public NewDocumentFixture {
 protected:
-    void SetUp() override {
-        WindowFixture::SetUp();
-        doc = NewDoc();
-        ASSERT_NE(doc, nullptr);
-        frame = FrameOf(doc);
-        tree = frame->LeftView();
-    }
     // The slots of a category's items, top to bottom.
     std::vector<int> Slots(AccountKind kind) const {
         std::vector<int> result;
@@ -39,10 +32,6 @@ protected:
         return result;
     }
     QStringList MenuEntries() { return ::MenuEntries(tree->CreateContextMenu(nullptr)); }
-
-    COmbrivaultDoc* doc = nullptr;
-    COmbrivaultChildFrame* frame = nullptr;
-    CLeftView* tree = nullptr;
 };
 
 TEST_F(AccountTreeTest, ANewDocumentShowsAnUntitledRootAndThreeEmptyCategories) {

@@ -16,6 +16,7 @@
 #include "framework/Clock.h"
 #include "framework/DocTemplate.h"
 #include "framework/ModalSeam.h"
+#include "passwords/LeftView.h"
 #include "passwords/OmbrivaultChildFrame.h"
 #include "passwords/OmbrivaultDoc.h"
 #include "support/DocumentDialogs.h"
@@ -62,4 +63,20 @@ protected:
     static constexpr const char* kSamplePassword = "fixture pw";
 
     ScratchDir dir;
+};
+
+// A new, empty passwords document in the window, with its frame and tree at hand.
+class NewDocumentFixture : public WindowFixture {
+protected:
+    void SetUp() override {
+        WindowFixture::SetUp();
+        doc = NewDoc();
+        ASSERT_NE(doc, nullptr);
+        frame = FrameOf(doc);
+        tree = frame->LeftView();
+    }
+
+    COmbrivaultDoc* doc = nullptr;
+    COmbrivaultChildFrame* frame = nullptr;
+    CLeftView* tree = nullptr;
 };
