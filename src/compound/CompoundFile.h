@@ -8,11 +8,12 @@
 // come back with U+FFFD in place of the broken units; use the entry's `id` to reach such an
 // element.
 //
-// Writing: streams are written whole and sequentially; stream data goes to the file as it
-// arrives, only the directory, the allocation tables and (in chunks) the small-stream area
-// are built in memory, and the tables are written at the end by Commit(). Files up to 2 GB
-// use 512-byte sectors (version 3); larger ones 4096-byte sectors (version 4), chosen from
-// the size announced in CompoundWriteOptions before the first byte is written.
+// Writing: streams are written sequentially, whole or in pieces (a piece may be copied from
+// another file without passing through memory); stream data goes to the file as it arrives, only
+// the directory, the allocation tables and (in chunks) the small-stream area are built in memory,
+// and the tables are written at the end by Commit(). Files up to 2 GB use 512-byte sectors (version
+// 3); larger ones 4096-byte sectors (version 4), chosen from the size announced in
+// CompoundWriteOptions before the first byte is written.
 //
 // Reading: the whole structure (header, allocation tables, directory, every stream's sector
 // chain) is checked when the file is opened; nothing in the file is trusted. A damaged
@@ -20,8 +21,8 @@
 // broken, too short, cyclic or shared with another stream is listed but cannot be read
 // (ReadStream returns Corrupt). The file stays open and locked (exclusive advisory lock,
 // flock) until Close() or destruction: a second open of the same file, from this process or
-// another, gets ShareViolation. Once open, the const operations (List, Find, ReadStream) may
-// run on several threads at once; Open and Close may not overlap with anything.
+// another, gets ShareViolation. Once open, the const operations (List, Find, ReadStream) and
+// cursors may run on several threads at once; Open and Close may not overlap with anything.
 #pragma once
 
 #include <cstddef>
