@@ -83,13 +83,17 @@ bool CompoundReader::State::ReadDirect(uint64_t offset, uint8_t* dst, size_t siz
 bool CompoundReader::State::ReadSectors(const std::vector<uint32_t>& sids,
                                         std::vector<uint8_t>& out) const {
     out.resize(sids.size() * sectorSize);
+    return ReadSectors(sids, out.data());
+}
+
+bool CompoundReader::State::ReadSectors(const std::vector<uint32_t>& sids, uint8_t* out) const {
     size_t i = 0;
     while (i < sids.size()) {
         size_t j = i + 1;
         while (j < sids.size() && sids[j] == sids[j - 1] + 1) {
             ++j;
         }
-        if (!ReadAt(SectorOffset(sids[i]), out.data() + i * sectorSize, (j - i) * sectorSize)) {
+        if (!ReadAt(SectorOffset(sids[i]), out + i * sectorSize, (j - i) * sectorSize)) {
             return false;
         }
         i = j;

@@ -4,6 +4,7 @@
 #include "compound/CompoundReaderState.h"
 
 #include <algorithm>
+#include <bit>
 
 using namespace compound;
 
@@ -71,13 +72,17 @@ bool CompoundReader::State::ReadFat(const uint8_t* h) {
         }
         used[sid] = 1;
     }
-    std::vector<uint8_t> raw;
+    // The table is read straight into its place and put in host order there: a large file's
+    // table is megabytes, read at every open.
+    fat.resize(fatSids.size() * per);
+    auto* raw = reinterpret_cast<uint8_t*>(fat.data());
     if (!ReadSectors(fatSids, raw)) {
         return false;
     }
-    fat.resize(raw.size() / 4);
-    for (size_t i = 0; i < fat.size(); ++i) {
-        fat[i] = Get32(raw.data() + 4 * i);
+    if constexpr (std::endian::native != std::endian::little) {
+        for (size_t i = 0; i < fat.size(); ++i) {
+            fat[i] = Get32(raw + 4 * i);
+        }
     }
     return true;
 }
