@@ -51,6 +51,7 @@ CMainFrame::CMainFrame(CEditorApp& app) : app_(app) {
     mdiArea_->setBackground(QColor(128, 128, 128));
     setCentralWidget(mdiArea_);
     connect(mdiArea_, &QMdiArea::subWindowActivated, this, [this] {
+        RefreshDocumentPanes();
         UpdateMenuBar();
         UpdateCaption();
         UpdateCommandStates();
@@ -253,8 +254,20 @@ void CMainFrame::ResetHover() {
 }
 
 void CMainFrame::RefreshSizePane() {
+    // The pane belongs to the active window's document: another window's size never shows,
+    // and nothing shows once every document has closed.
+    const CMDIChildWnd* child = ActiveChildFrame();
+    const CDocument* doc = child != nullptr ? child->GetActiveDocument() : nullptr;
+    const int64_t bytes = doc != nullptr ? doc->StatusSizeBytes() : -1;
     SetStatusPaneText(CFrameStatusBar::Size,
-                      CFrameStatusBar::SizeText(Busy().StatusSizeBytes.load()));
+                      bytes >= 0 ? CFrameStatusBar::SizeText(bytes) : QString());
+}
+
+void CMainFrame::RefreshDocumentPanes() {
+    RefreshSizePane();
+    const CMDIChildWnd* child = ActiveChildFrame();
+    const CView* view = child != nullptr ? child->GetActiveView() : nullptr;
+    SetStatusPaneText(kStatusCaret, view != nullptr ? view->CaretPaneText() : QString());
 }
 
 void CMainFrame::RefreshProtectionPane() {

@@ -145,6 +145,8 @@ private:
     void UpdateWindowList(QMenu* menu);
     void UpdateCaption();
     void RefreshSizePane();
+    // The size and caret panes of the window that just became active (none: both empty).
+    void RefreshDocumentPanes();
     void RefreshIndicators();
     void RefreshProtectionPane();
     void OnFileOpen();

@@ -35,6 +35,7 @@ public:
 
     // " Ln %d, Col %d" for the start of the selection, both counted from 1.
     QString CaretPositionText() const;
+    QString CaretPaneText() const override { return CaretPositionText(); }
     // Shows the caret position in pane 2 of the main window's status bar.
     void UpdateCaretPane();
 

@@ -3,6 +3,7 @@
 // a document owns it; the document goes away when its last frame closes.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include <QString>
@@ -28,6 +29,9 @@ public:
     virtual void SetPathName(const QString& path, bool addToRecentFiles = true);
     bool IsModified() const { return modified_; }
     virtual void SetModifiedFlag(bool modified = true) { modified_ = modified; }
+    // The size the status bar's size pane shows while this document's window is active, or -1
+    // when the document has none to show (the pane stays empty).
+    virtual int64_t StatusSizeBytes() const { return -1; }
 
     CDocTemplate* GetDocTemplate() const { return template_; }
     const std::vector<CView*>& GetViews() const { return views_; }
@@ -77,6 +81,9 @@ public:
     // Called once the frame is built, before it shows.
     virtual void OnInitialUpdate() { OnUpdate(nullptr); }
     virtual void OnUpdate(CView* sender) {}
+    // What the status bar's caret pane shows while this is the active view of the active
+    // window (" Ln 3, Col 7"); empty for a view without a caret.
+    virtual QString CaretPaneText() const { return {}; }
 
 private:
     friend class CDocument;

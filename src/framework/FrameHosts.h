@@ -71,8 +71,6 @@ struct CBusyState {
     std::atomic<int> ReportCount{0}; // running operations that show progress (all of them)
     bool IsBusy() const { return BusyCount.load() > 0; }
     std::atomic<int> ProgressPercent{0};
-    // The document size shown in the status bar's size pane by the frame's tick.
-    std::atomic<int32_t> StatusSizeBytes{0};
 };
 
 class CBusyHost {

@@ -2,12 +2,15 @@
 
 #include <algorithm>
 
+#include <QMdiArea>
 #include <QPointer>
 
 #include "controls/AccountText.h"
 #include "controls/MultiViewSplitter.h"
+#include "framework/CommandIds.h"
 #include "framework/DocManager.h"
 #include "framework/DocTemplate.h"
+#include "framework/FrameHosts.h"
 #include "storage/PictureDoc.h"
 #include "storage/PictureLeftView.h"
 
@@ -90,7 +93,16 @@ CStorageRightView* CPictureChildFrame::ShowStorageView(StorageViewKind kind) {
         return nullptr;
     }
     splitter_->ShowView(viewIds_[i]);
-    return StorageView(kind);
+    CStorageRightView* shown = StorageView(kind);
+    // The caret pane is the shown view's: a note's position, nothing for other items.
+    if (mdiArea() != nullptr && mdiArea()->activeSubWindow() == this) {
+        if (CStatusHost* status = CStatusHost::Of(this)) {
+            const CView* view = shown != nullptr ? shown->View() : nullptr;
+            status->SetStatusPaneText(kStatusCaret,
+                                      view != nullptr ? view->CaretPaneText() : QString());
+        }
+    }
+    return shown;
 }
 
 CStorageRightView* CPictureChildFrame::ShowView(int number) {
@@ -167,11 +179,13 @@ bool CPictureChildFrame::LoadItemData(int32_t index, ItemData& out) {
 bool CPictureChildFrame::ChangeItem(int32_t index,
                                     const std::function<void(StorageItem&)>& change) {
     CPictureDoc* doc = Document();
-    const bool changed = doc != nullptr && doc->ChangeItem(index, change);
-    if (changed && leftView_ != nullptr) {
-        leftView_->ShowDocumentSize();
+    if (doc == nullptr || !doc->ChangeItem(index, change)) {
+        return false;
     }
-    return changed;
+    if (leftView_ != nullptr) {
+        leftView_->ItemTextChanged(); // a note or an account may be found by other words now
+    }
+    return true;
 }
 
 PCL_Interface_ZoomScale& CPictureChildFrame::Zoom() {
@@ -246,4 +260,20 @@ void CPictureChildFrame::OpenDocumentFile(const QString& path) {
     }
     QMetaObject::invokeMethod(
         this, [manager, path] { manager->OpenDocumentFile(path); }, Qt::QueuedConnection);
+}
+
+bool CPictureChildFrame::OnCommand(int id) {
+    if (id == ID_EDIT_FIND && leftView_ != nullptr) {
+        leftView_->StartFind();
+        return true;
+    }
+    return CMDIChildWnd::OnCommand(id);
+}
+
+bool CPictureChildFrame::OnUpdateCommand(CCmdUI& ui) {
+    if (ui.id == ID_EDIT_FIND && leftView_ != nullptr) {
+        ui.Enable(true);
+        return true;
+    }
+    return CMDIChildWnd::OnUpdateCommand(ui);
 }

@@ -60,6 +60,10 @@ public:
     // The tree and the largest right-hand view side by side, so no view opens cut.
     QSize ContentMinimumSize() const override;
 
+    // Find (Ctrl+F) goes to the tree's find bar from every view of the window.
+    bool OnCommand(int id) override;
+    bool OnUpdateCommand(CCmdUI& ui) override;
+
 protected:
     bool OnCreateClient(CDocument* document, CDocTemplate* docTemplate) override;
 

@@ -58,6 +58,7 @@ public:
     const StorageItemTable& Items() const { return items_; }
     // The bytes the items hold, for the status bar's size pane.
     uint64_t TotalBytes() const { return totalBytes_; }
+    int64_t StatusSizeBytes() const override { return static_cast<int64_t>(totalBytes_); }
     // Why the items cannot change now, or empty when they can.
     QString ChangeRefusal() const;
     // Whether the items may change now; when not, the status bar says why.

@@ -10,6 +10,7 @@
 
 #include "base/ProductInfo.h"
 #include "base/WholeFile.h"
+#include "controls/TreeFinder.h"
 #include "framework/MessageBox.h"
 #include "image/ImageType.h"
 #include "image/ObjImage.h"
@@ -40,7 +41,9 @@ CPictureLeftView::CPictureLeftView(CDocument* document, QWidget* parent) : CView
     tree_->setItemDelegate(new LabelEditDelegate(this));
     tree_->setContextMenuPolicy(Qt::DefaultContextMenu);
     tree_->viewport()->installEventFilter(this);
-    layout->addWidget(tree_);
+    finder_ = MakeFinder();
+    layout->addWidget(finder_->Bar());
+    layout->addWidget(finder_->Stack(), 1);
     connect(tree_, &QTreeWidget::currentItemChanged, this, &CPictureLeftView::OnSelectionChanged);
 }
 
@@ -73,7 +76,6 @@ void CPictureLeftView::DetachDocument() {
         frame->ForgetShownItems();
     }
     doc_ = nullptr;
-    ShowDocumentSize();
 }
 
 CPictureChildFrame* CPictureLeftView::ChildFrame() const {
@@ -101,7 +103,6 @@ void CPictureLeftView::OnInitialUpdate() {
         return;
     }
     doc->SetTreeView(this);
-    ShowDocumentSize();
     // The open left the file it checked open: the load reads that one.
     if (doc->OpenFile() != nullptr) {
         const std::string path = NativePath(doc->OwnPath());
@@ -139,7 +140,6 @@ QTreeWidgetItem* CPictureLeftView::InsertRecord(QTreeWidgetItem* parent,
     if (select) {
         tree_->setCurrentItem(item);
     }
-    ShowDocumentSize();
     return item;
 }
 
@@ -245,7 +245,6 @@ bool CPictureLeftView::ReplaceImageData(const FCObjImage& picture) {
         item.data = std::move(bmp);
         item.imageType = ImageType::Bmp;
     });
-    ShowDocumentSize();
     return changed;
 }
 
@@ -414,5 +413,4 @@ void CPictureLeftView::DeleteSelected() {
     }
     delete item;
     doc->DeleteItems(indexes);
-    ShowDocumentSize();
 }

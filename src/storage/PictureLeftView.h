@@ -39,6 +39,7 @@ class CPictureDoc;
 class CStorageRightView;
 class FCObjImage;
 class QMenu;
+class TreeFinder;
 class QTreeWidget;
 class QTreeWidgetItem;
 struct StorageLoadJob;
@@ -105,6 +106,11 @@ public:
     void DetachDocument();
     CPictureChildFrame* ChildFrame() const;
     QTreeWidget* Tree() const { return tree_; }
+    // The find bar over the tree (Ctrl+F), and a change of what its items are found by that
+    // the tree's own signals do not tell (a note's text, an account's fields).
+    TreeFinder* Finder() const { return finder_; }
+    void StartFind();
+    void ItemTextChanged();
     QTreeWidgetItem* RootItem() const { return root_; }
 
     // --- Loading and saving -----------------------------------------------------------------
@@ -112,8 +118,6 @@ public:
     // The tree in save order (pre-order, siblings as shown). When `expandedInto` is given,
     // its folder records take their expanded state from the tree (a save's snapshot).
     StorageTree TreeForSave(StorageItemTable* expandedInto = nullptr) const;
-    // The status bar's size pane shows the document's size.
-    void ShowDocumentSize();
 
     // --- The items --------------------------------------------------------------------------
     // The table index of a tree item; -1 for the root and foreign items.
@@ -200,6 +204,7 @@ private:
     friend class StorageTreeWidget;
     friend class LabelEditDelegate;
 
+    TreeFinder* MakeFinder();
     void StartLoad(const std::string& path, uint64_t fileSize);
     // Cancels the load and waits for its worker, which stops before its next item.
     void StopLoad();
@@ -226,6 +231,7 @@ private:
     void ApplyDirectoryBatch(std::shared_ptr<DirectoryBatch> batch);
 
     QTreeWidget* tree_ = nullptr;
+    TreeFinder* finder_ = nullptr;
     QTreeWidgetItem* root_ = nullptr;
     QTreeWidgetItem* lastSelected_ = nullptr;
     QTreeWidgetItem* lastFolder_ = nullptr;

@@ -31,6 +31,7 @@ public:
     SecretTextEdit* Editor() const { return edit_; }
     // " Ln %d, Col %d" for the caret, both counted from 1.
     QString CaretText() const;
+    QString CaretPaneText() const override { return CaretText(); }
 
     bool OnCommand(int id) override;
     bool OnUpdateCommand(CCmdUI& ui) override;

@@ -127,7 +127,6 @@ void CPictureLeftView::ApplyDirectoryBatch(std::shared_ptr<DirectoryBatch> batch
             state.folders[static_cast<size_t>(entry.folder)] = item;
         }
     }
-    ShowDocumentSize();
     if (CStatusHost* status = CStatusHost::Of(this)) {
         status->SetStatusPaneText(
             kStatusMessage,

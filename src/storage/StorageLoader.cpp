@@ -110,7 +110,6 @@ void CPictureLeftView::FinishLoad(const std::shared_ptr<StorageLoadJob>& job) {
         }
     }
     tree_->setUpdatesEnabled(true);
-    ShowDocumentSize();
     unreadFolders_.clear();
     for (const StorageDamage& damage : job->read.damaged) {
         unreadFolders_.push_back(damage.folder);

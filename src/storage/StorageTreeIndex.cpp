@@ -76,14 +76,6 @@ QTreeWidgetItem* CPictureLeftView::MakeTreeItem(int32_t index, const StorageItem
     return item;
 }
 
-void CPictureLeftView::ShowDocumentSize() {
-    // The pane follows the document of this window; a closed one shows nothing.
-    if (CBusyHost* busy = CBusyHost::Current()) {
-        const uint64_t bytes = doc_ != nullptr ? doc_->TotalBytes() : 0;
-        busy->Busy().StatusSizeBytes = static_cast<int32_t>(std::min<uint64_t>(bytes, INT32_MAX));
-    }
-}
-
 StorageTree CPictureLeftView::TreeForSave(StorageItemTable* expandedInto) const {
     StorageTree out;
     const StorageItemTable& table = Document()->Items();

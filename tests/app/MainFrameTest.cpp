@@ -342,9 +342,9 @@ TEST_F(AppTest, SizePaneFollowsTheStatusSize) {
         EXPECT_EQ(CFrameStatusBar::SizeText(bytes), text);
     }
     ASSERT_TRUE(Start({}));
-    Frame().Busy().StatusSizeBytes = 2048;
+    Frame().SetStatusPaneText(1, QStringLiteral("2.00 KB"));
     Frame().OnTimer();
-    EXPECT_EQ(Frame().StatusPaneText(1), "2.00 KB");
+    EXPECT_EQ(Frame().StatusPaneText(1), "") << "no document, no size";
     Frame().SetStatusPaneText(2, " Ln 2, Col 3");
     EXPECT_EQ(Frame().StatusPaneText(2), " Ln 2, Col 3");
     EXPECT_EQ(Frame().StatusPaneText(0), "Ready");

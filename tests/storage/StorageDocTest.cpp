@@ -5,9 +5,12 @@
 
 #include <QFileInfo>
 #include <QProcess>
+#include <QTest>
 
+#include "app/FrameStatusBar.h"
 #include "compound/CompoundFile.h"
 #include "crypto/StrongFile.h"
+#include "editor/EditorView.h"
 #include "framework/CommandIds.h"
 #include "framework/FrameHosts.h"
 #include "storage/StorageLayout.h"
@@ -398,4 +401,52 @@ TEST_F(StorageCliInterop, ToolStorageOpensInWindowWithEveryItem) {
     ASSERT_NE(doc, nullptr);
     EXPECT_EQ(Labels(View(doc)->RootItem()),
               (QStringList{QStringLiteral("one.pdf"), QStringLiteral("two.dat")}));
+}
+
+// The size and caret panes belong to the active window: a new storage never shows another's
+// size, a text window shows its caret and no size, and both panes empty with the last window.
+TEST_F(StorageDocTest, SizeAndCaretPanesFollowTheActiveWindow) {
+    CPictureDoc* full = NewStorage();
+    ASSERT_NE(full, nullptr);
+    View(full)->AddItem(QString::fromStdString(File("big.bin", std::string(256 * 1024, 'b'))),
+                        StorageItemType::File, false);
+    Frame().OnTimer();
+    const QString fullSize = Frame().StatusPaneText(kStatusSize);
+    EXPECT_EQ(fullSize, CFrameStatusBar::SizeText(static_cast<qint64>(full->TotalBytes())));
+    EXPECT_TRUE(fullSize.endsWith(QStringLiteral(" KB"))) << fullSize.toStdString();
+
+    CDocument* text = app->TextTemplate()->OpenDocumentFile(QString());
+    ASSERT_NE(text, nullptr);
+    auto* editor = qobject_cast<CEditorView*>(text->GetViews().front());
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClicks(editor->Edit(), QStringLiteral("ab"));
+    QTest::keyClick(editor->Edit(), Qt::Key_Return);
+    QTest::keyClicks(editor->Edit(), QStringLiteral("cd"));
+    Frame().OnTimer();
+    EXPECT_EQ(Frame().StatusPaneText(kStatusSize), QString()) << "a text has no size to show";
+    EXPECT_EQ(Frame().StatusPaneText(kStatusCaret), QStringLiteral(" Ln 2, Col 3"));
+
+    CPictureDoc* empty = NewStorage();
+    ASSERT_NE(empty, nullptr);
+    Frame().OnTimer();
+    EXPECT_EQ(Frame().StatusPaneText(kStatusSize), QStringLiteral("0 B"));
+    EXPECT_EQ(Frame().StatusPaneText(kStatusCaret), QString()) << "the tree has no caret";
+
+    Frame().ActivateChildFrame(text->GetFrames().front());
+    EXPECT_EQ(Frame().StatusPaneText(kStatusCaret), QStringLiteral(" Ln 2, Col 3"));
+    Frame().ActivateChildFrame(full->GetFrames().front());
+    Frame().OnTimer();
+    EXPECT_EQ(Frame().StatusPaneText(kStatusSize), fullSize);
+    EXPECT_EQ(Frame().StatusPaneText(kStatusCaret), QString());
+
+    for (CDocument* doc : {static_cast<CDocument*>(empty), text}) {
+        doc->SetModifiedFlag(false);
+        doc->OnCloseDocument();
+    }
+    full->SetModifiedFlag(false);
+    full->OnCloseDocument();
+    QCoreApplication::processEvents();
+    Frame().OnTimer();
+    EXPECT_EQ(Frame().StatusPaneText(kStatusSize), QString());
+    EXPECT_EQ(Frame().StatusPaneText(kStatusCaret), QString());
 }

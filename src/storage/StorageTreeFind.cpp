@@ -1,0 +1,45 @@
+// The storage tree's find bar: items are found by their names, and with "Search notes and
+// accounts" ticked by the text of their notes and the fields of their accounts (never an
+// account's password).
+#include "storage/PictureLeftView.h"
+
+#include <QTreeWidget>
+
+#include "controls/AccountText.h"
+#include "controls/TreeFinder.h"
+#include "storage/ItemXml.h"
+#include "storage/PictureDoc.h"
+
+TreeFinder* CPictureLeftView::MakeFinder() {
+    auto textsOf = [this](QTreeWidgetItem* item, bool withNotes, QString&, QString& notes) {
+        const StorageItem* record = RecordOf(item);
+        if (record == nullptr) {
+            return false; // the root only leads to the items
+        }
+        if (!withNotes) {
+            return true;
+        }
+        if (record->Is(StorageItemType::Text)) {
+            notes = AccountText(record->text);
+        } else if (record->Is(StorageItemType::WebAccount) ||
+                   record->Is(StorageItemType::OtherAccount)) {
+            const ItemAccount account =
+                ReadItemXml(static_cast<StorageItemType>(record->type), record->text);
+            for (const std::string* field : {&account.address, &account.userId, &account.notes}) {
+                if (!field->empty()) {
+                    notes += AccountText(*field) + QLatin1Char('\n');
+                }
+            }
+        }
+        return true;
+    };
+    return new TreeFinder(tree_, textsOf, QStringLiteral("Search notes and accounts"), this);
+}
+
+void CPictureLeftView::StartFind() {
+    finder_->Focus();
+}
+
+void CPictureLeftView::ItemTextChanged() {
+    finder_->Invalidate();
+}
