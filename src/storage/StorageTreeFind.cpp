@@ -1,8 +1,9 @@
-// The storage tree's find bar: items are found by their names, and with "Search notes and
-// accounts" ticked by the text of their notes and the fields of their accounts (never an
+// The storage tree's find bar: items are found by their names, and with "Search notes"
+// ticked by the text of their notes and the fields of their accounts (never an
 // account's password).
 #include "storage/PictureLeftView.h"
 
+#include <QCheckBox>
 #include <QTreeWidget>
 
 #include "controls/AccountText.h"
@@ -33,7 +34,12 @@ TreeFinder* CPictureLeftView::MakeFinder() {
         }
         return true;
     };
-    return new TreeFinder(tree_, textsOf, QStringLiteral("Search notes and accounts"), this);
+    // The box keeps the short label the account tree's has, so the bar fits the narrow tree
+    // column; its tip says that accounts are searched too.
+    auto* finder = new TreeFinder(tree_, textsOf, QStringLiteral("Search notes"), this);
+    finder->NotesBox()->setToolTip(
+        QStringLiteral("Also find items by the text of notes and the fields of accounts"));
+    return finder;
 }
 
 void CPictureLeftView::StartFind() {
