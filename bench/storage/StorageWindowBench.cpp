@@ -1,8 +1,10 @@
 // The storage window on the offscreen platform: opening a storage of 100,000 small items in
 // 100 folders until the whole tree is shown, against reading the same file with the storage
 // layer alone; adding a directory of 10,000 files against one of 1,000 (time per file); and
-// saving 1 GiB in 200 items from the window against the raw pipeline, with its peak memory.
+// saving 1 GiB in 200 items from the window against the raw pipeline, with its peak memory;
+// and find in the tree of the 100,000 items (see FindKeystrokes.h).
 #include "BenchFigures.h"
+#include "FindKeystrokes.h"
 #include "StorageBenchData.h"
 
 #include <QApplication>
@@ -151,6 +153,32 @@ void BM_WindowOpen100k(benchmark::State& state) {
     }
 }
 
+find_bench::FindFigures g_find;
+
+void BM_Find100k(benchmark::State& state) {
+    const std::string& path = ManyItemsFile();
+    for (auto _ : state) {
+        Window window;
+        if (!window.Open(path)) {
+            state.SkipWithError("open failed");
+            break;
+        }
+        RunEventsWhile([&] { return window.View()->IsLoading(); });
+        window.frame->show();
+        SettleWindows();
+        std::vector<QString> names;
+        names.reserve(static_cast<size_t>(window.doc->Items().NextIndex()));
+        for (int32_t i = 0; i < window.doc->Items().NextIndex(); ++i) {
+            if (const StorageItem* item = window.doc->Items().Get(i)) {
+                names.push_back(QString::fromStdString(item->name));
+            }
+        }
+        g_find = find_bench::MeasureFind(
+            window.View()->Finder(), names,
+            find_bench::Keystrokes({"note 12", "folder 7", "99.txt", "zq"}));
+    }
+}
+
 const std::string& FilesDirectory(int count) {
     static std::map<int, std::string> made;
     auto& path = made[count];
@@ -255,6 +283,7 @@ void BM_RawSave1GiBWindow(benchmark::State& state) {
 
 BENCHMARK(BM_CoreRead100k)->Iterations(1)->Repetitions(3)->UseRealTime();
 BENCHMARK(BM_WindowOpen100k)->Iterations(1)->Repetitions(3)->UseRealTime();
+BENCHMARK(BM_Find100k)->Iterations(1)->UseRealTime();
 BENCHMARK(BM_AddDirectory)->Arg(1000)->Arg(10000)->Iterations(1)->Repetitions(3)->UseRealTime();
 BENCHMARK(BM_RawSave1GiBWindow)->Iterations(1)->Repetitions(2)->UseRealTime();
 BENCHMARK(BM_WindowSave1GiB)->Iterations(1)->Repetitions(2)->UseRealTime();
@@ -271,6 +300,12 @@ int main(int argc, char** argv) {
         if (t["BM_WindowOpen100k"] > 0) {
             PrintFigure("storage_window_open_100k_vs_core_read",
                         t["BM_WindowOpen100k"] / t["BM_CoreRead100k"], "<=3");
+        }
+        if (g_find.p95Ms > 0) {
+            PrintFigure("storage_find_keystroke_p95_100k_ms", g_find.p95Ms, "<=50");
+            PrintFigure("storage_find_keystroke_p95_vs_linear_name_scan_p95",
+                        g_find.p95Ms / g_find.scanP95Ms, "<=3");
+            PrintFigure("storage_find_first_keystroke_index_100k_ms", g_find.indexMs, "<=1000");
         }
         const double small = t["BM_AddDirectory/1000"] / 1000;
         const double large = t["BM_AddDirectory/10000"] / 10000;
