@@ -157,12 +157,14 @@ QTreeWidgetItem* CPictureLeftView::AddItem(const QString& nameOrPath, StorageIte
     case StorageItemType::Text:
     case StorageItemType::Pdf:
     case StorageItemType::File: {
-        Bytes bytes;
-        const bool read = ReadWholeFile(NativePath(nameOrPath), bytes);
-        if (type != StorageItemType::Text && (!read || bytes.empty())) {
+        int error = 0;
+        record = MakeItemFromPath(NativePath(nameOrPath), error);
+        if (type != StorageItemType::Text && (record == nullptr || record->data.empty())) {
             return nullptr; // a missing or empty file adds nothing
         }
-        record = MakeItemFromFile(NativePath(nameOrPath), std::move(bytes));
+        if (record == nullptr) {
+            record = MakeItemFromFile(NativePath(nameOrPath), Bytes()); // an empty note
+        }
         record->type = static_cast<int32_t>(type);
         break;
     }
@@ -179,11 +181,11 @@ QTreeWidgetItem* CPictureLeftView::AddItem(const QString& nameOrPath, StorageIte
 }
 
 QTreeWidgetItem* CPictureLeftView::AddImageFile(const QString& path, bool select) {
-    Bytes bytes;
-    if (!ReadWholeFile(NativePath(path), bytes) || bytes.empty()) {
+    int error = 0;
+    std::unique_ptr<StorageItem> record = MakeItemFromPath(NativePath(path), error);
+    if (record == nullptr || record->data.empty()) {
         return nullptr;
     }
-    std::unique_ptr<StorageItem> record = MakeItemFromFile(NativePath(path), std::move(bytes));
     record->type = static_cast<int32_t>(StorageItemType::Image);
     record->imageType = ImageTypeFromPath(NativePath(path));
     record->fitToView = 1;

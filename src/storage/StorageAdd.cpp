@@ -1,10 +1,14 @@
 #include "storage/StorageAdd.h"
 
 #include "base/FileNames.h"
+#include "base/WholeFile.h"
 #include "image/ImageType.h"
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 StorageItemType StorageItemTypeForPath(std::string_view path) {
     static constexpr std::string_view kImages[] = {".jpg",  ".jpeg", ".bmp", ".gif", ".png", ".tif",
@@ -59,4 +63,31 @@ std::unique_ptr<StorageItem> MakeItemFromOpenFile(std::string_view path, int fd,
     item->size = static_cast<int64_t>(size);
     item->data = std::move(data);
     return item;
+}
+
+std::unique_ptr<StorageItem> MakeItemFromPath(const std::string& path, int& error) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+        error = errno;
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return nullptr;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        error = EISDIR;
+        return nullptr;
+    }
+    const auto size = static_cast<uint64_t>(st.st_size);
+    if (size > kAddInMemoryBytes && StorageItemTypeForPath(path) != StorageItemType::Text) {
+        return MakeItemFromOpenFile(path, fd, size, error);
+    }
+    ::close(fd);
+    Bytes bytes;
+    if (!ReadWholeFile(path, bytes, &error)) {
+        return nullptr;
+    }
+    return MakeItemFromFile(path, std::move(bytes));
 }

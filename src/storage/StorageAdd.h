@@ -21,3 +21,12 @@ std::unique_ptr<StorageItem> MakeItemFromFile(std::string_view path, Bytes bytes
 // `error` set when the text cannot be read.
 std::unique_ptr<StorageItem> MakeItemFromOpenFile(std::string_view path, int fd, uint64_t size,
                                                   int& error);
+
+// Files up to this size are read whole when they are added from the window; larger ones stay
+// in their file, held open, so an item of gigabytes is added in bounded memory.
+inline constexpr uint64_t kAddInMemoryBytes = uint64_t{64} << 20;
+
+// The item for the file at `path` as MakeItemFromFile makes it: read now up to
+// kAddInMemoryBytes, held open and read in pieces when written above that. Null with `error`
+// set when the file cannot be opened or read, or is not a regular file.
+std::unique_ptr<StorageItem> MakeItemFromPath(const std::string& path, int& error);

@@ -13,6 +13,7 @@
 #include "editor/EditorView.h"
 #include "framework/CommandIds.h"
 #include "framework/FrameHosts.h"
+#include "storage/StorageAdd.h"
 #include "storage/StorageLayout.h"
 #include "storage/StorageWindowFixture.h"
 
@@ -449,4 +450,44 @@ TEST_F(StorageDocTest, SizeAndCaretPanesFollowTheActiveWindow) {
     Frame().OnTimer();
     EXPECT_EQ(Frame().StatusPaneText(kStatusSize), QString());
     EXPECT_EQ(Frame().StatusPaneText(kStatusCaret), QString());
+}
+
+// A file added from the window is read whole up to the in-memory bound; a larger one stays in
+// its file and is copied into the storage in pieces by the save.
+TEST_F(StorageDocTest, AddedFilesAboveTheMemoryBoundStayInTheirFileUntilSaved) {
+    const std::string path = dir / "added.ovs";
+    CPictureDoc* doc = OpenStorage(path);
+    ASSERT_NE(doc, nullptr);
+    struct Case {
+        const char* name;
+        uint64_t size;
+        bool inMemory;
+    };
+    const Case cases[] = {{"small.bin", 4096, true},
+                          {"large.bin", kAddInMemoryBytes + 4097, false}};
+    for (const Case& c : cases) {
+        std::string bytes(c.size, '\0');
+        for (size_t i = 0; i < bytes.size(); i += 4096) {
+            bytes[i] = static_cast<char>(i / 4096 + 1);
+        }
+        QTreeWidgetItem* item = View(doc)->AddItem(QString::fromStdString(File(c.name, bytes)),
+                                                   StorageItemType::File, false);
+        ASSERT_NE(item, nullptr) << c.name;
+        const StorageItem* record = View(doc)->RecordOf(item);
+        ASSERT_NE(record, nullptr);
+        EXPECT_EQ(record->data.size(), c.size) << c.name;
+        EXPECT_EQ(record->data.data() != nullptr, c.inMemory) << c.name;
+    }
+    ModalSeam::Push(SetPassword(kPw));
+    ASSERT_TRUE(SaveAndWait(doc));
+    for (const Case& c : cases) {
+        const std::string out = dir / (std::string("out-") + c.name);
+        int code = -1;
+        RunCli(kPw,
+               {QStringLiteral("export"), QString::fromStdString(path), QString::fromLatin1(c.name),
+                QStringLiteral("-o"), QString::fromStdString(out)},
+               &code);
+        EXPECT_EQ(code, 0) << c.name;
+        EXPECT_EQ(ReadFileBytes(out), ReadFileBytes(dir / c.name)) << c.name;
+    }
 }
