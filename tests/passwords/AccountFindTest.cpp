@@ -12,6 +12,7 @@
 #include "framework/CommandIds.h"
 #include "passwords/AccountForms.h"
 #include "passwords/LeftView.h"
+#include "support/FindCases.h"
 
 namespace {
 
@@ -44,13 +45,7 @@ protected:
             *account->Field(field) = value; // UTF-8 is the program's code page here
         }
     }
-    QStringList Shown() const {
-        QStringList labels;
-        for (int row = 0; row < finder->ResultCount(); ++row) {
-            labels << finder->ResultItem(row)->text(0);
-        }
-        return labels;
-    }
+    QStringList Shown() const { return ShownLabels(*finder); }
     QTreeWidgetItem* Item(const char* label) const {
         return tree->Tree()
             ->findItems(QString::fromUtf8(label), Qt::MatchExactly | Qt::MatchRecursive)
@@ -61,31 +56,21 @@ protected:
 };
 
 TEST_F(AccountFindTest, FindsByNameAddressAndUserIdButNeverByPassword) {
-    struct Case {
-        const char* text;
-        bool notes;
-        QStringList shown;
-    };
-    const Case cases[] = {
-        {"muller",
-         false,
-         {"Untitled", "Web Accounts", "Müller Bank", "Email Accounts", "Work mail"}},
-        {"BANK.EXAMPLE", false, {"Untitled", "Web Accounts", "Müller Bank"}},
-        {"shopper", false, {"Untitled", "Web Accounts", "Shop"}},
-        {"imap", false, {"Untitled", "Email Accounts", "Work mail"}},
-        {"secret", false, {}}, // a password
-        {"1234", true, {}},    // a password, notes or not
-        {"garage", false, {}},
-        {"garage", true, {"Untitled", "Other Accounts", "Door code"}},
-        {"muller's", true, {"Untitled", "Other Accounts", "Door code"}},
-        {"accounts", false, {}}, // categories only lead to accounts
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        finder->NotesBox()->setChecked(c.notes);
-        finder->Field()->setText(QString::fromUtf8(c.text));
-        EXPECT_EQ(Shown(), c.shown);
-    }
+    ExpectFindCases(
+        *finder, {
+                     {"muller",
+                      false,
+                      {"Untitled", "Web Accounts", "Müller Bank", "Email Accounts", "Work mail"}},
+                     {"BANK.EXAMPLE", false, {"Untitled", "Web Accounts", "Müller Bank"}},
+                     {"shopper", false, {"Untitled", "Web Accounts", "Shop"}},
+                     {"imap", false, {"Untitled", "Email Accounts", "Work mail"}},
+                     {"secret", false, {}}, // a password
+                     {"1234", true, {}},    // a password, notes or not
+                     {"garage", false, {}},
+                     {"garage", true, {"Untitled", "Other Accounts", "Door code"}},
+                     {"muller's", true, {"Untitled", "Other Accounts", "Door code"}},
+                     {"accounts", false, {}}, // categories only lead to accounts
+                 });
     EXPECT_FALSE(doc->IsModified()) << "searching is not editing";
 }
 

@@ -10,6 +10,7 @@
 #include "framework/CommandIds.h"
 #include "storage/ItemXml.h"
 #include "storage/StorageWindowFixture.h"
+#include "support/FindCases.h"
 
 namespace {
 
@@ -55,13 +56,7 @@ protected:
         ASSERT_NE(item, nullptr);
         ASSERT_TRUE(FrameOf(doc)->ChangeItem(CPictureLeftView::IndexOf(item), change));
     }
-    QStringList Shown() const {
-        QStringList labels;
-        for (int row = 0; row < finder->ResultCount(); ++row) {
-            labels << finder->ResultItem(row)->text(0);
-        }
-        return labels;
-    }
+    QStringList Shown() const { return ShownLabels(*finder); }
     QTreeWidgetItem* Item(const QString& label) const {
         return view->Tree()->findItems(label, Qt::MatchExactly | Qt::MatchRecursive).value(0);
     }
@@ -74,30 +69,20 @@ protected:
 
 TEST_F(StorageFindTest, FindsByNameAndWithTheBoxByNotesAndAccountFields) {
     const QString root = view->RootItem()->text(0);
-    struct Case {
-        const char* text;
-        bool notes;
-        QStringList shown;
-    };
-    const Case cases[] = {
-        {"MULLER", false, {root, "Letters", "To Müller"}},
-        {"letters", false, {root, "Letters"}}, // a folder is found by its name
-        {"garage", false, {}},
-        {"garage", true, {root, "Letters", "To Müller"}},
-        {"bank", false, {root, "Bank"}},
-        {"bank.example", false, {}}, // an address only with the box
-        {"bank.example", true, {root, "Bank"}},
-        {"hans", false, {}},
-        {"hans", true, {root, "Bank"}},
-        {"secret", true, {}}, // a password never
-        {"o", false, {root, "Letters", "To Müller", "Photos"}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        finder->NotesBox()->setChecked(c.notes);
-        finder->Field()->setText(QString::fromUtf8(c.text));
-        EXPECT_EQ(Shown(), c.shown);
-    }
+    ExpectFindCases(*finder,
+                    {
+                        {"MULLER", false, {root, "Letters", "To Müller"}},
+                        {"letters", false, {root, "Letters"}}, // a folder is found by its name
+                        {"garage", false, {}},
+                        {"garage", true, {root, "Letters", "To Müller"}},
+                        {"bank", false, {root, "Bank"}},
+                        {"bank.example", false, {}}, // an address only with the box
+                        {"bank.example", true, {root, "Bank"}},
+                        {"hans", false, {}},
+                        {"hans", true, {root, "Bank"}},
+                        {"secret", true, {}}, // a password never
+                        {"o", false, {root, "Letters", "To Müller", "Photos"}},
+                    });
     EXPECT_FALSE(doc->IsModified()) << "searching is not editing";
 }
 
@@ -106,7 +91,8 @@ TEST_F(StorageFindTest, PickingAMatchShowsItAndClearingKeepsTheTreesState) {
     view->Tree()->setCurrentItem(Item(QStringLiteral("Photos")));
     finder->Field()->setText(QStringLiteral("müller"));
     ASSERT_EQ(Shown().size(), 3);
-    EXPECT_EQ(view->Tree()->currentItem(), Item(QStringLiteral("Photos"))) << "typing selects";
+    EXPECT_EQ(view->Tree()->currentItem(), Item(QStringLiteral("Photos")))
+        << "typing selects nothing";
     finder->ClearAndReturn();
     EXPECT_FALSE(letters->isExpanded());
     EXPECT_EQ(view->Tree()->currentItem(), Item(QStringLiteral("Photos")));
