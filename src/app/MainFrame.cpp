@@ -27,6 +27,7 @@
 #include "framework/DialogPolish.h"
 #include "framework/Document.h"
 #include "framework/FolderMemory.h"
+#include "framework/LayoutMemory.h"
 
 CMainFrame::CMainFrame(CEditorApp& app) : app_(app) {
     setObjectName(QStringLiteral("mainframe"));
@@ -96,12 +97,14 @@ CMainFrame::CMainFrame(CEditorApp& app) : app_(app) {
                                     child != nullptr ? child->GetActiveDocument() : nullptr;
                                 return doc != nullptr ? doc->GetPathName() : QString();
                             }});
+    LayoutMemory::SetHooks({&AppSettings::LayoutSize, &AppSettings::SetLayoutSize});
     UpdateCommandStates();
 }
 
 CMainFrame::~CMainFrame() {
     SetDialogEndedHook({});
     FolderMemory::SetHooks({});
+    LayoutMemory::SetHooks({});
     qApp->removeEventFilter(this);
     if (CLockHost::Current() == &lock_) {
         CLockHost::SetCurrent(nullptr);

@@ -8,6 +8,7 @@
 #include "controls/MultiViewSplitter.h"
 #include "framework/DocManager.h"
 #include "framework/DocTemplate.h"
+#include "framework/LayoutMemory.h"
 #include "storage/PictureDoc.h"
 #include "storage/PictureLeftView.h"
 
@@ -55,7 +56,11 @@ bool CPictureChildFrame::OnCreateClient(CDocument* document, CDocTemplate*) {
         }
     }
     setWidget(splitter_);
-    splitter_->SetColumnWidth(0, kTreeWidth, 0);
+    // The tree's width is the user's, whichever storage the window shows.
+    treeWidth_ = LayoutMemory::Size(kTreeWidthKey, kTreeWidth);
+    splitter_->SetColumnWidth(0, treeWidth_, 0);
+    connect(splitter_, &QSplitter::splitterMoved, this,
+            [this] { LayoutMemory::Remember(kTreeWidthKey, splitter_->sizes().value(0)); });
     ShowStorageView(StorageViewKind::FolderOverview);
     SetActiveView(leftView_);
     return true;
@@ -73,7 +78,7 @@ QSize CPictureChildFrame::ContentMinimumSize() const {
         }
     }
     const QSize all = splitter_->ContentSize();
-    return {std::max(all.width(), kTreeWidth + splitter_->handleWidth() + right.width()),
+    return {std::max(all.width(), treeWidth_ + splitter_->handleWidth() + right.width()),
             std::max(all.height(), right.height())};
 }
 
