@@ -211,6 +211,8 @@ private:
                                   bool select, int style);
     void OnSelectionChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous);
     void ShowContextMenu(const QPoint& globalPos);
+    // An item other than the root is selected and the storage may change now.
+    bool SelectionChangeable() const;
     // The viewer the zoom commands go to: the image or PDF viewer of the selected item.
     CStorageRightView* ZoomTarget() const;
     void ExportFolder(QTreeWidgetItem* item);
