@@ -204,6 +204,7 @@ void CMainFrame::CreateToolBar() {
 void CMainFrame::CreateStatusBar() {
     statusBar_ = new CFrameStatusBar(this);
     setStatusBar(statusBar_);
+    connect(statusBar_, &CFrameStatusBar::cancelClicked, this, [this] { busy_.CancelAll(); });
     RefreshSizePane();
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QKeyEvent>
 #include <QPointer>
 
 #include "controls/AccountText.h"
@@ -142,6 +143,20 @@ void CPictureChildFrame::ForgetShownItems() {
         }
     }
     ShowStorageView(StorageViewKind::FolderOverview);
+}
+
+void CPictureChildFrame::keyPressEvent(QKeyEvent* event) {
+    // Escape that no view used stops the window's import and save, as the status bar's Cancel.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        const bool imports = leftView_ != nullptr && leftView_->CancelImportsByUser();
+        CPictureDoc* doc = Document();
+        const bool save = doc != nullptr && doc->CancelSaveByUser();
+        if (imports || save) {
+            event->accept();
+            return;
+        }
+    }
+    CMDIChildWnd::keyPressEvent(event);
 }
 
 // --- What the views ask of the window ------------------------------------------------------

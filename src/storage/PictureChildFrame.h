@@ -65,6 +65,7 @@ public:
 
 protected:
     bool OnCreateClient(CDocument* document, CDocTemplate* docTemplate) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     // The storage while the window shows it; null once it has closed.

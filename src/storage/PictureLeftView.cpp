@@ -64,6 +64,7 @@ void CPictureLeftView::StopWorkers() {
     StopLoad();
     directoriesPending_ = 0;
     jobs_.clear();
+    ReleaseCancel();
 }
 
 void CPictureLeftView::DetachDocument() {

@@ -145,6 +145,9 @@ public:
     // Stops the directory imports: the running one before its next file (what it read stays),
     // the queued ones at once. Does not wait.
     void CancelImports();
+    // The user stops the imports (the status bar's Cancel, Escape): as CancelImports, and the
+    // end says how many files were added. False when none runs.
+    bool CancelImportsByUser();
     // Dropped or pasted paths: directories to StartAddDirectory, files to AddFileByType.
     void AddDroppedPaths(const QStringList& paths);
     // Paste (139): the file list on the clipboard; false when it holds none.
@@ -226,6 +229,10 @@ private:
     // Directory imports.
     void DirectoryWorkerLoop();
     void ApplyDirectoryBatch(std::shared_ptr<DirectoryBatch> batch);
+    // The last import ended (or was cancelled): the status bar says so.
+    void EndImports();
+    // Takes back the way to stop the imports handed to the frame.
+    void ReleaseCancel();
 
     QTreeWidget* tree_ = nullptr;
     QTreeWidgetItem* root_ = nullptr;
@@ -266,4 +273,7 @@ private:
     std::map<int, JobState> jobs_;
     // Files the imports have read, shown in the status bar as batches arrive.
     std::atomic<uint64_t> importFiles_{0};
+    // The user stopped the imports; the frame's token for stopping them (0: none).
+    bool importCancelled_ = false;
+    int cancelToken_ = 0;
 };
