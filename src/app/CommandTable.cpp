@@ -118,8 +118,8 @@ std::vector<CommandDescriptor> ProgramCommands() {
          Icon("replace")},
         // The keys are the tree's own (it handles them while focused), so the entries name them
         // without taking them from the other windows.
-        {ID_EDIT_RENAME, "&Rename\tF2", "Rename the selected item\nRename", {}, {}},
-        {ID_EDIT_DELETE, "&Delete\tDel", "Delete the selected item\nDelete", {}, {}},
+        {ID_EDIT_RENAME, "&Rename\tF2", "Rename the selected item\nRename", {}, Icon("rename")},
+        {ID_EDIT_DELETE, "&Delete\tDel", "Delete the selected item\nDelete", {}, Icon("delete")},
         {ID_EDIT_CLEAR, "", "Erase the selection\nErase", {Keys(alt | Qt::Key_Delete)}, {}},
         {ID_VIEW_TOOLBAR,
          "&Toolbar",
