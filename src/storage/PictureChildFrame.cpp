@@ -60,7 +60,8 @@ bool CPictureChildFrame::OnCreateClient(CDocument* document, CDocTemplate*) {
     // The tree's width is the user's, whichever storage the window shows.
     treeWidth_ = LayoutMemory::Size(kTreeWidthKey, kTreeWidth);
     splitter_->SetColumnWidth(0, treeWidth_, 0);
-    connect(splitter_, &QSplitter::splitterMoved, this,
+    // Stored once the user lets go of the divider, not at every step of the drag.
+    connect(splitter_, &CMultiViewSplitter::handleReleased, this,
             [this] { LayoutMemory::Remember(kTreeWidthKey, splitter_->sizes().value(0)); });
     ShowStorageView(StorageViewKind::FolderOverview);
     SetActiveView(leftView_);
