@@ -121,7 +121,7 @@ void CFrameStatusBar::PlaceProgress() {
     if (cancel_ != nullptr) {
         // Beside the bar, as high as the bar's row allows.
         const int width = cancel_->sizeHint().width();
-        cancel_->setGeometry(left - 4 - width, 0, width, height());
+        cancel_->setGeometry(std::max(0, left - 4 - width), 0, width, height());
     }
 }
 
