@@ -203,7 +203,8 @@ TEST_F(StorageRaceTest, OperationsAreCountedAndAnImportStopsBetweenFiles) {
 // The user stops an import or a save while its worker is held, with the status bar's Cancel
 // or with Escape in the window. The work done stays (an import's items, a save's old file).
 TEST_F(StorageRaceTest, ImportsAndSavesStopOnCancelOrEscape) {
-    std::filesystem::create_directories(dir.path() / "many");
+    std::error_code error;
+    ASSERT_TRUE(std::filesystem::create_directories(dir.path() / "many", error)) << error;
     for (int i = 0; i < 40; ++i) {
         WriteFileBytes(dir / ("many/f" + std::to_string(i)), "x");
     }
