@@ -112,6 +112,14 @@ void SetLastFolder(const QString& key, const QString& folder) {
     Open()->setValue(QStringLiteral("Folders/") + key, folder);
 }
 
+int LayoutSize(const QString& key) {
+    return Open()->value(QStringLiteral("Layout/") + key, 0).toInt();
+}
+
+void SetLayoutSize(const QString& key, int size) {
+    Open()->setValue(QStringLiteral("Layout/") + key, size);
+}
+
 QString CodePageName() {
     return Open()->value(Key("CodePage")).toString();
 }

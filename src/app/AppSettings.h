@@ -47,6 +47,10 @@ WindowPlacement DefaultPlacement(const QSize& screen);
 QString LastFolder(const QString& key);
 void SetLastFolder(const QString& key, const QString& folder);
 
+// Layout/KEY: a size the user gave part of a window (in pixels), 0 when none is stored.
+int LayoutSize(const QString& key);
+void SetLayoutSize(const QString& key, int size);
+
 // Settings/CodePage: the iconv name of the program's code page, empty when unset.
 QString CodePageName();
 

@@ -13,9 +13,15 @@ void CFrameBusy::BeginBusy() {
 }
 
 void CFrameBusy::StepBusy() {
+    state_.StepQueued = false;
     CFrameStatusBar* bar = frame_.FrameStatusBar();
     if (bar != nullptr && bar->Progress() != nullptr) {
-        bar->SetProgress(state_.ProgressPercent);
+        const int64_t files = state_.ProgressCount;
+        if (files >= 0) {
+            bar->SetProgressCount(files);
+        } else {
+            bar->SetProgress(state_.ProgressPercent);
+        }
     }
     frame_.SetStatusPaneText(kStatusMessage, QStringLiteral("Please wait..."));
 }
@@ -28,4 +34,32 @@ void CFrameBusy::EndBusy() {
         bar->HideProgress();
     }
     frame_.SetStatusPaneText(kStatusMessage, QStringLiteral("Ready"));
+}
+
+int CFrameBusy::AddCancellable(std::function<void()> stop) {
+    const int token = nextToken_++;
+    stops_[token] = std::move(stop);
+    ShowCancel();
+    return token;
+}
+
+void CFrameBusy::RemoveCancellable(int token) {
+    stops_.erase(token);
+    ShowCancel();
+}
+
+void CFrameBusy::CancelAll() {
+    // A stop may hand its token back (or another's) while this runs.
+    std::map<int, std::function<void()>> stops = stops_;
+    for (auto& [token, stop] : stops) {
+        if (stops_.count(token) != 0 && stop) {
+            stop();
+        }
+    }
+}
+
+void CFrameBusy::ShowCancel() {
+    if (CFrameStatusBar* bar = frame_.FrameStatusBar()) {
+        bar->ShowCancel(!stops_.empty());
+    }
 }

@@ -2,6 +2,9 @@
 // in the status bar (the progress bar and "Please wait...", then "Ready").
 #pragma once
 
+#include <functional>
+#include <map>
+
 #include "framework/FrameHosts.h"
 
 class CMainFrame;
@@ -16,7 +19,17 @@ public:
     void StepBusy() override;
     void EndBusy() override;
 
+    int AddCancellable(std::function<void()> stop) override;
+    void RemoveCancellable(int token) override;
+    bool HasCancellable() const { return !stops_.empty(); }
+    // Stops every operation that handed in a way to stop it (the status bar's Cancel).
+    void CancelAll();
+
 private:
+    void ShowCancel();
+
     CMainFrame& frame_;
     CBusyState state_;
+    std::map<int, std::function<void()>> stops_;
+    int nextToken_ = 1;
 };

@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QProgressBar>
+#include <QToolButton>
 
 CFrameStatusBar::CFrameStatusBar(QWidget* parent) : QStatusBar(parent) {
     setObjectName(QStringLiteral("statusbar"));
@@ -68,8 +69,42 @@ void CFrameStatusBar::ShowProgress() {
 
 void CFrameStatusBar::SetProgress(int percent) {
     if (progress_ != nullptr) {
+        progress_->setTextVisible(false);
         progress_->setValue(std::clamp(percent, 0, 100));
     }
+}
+
+void CFrameStatusBar::SetProgressCount(int64_t files) {
+    if (progress_ != nullptr) {
+        // The whole is not known: the bar stays empty and its text counts.
+        progress_->setValue(0);
+        progress_->setFormat(files == 1 ? QStringLiteral("1 file")
+                                        : QStringLiteral("%1 files").arg(files));
+        progress_->setTextVisible(true);
+    }
+}
+
+void CFrameStatusBar::ShowCancel(bool shown) {
+    if (!shown) {
+        // Possibly from within the button's own click.
+        if (cancel_ != nullptr) {
+            cancel_->hide();
+            cancel_->deleteLater();
+            cancel_ = nullptr;
+        }
+        return;
+    }
+    if (cancel_ == nullptr) {
+        cancel_ = new QToolButton(this);
+        cancel_->setObjectName(QStringLiteral("cancelBusy"));
+        cancel_->setText(QStringLiteral("Cancel"));
+        cancel_->setToolTip(QStringLiteral("Stop the operation in progress"));
+        cancel_->setFocusPolicy(Qt::NoFocus);
+        connect(cancel_, &QToolButton::clicked, this, &CFrameStatusBar::cancelClicked);
+    }
+    PlaceProgress();
+    cancel_->show();
+    cancel_->raise();
 }
 
 void CFrameStatusBar::HideProgress() {
@@ -78,10 +113,15 @@ void CFrameStatusBar::HideProgress() {
 }
 
 void CFrameStatusBar::PlaceProgress() {
+    // Right edge 2 pixels left of pane 1, 100 wide, 14 high, 2 from the top.
+    const int left = PaneRect(Size).left() - 102;
     if (progress_ != nullptr) {
-        // Right edge 2 pixels left of pane 1, 100 wide, 14 high, 2 from the top.
-        const int left = PaneRect(Size).left() - 102;
         progress_->setGeometry(left, 2, 100, 14);
+    }
+    if (cancel_ != nullptr) {
+        // Beside the bar, as high as the bar's row allows.
+        const int width = cancel_->sizeHint().width();
+        cancel_->setGeometry(std::max(0, left - 4 - width), 0, width, height());
     }
 }
 

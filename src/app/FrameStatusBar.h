@@ -1,10 +1,12 @@
 // The main frame's status bar: the message pane, the document size (pane 1), the caret
 // position (pane 2), the CAP, NUM and SCRL indicators and the active document's protection
 // ("Strong", pane 6), plus the progress bar that sits
-// left of pane 1 while a long operation runs.
+// left of pane 1 while a long operation runs, with a Cancel button left of it while the
+// operation can be stopped.
 #pragma once
 
 #include <array>
+#include <cstdint>
 
 #include <QStatusBar>
 
@@ -12,6 +14,7 @@
 
 class QLabel;
 class QProgressBar;
+class QToolButton;
 
 class CFrameStatusBar : public QStatusBar {
     Q_OBJECT
@@ -38,13 +41,22 @@ public:
 
     void ShowProgress();
     void SetProgress(int percent);
+    // Work that cannot tell its whole: the bar moves to and fro and shows "N files".
+    void SetProgressCount(int64_t files);
     void HideProgress();
     QProgressBar* Progress() const { return progress_; }
+    // The Cancel button left of the progress bar, shown while an operation that can be
+    // stopped runs; clicking it emits cancelClicked.
+    void ShowCancel(bool shown);
+    QToolButton* CancelButton() const { return cancel_; }
 
     void SetIndicators(bool caps, bool num, bool scroll);
 
     // "%d B", "%.2f KB" or "%.2f MB" of a byte count.
     static QString SizeText(qint64 bytes);
+
+signals:
+    void cancelClicked();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -54,4 +66,5 @@ private:
 
     std::array<QLabel*, kPaneCount> panes_{};
     QProgressBar* progress_ = nullptr;
+    QToolButton* cancel_ = nullptr;
 };

@@ -27,6 +27,7 @@
 #include "framework/DialogPolish.h"
 #include "framework/Document.h"
 #include "framework/FolderMemory.h"
+#include "framework/LayoutMemory.h"
 
 CMainFrame::CMainFrame(CEditorApp& app) : app_(app) {
     setObjectName(QStringLiteral("mainframe"));
@@ -97,12 +98,14 @@ CMainFrame::CMainFrame(CEditorApp& app) : app_(app) {
                                     child != nullptr ? child->GetActiveDocument() : nullptr;
                                 return doc != nullptr ? doc->GetPathName() : QString();
                             }});
+    LayoutMemory::SetHooks({&AppSettings::LayoutSize, &AppSettings::SetLayoutSize});
     UpdateCommandStates();
 }
 
 CMainFrame::~CMainFrame() {
     SetDialogEndedHook({});
     FolderMemory::SetHooks({});
+    LayoutMemory::SetHooks({});
     qApp->removeEventFilter(this);
     if (CLockHost::Current() == &lock_) {
         CLockHost::SetCurrent(nullptr);
@@ -202,6 +205,7 @@ void CMainFrame::CreateToolBar() {
 void CMainFrame::CreateStatusBar() {
     statusBar_ = new CFrameStatusBar(this);
     setStatusBar(statusBar_);
+    connect(statusBar_, &CFrameStatusBar::cancelClicked, this, [this] { busy_.CancelAll(); });
     RefreshSizePane();
 }
 

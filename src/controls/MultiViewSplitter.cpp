@@ -1,13 +1,36 @@
 #include "controls/MultiViewSplitter.h"
 
+#include <QMouseEvent>
 #include <QScrollArea>
 #include <QStackedWidget>
+
+// A handle that tells its splitter when the user lets go of it.
+class CMultiViewSplitter::ReleaseHandle : public QSplitterHandle {
+public:
+    ReleaseHandle(Qt::Orientation orientation, CMultiViewSplitter* parent)
+        : QSplitterHandle(orientation, parent), owner_(parent) {}
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        QSplitterHandle::mouseReleaseEvent(event);
+        if (event->button() == Qt::LeftButton && owner_->movedInDrag_) {
+            owner_->movedInDrag_ = false;
+            emit owner_->handleReleased();
+        }
+    }
+
+private:
+    CMultiViewSplitter* owner_;
+};
 
 CMultiViewSplitter::CMultiViewSplitter(int rows, int columns, QWidget* parent)
     : QSplitter(Qt::Horizontal, parent), rows_(std::max(rows, 1)), columns_(std::max(columns, 1)) {
     setChildrenCollapsible(false);
     // Once the user has placed the handle, the window keeps it where it was put.
-    connect(this, &QSplitter::splitterMoved, this, [this] { userMoved_ = true; });
+    connect(this, &QSplitter::splitterMoved, this, [this] {
+        userMoved_ = true;
+        movedInDrag_ = true;
+    });
     for (int column = 0; column < columns_; ++column) {
         QSplitter* holder = this;
         if (rows_ > 1) {
@@ -33,6 +56,10 @@ CMultiViewSplitter::CMultiViewSplitter(int rows, int columns, QWidget* parent)
         }
     }
     panes_ = std::move(byRow);
+}
+
+QSplitterHandle* CMultiViewSplitter::createHandle() {
+    return new ReleaseHandle(orientation(), this);
 }
 
 QStackedWidget* CMultiViewSplitter::Pane(int row, int column) const {

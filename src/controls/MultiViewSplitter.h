@@ -41,7 +41,12 @@ public:
     // sizes (a column given a width at least that wide) side by side.
     QSize ContentSize() const;
 
+signals:
+    // The user let go of a handle of this splitter after moving it (once per drag).
+    void handleReleased();
+
 protected:
+    QSplitterHandle* createHandle() override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
@@ -63,4 +68,7 @@ private:
     int widthColumn_ = -1;
     int columnWidth_ = 0;
     bool userMoved_ = false;
+    // A handle moved since the last time the user let go of one.
+    bool movedInDrag_ = false;
+    class ReleaseHandle;
 };

@@ -3,8 +3,6 @@
 #include <QIcon>
 #include <QList>
 
-
-
 QString PromptLabel(const QString& prompt) {
     const qsizetype pos = prompt.lastIndexOf(QLatin1Char('\n'));
     return pos < 0 ? prompt : prompt.mid(pos + 1);
@@ -78,6 +76,9 @@ void Apply(QAction* action, const CCmdUI& ui) {
     if (ui.checked.has_value()) {
         action->setCheckable(true);
         action->setChecked(*ui.checked);
+    } else if (action->isChecked()) {
+        // The window whose state pressed it has closed or is no longer the active one.
+        action->setChecked(false);
     }
     if (ui.text.has_value()) {
         action->setText(*ui.text);

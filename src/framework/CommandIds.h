@@ -32,6 +32,9 @@ enum CommandId : int {
     ID_END_BUSY = 32823,
     ID_STEP_BUSY = 32824,
     ID_FILE_PROTECTION = 32860,
+    // The Edit menu's entries for the selected item of a tree (the storage tree's F2 and Del).
+    ID_EDIT_RENAME = 32861,
+    ID_EDIT_DELETE = 32862,
 
     // Framework commands.
     ID_FILE_NEW = 57600,

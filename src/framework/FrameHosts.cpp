@@ -57,6 +57,7 @@ BusyReport::BusyReport(Kind kind)
         return;
     }
     busy_->Busy().ProgressPercent = 0;
+    busy_->Busy().ProgressCount = -1;
     ++busy_->Busy().ReportCount;
     if (kind_ == BlocksInput) {
         ++busy_->Busy().BusyCount;
@@ -83,5 +84,17 @@ void BusyReport::Progress(int percent) {
         return;
     }
     busy_->Busy().ProgressPercent = std::clamp(percent, 0, 100);
+    busy_->Busy().ProgressCount = -1;
     commands_->PostCommand(ID_STEP_BUSY);
+}
+
+void BusyReport::Count(int64_t files) {
+    if (busy_ == nullptr || commands_ == nullptr) {
+        return;
+    }
+    busy_->Busy().ProgressCount = std::max<int64_t>(files, 0);
+    // One step in the queue at a time: a walk over many small files would flood it.
+    if (!busy_->Busy().StepQueued.exchange(true)) {
+        commands_->PostCommand(ID_STEP_BUSY);
+    }
 }

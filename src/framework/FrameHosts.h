@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 
 #include <QString>
 
@@ -71,6 +72,11 @@ struct CBusyState {
     std::atomic<int> ReportCount{0}; // running operations that show progress (all of them)
     bool IsBusy() const { return BusyCount.load() > 0; }
     std::atomic<int> ProgressPercent{0};
+    // Work done so far, counted in files, for an operation that cannot tell its whole (the
+    // bar then shows the count); -1 while the percent is what shows.
+    std::atomic<int64_t> ProgressCount{-1};
+    // A progress step is on its way to the frame (a report posts no second one meanwhile).
+    std::atomic<bool> StepQueued{false};
 };
 
 class CBusyHost {
@@ -83,6 +89,12 @@ public:
     virtual void BeginBusy() = 0;
     virtual void StepBusy() = 0;
     virtual void EndBusy() = 0;
+
+    // Operations the user may stop (an import, a save) hand in how to stop them while they
+    // run: the frame then offers a Cancel beside the progress bar, which stops them all. The
+    // token takes the operation back. User-interface thread only.
+    virtual int AddCancellable(std::function<void()> stop) { return 0; }
+    virtual void RemoveCancellable(int token) {}
 
     static CBusyHost* Current();
     static void SetCurrent(CBusyHost* host);
@@ -102,6 +114,8 @@ public:
 
     // `percent` is clamped to 0..100.
     void Progress(int percent);
+    // For work whose whole is not known: the number of files done so far.
+    void Count(int64_t files);
 
 private:
     CBusyHost* busy_;

@@ -8,6 +8,8 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QPoint>
+#include <QRect>
 #include <QSize>
 #include <QSizeF>
 
@@ -51,9 +53,17 @@ public:
     // The scale at which the current page just fills the width of the view; 0 when there is
     // none (no page, or no room).
     virtual qreal FittedZoom() const = 0;
+
+    // The pages lie one below the other in an area that scrolls. Positions in it are pixels
+    // at the shown zoom: where the view's top left corner is, moving it (held to the area),
+    // the part of the area the view shows, and where a page lies (empty for no page).
+    virtual QPoint ScrollPosition() const = 0;
+    virtual void ScrollTo(QPoint position) = 0;
+    virtual QSize ViewportSize() const = 0;
+    virtual QRect PageRect(int page) const = 0;
 };
 
 // The module's one entry point: a new pane showing nothing.
 using CreatePdfPaneFunction = CPdfPane* (*)(QWidget* parent);
-inline constexpr const char* kCreatePdfPaneSymbol = "ombrivault_create_pdf_pane_v1";
+inline constexpr const char* kCreatePdfPaneSymbol = "ombrivault_create_pdf_pane_v2";
 inline constexpr const char* kPdfModuleName = "ombrivault-pdf.so";

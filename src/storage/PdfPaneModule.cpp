@@ -6,6 +6,7 @@
 #include <QPdfDocument>
 #include <QPdfPageNavigator>
 #include <QPdfView>
+#include <QScrollBar>
 
 #include "storage/PdfPane.h"
 
@@ -97,6 +98,36 @@ public:
         return pixels > 0 && width > 0 ? width / pixels : 0;
     }
 
+    QPoint ScrollPosition() const override {
+        return {horizontalScrollBar()->value(), verticalScrollBar()->value()};
+    }
+    void ScrollTo(QPoint position) override {
+        horizontalScrollBar()->setValue(position.x());
+        verticalScrollBar()->setValue(position.y());
+    }
+    QSize ViewportSize() const override { return viewport()->size(); }
+    QRect PageRect(int page) const override {
+        if (page < 0 || page >= PageCount()) {
+            return {};
+        }
+        // The layout of the pages: the margins around them all, pages centred in the width
+        // of the widest one and set apart by the spacing, each at the shown zoom.
+        const qreal zoom = FitsWidth() ? FittedZoom() : zoomFactor();
+        const qreal scale = zoom * logicalDpiX() / 72.0;
+        const auto pixels = [&](int at) { return (PagePointSize(at) * scale).toSize(); };
+        const QMargins margins = documentMargins();
+        int widest = 0;
+        int top = margins.top();
+        for (int at = 0; at < PageCount(); ++at) {
+            widest = std::max(widest, pixels(at).width());
+            if (at < page) {
+                top += pixels(at).height() + pageSpacing();
+            }
+        }
+        const QSize size = pixels(page);
+        return {margins.left() + (widest - size.width()) / 2, top, size.width(), size.height()};
+    }
+
 private:
     QBuffer* buffer_;
     QPdfDocument* document_;
@@ -105,6 +136,6 @@ private:
 
 } // namespace
 
-extern "C" Q_DECL_EXPORT CPdfPane* ombrivault_create_pdf_pane_v1(QWidget* parent) {
+extern "C" Q_DECL_EXPORT CPdfPane* ombrivault_create_pdf_pane_v2(QWidget* parent) {
     return new PdfPane(parent);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QKeyEvent>
 #include <QMdiArea>
 #include <QPointer>
 
@@ -11,6 +12,7 @@
 #include "framework/DocManager.h"
 #include "framework/DocTemplate.h"
 #include "framework/FrameHosts.h"
+#include "framework/LayoutMemory.h"
 #include "storage/PictureDoc.h"
 #include "storage/PictureLeftView.h"
 
@@ -58,7 +60,12 @@ bool CPictureChildFrame::OnCreateClient(CDocument* document, CDocTemplate*) {
         }
     }
     setWidget(splitter_);
-    splitter_->SetColumnWidth(0, kTreeWidth, 0);
+    // The tree's width is the user's, whichever storage the window shows.
+    treeWidth_ = LayoutMemory::Size(kTreeWidthKey, kTreeWidth);
+    splitter_->SetColumnWidth(0, treeWidth_, 0);
+    // Stored once the user lets go of the divider, not at every step of the drag.
+    connect(splitter_, &CMultiViewSplitter::handleReleased, this,
+            [this] { LayoutMemory::Remember(kTreeWidthKey, splitter_->sizes().value(0)); });
     ShowStorageView(StorageViewKind::FolderOverview);
     SetActiveView(leftView_);
     return true;
@@ -76,7 +83,7 @@ QSize CPictureChildFrame::ContentMinimumSize() const {
         }
     }
     const QSize all = splitter_->ContentSize();
-    return {std::max(all.width(), kTreeWidth + splitter_->handleWidth() + right.width()),
+    return {std::max(all.width(), treeWidth_ + splitter_->handleWidth() + right.width()),
             std::max(all.height(), right.height())};
 }
 
@@ -149,6 +156,20 @@ void CPictureChildFrame::ForgetShownItems() {
         }
     }
     ShowStorageView(StorageViewKind::FolderOverview);
+}
+
+void CPictureChildFrame::keyPressEvent(QKeyEvent* event) {
+    // Escape that no view used stops the window's import and save, as the status bar's Cancel.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        const bool imports = leftView_ != nullptr && leftView_->CancelImportsByUser();
+        CPictureDoc* doc = Document();
+        const bool save = doc != nullptr && doc->CancelSaveByUser();
+        if (imports || save) {
+            event->accept();
+            return;
+        }
+    }
+    CMDIChildWnd::keyPressEvent(event);
 }
 
 // --- What the views ask of the window ------------------------------------------------------

@@ -20,7 +20,10 @@ class CPictureLeftView;
 class CPictureChildFrame : public CMDIChildWnd, public CStorageViewSite {
     Q_OBJECT
 public:
+    // The tree's width until the user moves the divider; then the width last given to it,
+    // kept under the key in the user's settings.
     static constexpr int kTreeWidth = 180;
+    static inline const QString kTreeWidthKey = QStringLiteral("StorageTreeWidth");
 
     explicit CPictureChildFrame(QWidget* parent = nullptr);
     ~CPictureChildFrame() override;
@@ -66,6 +69,7 @@ public:
 
 protected:
     bool OnCreateClient(CDocument* document, CDocTemplate* docTemplate) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     // The storage while the window shows it; null once it has closed.
@@ -74,6 +78,7 @@ private:
     CMultiViewSplitter* splitter_ = nullptr;
     CPictureLeftView* leftView_ = nullptr;
     std::array<int, kStorageViewCount> viewIds_{};
+    int treeWidth_ = kTreeWidth; // the width the tree opened with
     // Stands in for the document's zoom once the document has gone.
     PCL_Interface_ZoomScale spareZoom_;
 };

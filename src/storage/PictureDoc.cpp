@@ -33,6 +33,7 @@ struct StorageSaveJob {
     StorageTree tree;
     StorageSaveOptions options;
     std::atomic<bool> cancel{false};
+    bool cancelledByUser = false; // user-interface thread only
     uint64_t changesAtStart = 0;
     StorageSaveResult result;
     ~StorageSaveJob() { SecureWipe(password.data(), password.size()); }
@@ -231,6 +232,10 @@ bool CPictureDoc::OnSaveDocument(const QString& path) {
     job->options.cancel = &job->cancel;
     job->changesAtStart = changes_;
     saveJob_ = job;
+    // The status bar's Cancel (and Escape in the window) stop the save.
+    if (CBusyHost* busy = CBusyHost::Current()) {
+        saveCancelToken_ = busy->AddCancellable([this] { CancelSaveByUser(); });
+    }
     saver_ = std::thread([job] {
         {
             // The user may go on working meanwhile: the save shows its progress only.
@@ -263,7 +268,28 @@ bool CPictureDoc::OnSaveDocument(const QString& path) {
     return true;
 }
 
+bool CPictureDoc::CancelSaveByUser() {
+    if (saveJob_ == nullptr) {
+        return false;
+    }
+    // The worker stops before its next item; its end reports (FinishSave) without waiting here.
+    saveJob_->cancelledByUser = true;
+    saveJob_->cancel = true;
+    closeWhenSaved_ = false;
+    return true;
+}
+
+void CPictureDoc::ReleaseSaveCancel() {
+    if (saveCancelToken_ != 0) {
+        if (CBusyHost* busy = CBusyHost::Current()) {
+            busy->RemoveCancellable(saveCancelToken_);
+        }
+        saveCancelToken_ = 0;
+    }
+}
+
 void CPictureDoc::CancelSave() {
+    ReleaseSaveCancel();
     if (saveJob_ != nullptr) {
         saveJob_->cancel = true;
         saveJob_->owner = nullptr;
@@ -284,6 +310,13 @@ void CPictureDoc::FinishSave(const std::shared_ptr<StorageSaveJob>& job) {
     }
     saveJob_.reset();
     job->owner = nullptr;
+    ReleaseSaveCancel();
+    if (!job->result.ok && job->cancelledByUser) {
+        lastSaveError_ = QStringLiteral("The save was cancelled.");
+        Notice(QStringLiteral("Saving cancelled: the file on disk was left as it was; the changes "
+                              "are still open here."));
+        return;
+    }
     if (!job->result.ok) {
         closeWhenSaved_ = false;
         lastSaveError_ = QString::fromStdString(job->result.message);

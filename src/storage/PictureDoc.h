@@ -89,6 +89,10 @@ public:
     bool IsSaving() const { return saveJob_ != nullptr; }
     // What the last failed save said; empty after a success.
     const QString& LastSaveError() const { return lastSaveError_; }
+    // The user stops the running save (the status bar's Cancel, Escape): it ends before its
+    // next item, the file on disk stays as it was and the status bar says so. Does not wait;
+    // false when no save runs.
+    bool CancelSaveByUser();
 
     CPictureLeftView* TreeView() const { return treeView_; }
     void SetTreeView(CPictureLeftView* view) { treeView_ = view; }
@@ -110,6 +114,8 @@ private:
     void FinishSave(const std::shared_ptr<StorageSaveJob>& job);
     // Ends a running save (its old file stays) and waits for its thread.
     void CancelSave();
+    // Takes back the way to stop the save handed to the frame.
+    void ReleaseSaveCancel();
     // After a save: the file just written becomes the document's, and every item whose data
     // the save wrote from the snapshot refers to its stream there.
     void HoldSavedFile(const StorageSaveJob& job);
@@ -126,6 +132,7 @@ private:
     uint64_t totalBytes_ = 0; // counts changes, so a save knows whether any came in meanwhile
     std::shared_ptr<StorageSaveJob> saveJob_;
     std::thread saver_;
+    int saveCancelToken_ = 0; // the frame's token for stopping the save (0: none)
     bool closeWhenSaved_ = false;
     QString lastSaveError_;
     std::unordered_set<int32_t> damagedReported_;

@@ -67,6 +67,7 @@ void CPictureLeftView::StopWorkers() {
     StopLoad();
     directoriesPending_ = 0;
     jobs_.clear();
+    ReleaseCancel();
 }
 
 void CPictureLeftView::DetachDocument() {

@@ -149,6 +149,9 @@ public:
     // Stops the directory imports: the running one before its next file (what it read stays),
     // the queued ones at once. Does not wait.
     void CancelImports();
+    // The user stops the imports (the status bar's Cancel, Escape): as CancelImports, and the
+    // end says how many files were added. False when none runs.
+    bool CancelImportsByUser();
     // Dropped or pasted paths: directories to StartAddDirectory, files to AddFileByType.
     void AddDroppedPaths(const QStringList& paths);
     // Paste (139): the file list on the clipboard; false when it holds none.
@@ -216,6 +219,8 @@ private:
                                   bool select, int style);
     void OnSelectionChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous);
     void ShowContextMenu(const QPoint& globalPos);
+    // An item other than the root is selected and the storage may change now.
+    bool SelectionChangeable() const;
     // The viewer the zoom commands go to: the image or PDF viewer of the selected item.
     CStorageRightView* ZoomTarget() const;
     void ExportFolder(QTreeWidgetItem* item);
@@ -229,6 +234,10 @@ private:
     // Directory imports.
     void DirectoryWorkerLoop();
     void ApplyDirectoryBatch(std::shared_ptr<DirectoryBatch> batch);
+    // The last import ended (or was cancelled): the status bar says so.
+    void EndImports();
+    // Takes back the way to stop the imports handed to the frame.
+    void ReleaseCancel();
 
     QTreeWidget* tree_ = nullptr;
     TreeFinder* finder_ = nullptr;
@@ -270,4 +279,7 @@ private:
     std::map<int, JobState> jobs_;
     // Files the imports have read, shown in the status bar as batches arrive.
     std::atomic<uint64_t> importFiles_{0};
+    // The user stopped the imports; the frame's token for stopping them (0: none).
+    bool importCancelled_ = false;
+    int cancelToken_ = 0;
 };

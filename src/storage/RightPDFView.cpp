@@ -232,15 +232,38 @@ void CRightPDFView::PreviousPage() {
 void CRightPDFView::ZoomIn() {
     ResetIdleTimer();
     if (CPdfPane* pane = Shown()) {
-        pane->SetZoomFactor(std::min(kMaxZoom, ShownZoom() * kZoomStep));
+        ZoomKeepingCentre(*pane, std::min(kMaxZoom, ShownZoom() * kZoomStep));
     }
 }
 
 void CRightPDFView::ZoomOut() {
     ResetIdleTimer();
     if (CPdfPane* pane = Shown()) {
-        pane->SetZoomFactor(std::max(kMinZoom, ShownZoom() / kZoomStep));
+        ZoomKeepingCentre(*pane, std::max(kMinZoom, ShownZoom() / kZoomStep));
     }
+}
+
+void CRightPDFView::ZoomKeepingCentre(CPdfPane& pane, qreal factor) {
+    // The page under the centre of the view (the one above, in the gap between two) and the
+    // point of it there, as parts of its width and height.
+    const QSize viewport = pane.ViewportSize();
+    const QPointF half(viewport.width() / 2.0, viewport.height() / 2.0);
+    const QPointF centre = QPointF(pane.ScrollPosition()) + half;
+    int page = 0;
+    while (page + 1 < pane.PageCount() && pane.PageRect(page + 1).top() <= centre.y()) {
+        ++page;
+    }
+    const QRectF before = pane.PageRect(page);
+    pane.SetZoomFactor(factor);
+    const QRectF after = pane.PageRect(page);
+    if (before.isEmpty() || after.isEmpty()) {
+        return;
+    }
+    const QPointF part((centre.x() - before.left()) / before.width(),
+                       (centre.y() - before.top()) / before.height());
+    const QPointF moved(after.left() + part.x() * after.width(),
+                        after.top() + part.y() * after.height());
+    pane.ScrollTo((moved - half).toPoint());
 }
 
 qreal CRightPDFView::ShownZoom() const {
@@ -274,7 +297,7 @@ bool CRightPDFView::OnCommand(int id) {
     case ID_ZOOM_ACTUAL:
         ResetIdleTimer();
         if (CPdfPane* pane = Shown()) {
-            pane->SetZoomFactor(1.0);
+            ZoomKeepingCentre(*pane, 1.0);
         }
         return true;
     default:

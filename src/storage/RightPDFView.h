@@ -53,6 +53,9 @@ private:
     void Release();
     void UpdatePageText();
     void GoTo(int page);
+    // Zooms to `factor` with the point under the centre of the view staying there (as far as
+    // the pages reach).
+    static void ZoomKeepingCentre(CPdfPane& pane, qreal factor);
     // The pane, made on first use; null with the reason in `failure_` when the module cannot
     // be loaded.
     CPdfPane* MakePane();

@@ -1,3 +1,5 @@
+#include <optional>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QFileInfo>
@@ -28,6 +30,11 @@ void CPictureLeftView::StartAddDirectory(const QString& path) {
     state.target = IndexOf(CurrentFolder());
     if (directoriesPending_++ == 0) {
         importFiles_ = 0;
+        importCancelled_ = false;
+        // The status bar's Cancel (and Escape in the window) stop the imports.
+        if (CBusyHost* busy = CBusyHost::Current()) {
+            cancelToken_ = busy->AddCancellable([this] { CancelImportsByUser(); });
+        }
     }
     {
         std::lock_guard lock(dirMutex_);
@@ -62,8 +69,39 @@ void CPictureLeftView::CancelImports() {
         --directoriesPending_;
     }
     if (directoriesPending_ == 0 && !dropped.empty()) {
-        emit directoriesFinished();
+        EndImports();
     }
+}
+
+bool CPictureLeftView::CancelImportsByUser() {
+    if (!IsAddingDirectories()) {
+        return false;
+    }
+    importCancelled_ = true;
+    CancelImports();
+    return true;
+}
+
+void CPictureLeftView::ReleaseCancel() {
+    if (cancelToken_ != 0) {
+        if (CBusyHost* busy = CBusyHost::Current()) {
+            busy->RemoveCancellable(cancelToken_);
+        }
+        cancelToken_ = 0;
+    }
+}
+
+void CPictureLeftView::EndImports() {
+    ReleaseCancel();
+    if (CStatusHost* status = CStatusHost::Of(this)) {
+        const uint64_t files = importFiles_.load();
+        status->SetStatusPaneText(
+            kStatusMessage,
+            importCancelled_ ? QStringLiteral("Adding folders cancelled: %1 files added").arg(files)
+                             : QStringLiteral("Added %1 files").arg(files));
+    }
+    importCancelled_ = false;
+    emit directoriesFinished();
 }
 
 void CPictureLeftView::DirectoryWorkerLoop() {
@@ -78,9 +116,16 @@ void CPictureLeftView::DirectoryWorkerLoop() {
             job = std::move(dirJobs_.front());
             dirJobs_.pop_front();
         }
+        // The user may go on working meanwhile: the import shows its progress only. The report
+        // ends before the last batch goes out, so the import's own last word stays shown.
+        std::optional<BusyReport> report(std::in_place, BusyReport::ProgressOnly);
+        report->Count(static_cast<int64_t>(importFiles_.load()));
         WalkImportDirectory(
             job.path,
             [&](std::vector<StorageImportEntry>& entries, bool last) {
+                if (last) {
+                    report.reset();
+                }
                 auto batch = std::make_shared<DirectoryBatch>();
                 batch->job = job.id;
                 batch->entries = std::move(entries);
@@ -90,8 +135,11 @@ void CPictureLeftView::DirectoryWorkerLoop() {
                 std::lock_guard lock(dirMutex_);
                 return !dirStop_;
             },
-            [this](uint64_t, uint64_t) {
-                ++importFiles_;
+            [this, &report](uint64_t, uint64_t) {
+                const uint64_t files = ++importFiles_;
+                if (report) {
+                    report->Count(static_cast<int64_t>(files));
+                }
                 StorageWorkerHook(StorageWorkerPoint::ImportFile);
                 std::lock_guard lock(dirMutex_);
                 return !dirStop_; // a close ends the walk before the next file
@@ -146,11 +194,7 @@ void CPictureLeftView::ApplyDirectoryBatch(std::shared_ptr<DirectoryBatch> batch
     }
     jobs_.erase(batch->job);
     if (--directoriesPending_ == 0) {
-        if (CStatusHost* status = CStatusHost::Of(this)) {
-            status->SetStatusPaneText(kStatusMessage,
-                                      QStringLiteral("Added %1 files").arg(importFiles_.load()));
-        }
-        emit directoriesFinished();
+        EndImports();
     }
 }
 

@@ -6,6 +6,7 @@
 #include "framework/CommandIds.h"
 #include "framework/LockHost.h"
 #include "storage/PictureChildFrame.h"
+#include "storage/PictureDoc.h"
 #include "storage/PictureLeftView.h"
 #include "storage/StorageViews.h"
 
@@ -93,6 +94,12 @@ bool CPictureLeftView::eventFilter(QObject* watched, QEvent* event) {
     return CView::eventFilter(watched, event);
 }
 
+bool CPictureLeftView::SelectionChangeable() const {
+    const QTreeWidgetItem* item = tree_->currentItem();
+    return doc_ != nullptr && doc_->ChangeRefusal().isEmpty() && item != nullptr && item != root_ &&
+           RecordOf(item) != nullptr;
+}
+
 CStorageRightView* CPictureLeftView::ZoomTarget() const {
     const StorageItem* record = RecordOf(tree_->currentItem());
     CPictureChildFrame* frame = ChildFrame();
@@ -143,6 +150,23 @@ bool CPictureLeftView::OnCommand(int id) {
     case ID_PASTE_FILES:
         PasteFiles();
         return true;
+    // The Edit menu's entries, while the tree is the active view.
+    case ID_EDIT_RENAME:
+        if (SelectionChangeable()) {
+            ResetIdleTimer();
+            RenameSelected();
+        }
+        return true;
+    case ID_EDIT_DELETE:
+        if (SelectionChangeable()) {
+            ResetIdleTimer();
+            DeleteSelected();
+        }
+        return true;
+    case ID_EDIT_PASTE:
+        ResetIdleTimer();
+        PasteFiles();
+        return true;
     case ID_ADD_FILE:
         ResetIdleTimer();
         AddFileCommand();
@@ -180,6 +204,18 @@ bool CPictureLeftView::OnUpdateCommand(CCmdUI& ui) {
     case ID_ADD_FILE:
     case ID_PICK_DIRECTORY:
         ui.Enable(true);
+        return true;
+    case ID_EDIT_RENAME:
+    case ID_EDIT_DELETE:
+        ui.Enable(SelectionChangeable());
+        return true;
+    case ID_EDIT_PASTE:
+        ui.Enable(Document() != nullptr && ClipboardHasFiles());
+        return true;
+    case ID_EDIT_CUT:
+    case ID_EDIT_COPY:
+        // Items leave the storage through Export only.
+        ui.Enable(false);
         return true;
     case ID_ZOOM_IN:
     case ID_ZOOM_ACTUAL:

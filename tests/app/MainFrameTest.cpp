@@ -263,8 +263,8 @@ TEST_F(AppTest, MenusHoldTheDescribedItems) {
     EXPECT_EQ(file.mid(17), (QStringList{"-", "E&xit"}));
     EXPECT_EQ(MenuTexts(m125[1]),
               (QStringList{"&Undo\tCtrl+Z", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C", "&Paste\tCtrl+V",
-                           "Select A&ll\tCtrl+A", "-", "&Find...\tCtrl+F", "F&ind Next\tF3",
-                           "R&eplace\tCtrl+H"}));
+                           "Select A&ll\tCtrl+A", "-", "&Rename\tF2", "&Delete\tDel", "-",
+                           "&Find...\tCtrl+F", "F&ind Next\tF3", "R&eplace\tCtrl+H"}));
     EXPECT_EQ(MenuTexts(m125[2]),
               (QStringList{"&Toolbar", "&Status Bar", "-", "&Lock\tCtrl+L", "-", "Wizard..."}));
     EXPECT_EQ(MenuTexts(m125[3]),

@@ -1,7 +1,9 @@
 // The PDF view on PDF items made with Qt's own PDF writer, and on bytes that are no PDF.
+#include <QAbstractScrollArea>
 #include <QBuffer>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QTest>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -126,6 +128,97 @@ TEST(PdfView, ZoomStepsStartFromTheFittedWidth) {
     view.ZoomIn();
     EXPECT_GT(view.ShownZoom(), fitted);
     EXPECT_LT(view.ShownZoom(), fitted * 1.5) << "one step, not a jump";
+}
+
+} // namespace
+
+namespace {
+
+// A PDF of `pages` pages, each with one black square of 150 points and nothing else.
+Bytes MakeSquarePdf(int pages) {
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&buffer);
+        writer.setResolution(72);
+        QPainter painter(&writer);
+        for (int page = 0; page < pages; ++page) {
+            if (page > 0) {
+                writer.newPage();
+            }
+            painter.fillRect(QRect(150, 300, 150, 150), Qt::black);
+        }
+    }
+    const QByteArray bytes = buffer.data();
+    return Bytes(bytes.begin(), bytes.end());
+}
+
+// Where the view shows dark pixels (the square), in viewport pixels; empty while the pages
+// are still being drawn.
+QRect DarkArea(CPdfPane& pane) {
+    auto* area = qobject_cast<QAbstractScrollArea*>(pane.Widget());
+    const QImage shot = area->viewport()->grab().toImage();
+    QRect dark;
+    for (int y = 0; y < shot.height(); ++y) {
+        for (int x = 0; x < shot.width(); ++x) {
+            if (qGray(shot.pixel(x, y)) < 64) {
+                dark |= QRect(x, y, 1, 1);
+            }
+        }
+    }
+    return dark;
+}
+
+// Zooming about the centre moves every point of the page away from (or towards) the centre
+// by the zoom's ratio, so the point at the centre stays: each edge of the square does.
+TEST(PdfView, ZoomKeepsThePointUnderTheCentreOfTheView) {
+    ViewTestSite site;
+    StatusWindow window;
+    CRightPDFView view(&site.document, &site, &window);
+    view.resize(520, 480);
+    window.show();
+    view.ShowPdf(AddPdf(site, MakeSquarePdf(3)));
+    CPdfPane* pane = view.Pane();
+    ASSERT_NE(pane, nullptr) << view.Failure().toStdString();
+    view.OnCommand(ID_ZOOM_ACTUAL);
+    QApplication::processEvents();
+    // Page 2 in view, its square a little off the centre.
+    const QRect page = pane->PageRect(1);
+    const QSize viewport = pane->ViewportSize();
+    const qreal scale = pane->Widget()->logicalDpiX() / 72.0;
+    pane->ScrollTo(QPoint(page.left() + qRound(200 * scale) - viewport.width() / 2,
+                          page.top() + qRound(360 * scale) - viewport.height() / 2));
+    ASSERT_EQ(pane->CurrentPage(), 1);
+    const QPointF centre(viewport.width() / 2.0, viewport.height() / 2.0);
+
+    QRect before;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (before = DarkArea(*pane)).width() > 100; }));
+    const struct {
+        const char* what;
+        int command;
+    } steps[] = {{"in", ID_ZOOM_IN}, {"in again", ID_ZOOM_IN}, {"out", ID_ZOOM_OUT}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        const qreal from = view.ShownZoom();
+        view.OnCommand(step.command);
+        const qreal ratio = view.ShownZoom() / from;
+        ASSERT_NE(ratio, 1.0);
+        QRect after;
+        // Drawn at the new zoom once the square has the new size.
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            after = DarkArea(*pane);
+            return std::abs(after.width() - before.width() * ratio) < 3;
+        })) << after.width()
+            << " after " << before.width();
+        const auto expectScaled = [&](qreal was, qreal is, qreal middle, const char* edge) {
+            EXPECT_NEAR(is - middle, (was - middle) * ratio, 3) << edge;
+        };
+        expectScaled(before.left(), after.left(), centre.x(), "left");
+        expectScaled(before.right() + 1, after.right() + 1, centre.x(), "right");
+        expectScaled(before.top(), after.top(), centre.y(), "top");
+        expectScaled(before.bottom() + 1, after.bottom() + 1, centre.y(), "bottom");
+        before = after;
+    }
 }
 
 } // namespace

@@ -7,6 +7,11 @@
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QTest>
+#include <QToolButton>
+
+#include "app/FrameStatusBar.h"
 
 #include "framework/FrameHosts.h"
 #include "storage/RightNotepadView.h"
@@ -193,6 +198,90 @@ TEST_F(StorageRaceTest, OperationsAreCountedAndAnImportStopsBetweenFiles) {
     ASSERT_NE(many, nullptr);
     EXPECT_EQ(many->childCount(), 5) << "what was read stays";
     ExpectTreeMatchesRecords(View(doc));
+}
+
+// The user stops an import or a save while its worker is held, with the status bar's Cancel
+// or with Escape in the window. The work done stays (an import's items, a save's old file).
+TEST_F(StorageRaceTest, ImportsAndSavesStopOnCancelOrEscape) {
+    std::error_code error;
+    ASSERT_TRUE(std::filesystem::create_directories(dir.path() / "many", error)) << error;
+    for (int i = 0; i < 40; ++i) {
+        WriteFileBytes(dir / ("many/f" + std::to_string(i)), "x");
+    }
+    enum Way { Button, Escape };
+    const struct {
+        const char* what;
+        bool save;
+        Way way;
+    } cases[] = {
+        {"import, Cancel", false, Button},
+        {"import, Escape", false, Escape},
+        {"save, Cancel", true, Button},
+        {"save, Escape", true, Escape},
+    };
+    CFrameStatusBar* bar = Frame().FrameStatusBar();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = Sample();
+        CPictureDoc* doc = OpenStorage(path, kPw);
+        ASSERT_NE(doc, nullptr);
+        CPictureLeftView* view = View(doc);
+        const std::string before = ReadFileBytes(path);
+        if (c.save) {
+            view->AddFolder(QStringLiteral("unsaved"), false);
+        }
+        EXPECT_EQ(bar->CancelButton(), nullptr) << "nothing to stop yet";
+
+        // A save is held before its first item, an import after its fifth file.
+        WorkerGate gate(c.save ? StorageWorkerPoint::SaveItem : StorageWorkerPoint::ImportFile,
+                        c.save ? 1 : 5);
+        if (c.save) {
+            ASSERT_TRUE(doc->SaveCommand());
+        } else {
+            view->StartAddDirectory(QString::fromStdString(dir / "many"));
+        }
+        gate.WaitHeld();
+        QApplication::processEvents();
+        ASSERT_NE(bar->CancelButton(), nullptr);
+        EXPECT_TRUE(bar->CancelButton()->isVisible());
+        ASSERT_NE(bar->Progress(), nullptr);
+        if (!c.save) {
+            EXPECT_EQ(bar->Progress()->text(), QStringLiteral("5 files"));
+        }
+        // The work goes on beside the user: a click in the tree selects.
+        EXPECT_FALSE(Frame().Busy().IsBusy());
+        QTreeWidgetItem* bravo = Child(view->RootItem(), "bravo.bin");
+        QTest::mouseClick(view->Tree()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          view->Tree()->visualItemRect(bravo).center());
+        EXPECT_EQ(view->Tree()->currentItem(), bravo);
+
+        if (c.way == Button) {
+            QTest::mouseClick(bar->CancelButton(), Qt::LeftButton);
+        } else {
+            QTest::keyClick(view->Tree(), Qt::Key_Escape);
+        }
+        gate.Open();
+        if (c.save) {
+            EXPECT_FALSE(WaitForStorageSave(doc)) << "the save did not write";
+            EXPECT_EQ(ReadFileBytes(path), before) << "the file is as it was";
+            EXPECT_TRUE(doc->IsModified());
+            EXPECT_TRUE(StatusMessage().startsWith(QStringLiteral("Saving cancelled")))
+                << StatusMessage().toStdString();
+        } else {
+            WaitForStorageImports(view);
+            EXPECT_EQ(gate.Calls(), 5) << "the walk stopped before the next file";
+            QTreeWidgetItem* many = Child(view->RootItem(), "many");
+            ASSERT_NE(many, nullptr);
+            EXPECT_EQ(many->childCount(), 5) << "what was read stays";
+            ExpectTreeMatchesRecords(view);
+            QApplication::processEvents();
+            EXPECT_EQ(StatusMessage(), QStringLiteral("Adding folders cancelled: 5 files added"));
+        }
+        QApplication::processEvents();
+        EXPECT_EQ(bar->CancelButton(), nullptr) << "nothing left to stop";
+        doc->SetModifiedFlag(false);
+        doc->OnCloseDocument();
+    }
 }
 
 TEST_F(StorageRaceTest, LoadReadsTheFileThePasswordWasCheckedOn) {
