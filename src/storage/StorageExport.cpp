@@ -361,13 +361,16 @@ int SyncFileSystems(const std::vector<FileDescriptor>& folders) {
     return 0;
 }
 
-// Goes through the folders of the plan again, up to (not including) target `end`, and calls
-// `each(folderFd, i)` for every file target i with a temporary file. A nonzero result of
-// `each` ends the pass with that error (at target i) unless `keepGoing`.
+// The first failure of a pass over the plan, and the target it happened at.
 struct PassResult {
     int error = 0;
     size_t at = 0;
 };
+
+// Goes through the folders of the plan again, up to (not including) target `end`, and calls
+// `each(folderFd, i)` for every file target i with a temporary file. A folder that cannot be
+// opened again, or a nonzero result of `each`, ends the pass with that error unless
+// `keepGoing`.
 PassResult RevisitTemporaries(const StorageItemTable& table,
                               const std::vector<StorageExportTarget>& targets,
                               const std::vector<std::string>& temporaries, size_t end,
@@ -387,8 +390,9 @@ PassResult RevisitTemporaries(const StorageItemTable& table,
             } else if (const int fd = OpenFolderAt(stack.Fd(), t.name, error); fd >= 0) {
                 error = stack.PushFolder(static_cast<uint32_t>(i), fd);
             } else {
-                stack.PushMissing(static_cast<uint32_t>(i)); // nothing of ours below it
-                error = 0;
+                // Gone since it was made: the files in it cannot be reached any more, which
+                // ends a pass that moves them (one that removes them goes on).
+                stack.PushMissing(static_cast<uint32_t>(i));
             }
         } else if (error == 0 && !temporaries[i].empty() && !stack.Missing()) {
             error = each(stack.Fd(), i);
