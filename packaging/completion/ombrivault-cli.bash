@@ -108,7 +108,7 @@ _ombrivault_cli()
             _filedir # the text to encrypt ("-" for standard input)
         fi
     elif [[ $command == add ]]; then
-        _filedir # the files to add
+        _filedir # the files and folders to add
     fi
     # Otherwise an account name (show) or an item path (export): not completed.
 } &&

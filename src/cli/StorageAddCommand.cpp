@@ -1,16 +1,19 @@
-// add: files put into an encrypted storage, which is created when missing.
+// add: files and folders put into an encrypted storage, which is created when missing.
 #include "cli/StorageCli.h"
 
 #include "base/CodePage.h"
 #include "base/FileErrors.h"
 #include "base/WholeFile.h"
 #include "storage/StorageAdd.h"
+#include "storage/StorageImport.h"
 #include "storage/StorageSave.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
 #include <iostream>
+#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -78,6 +81,68 @@ int32_t FolderAt(StorageItemTable& table, StorageTree& tree,
     return folder;
 }
 
+// What one argument adds: a file (one record into the target folder) or a folder with
+// everything below it (the records of its walk, numbered by the walk).
+using AddedRecords = std::vector<StorageImportEntry>;
+
+// The file at `path`, held open and read in pieces when the storage is written.
+int TakeFile(const std::string& path, int fd, const struct stat& st, AddedRecords& records) {
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return FileFail(path, kErrorNotRegularFile, "read");
+    }
+    if (st.st_size == 0) {
+        ::close(fd);
+        return Fail(kExitFile, "cannot add " + path + ": the file is empty");
+    }
+    int error = 0;
+    auto item = MakeItemFromOpenFile(CodePage::Program()->FromUtf8(path), fd,
+                                     static_cast<uint64_t>(st.st_size), error);
+    if (item == nullptr) {
+        return FileFail(path, error, "read");
+    }
+    records.push_back({-1, -1, std::move(item)});
+    return kExitOk;
+}
+
+// The folder at `path` and everything below it, walked as the window walks a dropped
+// folder. The files are left closed on disk and read when the storage is written, so a tree
+// of any number of files needs neither their bytes in memory nor a descriptor each.
+int TakeFolder(const std::string& path, AddedRecords& records) {
+    std::error_code ec;
+    // The folder's own name names the new folder, also for "." or "dir/..".
+    const std::string absolute = std::filesystem::absolute(path, ec).lexically_normal().string();
+    if (ec) {
+        return FileFail(path, ec.value(), "read");
+    }
+    WalkImportDirectory(
+        absolute,
+        [&](std::vector<StorageImportEntry>& batch, bool) {
+            std::move(batch.begin(), batch.end(), std::back_inserter(records));
+            return true;
+        },
+        {}, StorageImportFiles::LeftOnDisk);
+    if (records.empty()) {
+        return Fail(kExitFile, "cannot add " + path + ": the new folder would have no name");
+    }
+    return kExitOk;
+}
+
+// Puts the records of one argument into the folder `target`.
+void PutRecords(AddedRecords& records, int32_t target, StorageItemTable& table, StorageTree& tree) {
+    std::vector<int32_t> folders; // table index by the walk's folder number
+    for (StorageImportEntry& record : records) {
+        const int32_t parent =
+            record.parent < 0 ? target : folders.at(static_cast<size_t>(record.parent));
+        const int32_t index = table.Add(std::move(record.item));
+        tree.push_back({index, parent});
+        if (record.folder >= 0) {
+            folders.resize(std::max(folders.size(), static_cast<size_t>(record.folder) + 1));
+            folders[static_cast<size_t>(record.folder)] = index;
+        }
+    }
+}
+
 int Add(const CliOptions& options) {
     std::vector<std::string> args = options.args;
     std::optional<std::string> folderPath;
@@ -85,7 +150,7 @@ int Add(const CliOptions& options) {
         return kExitUsage;
     }
     if (args.size() < 2) {
-        return UsageFail("add takes FILE.ovs and at least one FILE");
+        return UsageFail("add takes FILE.ovs and at least one FILE or FOLDER");
     }
     const std::string path = args[0];
     if (!IsStoragePath(path)) {
@@ -97,15 +162,12 @@ int Add(const CliOptions& options) {
             return code;
         }
     }
-    // Every file is read before the storage is touched: one bad name changes nothing.
-    // Each file is held open and read in pieces when the storage is written.
-    std::vector<std::unique_ptr<StorageItem>> items;
+    // Every argument is looked at before the storage is touched: one bad name changes
+    // nothing. Files are held open, and the files of folders left closed, until the storage
+    // is written, which reads them in pieces.
+    std::vector<AddedRecords> added(args.size() - 1);
     for (size_t i = 1; i < args.size(); ++i) {
-        std::error_code ec;
-        if (std::filesystem::is_directory(args[i], ec)) {
-            return Fail(kExitFile, "cannot add " + args[i] + ": it is a folder");
-        }
-        const int fd = ::open(args[i].c_str(), O_RDONLY | O_CLOEXEC);
+        const int fd = ::open(args[i].c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         struct stat st {};
         if (fd < 0 || ::fstat(fd, &st) != 0) {
             const int error = errno;
@@ -114,21 +176,16 @@ int Add(const CliOptions& options) {
             }
             return FileFail(args[i], error, "read");
         }
-        if (!S_ISREG(st.st_mode)) {
+        int code = kExitOk;
+        if (S_ISDIR(st.st_mode)) {
             ::close(fd);
-            return FileFail(args[i], kErrorNotRegularFile, "read");
+            code = TakeFolder(args[i], added[i - 1]);
+        } else {
+            code = TakeFile(args[i], fd, st, added[i - 1]);
         }
-        if (st.st_size == 0) {
-            ::close(fd);
-            return Fail(kExitFile, "cannot add " + args[i] + ": the file is empty");
+        if (code != kExitOk) {
+            return code;
         }
-        int error = 0;
-        auto item = MakeItemFromOpenFile(CodePage::Program()->FromUtf8(args[i]), fd,
-                                         static_cast<uint64_t>(st.st_size), error);
-        if (item == nullptr) {
-            return FileFail(args[i], error, "read");
-        }
-        items.push_back(std::move(item));
     }
 
     uint64_t size = 0;
@@ -147,8 +204,8 @@ int Add(const CliOptions& options) {
     }
     StorageTree& tree = storage.readOrder;
     const int32_t folder = FolderAt(storage.table, tree, folderNames);
-    for (auto& item : items) {
-        tree.push_back({storage.table.Add(std::move(item)), folder});
+    for (AddedRecords& records : added) {
+        PutRecords(records, folder, storage.table, tree);
     }
     // An existing storage is still open here, and its lock keeps other writers out.
     StorageSaveOptions saveOptions;
@@ -162,4 +219,5 @@ int Add(const CliOptions& options) {
 } // namespace
 
 const CliCommand kAddCommand = {
-    "add", "[--password-file F | --password-stdin] add FILE.ovs [--folder PATH] FILE...", Add};
+    "add", "[--password-file F | --password-stdin] add FILE.ovs [--folder PATH] FILE|FOLDER...",
+    Add};

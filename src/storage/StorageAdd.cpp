@@ -91,3 +91,12 @@ std::unique_ptr<StorageItem> MakeItemFromPath(const std::string& path, int& erro
     }
     return MakeItemFromFile(path, std::move(bytes));
 }
+
+std::unique_ptr<StorageItem> MakeItemFromClosedFile(std::string_view path, uint64_t size,
+                                                    uint64_t device, uint64_t inode) {
+    auto item = MakeItemFromFile(path, Bytes());
+    item->size = static_cast<int64_t>(size);
+    item->data =
+        ItemData(std::make_shared<const OutsideFile>(std::string(path), size, device, inode));
+    return item;
+}

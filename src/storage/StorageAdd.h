@@ -22,6 +22,13 @@ std::unique_ptr<StorageItem> MakeItemFromFile(std::string_view path, Bytes bytes
 std::unique_ptr<StorageItem> MakeItemFromOpenFile(std::string_view path, int fd, uint64_t size,
                                                   int& error);
 
+// The same for a file left closed on disk: `path` (`size` bytes, the file `device`/`inode`
+// of the look at it) is opened again when the item is written and must then still be that
+// file, or the write fails. Holds no descriptor, so any number of them can wait for a save.
+// Not for notes, whose text is read when they are made.
+std::unique_ptr<StorageItem> MakeItemFromClosedFile(std::string_view path, uint64_t size,
+                                                    uint64_t device, uint64_t inode);
+
 // Files up to this size are read whole when they are added from the window; larger ones stay
 // in their file, held open, so an item of gigabytes is added in bounded memory.
 inline constexpr uint64_t kAddInMemoryBytes = uint64_t{64} << 20;

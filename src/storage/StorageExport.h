@@ -72,6 +72,13 @@ int WriteItemFile(const StorageItem& item, const std::string& path);
 // folders are written into. While writing, folders are made and opened relative to their
 // parent (O_NOFOLLOW) and files created or replaced relative to their folder, so a link
 // planted meanwhile stops the export instead of leading it elsewhere.
+//
+// Every file is first written under a hidden temporary name in its folder (".NAME.<hex>.tmp");
+// when all are written, the file systems written to are flushed once, every file is renamed
+// to its name (under Refuse never over a file that appeared meanwhile), and the file systems
+// are flushed once more. No name therefore ever stands for a half-written file, and a failure
+// (a damaged item, a full disk, a folder that cannot be written) removes the temporary files
+// still there; files already renamed by then are whole and stay. Folders made stay too.
 FolderExportResult WriteFolderExport(const StorageItemTable& table,
                                      const std::vector<StorageExportTarget>& targets,
                                      const ExportRoot& root, ExistingFiles existing);

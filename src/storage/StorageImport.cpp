@@ -4,15 +4,57 @@
 #include "base/WholeFile.h"
 #include "storage/StorageAdd.h"
 
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// The item of one file, read into memory (`held`: its bytes); null for a file left out:
+// unreadable or empty, unless it is a note.
+std::unique_ptr<StorageItem> ReadFileItem(const std::string& file, uint64_t& held) {
+    Bytes bytes;
+    const bool read = ReadWholeFile(file, bytes);
+    if ((!read || bytes.empty()) && StorageItemTypeForPath(file) != StorageItemType::Text) {
+        return nullptr;
+    }
+    held = bytes.size();
+    return MakeItemFromFile(file, std::move(bytes));
+}
+
+// The same with the bytes left on disk: the file is looked at now and read when the item is
+// written (only a note's text is read now).
+std::unique_ptr<StorageItem> LeaveFileItem(const std::string& file) {
+    const bool note = StorageItemTypeForPath(file) == StorageItemType::Text;
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return note ? MakeItemFromFile(file, Bytes()) : nullptr;
+    }
+    const auto size = static_cast<uint64_t>(st.st_size);
+    if (note) {
+        int error = 0;
+        auto item = MakeItemFromOpenFile(file, fd, size, error); // takes the descriptor
+        return item != nullptr ? std::move(item) : MakeItemFromFile(file, Bytes());
+    }
+    ::close(fd);
+    return MakeItemFromClosedFile(file, size, static_cast<uint64_t>(st.st_dev),
+                                  static_cast<uint64_t>(st.st_ino));
+}
+
+} // namespace
+
 void WalkImportDirectory(const std::string& path, const StorageImportSink& send,
-                         const StorageImportProgress& progress) {
+                         const StorageImportProgress& progress, StorageImportFiles files) {
     std::vector<StorageImportEntry> batch;
     uint64_t batchBytes = 0;
-    uint64_t files = 0;
+    uint64_t count = 0;
     uint64_t bytesRead = 0;
     auto hand = [&](bool last) {
         const bool goOn = send(batch, last);
@@ -57,19 +99,19 @@ void WalkImportDirectory(const std::string& path, const StorageImportSink& send,
                 pending.emplace_back(file, addFolder(it->path().filename().string(), number));
                 continue;
             }
-            Bytes bytes;
-            const bool read = ReadWholeFile(file, bytes);
-            ++files;
-            bytesRead += bytes.size();
-            if (progress && !progress(files, bytesRead)) {
+            uint64_t held = 0;
+            std::unique_ptr<StorageItem> item =
+                files == StorageImportFiles::Read ? ReadFileItem(file, held) : LeaveFileItem(file);
+            ++count;
+            bytesRead += item != nullptr ? static_cast<uint64_t>(item->size) : 0;
+            if (progress && !progress(count, bytesRead)) {
                 stopped = true;
             }
-            const StorageItemType type = StorageItemTypeForPath(file);
-            if ((!read || bytes.empty()) && type != StorageItemType::Text) {
+            if (item == nullptr) {
                 continue;
             }
-            batchBytes += bytes.size();
-            batch.push_back({-1, number, MakeItemFromFile(file, std::move(bytes))});
+            batchBytes += held;
+            batch.push_back({-1, number, std::move(item)});
             if (!stopped &&
                 (batch.size() >= kImportBatchEntries || batchBytes >= kImportBatchBytes)) {
                 stopped = !hand(false);

@@ -31,8 +31,19 @@ using StorageImportProgress = std::function<bool(uint64_t files, uint64_t bytes)
 inline constexpr size_t kImportBatchEntries = 512;
 inline constexpr uint64_t kImportBatchBytes = 8u << 20;
 
+// Where the bytes of the files a walk finds go.
+enum class StorageImportFiles {
+    // Read into memory as the walk goes: an open document keeps its items whatever later
+    // happens to the files.
+    Read,
+    // Left on disk, each file closed (MakeItemFromClosedFile) and read when its item is
+    // written: a tree of any size is added in one save with memory for its names only.
+    LeftOnDisk,
+};
+
 // Walks `path`: its top folder first, then depth first. Links to directories are not
 // followed; unreadable and empty files are left out (empty notes are kept). A path without a
-// name hands over one empty last batch.
+// name hands over one empty last batch. Progress counts the bytes of the files found.
 void WalkImportDirectory(const std::string& path, const StorageImportSink& send,
-                         const StorageImportProgress& progress = {});
+                         const StorageImportProgress& progress = {},
+                         StorageImportFiles files = StorageImportFiles::Read);

@@ -43,16 +43,23 @@ struct StoredStream {
     StorageItemHeader header;
 };
 
-// A file on disk whose bytes become an item's data: held open and read in pieces when the
-// item is written, so that adding a file costs no memory for its bytes.
+// A file on disk whose bytes become an item's data, read in pieces when the item is written,
+// so that adding a file costs no memory for its bytes. Either held open, or (for the many
+// files of a folder tree, which could not all be held open at once) left closed and opened
+// again by its path, where it must still be the very file that was looked at.
 struct OutsideFile {
     OutsideFile(int fd, uint64_t size) : fd(fd), size(size) {}
+    OutsideFile(std::string path, uint64_t size, uint64_t device, uint64_t inode)
+        : path(std::move(path)), size(size), device(device), inode(inode) {}
     ~OutsideFile();
     OutsideFile(const OutsideFile&) = delete;
     OutsideFile& operator=(const OutsideFile&) = delete;
 
-    int fd;        // owned, closed with the last reference
-    uint64_t size; // the length it had when it was opened
+    int fd = -1;      // owned, closed with the last reference; -1 for a file left closed
+    std::string path; // a file left closed: where it is
+    uint64_t size;    // the length it had when it was opened
+    uint64_t device = 0;
+    uint64_t inode = 0; // a file left closed: which file it was
 };
 
 enum class ItemDataRead {

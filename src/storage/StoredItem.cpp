@@ -6,7 +6,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <new>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -127,18 +129,18 @@ ItemDataRead ReadStoredPieces(const StoredStream& stored, const ItemData::PieceS
     return result;
 }
 
-// The bytes of a file on disk, which must still be as long as it was when it was opened.
-ItemDataRead ReadOutsidePieces(const OutsideFile& file, const ItemData::PieceSink& sink) {
+// The bytes of the file open at `fd`, which must still be `size` bytes long.
+ItemDataRead ReadOutsidePieces(int fd, uint64_t size, const ItemData::PieceSink& sink) {
     Bytes buffer;
     try {
-        buffer.resize(static_cast<size_t>(std::min<uint64_t>(file.size, kItemPieceBytes)));
+        buffer.resize(static_cast<size_t>(std::min<uint64_t>(size, kItemPieceBytes)));
     } catch (const std::bad_alloc&) {
         return ItemDataRead::NoMemory;
     }
     ItemDataRead result = ItemDataRead::Ok;
-    for (uint64_t at = 0; at < file.size && result == ItemDataRead::Ok;) {
-        const auto want = static_cast<size_t>(std::min<uint64_t>(buffer.size(), file.size - at));
-        const ssize_t n = ::pread(file.fd, buffer.data(), want, static_cast<off_t>(at));
+    for (uint64_t at = 0; at < size && result == ItemDataRead::Ok;) {
+        const auto want = static_cast<size_t>(std::min<uint64_t>(buffer.size(), size - at));
+        const ssize_t n = ::pread(fd, buffer.data(), want, static_cast<off_t>(at));
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -150,6 +152,35 @@ ItemDataRead ReadOutsidePieces(const OutsideFile& file, const ItemData::PieceSin
         at += n > 0 ? static_cast<uint64_t>(n) : 0;
     }
     SecureWipe(buffer.data(), buffer.size());
+    return result;
+}
+
+// A file left closed, opened again: -1 unless it is still the file that was looked at.
+int OpenOutsideAgain(const OutsideFile& file) {
+    const int fd = ::open(file.path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    struct stat st {};
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+                    static_cast<uint64_t>(st.st_dev) != file.device ||
+                    static_cast<uint64_t>(st.st_ino) != file.inode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// The bytes of a file on disk, which must still be as long as it was when it was opened.
+ItemDataRead ReadOutsidePieces(const OutsideFile& file, const ItemData::PieceSink& sink) {
+    int fd = file.fd;
+    if (fd < 0) {
+        fd = OpenOutsideAgain(file);
+        if (fd < 0) {
+            return ItemDataRead::Damaged; // gone or replaced since it was looked at
+        }
+    }
+    const ItemDataRead result = ReadOutsidePieces(fd, file.size, sink);
+    if (fd != file.fd) {
+        ::close(fd);
+    }
     return result;
 }
 

@@ -131,6 +131,78 @@ TEST_F(StorageCliTest, AddRefusesAndLeavesTheStorageAsItWas) {
     EXPECT_EQ(Run("--password-file pw add s.ovs").code, 2);
 }
 
+TEST_F(StorageCliTest, AddTakesFoldersWithEverythingBelowThem) {
+    const fs::path d = dir_.path();
+    Write("in/tree/notes.txt", "a note");
+    Write("in/tree/blank.txt", ""); // an empty note is kept
+    Write("in/tree/zero.bin", "");  // an empty file is not
+    Write("in/tree/sub/scan.png", "\x89PNG");
+    Write("in/tree/sub/deep/data.bin", "deep bytes");
+    fs::create_directories(d / "in/tree/empty");
+    Write("elsewhere/outside.bin", "outside");
+    fs::create_directory_symlink("../../elsewhere", d / "in/tree/link"); // not followed
+    Write("in/single.bin", "single");
+
+    // A folder and a file in one call, into a folder of the storage.
+    Result r = Run("--password-file pw add s.ovs --folder Top in/tree in/single.bin");
+    ASSERT_EQ(r.code, 0) << r.err;
+    r = Run("--password-file pw ls s.ovs");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "Top\tfolder\t0\n"
+                     "Top/single.bin\tfile\t6\n"
+                     "Top/tree\tfolder\t0\n"
+                     "Top/tree/blank.txt\ttext\t0\n"
+                     "Top/tree/empty\tfolder\t0\n"
+                     "Top/tree/notes.txt\ttext\t6\n"
+                     "Top/tree/sub\tfolder\t0\n"
+                     "Top/tree/sub/deep\tfolder\t0\n"
+                     "Top/tree/sub/deep/data.bin\tfile\t10\n"
+                     "Top/tree/sub/scan.png\timage\t4\n");
+    r = Run("--password-file pw export s.ovs Top -o out");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(FolderListing(d / "out"), "single.bin=single\n"
+                                        "tree/\n"
+                                        "tree/blank.txt=\n"
+                                        "tree/empty/\n"
+                                        "tree/notes.txt=a note\n"
+                                        "tree/sub/\n"
+                                        "tree/sub/deep/\n"
+                                        "tree/sub/deep/data.bin=deep bytes\n"
+                                        "tree/sub/scan.png=\x89PNG\n");
+
+    // However the folder is written, it is added under its own name; a link named on the
+    // command line is the user's choice and is followed.
+    const struct {
+        const char* arg;
+        std::string listed;
+    } forms[] = {
+        {"in/tree/", "tree\tfolder\t0\n"},
+        {"in/tree/sub/..", "tree\tfolder\t0\n"},
+        {"in/./tree/sub/deep", "deep\tfolder\t0\ndeep/data.bin\tfile\t10\n"},
+        {"in/tree/link", "link\tfolder\t0\nlink/outside.bin\tfile\t7\n"},
+    };
+    for (const auto& form : forms) {
+        SCOPED_TRACE(form.arg);
+        fs::remove(d / "f.ovs");
+        ASSERT_EQ(Run(std::string("--password-file pw add f.ovs ") + form.arg).code, 0);
+        EXPECT_EQ(Run("--password-file pw ls f.ovs").out.substr(0, form.listed.size()),
+                  form.listed);
+    }
+
+    // One bad path among good ones changes nothing.
+    const std::string before = Read("s.ovs");
+    const std::string backup = Read("s.BAK");
+    for (const char* args :
+         {"in/tree missing.bin", "missing/ in/single.bin", "in/tree in/zero.bin"}) {
+        SCOPED_TRACE(args);
+        r = Run(std::string("--password-file pw add s.ovs ") + args);
+        EXPECT_EQ(r.code, 3);
+        EXPECT_NE(r.err.find("cannot "), std::string::npos) << r.err;
+        EXPECT_EQ(Read("s.ovs"), before);
+        EXPECT_EQ(Read("s.BAK"), backup);
+    }
+}
+
 TEST_F(StorageCliTest, CheckEveryKindOfFile) {
     Write("f.bin", "data");
     ASSERT_EQ(Run("--password-file pw add s.ovs --folder F f.bin").code, 0);

@@ -3,6 +3,7 @@
 // folder it was given however deep the export goes.
 #include "storage/StorageExport.h"
 #include "base/FileErrors.h"
+#include "storage/StorageAdd.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -139,6 +140,86 @@ TEST(StorageExportWriter, ALinkAnywhereBelowStopsItBeforeAnythingIsWritten) {
     EXPECT_EQ(result.path, dir / "out/a/b");
     EXPECT_FALSE(fs::exists(dir.path() / "out/first.bin"));
     EXPECT_TRUE(fs::is_empty(dir.path() / "elsewhere"));
+}
+
+// An item whose data is a file on disk that is gone by the time the export reads it: a
+// damaged item, as a storage part that no longer decrypts would be.
+std::unique_ptr<StorageItem> VanishedFileItem(const ScratchDir& dir) {
+    WriteFileBytes(dir / "gone.bin", "gone");
+    struct stat st {};
+    ::stat((dir / "gone.bin").c_str(), &st);
+    auto item = MakeItemFromClosedFile(dir / "gone.bin", 4, st.st_dev, st.st_ino);
+    fs::remove(dir / "gone.bin");
+    return item;
+}
+
+TEST(StorageExportWriter, FilesAppearWholeUnderTheirNamesOrNotAtAll) {
+    // An export that replaces a file: it gets the new bytes, with its permissions for the
+    // owner only, and nothing is left beside the files.
+    {
+        Items s;
+        const int32_t a = s.Add(StorageItemType::Folder, "a", kRootParent);
+        s.Add(StorageItemType::File, "one.bin", a, "first");
+        s.Add(StorageItemType::File, "two.bin", a, "second");
+        s.Add(StorageItemType::Folder, "empty", a);
+        s.Add(StorageItemType::File, "top.bin", kRootParent, "top");
+        ScratchDir dir;
+        fs::create_directories(dir.path() / "out/a");
+        WriteFileBytes(dir / "out/a/one.bin", "old");
+        fs::permissions(dir.path() / "out/a/one.bin", fs::perms(0664));
+        ExportRoot root;
+        ASSERT_TRUE(OpenExportRoot(dir / "out", root).ok);
+        const auto targets = PlanFolderExport(s.table, SortedTree(s.tree, s.table), kRootParent);
+        const FolderExportResult result =
+            WriteFolderExport(s.table, targets, root, ExistingFiles::Replace);
+        ASSERT_TRUE(result.ok) << result.path << ": " << FileErrorMessage(result.error);
+        EXPECT_EQ(FolderListing(dir / "out"),
+                  "a/\na/empty/\na/one.bin=first\na/two.bin=second\ntop.bin=top\n");
+        EXPECT_EQ(fs::status(dir.path() / "out/a/one.bin").permissions(), fs::perms(0600));
+        EXPECT_EQ(fs::status(dir.path() / "out/a/two.bin").permissions(), fs::perms(0600));
+    }
+
+    // A failure after files were written: none of them appears under its name, an existing
+    // file keeps its bytes, and no temporary file stays.
+    const struct {
+        const char* label;
+        rlim_t sizeLimit; // 0: none
+        bool damaged;
+        int error;
+    } failures[] = {
+        {"a damaged item", 0, true, kErrorDamagedSource},
+        {"a full disk", 4096, false, kErrorDiskFull},
+    };
+    for (const auto& c : failures) {
+        SCOPED_TRACE(c.label);
+        ScratchDir dir;
+        Items s;
+        const int32_t a = s.Add(StorageItemType::Folder, "a", kRootParent);
+        s.Add(StorageItemType::File, "one.bin", a, "first");
+        s.Add(StorageItemType::File, "two.bin", a, "second");
+        const int32_t z = s.Add(StorageItemType::Folder, "z", kRootParent);
+        if (c.damaged) {
+            s.tree.push_back({s.table.Add(VanishedFileItem(dir)), z});
+        } else {
+            s.Add(StorageItemType::File, "big.bin", z, std::string(8192, 'b'));
+        }
+        s.Add(StorageItemType::File, "zz.bin", z, "after");
+        fs::create_directories(dir.path() / "out/a");
+        WriteFileBytes(dir / "out/a/one.bin", "old");
+        ExportRoot root;
+        ASSERT_TRUE(OpenExportRoot(dir / "out", root).ok);
+        const auto targets = PlanFolderExport(s.table, SortedTree(s.tree, s.table), kRootParent);
+        FolderExportResult result;
+        {
+            FileSizeLimit limit(c.sizeLimit != 0 ? c.sizeLimit : RLIM_INFINITY);
+            ASSERT_TRUE(limit.active());
+            result = WriteFolderExport(s.table, targets, root, ExistingFiles::Replace);
+        }
+        EXPECT_FALSE(result.ok);
+        EXPECT_EQ(result.error, c.error) << FileErrorMessage(result.error);
+        EXPECT_EQ(result.path, dir / (c.damaged ? "out/z/gone.bin" : "out/z/big.bin"));
+        EXPECT_EQ(FolderListing(dir / "out"), "a/\na/one.bin=old\nz/\n");
+    }
 }
 
 TEST(StorageExportWriter, ANewFolderForTheWindowNeverReusesOne) {

@@ -4,6 +4,7 @@
 #include "compound/CompoundLayouts.h"
 #include "storage/StorageAdd.h"
 #include "storage/StorageFile.h"
+#include "storage/StorageImport.h"
 #include "storage/StorageSave.h"
 #include "support/StorageStreams.h"
 #include "support/TestFiles.h"
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <functional>
 #include <random>
 #include <set>
 
@@ -224,4 +226,86 @@ TEST_F(StorageLazyTest, DataDamagedAfterTheLoadFailsItsReadAndTheSaveKeepsItsStr
     // Read again, the damage is found at the load: what follows it in its folder is not read.
     const Lazy back(Path("saved.ovs"), kPassword);
     EXPECT_FALSE(back.read.damaged.empty());
+}
+
+// A folder walk that leaves the files on disk holds no descriptor for them; a save reads
+// each file then, and fails, leaving the storage as it was, when one was cut short or
+// replaced meanwhile.
+TEST_F(StorageLazyTest, FilesLeftClosedOnDiskAreReadByTheSaveWhileStillTheSame) {
+    const std::string big = Random(kItemPieceBytes + 33, 6);
+    std::filesystem::create_directories(Path("tree/sub"));
+    for (int i = 0; i < 300; ++i) {
+        WriteFileBytes(Path("tree/sub/f" + std::to_string(i) + ".bin"),
+                       "file " + std::to_string(i));
+    }
+    WriteFileBytes(Path("tree/big.bin"), big);
+    WriteFileBytes(Path("tree/note.txt"), "read now");
+
+    const auto openFiles = [] {
+        size_t count = 0;
+        for ([[maybe_unused]] const auto& entry :
+             std::filesystem::directory_iterator("/proc/self/fd")) {
+            ++count;
+        }
+        return count;
+    };
+    auto walk = [&](StorageItemTable& table, StorageTree& tree) {
+        std::vector<int32_t> folders;
+        const size_t before = openFiles();
+        WalkImportDirectory(
+            Path("tree"),
+            [&](std::vector<StorageImportEntry>& batch, bool last) {
+                for (StorageImportEntry& e : batch) {
+                    const int32_t parent =
+                        e.parent < 0 ? kRootParent : folders[static_cast<size_t>(e.parent)];
+                    const int32_t index = table.Add(std::move(e.item));
+                    tree.push_back({index, parent});
+                    if (e.folder >= 0) {
+                        folders.resize(static_cast<size_t>(e.folder) + 1);
+                        folders[static_cast<size_t>(e.folder)] = index;
+                    }
+                }
+                if (last) {
+                    EXPECT_EQ(openFiles(), before) << "a descriptor held per file";
+                }
+                return true;
+            },
+            {}, StorageImportFiles::LeftOnDisk);
+    };
+
+    StorageItemTable table;
+    StorageTree tree;
+    walk(table, tree);
+    ASSERT_EQ(tree.size(), 2u + 302u);
+    ASSERT_TRUE(SaveStorage(Path("a.ovs"), kPassword, table, tree).ok);
+    {
+        const Lazy back(Path("a.ovs"), kPassword);
+        EXPECT_EQ(back.Data("big.bin"), big);
+        EXPECT_EQ(back.Data("f299.bin"), "file 299");
+        EXPECT_EQ(back.table.Get(back.Find("note.txt"))->text, "read now");
+    }
+
+    // Cut short, or replaced by another file of the same length: the save stops.
+    const std::string saved = ReadFileBytes(Path("a.ovs"));
+    const struct {
+        const char* label;
+        std::function<void()> change;
+    } changes[] = {
+        {"cut short", [&] { std::filesystem::resize_file(Path("tree/big.bin"), 100); }},
+        {"replaced",
+         [&] {
+             WriteFileBytes(Path("tree/other.bin"), "file 7");
+             std::filesystem::rename(Path("tree/other.bin"), Path("tree/sub/f7.bin"));
+         }},
+    };
+    for (const auto& c : changes) {
+        SCOPED_TRACE(c.label);
+        StorageItemTable again;
+        StorageTree againTree;
+        walk(again, againTree);
+        c.change();
+        EXPECT_FALSE(SaveStorage(Path("a.ovs"), kPassword, again, againTree).ok);
+        EXPECT_EQ(ReadFileBytes(Path("a.ovs")), saved);
+        WriteFileBytes(Path("tree/big.bin"), big);
+    }
 }

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <string>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -44,6 +45,31 @@ inline std::string ReadFileBytes(const std::string& path) {
 
 inline void WriteFileBytes(const std::string& path, const std::string& data) {
     std::ofstream(path, std::ios::binary) << data;
+}
+
+// What a folder holds, one sorted line per entry, hidden ones included: "dir/",
+// "link -> target", "file=bytes". Links are listed, never followed.
+inline std::string FolderListing(const std::filesystem::path& dir) {
+    namespace fs = std::filesystem;
+    std::set<std::string> lines;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(dir, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        const std::string rel = it->path().lexically_relative(dir).string();
+        const fs::file_status status = it->symlink_status(ec);
+        if (fs::is_symlink(status)) {
+            lines.insert(rel + " -> " + fs::read_symlink(it->path(), ec).string());
+        } else if (fs::is_directory(status)) {
+            lines.insert(rel + "/");
+        } else {
+            lines.insert(rel + "=" + ReadFileBytes(it->path()));
+        }
+    }
+    std::string out;
+    for (const std::string& line : lines) {
+        out += line + "\n";
+    }
+    return out;
 }
 
 // While alive, this process cannot grow any file past `bytes`: writes beyond it come up
