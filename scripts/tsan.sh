@@ -15,7 +15,7 @@ if [ ! -f "$dir/build.ninja" ]; then
 fi
 cmake --build "$dir" --target storage_window_test ombrivault-cli -- -j"$(nproc)" >/dev/null
 log="$dir/tsan.log"
-(cd "$dir" && QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="halt_on_error=0 exitcode=0" ./bin/storage_window_test \
+(cd "$dir" && QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="halt_on_error=0 exitcode=0 die_after_fork=0" ./bin/storage_window_test \
     --gtest_filter='*Load*:*Save*:*Dropped*:*Closing*:*Damaged*:*Yes*:StorageRace*:*Director*' >"$log" 2>&1) || {
     tail -40 "$log"
     exit 1
