@@ -288,6 +288,11 @@ bool CPictureChildFrame::OnCommand(int id) {
         leftView_->StartFind();
         return true;
     }
+    // Edit > Rename and Delete act on the tree's selection from every view (a click in the
+    // tree hands the focus to the view of the item); their keys stay with the focused view.
+    if ((id == ID_EDIT_RENAME || id == ID_EDIT_DELETE) && leftView_ != nullptr) {
+        return leftView_->OnCommand(id);
+    }
     return CMDIChildWnd::OnCommand(id);
 }
 
@@ -295,6 +300,9 @@ bool CPictureChildFrame::OnUpdateCommand(CCmdUI& ui) {
     if (ui.id == ID_EDIT_FIND && leftView_ != nullptr) {
         ui.Enable(true);
         return true;
+    }
+    if ((ui.id == ID_EDIT_RENAME || ui.id == ID_EDIT_DELETE) && leftView_ != nullptr) {
+        return leftView_->OnUpdateCommand(ui);
     }
     return CMDIChildWnd::OnUpdateCommand(ui);
 }

@@ -63,7 +63,8 @@ public:
     // The tree and the largest right-hand view side by side, so no view opens cut.
     QSize ContentMinimumSize() const override;
 
-    // Find (Ctrl+F) goes to the tree's find bar from every view of the window.
+    // Find (Ctrl+F) goes to the tree's find bar, and Edit > Rename and Delete to the tree's
+    // selection, from every view of the window.
     bool OnCommand(int id) override;
     bool OnUpdateCommand(CCmdUI& ui) override;
 

@@ -150,7 +150,7 @@ bool CPictureLeftView::OnCommand(int id) {
     case ID_PASTE_FILES:
         PasteFiles();
         return true;
-    // The Edit menu's entries, while the tree is the active view.
+    // The Edit menu's entries (the window passes Rename and Delete on from its other views).
     case ID_EDIT_RENAME:
         if (SelectionChangeable()) {
             ResetIdleTimer();

@@ -1,5 +1,5 @@
 // The storage window as the main frame's menus, toolbar and layout see it: the Edit menu
-// acting on the focused tree, the tree's width kept for the user from one window to the next,
+// acting on the tree's selection, the tree's width kept for the user from one window to the next,
 // and the toolbar's Fit button following the window that pressed it.
 #include <QApplication>
 #include <QClipboard>
@@ -68,7 +68,7 @@ protected:
 
 // Each Edit menu entry with the tree's selection and the clipboard it is tried on, whether it
 // is offered, and what it does to the item "b".
-TEST_F(StorageWindowCommandsTest, EditMenuEntriesActOnTheFocusedTree) {
+TEST_F(StorageWindowCommandsTest, EditMenuEntriesActOnTheTreesSelection) {
     CPictureDoc* doc = OpenStorage(dir / "edit.ovs");
     ASSERT_NE(doc, nullptr);
     CPictureLeftView* view = View(doc);
@@ -91,8 +91,11 @@ TEST_F(StorageWindowCommandsTest, EditMenuEntriesActOnTheFocusedTree) {
         {"copy an item", true, true, true, ID_EDIT_COPY, false, Nothing},
         {"rename the root", true, false, false, ID_EDIT_RENAME, false, Nothing},
         {"delete the root", true, false, false, ID_EDIT_DELETE, false, Nothing},
-        {"rename with the right view active", false, true, false, ID_EDIT_RENAME, false, Nothing},
-        {"delete with the right view active", false, true, false, ID_EDIT_DELETE, false, Nothing},
+        // A click in the tree hands the focus to the item's view: the entries still act.
+        {"rename with the right view active", false, true, false, ID_EDIT_RENAME, true, RenameBox},
+        {"delete with the right view active", false, true, false, ID_EDIT_DELETE, true,
+         DeleteQuestion},
+        {"paste with the right view active", false, true, true, ID_EDIT_PASTE, false, Nothing},
     };
     CPictureChildFrame* frame = FrameOf(doc);
     for (const auto& c : cases) {
