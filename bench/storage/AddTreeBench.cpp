@@ -4,6 +4,7 @@
 // so both count the time to get everything onto the disk. The tree is made once in
 // build/bench-data/add-tree.
 #include "BenchFigures.h"
+#include "ShellRun.h"
 
 #include <algorithm>
 #include <chrono>
@@ -27,31 +28,6 @@ constexpr size_t kLargest = 20000;
 const char* const kPassword = "bench pw";
 
 using Clock = std::chrono::steady_clock;
-
-struct Measured {
-    double seconds = 0;
-    long peakKiB = 0;
-    int code = -1;
-};
-
-// Runs a shell command and measures it with everything it starts.
-Measured Run(const std::string& command) {
-    Measured m;
-    const auto start = Clock::now();
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::execl("/bin/sh", "sh", "-c", command.c_str(), nullptr);
-        ::_exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    if (child > 0 && ::wait4(child, &status, 0, &usage) == child && WIFEXITED(status)) {
-        m.code = WEXITSTATUS(status);
-    }
-    m.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    m.peakKiB = usage.ru_maxrss;
-    return m;
-}
 
 // The fastest of `runs`, each after `prepare` (not timed); the largest peak of them.
 Measured Best(const std::string& prepare, const std::string& command, int runs = 3) {

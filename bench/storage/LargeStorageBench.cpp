@@ -3,6 +3,7 @@
 // 2 GiB item against decrypting and writing the same bytes. The storages are made once in
 // build/bench-data/large-storage (skipped, with a message, when less than 20 GB is free).
 #include "BenchFigures.h"
+#include "ShellRun.h"
 #include "storage/StorageAdd.h"
 #include "storage/StorageFile.h"
 #include "storage/StorageSave.h"
@@ -48,35 +49,15 @@ double FsyncSeconds(const fs::path& path) {
     return Since(start);
 }
 
-struct Measured {
-    double seconds = 0;
-    long peakKiB = 0;
-    int code = -1;
-};
-
-// Runs a shell command (its last program exec'ed in place of the shell) and measures it.
-Measured Run(const std::string& command) {
-    Measured m;
-    const auto start = Clock::now();
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::execl("/bin/sh", "sh", "-c", ("exec " + command).c_str(), nullptr);
-        ::_exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    if (child > 0 && ::wait4(child, &status, 0, &usage) == child && WIFEXITED(status)) {
-        m.code = WEXITSTATUS(status);
-    }
-    m.seconds = Since(start);
-    m.peakKiB = usage.ru_maxrss;
-    return m;
+// Runs a command with its last program exec'ed in place of the shell.
+Measured RunExec(const std::string& command) {
+    return Run("exec " + command);
 }
 
 Measured Best(const std::string& command, int runs = 3) {
     Measured best;
     for (int i = 0; i < runs; ++i) {
-        const Measured m = Run(command);
+        const Measured m = RunExec(command);
         if (i == 0 || m.seconds < best.seconds) {
             best.seconds = m.seconds;
             best.code = m.code;
@@ -194,9 +175,9 @@ int main() {
 
     // A save after one rename, against cp of the file (its cache warmed by the first cp).
     const std::string big = (dir / "big.ovs").string();
-    Run("cp '" + big + "' '" + (work / "warm.ovs").string() + "'");
+    RunExec("cp '" + big + "' '" + (work / "warm.ovs").string() + "'");
     fs::remove(work / "warm.ovs", ec);
-    const Measured cp = Run("cp '" + big + "' '" + (work / "cp.ovs").string() + "'");
+    const Measured cp = RunExec("cp '" + big + "' '" + (work / "cp.ovs").string() + "'");
     const double cpSync = FsyncSeconds(work / "cp.ovs");
     fs::remove(work / "cp.ovs", ec);
     double save = 0;
@@ -219,7 +200,7 @@ int main() {
     PrintFigure("storage_save_renamed_vs_cp", save / cp.seconds, "<= 1.2");
 
     // add of 1 MiB to a copy of the 8 GiB storage, against that copy's cp.
-    const Measured cpAdd = Run("cp '" + big + "' '" + (work / "add.ovs").string() + "'");
+    const Measured cpAdd = RunExec("cp '" + big + "' '" + (work / "add.ovs").string() + "'");
     const double cpAddSync = FsyncSeconds(work / "add.ovs");
     {
         FILE* one = std::fopen((work / "one.bin").c_str(), "w");
@@ -227,8 +208,8 @@ int main() {
         std::fwrite(bytes.data(), 1, bytes.size(), one);
         std::fclose(one);
     }
-    const Measured add = Run(cli + "add '" + (work / "add.ovs").string() + "' '" +
-                             (work / "one.bin").string() + "'" + quiet);
+    const Measured add = RunExec(cli + "add '" + (work / "add.ovs").string() + "' '" +
+                                 (work / "one.bin").string() + "'" + quiet);
     fs::remove(work / "add.ovs", ec);
     fs::remove(work / "add.BAK", ec);
     std::printf("add 1 MiB %.3f s (exit %d), cp %.3f s, and its fsync %.3f s more\n", add.seconds,
@@ -239,9 +220,9 @@ int main() {
 
     // Export of one 2 GiB item against decrypting and writing as many bytes.
     const fs::path one = dir / "one.ovs";
-    Run("cat '" + one.string() + "' >/dev/null");
-    const Measured exported = Run(cli + "export '" + one.string() + "' item0.bin -o '" +
-                                  (work / "out.bin").string() + "'" + quiet);
+    RunExec("cat '" + one.string() + "' >/dev/null");
+    const Measured exported = RunExec(cli + "export '" + one.string() + "' item0.bin -o '" +
+                                      (work / "out.bin").string() + "'" + quiet);
     fs::remove(work / "out.bin", ec);
     const double raw = RawDecryptAndWrite(one, work / "raw.bin", kOneItem);
     fs::remove(work / "raw.bin", ec);

@@ -1,4 +1,6 @@
 // The PDF view on PDF items made with Qt's own PDF writer, and on bytes that are no PDF.
+#include <functional>
+
 #include <QAbstractScrollArea>
 #include <QBuffer>
 #include <QPainter>
@@ -15,8 +17,8 @@
 
 namespace {
 
-// A PDF of `pages` pages, each with its number in large black letters.
-Bytes MakePdf(int pages) {
+// A PDF of `pages` pages, each drawn by `draw` (given the page's number from 0).
+Bytes MakePdfWith(int pages, const std::function<void(QPainter&, int)>& draw) {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     {
@@ -27,13 +29,20 @@ Bytes MakePdf(int pages) {
             if (page > 0) {
                 writer.newPage();
             }
-            painter.fillRect(QRect(40, 40, 200, 200), Qt::black);
-            painter.setFont(QFont(QStringLiteral("Sans"), 40));
-            painter.drawText(QPoint(60, 320), QStringLiteral("Page %1").arg(page + 1));
+            draw(painter, page);
         }
     }
     const QByteArray bytes = buffer.data();
     return Bytes(bytes.begin(), bytes.end());
+}
+
+// A PDF of `pages` pages, each with its number in large black letters.
+Bytes MakePdf(int pages) {
+    return MakePdfWith(pages, [](QPainter& painter, int page) {
+        painter.fillRect(QRect(40, 40, 200, 200), Qt::black);
+        painter.setFont(QFont(QStringLiteral("Sans"), 40));
+        painter.drawText(QPoint(60, 320), QStringLiteral("Page %1").arg(page + 1));
+    });
 }
 
 int32_t AddPdf(ViewTestSite& site, Bytes bytes) {
@@ -136,21 +145,9 @@ namespace {
 
 // A PDF of `pages` pages, each with one black square of 150 points and nothing else.
 Bytes MakeSquarePdf(int pages) {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    {
-        QPdfWriter writer(&buffer);
-        writer.setResolution(72);
-        QPainter painter(&writer);
-        for (int page = 0; page < pages; ++page) {
-            if (page > 0) {
-                writer.newPage();
-            }
-            painter.fillRect(QRect(150, 300, 150, 150), Qt::black);
-        }
-    }
-    const QByteArray bytes = buffer.data();
-    return Bytes(bytes.begin(), bytes.end());
+    return MakePdfWith(pages, [](QPainter& painter, int) {
+        painter.fillRect(QRect(150, 300, 150, 150), Qt::black);
+    });
 }
 
 // Where the view shows dark pixels (the square), in viewport pixels; empty while the pages
