@@ -438,6 +438,9 @@ CompoundResult CompoundReader::Cursor::Read(uint8_t* out, size_t size) {
     if (size > size_ - pos_) {
         return CompoundResult::Corrupt;
     }
+    if (size == 0) {
+        return CompoundResult::Ok; // nothing to copy (and an empty stream has no buffer)
+    }
     if (size_ < kMiniCutoff) {
         std::memcpy(out, small_.data() + pos_, size);
         pos_ += size;

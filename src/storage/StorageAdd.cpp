@@ -34,9 +34,11 @@ std::unique_ptr<StorageItem> MakeItemFromFile(std::string_view path, Bytes bytes
     item->name = BoundedName(FileNameOf(path));
     item->size = static_cast<int64_t>(bytes.size());
     if (type == StorageItemType::Text) {
-        const auto* begin = reinterpret_cast<const char*>(bytes.data());
-        item->text.assign(begin, strnlen(begin, bytes.size()));
-        SecureWipe(bytes.data(), bytes.size());
+        if (!bytes.empty()) { // an empty note has no buffer to measure or wipe
+            const auto* begin = reinterpret_cast<const char*>(bytes.data());
+            item->text.assign(begin, strnlen(begin, bytes.size()));
+            SecureWipe(bytes.data(), bytes.size());
+        }
         return item;
     }
     if (type == StorageItemType::Image) {
