@@ -11,6 +11,11 @@
 #include <unordered_set>
 #include <vector>
 
+namespace compound {
+// The most the writer buffers, writes or copies in one call.
+inline constexpr size_t kOutBufferSize = size_t{1} << 20;
+} // namespace compound
+
 struct CompoundWriter::State {
     struct DirEntry {
         std::u16string name;

@@ -2,13 +2,12 @@
 
 #include "base/AtomicFileWriter.h"
 #include "base/FileErrors.h"
+#include "storage/StorageExportFolders.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
-#include <cstdio>
-#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
@@ -20,10 +19,6 @@
 
 namespace {
 
-constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-// Folders held open at once on the way down; one further up is opened again through "..".
-constexpr size_t kOpenLevels = 16;
-
 FolderExportResult Failed(std::string path, int error) {
     FolderExportResult result;
     result.ok = false;
@@ -31,120 +26,6 @@ FolderExportResult Failed(std::string path, int error) {
     result.error = error;
     return result;
 }
-
-// Opens the folder `name` inside `parent` without following a link: -1 and the reason when
-// it is a link, not a folder, or cannot be opened.
-int OpenFolderAt(int parent, const std::string& name, int& error) {
-    const int fd = ::openat(parent, name.c_str(), kFolderFlags);
-    if (fd >= 0) {
-        return fd;
-    }
-    error = errno;
-    struct stat st {};
-    if (::fstatat(parent, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) {
-        error = kErrorSymbolicLink;
-    }
-    return -1;
-}
-
-size_t AbsoluteLength(const std::string& path) {
-    char* resolved = ::realpath(path.c_str(), nullptr);
-    const size_t length =
-        resolved != nullptr ? std::char_traits<char>::length(resolved) : path.size();
-    std::free(resolved);
-    return length;
-}
-
-std::string Join(const std::string& folder, const std::string& name) {
-    return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
-}
-
-// The folders from the export's root down to the current one. The deepest kOpenLevels are
-// held open; a folder further up is opened again through ".." from the one below it and
-// must still be the same folder.
-class FolderStack {
-public:
-    int Start(const ExportRoot& root) {
-        Level level;
-        level.fd.Reset(::fcntl(root.fd.Get(), F_DUPFD_CLOEXEC, 0));
-        if (!level.fd.IsOpen()) {
-            return errno;
-        }
-        return Push(std::move(level));
-    }
-
-    // Goes up until the folder of target `parent` is the current one.
-    int GoUpTo(uint32_t parent) {
-        while (levels_.size() > 1 && levels_.back().target != parent) {
-            if (const int error = Pop(); error != 0) {
-                return error;
-            }
-        }
-        return levels_.back().target == parent ? 0 : EINVAL;
-    }
-
-    int Fd() const { return levels_.back().fd.Get(); }
-    dev_t Device() const { return levels_.back().dev; }
-    // The current folder does not exist yet (only while checking).
-    bool Missing() const { return levels_.back().missing; }
-
-    int PushFolder(uint32_t target, int fd) {
-        Level level;
-        level.target = target;
-        level.fd.Reset(fd);
-        return Push(std::move(level));
-    }
-    void PushMissing(uint32_t target) {
-        Level level;
-        level.target = target;
-        level.missing = true;
-        levels_.push_back(std::move(level));
-    }
-
-private:
-    struct Level {
-        uint32_t target = kExportTop;
-        FileDescriptor fd;
-        bool missing = false;
-        dev_t dev = 0;
-        ino_t ino = 0;
-    };
-
-    int Push(Level level) {
-        struct stat st {};
-        if (::fstat(level.fd.Get(), &st) != 0) {
-            return errno;
-        }
-        level.dev = st.st_dev;
-        level.ino = st.st_ino;
-        levels_.push_back(std::move(level));
-        // The root stays open; the levels that exist lie below any missing one.
-        if (levels_.size() > kOpenLevels + 1) {
-            levels_[levels_.size() - kOpenLevels - 1].fd.Reset();
-        }
-        return 0;
-    }
-
-    int Pop() {
-        Level& top = levels_.back();
-        Level& below = levels_[levels_.size() - 2];
-        if (!below.missing && !below.fd.IsOpen()) {
-            FileDescriptor up(::openat(top.fd.Get(), "..", kFolderFlags));
-            struct stat st {};
-            if (!up.IsOpen() || ::fstat(up.Get(), &st) != 0) {
-                return errno;
-            }
-            if (st.st_dev != below.dev || st.st_ino != below.ino) {
-                return kErrorFolderMoved;
-            }
-            below.fd = std::move(up);
-        }
-        levels_.pop_back();
-        return 0;
-    }
-
-    std::vector<Level> levels_;
-};
 
 bool IsFolderTarget(const StorageItemTable& table, const StorageExportTarget& target) {
     const StorageItem* item = table.Get(target.item);
@@ -155,7 +36,7 @@ bool IsFolderTarget(const StorageItemTable& table, const StorageExportTarget& ta
 FolderExportResult CheckFolderExport(const StorageItemTable& table,
                                      const std::vector<StorageExportTarget>& targets,
                                      const ExportRoot& root, ExistingFiles existing) {
-    FolderStack stack;
+    ExportFolderStack stack;
     if (const int error = stack.Start(root); error != 0) {
         return Failed(root.path, error);
     }
@@ -376,7 +257,7 @@ PassResult RevisitTemporaries(const StorageItemTable& table,
                               const std::vector<std::string>& temporaries, size_t end,
                               const ExportRoot& root, bool keepGoing,
                               const std::function<int(int, size_t)>& each) {
-    FolderStack stack;
+    ExportFolderStack stack;
     if (const int error = stack.Start(root); error != 0) {
         return {error, 0};
     }
@@ -557,7 +438,7 @@ FolderExportResult WriteFolderExport(const StorageItemTable& table,
         RemoveTemporaries(table, targets, temporaries, written, root);
         return Failed(ExportTargetPath(targets, i, root.path), error);
     };
-    FolderStack stack;
+    ExportFolderStack stack;
     if (const int error = stack.Start(root); error != 0) {
         return Failed(root.path, error);
     }

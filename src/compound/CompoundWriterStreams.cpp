@@ -1,0 +1,192 @@
+// Compound-file writer, streams written in pieces: a stream announced with its size, then its
+// bytes from memory or copied from another file, then ended.
+#include "compound/CompoundWriterState.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <new>
+#include <unistd.h>
+#include <vector>
+
+using namespace compound;
+
+namespace {
+
+// Copies file bytes between descriptors: copy_file_range where the two files allow it,
+// reads and writes of a megabyte otherwise. Returns 0 or an errno value.
+int CopyBetween(int from, uint64_t fromOffset, int to, uint64_t toOffset, uint64_t size) {
+    bool plain = false;
+    while (size > 0 && !plain) {
+        auto in = static_cast<off_t>(fromOffset);
+        auto out = static_cast<off_t>(toOffset);
+        const ssize_t n = ::copy_file_range(
+            from, &in, to, &out, static_cast<size_t>(std::min<uint64_t>(size, 1u << 30)), 0);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
+                      errno == EPERM)) {
+            plain = true;
+            break;
+        }
+        if (n <= 0) {
+            return n < 0 ? errno : EIO;
+        }
+        fromOffset += static_cast<uint64_t>(n);
+        toOffset += static_cast<uint64_t>(n);
+        size -= static_cast<uint64_t>(n);
+    }
+    std::vector<uint8_t> buffer(
+        plain ? static_cast<size_t>(std::min<uint64_t>(size, kOutBufferSize)) : 0);
+    while (size > 0) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(size, buffer.size()));
+        const ssize_t n = ::pread(from, buffer.data(), want, static_cast<off_t>(fromOffset));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return n < 0 ? errno : EIO;
+        }
+        size_t done = 0;
+        while (done < static_cast<size_t>(n)) {
+            const ssize_t w = ::pwrite(to, buffer.data() + done, static_cast<size_t>(n) - done,
+                                       static_cast<off_t>(toOffset + done));
+            if (w < 0 && errno == EINTR) {
+                continue;
+            }
+            if (w <= 0) {
+                return w < 0 ? errno : EIO;
+            }
+            done += static_cast<size_t>(w);
+        }
+        fromOffset += done;
+        toOffset += done;
+        size -= done;
+    }
+    return 0;
+}
+
+} // namespace
+
+CompoundResult CompoundWriter::BeginStream(uint32_t parent, std::string_view name, uint64_t size) {
+    if (!state_) {
+        return CompoundResult::InvalidState;
+    }
+    State& s = *state_;
+    try {
+        uint32_t id = 0;
+        const CompoundResult r = s.AddEntry(parent, name, CompoundEntryType::Stream, id);
+        if (r != CompoundResult::Ok) {
+            return r;
+        }
+        s.dir[id].size = size;
+        s.piece = State::Piecewise{};
+        s.piece.open = true;
+        s.piece.id = id;
+        s.piece.size = size;
+        if (size < kMiniCutoff) {
+            s.piece.small.reserve(size);
+        }
+        return CompoundResult::Ok;
+    } catch (const std::bad_alloc&) {
+        return s.Fail(CompoundResult::NotEnoughMemory);
+    }
+}
+
+CompoundResult CompoundWriter::AppendStream(const void* data, size_t size) {
+    if (!state_ || !state_->piece.open || state_->piece.size - state_->piece.written < size) {
+        return CompoundResult::InvalidState;
+    }
+    State& s = *state_;
+    if (s.failure != CompoundResult::Ok) {
+        return s.failure;
+    }
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    try {
+        if (s.piece.size < kMiniCutoff) {
+            s.piece.small.insert(s.piece.small.end(), bytes, bytes + size);
+            s.piece.written += size;
+            return CompoundResult::Ok;
+        }
+        size_t done = 0;
+        while (done < size) {
+            uint64_t fits = 0;
+            if (!s.NextPieceRun(size - done, fits) || !s.Emit(bytes + done, fits)) {
+                return s.failure;
+            }
+            done += fits;
+            s.piece.runLeft -= fits;
+            s.piece.written += fits;
+        }
+        return CompoundResult::Ok;
+    } catch (const std::bad_alloc&) {
+        return s.Fail(CompoundResult::NotEnoughMemory);
+    }
+}
+
+CompoundResult CompoundWriter::AppendStreamFrom(int fd, uint64_t offset, uint64_t size) {
+    if (!state_ || !state_->piece.open || state_->piece.size - state_->piece.written < size) {
+        return CompoundResult::InvalidState;
+    }
+    State& s = *state_;
+    if (s.failure != CompoundResult::Ok) {
+        return s.failure;
+    }
+    if (s.piece.size < kMiniCutoff) {
+        uint8_t buffer[kMiniCutoff];
+        const ssize_t n =
+            ::pread(fd, buffer, static_cast<size_t>(size), static_cast<off_t>(offset));
+        if (n != static_cast<ssize_t>(size)) {
+            return CompoundResult::Unknown;
+        }
+        return AppendStream(buffer, static_cast<size_t>(size));
+    }
+    try {
+        while (size > 0) {
+            uint64_t fits = 0;
+            if (!s.NextPieceRun(size, fits) || !s.FlushOut()) {
+                return s.failure;
+            }
+            if (const int error = CopyBetween(fd, offset, s.fd, s.outOffset, fits); error != 0) {
+                return s.Fail(error == ENOSPC || error == EDQUOT ? CompoundResult::DiskFull
+                                                                 : CompoundResult::WriteFault);
+            }
+            s.outOffset += fits;
+            offset += fits;
+            size -= fits;
+            s.piece.runLeft -= fits;
+            s.piece.written += fits;
+        }
+        return CompoundResult::Ok;
+    } catch (const std::bad_alloc&) {
+        return s.Fail(CompoundResult::NotEnoughMemory);
+    }
+}
+
+CompoundResult CompoundWriter::EndStream() {
+    if (!state_ || !state_->piece.open) {
+        return CompoundResult::InvalidState;
+    }
+    State& s = *state_;
+    s.piece.open = false;
+    if (s.failure != CompoundResult::Ok) {
+        return s.failure;
+    }
+    if (s.piece.written != s.piece.size) {
+        return s.Fail(CompoundResult::InvalidState);
+    }
+    try {
+        bool ok = true;
+        if (s.piece.size == 0) {
+            s.dir[s.piece.id].start = kEndOfChain;
+        } else if (s.piece.size < kMiniCutoff) {
+            ok = s.WriteMini(s.piece.id, s.piece.small.data(), s.piece.small.size());
+        } else {
+            ok = s.EmitZeros(static_cast<size_t>(s.piece.runLeft));
+        }
+        s.piece.small.clear();
+        return ok ? CompoundResult::Ok : s.failure;
+    } catch (const std::bad_alloc&) {
+        return s.Fail(CompoundResult::NotEnoughMemory);
+    }
+}
