@@ -98,3 +98,17 @@ void BusyReport::Count(int64_t files) {
         commands_->PostCommand(ID_STEP_BUSY);
     }
 }
+
+void CancelRegistration::Set(std::function<void()> stop) {
+    Reset();
+    host_ = CBusyHost::Current();
+    token_ = host_ != nullptr ? host_->AddCancellable(std::move(stop)) : 0;
+}
+
+void CancelRegistration::Reset() {
+    if (token_ != 0 && host_ != nullptr && host_ == CBusyHost::Current()) {
+        host_->RemoveCancellable(token_);
+    }
+    host_ = nullptr;
+    token_ = 0;
+}

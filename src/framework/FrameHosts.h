@@ -100,6 +100,25 @@ public:
     static void SetCurrent(CBusyHost* host);
 };
 
+// An operation's stop as the current busy host's Cancel offers it: registered by Set, taken
+// back by Reset or when destroyed (from the host it was registered with, while that host is
+// still the current one). User-interface thread only.
+class CancelRegistration {
+public:
+    CancelRegistration() = default;
+    ~CancelRegistration() { Reset(); }
+    CancelRegistration(const CancelRegistration&) = delete;
+    CancelRegistration& operator=(const CancelRegistration&) = delete;
+
+    // Offers `stop`, in place of what was offered before.
+    void Set(std::function<void()> stop);
+    void Reset();
+
+private:
+    CBusyHost* host_ = nullptr;
+    int token_ = 0;
+};
+
 // A long operation's report to the current hosts, usable from any thread: counts itself busy
 // (unless it only shows progress, for work the user may go on beside) and shows the progress
 // bar when made, moves the bar on Progress, and takes both back when destroyed. Without hosts

@@ -233,9 +233,7 @@ bool CPictureDoc::OnSaveDocument(const QString& path) {
     job->changesAtStart = changes_;
     saveJob_ = job;
     // The status bar's Cancel (and Escape in the window) stop the save.
-    if (CBusyHost* busy = CBusyHost::Current()) {
-        saveCancelToken_ = busy->AddCancellable([this] { CancelSaveByUser(); });
-    }
+    saveCancel_.Set([this] { CancelSaveByUser(); });
     saver_ = std::thread([job] {
         {
             // The user may go on working meanwhile: the save shows its progress only.
@@ -279,17 +277,8 @@ bool CPictureDoc::CancelSaveByUser() {
     return true;
 }
 
-void CPictureDoc::ReleaseSaveCancel() {
-    if (saveCancelToken_ != 0) {
-        if (CBusyHost* busy = CBusyHost::Current()) {
-            busy->RemoveCancellable(saveCancelToken_);
-        }
-        saveCancelToken_ = 0;
-    }
-}
-
 void CPictureDoc::CancelSave() {
-    ReleaseSaveCancel();
+    saveCancel_.Reset();
     if (saveJob_ != nullptr) {
         saveJob_->cancel = true;
         saveJob_->owner = nullptr;
@@ -310,7 +299,7 @@ void CPictureDoc::FinishSave(const std::shared_ptr<StorageSaveJob>& job) {
     }
     saveJob_.reset();
     job->owner = nullptr;
-    ReleaseSaveCancel();
+    saveCancel_.Reset();
     if (!job->result.ok && job->cancelledByUser) {
         lastSaveError_ = QStringLiteral("The save was cancelled.");
         Notice(QStringLiteral("Saving cancelled: the file on disk was left as it was; the changes "

@@ -26,6 +26,7 @@
 
 #include "compound/CompoundFile.h"
 #include "documents/EncryptedDocument.h"
+#include "framework/FrameHosts.h"
 #include "image/PclTemplates.h"
 #include "storage/StorageItem.h"
 #include "storage/StorageSave.h"
@@ -115,7 +116,6 @@ private:
     // Ends a running save (its old file stays) and waits for its thread.
     void CancelSave();
     // Takes back the way to stop the save handed to the frame.
-    void ReleaseSaveCancel();
     // After a save: the file just written becomes the document's, and every item whose data
     // the save wrote from the snapshot refers to its stream there.
     void HoldSavedFile(const StorageSaveJob& job);
@@ -132,7 +132,7 @@ private:
     uint64_t totalBytes_ = 0; // counts changes, so a save knows whether any came in meanwhile
     std::shared_ptr<StorageSaveJob> saveJob_;
     std::thread saver_;
-    int saveCancelToken_ = 0; // the frame's token for stopping the save (0: none)
+    CancelRegistration saveCancel_; // the status bar's Cancel while a save runs
     bool closeWhenSaved_ = false;
     QString lastSaveError_;
     std::unordered_set<int32_t> damagedReported_;

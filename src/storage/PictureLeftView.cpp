@@ -67,7 +67,7 @@ void CPictureLeftView::StopWorkers() {
     StopLoad();
     directoriesPending_ = 0;
     jobs_.clear();
-    ReleaseCancel();
+    importCancel_.Reset();
 }
 
 void CPictureLeftView::DetachDocument() {

@@ -30,6 +30,7 @@
 #include <QIcon>
 
 #include "framework/Document.h"
+#include "framework/FrameHosts.h"
 #include "storage/StorageItem.h"
 #include "storage/StorageLayout.h"
 #include "storage/StorageTreeIcons.h"
@@ -236,8 +237,6 @@ private:
     void ApplyDirectoryBatch(std::shared_ptr<DirectoryBatch> batch);
     // The last import ended (or was cancelled): the status bar says so.
     void EndImports();
-    // Takes back the way to stop the imports handed to the frame.
-    void ReleaseCancel();
 
     QTreeWidget* tree_ = nullptr;
     TreeFinder* finder_ = nullptr;
@@ -279,7 +278,7 @@ private:
     std::map<int, JobState> jobs_;
     // Files the imports have read, shown in the status bar as batches arrive.
     std::atomic<uint64_t> importFiles_{0};
-    // The user stopped the imports; the frame's token for stopping them (0: none).
+    // The user stopped the imports; the status bar's Cancel while they run.
     bool importCancelled_ = false;
-    int cancelToken_ = 0;
+    CancelRegistration importCancel_;
 };

@@ -32,9 +32,7 @@ void CPictureLeftView::StartAddDirectory(const QString& path) {
         importFiles_ = 0;
         importCancelled_ = false;
         // The status bar's Cancel (and Escape in the window) stop the imports.
-        if (CBusyHost* busy = CBusyHost::Current()) {
-            cancelToken_ = busy->AddCancellable([this] { CancelImportsByUser(); });
-        }
+        importCancel_.Set([this] { CancelImportsByUser(); });
     }
     {
         std::lock_guard lock(dirMutex_);
@@ -82,17 +80,8 @@ bool CPictureLeftView::CancelImportsByUser() {
     return true;
 }
 
-void CPictureLeftView::ReleaseCancel() {
-    if (cancelToken_ != 0) {
-        if (CBusyHost* busy = CBusyHost::Current()) {
-            busy->RemoveCancellable(cancelToken_);
-        }
-        cancelToken_ = 0;
-    }
-}
-
 void CPictureLeftView::EndImports() {
-    ReleaseCancel();
+    importCancel_.Reset();
     if (CStatusHost* status = CStatusHost::Of(this)) {
         const uint64_t files = importFiles_.load();
         status->SetStatusPaneText(
