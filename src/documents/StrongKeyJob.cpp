@@ -46,13 +46,15 @@ void CStrongKeyJob::Start(StrongKeyRequest request, std::weak_ptr<void> alive,
                           std::function<void(StrongKeyResult&)> done) {
     auto shared = std::make_shared<StrongKeyRequest>(std::move(request));
     const std::function<void()> hook = WorkerHook();
-    std::thread([shared, alive = std::move(alive), done = std::move(done), hook]() mutable {
+    // The frame is busy from here until the key has reached the document: its commands, keys
+    // and clicks wait, and it cannot be closed, but it repaints. Busy starts before the worker
+    // does, so nobody sees the window idle while its key is still missing, and it ends on the
+    // user-interface thread in the same call that hands the key over, so no command runs
+    // between the two.
+    auto busy = std::make_shared<BusyReport>();
+    std::thread([shared, alive = std::move(alive), done = std::move(done), hook,
+                 busy = std::move(busy)]() mutable {
         auto result = std::make_shared<StrongKeyResult>();
-        // The frame is busy from here until the key has reached the document: its commands,
-        // keys and clicks wait, and it cannot be closed, but it repaints. Busy ends on the
-        // user-interface thread in the same call that hands the key over, so no command runs
-        // between the two.
-        auto busy = std::make_shared<BusyReport>();
         if (hook) {
             hook();
         }

@@ -1,6 +1,7 @@
 // The load of a storage: a worker reads every item of the file the open checked into a table
 // of its own; the window swaps the table in and builds the tree in one step at the end.
 #include <algorithm>
+#include <memory>
 
 #include <QFile>
 #include <QFileInfo>
@@ -38,9 +39,10 @@ void CPictureLeftView::StartLoad(const std::string& path, uint64_t fileSize) {
     job->file = doc->OpenFile();
     doc->BeginLoad();
     loadJob_ = job;
-    loader_ = std::thread([this, job] {
+    // Busy from before the worker starts, so the window never looks idle with nothing loaded.
+    auto report = std::make_unique<BusyReport>();
+    loader_ = std::thread([this, job, report = std::move(report)]() mutable {
         {
-            BusyReport report;
             int shown = -1;
             StorageWorkerHook(StorageWorkerPoint::LoadStart);
             job->read = ReadStorage(
@@ -51,10 +53,11 @@ void CPictureLeftView::StartLoad(const std::string& path, uint64_t fileSize) {
                         static_cast<int>(std::min<uint64_t>(bytes * 100 / job->fileSize, 100));
                     if (percent != shown) {
                         shown = percent;
-                        report.Progress(percent);
+                        report->Progress(percent);
                     }
                 },
                 &job->cancel);
+            report.reset();
         }
         QMetaObject::invokeMethod(
             this, [this, job] { FinishLoad(job); }, Qt::QueuedConnection);
