@@ -81,6 +81,16 @@ struct CompoundEntry {
 // such a reader always sees a whole file, the old or the new one).
 enum class CompoundLock { Exclusive, None };
 
+// The bytes of a compound file that is not stored as it is (sealed inside another file, for
+// example), readable at any offset. Reads may come from several threads at once.
+class CompoundSource {
+public:
+    virtual ~CompoundSource() = default;
+    virtual uint64_t Size() const = 0;
+    // Reads exactly `size` bytes at `offset` (inside Size()); false on any failure.
+    virtual bool ReadAt(uint64_t offset, uint8_t* out, size_t size) const = 0;
+};
+
 class CompoundReader {
 public:
     // The root storage's id.
@@ -100,6 +110,9 @@ public:
     CompoundResult OpenFd(int fd, bool takeOwnership, CompoundLock lock = CompoundLock::Exclusive);
     // Reads from bytes in memory (no file, no lock); for checks of received data and fuzzing.
     CompoundResult OpenBytes(std::vector<uint8_t> bytes);
+    // Reads through `source`, which the reader keeps while it is open; whoever made the
+    // source holds its file's lock.
+    CompoundResult OpenSource(std::shared_ptr<const CompoundSource> source);
     // Releases the file and its lock. Safe to call when closed.
     void Close();
     bool IsOpen() const;
@@ -170,6 +183,18 @@ struct CompoundWriteOptions {
     bool sync = true;
 };
 
+// Where a compound file goes when it is not written to a descriptor as it is (sealed into
+// another file, for example). The bytes arrive in file order, except the header at the very
+// start, which is written again over its place when everything else is written.
+class CompoundOutput {
+public:
+    virtual ~CompoundOutput() = default;
+    // Writes `size` bytes at `offset`; 0 or an errno value.
+    virtual int WriteAt(uint64_t offset, const uint8_t* data, size_t size) = 0;
+    // Everything is written and the file is `size` bytes long; 0 or an errno value.
+    virtual int Finish(uint64_t size) = 0;
+};
+
 class CompoundWriter {
 public:
     static constexpr uint32_t kRoot = 0;
@@ -187,6 +212,9 @@ public:
     // temporary file); the descriptor is not closed, not locked, and is truncated to the
     // file's length by Commit().
     CompoundResult Attach(int fd, const CompoundWriteOptions& options = {});
+    // Writes into `output`, which must outlive the writer; bytes copied from another file
+    // pass through memory. options.sync is left to the output's owner.
+    CompoundResult AttachOutput(CompoundOutput& output, const CompoundWriteOptions& options = {});
 
     // Adds an empty storage named `name` to the storage `parent` (kRoot or an id given by an
     // earlier CreateStorage) and returns its id in `id`.

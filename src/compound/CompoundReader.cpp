@@ -33,7 +33,7 @@ CompoundReader::State::~State() {
 }
 
 bool CompoundReader::State::ReadAt(uint64_t offset, uint8_t* dst, size_t size) const {
-    if (fd < 0 || size > kMiniCutoff) {
+    if ((fd < 0 && source == nullptr) || size > kMiniCutoff) {
         return ReadDirect(offset, dst, size);
     }
     std::lock_guard<std::mutex> lock(windowMutex);
@@ -58,7 +58,11 @@ bool CompoundReader::State::ReadDirect(uint64_t offset, uint8_t* dst, size_t siz
     if (offset < fileSize) {
         have = static_cast<size_t>(std::min<uint64_t>(size, fileSize - offset));
     }
-    if (fd < 0) {
+    if (source != nullptr) {
+        if (have > 0 && !source->ReadAt(offset, dst, have)) {
+            return false;
+        }
+    } else if (fd < 0) {
         if (have > 0) {
             std::memcpy(dst, bytes.data() + offset, have);
         }
@@ -246,6 +250,26 @@ CompoundResult CompoundReader::OpenBytes(std::vector<uint8_t> bytes) {
         state_ = std::make_unique<State>();
         state_->bytes = std::move(bytes);
         state_->fileSize = state_->bytes.size();
+        const CompoundResult r = state_->Parse();
+        if (r != CompoundResult::Ok) {
+            state_.reset();
+        }
+        return r;
+    } catch (const std::bad_alloc&) {
+        state_.reset();
+        return CompoundResult::NotEnoughMemory;
+    }
+}
+
+CompoundResult CompoundReader::OpenSource(std::shared_ptr<const CompoundSource> source) {
+    Close();
+    if (source == nullptr) {
+        return CompoundResult::InvalidState;
+    }
+    try {
+        state_ = std::make_unique<State>();
+        state_->fileSize = source->Size();
+        state_->source = std::move(source);
         const CompoundResult r = state_->Parse();
         if (r != CompoundResult::Ok) {
             state_.reset();

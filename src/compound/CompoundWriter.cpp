@@ -28,6 +28,14 @@ constexpr uint64_t kVersion3Limit = (uint64_t{2} << 30) - (uint64_t{64} << 20);
 // the host every such page is slow to fill the first time: a 1 GiB save took three
 // times as long as with megabyte writes, which cost nothing elsewhere.
 bool CompoundWriter::State::WriteAll(const uint8_t* data, size_t size, uint64_t offset) {
+    if (output != nullptr) {
+        if (const int error = output->WriteAt(offset, data, size); error != 0) {
+            Fail(error == ENOSPC || error == EDQUOT ? CompoundResult::DiskFull
+                                                    : CompoundResult::WriteFault);
+            return false;
+        }
+        return true;
+    }
     size_t done = 0;
     while (done < size) {
         const size_t piece = std::min(size - done, kOutBufferSize);
@@ -221,7 +229,7 @@ CompoundResult CompoundWriter::State::Start(const CompoundWriteOptions& opts) {
 
 CompoundResult CompoundWriter::State::AddEntry(uint32_t parent, std::string_view name,
                                                CompoundEntryType type, uint32_t& id) {
-    if (fd < 0 || finished) {
+    if ((fd < 0 && output == nullptr) || finished) {
         return CompoundResult::InvalidState;
     }
     if (failure != CompoundResult::Ok) {
@@ -268,6 +276,7 @@ void CompoundWriter::State::Release() {
     }
     fd = -1;
     ownsFd = false;
+    output = nullptr;
 }
 
 CompoundWriter::CompoundWriter() = default;
@@ -329,6 +338,26 @@ CompoundResult CompoundWriter::Attach(int fd, const CompoundWriteOptions& option
     }
     state_->fd = fd;
     const CompoundResult r = state_->Start(options);
+    if (r != CompoundResult::Ok) {
+        Abort();
+    }
+    return r;
+}
+
+CompoundResult CompoundWriter::AttachOutput(CompoundOutput& output,
+                                            const CompoundWriteOptions& options) {
+    if (state_) {
+        return CompoundResult::InvalidState;
+    }
+    try {
+        state_ = std::make_unique<State>();
+    } catch (const std::bad_alloc&) {
+        return CompoundResult::NotEnoughMemory;
+    }
+    state_->output = &output;
+    CompoundWriteOptions opts = options;
+    opts.sync = false;
+    const CompoundResult r = state_->Start(opts);
     if (r != CompoundResult::Ok) {
         Abort();
     }

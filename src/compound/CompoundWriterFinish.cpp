@@ -9,7 +9,7 @@
 using namespace compound;
 
 CompoundResult CompoundWriter::State::Finish() {
-    if (fd < 0 || finished) {
+    if ((fd < 0 && output == nullptr) || finished) {
         return CompoundResult::InvalidState;
     }
     if (failure != CompoundResult::Ok) {
@@ -184,6 +184,14 @@ bool CompoundWriter::State::WriteHeader(const Tables& tables) {
     outOffset = 0;
     if (!FlushOut()) {
         return false;
+    }
+    if (output != nullptr) {
+        if (const int error = output->Finish(end); error != 0) {
+            Fail(error == ENOSPC || error == EDQUOT ? CompoundResult::DiskFull
+                                                    : CompoundResult::WriteFault);
+            return false;
+        }
+        return true;
     }
     if (::ftruncate(fd, static_cast<off_t>(end)) != 0) {
         Fail(CompoundResult::WriteFault);

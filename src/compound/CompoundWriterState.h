@@ -43,6 +43,7 @@ struct CompoundWriter::State {
 
     int fd = -1;
     bool ownsFd = false;
+    CompoundOutput* output = nullptr; // in place of fd, from AttachOutput
     CompoundWriteOptions options;
     uint32_t sectorSize = 512;
     uint32_t sectorShift = 9;
@@ -86,6 +87,8 @@ struct CompoundWriter::State {
     // Output, in CompoundWriter.cpp. Each returns false after recording a failure.
     bool WriteAll(const uint8_t* data, size_t size, uint64_t offset);
     bool FlushOut();
+    // Copies `size` bytes of the descriptor `from` to the output at outOffset, through memory.
+    bool CopyToOutput(int from, uint64_t fromOffset, uint64_t size);
     // Appends bytes to the file; large pieces go straight from the caller's buffer.
     bool Emit(const uint8_t* data, size_t size);
     bool EmitZeros(size_t size);

@@ -68,6 +68,29 @@ int CopyBetween(int from, uint64_t fromOffset, int to, uint64_t toOffset, uint64
 
 } // namespace
 
+bool CompoundWriter::State::CopyToOutput(int from, uint64_t fromOffset, uint64_t size) {
+    std::vector<uint8_t> buffer(static_cast<size_t>(std::min<uint64_t>(size, kOutBufferSize)));
+    uint64_t at = outOffset;
+    while (size > 0) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(size, buffer.size()));
+        const ssize_t n = ::pread(from, buffer.data(), want, static_cast<off_t>(fromOffset));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            Fail(CompoundResult::Unknown);
+            return false;
+        }
+        if (!WriteAll(buffer.data(), static_cast<size_t>(n), at)) {
+            return false;
+        }
+        at += static_cast<uint64_t>(n);
+        fromOffset += static_cast<uint64_t>(n);
+        size -= static_cast<uint64_t>(n);
+    }
+    return true;
+}
+
 CompoundResult CompoundWriter::BeginStream(uint32_t parent, std::string_view name, uint64_t size) {
     if (!state_) {
         return CompoundResult::InvalidState;
@@ -147,7 +170,13 @@ CompoundResult CompoundWriter::AppendStreamFrom(int fd, uint64_t offset, uint64_
             if (!s.NextPieceRun(size, fits) || !s.FlushOut()) {
                 return s.failure;
             }
-            if (const int error = CopyBetween(fd, offset, s.fd, s.outOffset, fits); error != 0) {
+            if (s.output != nullptr) {
+                // Through memory, a megabyte at a time.
+                if (!s.CopyToOutput(fd, offset, fits)) {
+                    return s.failure;
+                }
+            } else if (const int error = CopyBetween(fd, offset, s.fd, s.outOffset, fits);
+                       error != 0) {
                 return s.Fail(error == ENOSPC || error == EDQUOT ? CompoundResult::DiskFull
                                                                  : CompoundResult::WriteFault);
             }

@@ -170,6 +170,8 @@ public:
     uint64_t Size() const override { return size_; }
     bool ReadAt(uint64_t offset, uint8_t* out, size_t length) override;
     int LastError() const override { return error_; }
+    // The open descriptor (for a lock on the file), -1 when closed.
+    int Descriptor() const { return fd_; }
 
 private:
     int fd_ = -1;
@@ -236,11 +238,19 @@ private:
 // Seals plaintext handed over in pieces of any size into the envelope, in one pass and in
 // bounded memory (one chunk of plaintext and one of ciphertext). Each sealed piece goes to
 // the sink in file order, the header first. A new nonce base is drawn for every writer.
+//
+// For plaintext whose first bytes are known only at its end (a format that writes its header
+// last), the writer can hold the first chunk back: its plaintext stays here and may be
+// rewritten until Finish, which seals it last and places it at its offset in the file.
 class Writer {
 public:
     using Sink = std::function<bool(const uint8_t*, size_t)>;
+    // Receives each sealed piece with its offset in the file.
+    using PlacedSink = std::function<bool(uint64_t offset, const uint8_t*, size_t)>;
+    enum class FirstChunk { Sealed, Held };
 
     explicit Writer(Sink sink, uint32_t chunkBytes = kDefaultChunkBytes);
+    Writer(PlacedSink sink, FirstChunk first, uint32_t chunkBytes = kDefaultChunkBytes);
     ~Writer();
     Writer(const Writer&) = delete;
     Writer& operator=(const Writer&) = delete;
@@ -248,13 +258,22 @@ public:
     // Writes the header for `key` (its salt and parameters) and a fresh nonce base.
     Status Begin(const Key& key);
     Status Append(const uint8_t* data, size_t length);
-    // Seals what is held as the last chunk (an empty one when nothing was appended).
+    // With the first chunk held: replaces plaintext already appended inside the first chunk.
+    // WriteFailed for bytes outside it or not appended yet.
+    Status Rewrite(uint64_t offset, const uint8_t* data, size_t length);
+    // Seals what is held as the last chunk (an empty one when nothing was appended), then a
+    // held first chunk.
     Status Finish();
+    // The bytes of the whole file once finished: the header and every sealed chunk.
+    uint64_t FileBytes() const { return fileBytes_; }
 
 private:
-    Status Seal(const uint8_t* plain, size_t length, bool last);
+    Status Seal(uint64_t index, const uint8_t* plain, size_t length, bool last);
 
-    Sink sink_;
+    PlacedSink sink_;
+    bool holdFirst_ = false;
+    std::vector<uint8_t> first_; // the held first chunk, once more plaintext followed it
+    uint64_t fileBytes_ = 0;
     uint32_t chunkBytes_;
     std::array<uint8_t, kHeaderBytes> headerBytes_{};
     std::array<uint8_t, kNonceBytes> nonceBase_{};

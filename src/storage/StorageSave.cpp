@@ -5,8 +5,10 @@
 #include "compound/CompoundFile.h"
 #include "storage/ItemCipher.h"
 #include "storage/StorageFile.h"
+#include "storage/StrongStorage.h"
 
 #include <cerrno>
+#include <optional>
 #include <sys/stat.h>
 #include <unordered_map>
 
@@ -102,7 +104,17 @@ StorageSaveResult SaveStorage(const std::string& path, std::string_view password
     CompoundWriteOptions writeOptions;
     writeOptions.expectedSize = expected;
     writeOptions.sync = false; // the writer syncs before the file is put in place
-    CompoundResult written = compound.Attach(file.Handle(), writeOptions);
+    CompoundResult written = CompoundResult::Ok;
+    std::optional<StrongStorageOutput> sealed;
+    if (options.strongKey != nullptr) {
+        sealed.emplace(file.Handle());
+        if (const strong::Status s = sealed->Begin(*options.strongKey); s != strong::Status::Ok) {
+            return Failed(EIO, "cannot save " + path + ": " + strong::StatusMessage(s));
+        }
+        written = compound.AttachOutput(*sealed, writeOptions);
+    } else {
+        written = compound.Attach(file.Handle(), writeOptions);
+    }
     StorageWriter writer(compound, password);
     if (written == CompoundResult::Ok) {
         written = writer.CreateStorageFile();

@@ -3,6 +3,7 @@
 // and the new one take its place. A failure leaves the old file as it was.
 #pragma once
 
+#include "crypto/StrongEnvelope.h"
 #include "storage/StorageItem.h"
 
 #include <atomic>
@@ -30,6 +31,9 @@ struct StorageSaveOptions {
     bool fileHeldByCaller = false;
     // Set by another thread to end the save before the next item; the old file stays.
     const std::atomic<bool>* cancel = nullptr;
+    // Writes the file with strong protection under this key (its salt and parameters, a new
+    // nonce base); null writes the compatible form.
+    const strong::Key* strongKey = nullptr;
 };
 
 // The backup name: the path with its file name's extension replaced by ".BAK"

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sodium.h>
 
+#include <algorithm>
 #include <cstring>
 #include <numeric>
 #include <sys/resource.h>
@@ -70,6 +71,50 @@ TEST_F(StrongEnvelopeTest, SealsAndOpensEverySizeAroundChunkBoundaries) {
         std::vector<uint8_t> back;
         ASSERT_EQ(OpenWithPassword(sealed, back), Status::Ok) << c.length;
         EXPECT_EQ(back, plain) << c.length;
+    }
+}
+
+// A writer that holds its first chunk back takes changes to it until the end and places it
+// last: the file is the one a plain writer makes of the changed plaintext, whatever the
+// length and however the pieces arrive; changes outside the first chunk are refused.
+TEST_F(StrongEnvelopeTest, HeldFirstChunkTakesChangesUntilTheEnd) {
+    for (const size_t length : {size_t{0}, size_t{1}, size_t{4095}, size_t{4096}, size_t{4097},
+                                size_t{3 * 4096 + 5}, size_t{200000}}) {
+        SCOPED_TRACE(length);
+        std::vector<uint8_t> plain = Pattern(length);
+        std::vector<uint8_t> file;
+        std::vector<uint64_t> order; // the offsets in the order they were written
+        strong::Writer writer(
+            [&](uint64_t offset, const uint8_t* data, size_t n) {
+                order.push_back(offset);
+                file.resize(std::max<size_t>(file.size(), offset + n));
+                std::memcpy(file.data() + offset, data, n);
+                return true;
+            },
+            strong::Writer::FirstChunk::Held, kSmallChunk);
+        ASSERT_EQ(writer.Begin(key_), Status::Ok);
+        for (size_t at = 0; at < length; at += 1000) {
+            const size_t n = std::min<size_t>(1000, length - at);
+            ASSERT_EQ(writer.Append(plain.data() + at, n), Status::Ok);
+        }
+        if (length > 0) {
+            const size_t n = std::min<size_t>(length, 512);
+            const std::vector<uint8_t> head(n, 0xA5);
+            ASSERT_EQ(writer.Rewrite(0, head.data(), n), Status::Ok);
+            std::fill_n(plain.begin(), n, 0xA5);
+        }
+        const uint8_t byte = 1;
+        EXPECT_EQ(writer.Rewrite(std::min<size_t>(length, kSmallChunk), &byte, 1),
+                  Status::WriteFailed)
+            << "past the first chunk, or past what was appended";
+        ASSERT_EQ(writer.Finish(), Status::Ok);
+        EXPECT_EQ(writer.FileBytes(), file.size());
+        std::vector<uint8_t> back;
+        ASSERT_EQ(OpenWithPassword(file, back), Status::Ok);
+        EXPECT_EQ(back, plain);
+        if (length > kSmallChunk) {
+            EXPECT_EQ(order.back(), strong::kHeaderBytes) << "the first chunk goes last";
+        }
     }
 }
 

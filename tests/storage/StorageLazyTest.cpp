@@ -2,10 +2,12 @@
 // item did not change, re-encrypted when it did or the password changed, and damage that
 // only shows when the data is read.
 #include "compound/CompoundLayouts.h"
+#include "crypto/StrongFile.h"
 #include "storage/StorageAdd.h"
 #include "storage/StorageFile.h"
 #include "storage/StorageImport.h"
 #include "storage/StorageSave.h"
+#include "storage/StrongStorage.h"
 #include "support/StorageStreams.h"
 #include "support/TestFiles.h"
 
@@ -75,6 +77,15 @@ struct Lazy {
 
     Lazy(const std::string& path, const char* password) {
         EXPECT_EQ(OpenStorageFile(path, *file, CompoundLock::None), CompoundResult::Ok);
+        read = ReadStorage(file, password, table, tree);
+    }
+    // A storage with strong protection, read through its envelope with `key` (derived into it
+    // when it does not fit).
+    Lazy(const std::string& path, const char* password, strong::Key& key) {
+        auto sealed = std::make_shared<StrongStorageFile>();
+        EXPECT_EQ(sealed->Open(path, CompoundLock::None), CompoundResult::Ok);
+        EXPECT_EQ(sealed->Unlock(password, key), strong::Status::Ok);
+        EXPECT_EQ(file->OpenSource(sealed), CompoundResult::Ok);
         read = ReadStorage(file, password, table, tree);
     }
     int32_t Find(const std::string& name) const {
@@ -308,4 +319,82 @@ TEST_F(StorageLazyTest, FilesLeftClosedOnDiskAreReadByTheSaveWhileStillTheSame) 
         EXPECT_EQ(ReadFileBytes(Path("a.ovs")), saved);
         WriteFileBytes(Path("tree/big.bin"), big);
     }
+}
+
+// Strong protection around the same compound file: saved from a compatible storage (streams
+// copied from its descriptor through the envelope), read back on demand, saved strong again
+// (streams copied through both envelopes) and back to the compatible form. Every envelope holds
+// the compatible file byte for byte.
+TEST_F(StorageLazyTest, StrongStoragesAreReadOnDemandAndWrittenInOnePass) {
+    Sample sample;
+    strong::Key key;
+    ASSERT_EQ(key.Derive(kPassword, {1, 8192}), strong::Status::Ok);
+    StorageSaveOptions strongly;
+    strongly.strongKey = &key;
+    const std::string plainPath = Path("plain.ovs");
+    ASSERT_TRUE(SaveStorage(plainPath, kPassword, sample.table, sample.tree).ok);
+    const Lazy plain(plainPath, kPassword);
+    ASSERT_TRUE(SaveStorage(Path("s.ovs"), kPassword, plain.table, plain.tree, {}, strongly).ok);
+    EXPECT_TRUE(strong::FileHasMagic(Path("s.ovs")));
+
+    strong::Key opened; // derived from the password, as a new window does
+    const Lazy sealed(Path("s.ovs"), kPassword, opened);
+    EXPECT_TRUE(sealed.read.damaged.empty());
+    for (const auto& [name, bytes] : sample.data) {
+        SCOPED_TRACE(name);
+        EXPECT_NE(sealed.table.Get(sealed.Find(name))->data.Stored(), nullptr)
+            << "the data stays in the file";
+        EXPECT_EQ(sealed.Data(name), bytes);
+    }
+    EXPECT_EQ(sealed.table.Get(sealed.Find("note.txt"))->text, "a note");
+    ASSERT_TRUE(SaveStorage(Path("t.ovs"), kPassword, sealed.table, sealed.tree, {}, strongly).ok);
+    ASSERT_TRUE(SaveStorage(Path("c.ovs"), kPassword, sealed.table, sealed.tree).ok);
+
+    const std::string compatible = ReadFileBytes(plainPath);
+    EXPECT_EQ(ReadFileBytes(Path("c.ovs")), compatible);
+    for (const char* name : {"s.ovs", "t.ovs"}) {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(strong::UnwrapFile(Path(name), Path("out"), kPassword, nullptr),
+                  strong::Status::Ok);
+        EXPECT_EQ(ReadFileBytes(Path("out")), compatible);
+    }
+}
+
+// A damaged chunk costs only what lies in it: the storage opens, the item whose data the
+// chunk held says so when read, and the others read as before. Damage to the tables at the
+// end refuses the file.
+TEST_F(StorageLazyTest, DamageInAStrongStorageStaysWithTheItemsItHits) {
+    Sample sample;
+    strong::Key key;
+    ASSERT_EQ(key.Derive(kPassword, {1, 8192}), strong::Status::Ok);
+    StorageSaveOptions strongly;
+    strongly.strongKey = &key;
+    const std::string path = Path("s.ovs");
+    ASSERT_TRUE(SaveStorage(path, kPassword, sample.table, sample.tree, {}, strongly).ok);
+    const std::string good = ReadFileBytes(path);
+    const uint64_t chunk = strong::kDefaultChunkBytes + strong::kTagBytes;
+
+    // The middle of big.bin, the largest item by far.
+    std::string bytes = good;
+    bytes[strong::kHeaderBytes + (good.size() / chunk / 2) * chunk + 100] ^= 1;
+    WriteFileBytes(path, bytes);
+    {
+        const Lazy lazy(path, kPassword, key);
+        EXPECT_TRUE(lazy.read.damaged.empty());
+        ItemData loaded;
+        EXPECT_NE(lazy.table.Get(lazy.Find("big.bin"))->data.Load(loaded), ItemDataRead::Ok);
+        for (const char* name : {"photo.jpg", "paper.pdf", "small.bin"}) {
+            EXPECT_EQ(lazy.Data(name), sample.data[name]) << name;
+        }
+    }
+
+    bytes = good;
+    bytes[good.size() - 20] ^= 1;
+    WriteFileBytes(path, bytes);
+    auto sealed = std::make_shared<StrongStorageFile>();
+    ASSERT_EQ(sealed->Open(path, CompoundLock::None), CompoundResult::Ok);
+    ASSERT_EQ(sealed->UnlockWithKey(key), strong::Status::Ok);
+    CompoundReader reader;
+    EXPECT_EQ(reader.OpenSource(sealed), CompoundResult::NotCompoundFile);
+    EXPECT_TRUE(sealed->SawDamage());
 }
