@@ -210,6 +210,8 @@ int Add(const CliOptions& options) {
     // An existing storage is still open here, and its lock keeps other writers out.
     StorageSaveOptions saveOptions;
     saveOptions.fileHeldByCaller = storage.reader->IsOpen();
+    // A strong storage stays strong, under the key it was opened with.
+    saveOptions.strongKey = storage.sealed != nullptr ? &storage.key : nullptr;
     const StorageSaveResult saved =
         SaveStorage(path, password.View(), storage.table, tree, {}, saveOptions);
     password.Clear();

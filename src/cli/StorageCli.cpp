@@ -54,6 +54,21 @@ int PasswordFail(const std::string& path, const StoragePasswordCheck& check, boo
     return Fail(kExitDecryptFailed, "Failed to decrypt the file: " + FileNameOf(path));
 }
 
+// A strong storage whose envelope cannot be opened: a wrong password and a damaged file read
+// as for the compatible form; what cannot even be tried says why.
+int StrongFail(const std::string& path, strong::Status status) {
+    switch (status) {
+    case strong::Status::WrongPassword:
+    case strong::Status::Damaged:
+        return Fail(kExitDecryptFailed, "Failed to decrypt the file: " + FileNameOf(path));
+    case strong::Status::ReadFailed:
+        return Fail(kExitFile, "cannot read " + path);
+    default:
+        return Fail(kExitDecryptFailed, "Failed to decrypt the file: " + FileNameOf(path) + ": " +
+                                            strong::StatusMessage(status));
+    }
+}
+
 } // namespace
 
 bool IsStoragePath(const std::string& path) {
@@ -63,16 +78,39 @@ bool IsStoragePath(const std::string& path) {
 
 int LoadStorage(const CliOptions& options, const std::string& path, OpenStorage& storage,
                 SecretBuffer& password, bool forCheck, CompoundLock lock) {
-    if (strong::FileHasMagic(path)) {
-        return Fail(kExitFile, "cannot read " + path +
-                                   ": it has strong protection, which this command does not read "
-                                   "yet; \"weaken\" writes a copy without it");
-    }
     StoragePasswordCheck check;
-    check.openResult = OpenStorageFile(path, *storage.reader, lock);
+    if (strong::FileHasMagic(path)) {
+        // Strong protection: the envelope's header is checked before the password is asked,
+        // the key derived from it, and the compound file read through the envelope.
+        storage.sealed = std::make_shared<StrongStorageFile>();
+        check.openResult = storage.sealed->Open(path, lock);
+        const strong::Status header = storage.sealed->HeaderStatus();
+        if (check.openResult == CompoundResult::NotCompoundFile && header != strong::Status::Ok) {
+            return StrongFail(path, header);
+        }
+        if (check.openResult == CompoundResult::Ok) {
+            if (const int code = ReadPassword(options, password); code != kExitOk) {
+                return code;
+            }
+            if (const strong::Status s = storage.sealed->Unlock(password.View(), storage.key);
+                s != strong::Status::Ok) {
+                return StrongFail(path, s);
+            }
+            check.openResult = storage.reader->OpenSource(storage.sealed);
+            if (check.openResult != CompoundResult::Ok && storage.sealed->SawDamage()) {
+                return Fail(forCheck ? kExitDamaged : kExitDecryptFailed,
+                            "Failed to decrypt the file: " + FileNameOf(path) + ": " +
+                                strong::StatusMessage(strong::Status::Damaged));
+            }
+        }
+    } else {
+        check.openResult = OpenStorageFile(path, *storage.reader, lock);
+    }
     if (check.openResult == CompoundResult::Ok) {
-        if (const int code = ReadPassword(options, password); code != kExitOk) {
-            return code;
+        if (storage.sealed == nullptr) {
+            if (const int code = ReadPassword(options, password); code != kExitOk) {
+                return code;
+            }
         }
         check = CheckStoragePassword(*storage.reader, password.View());
     }

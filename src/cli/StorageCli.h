@@ -8,6 +8,7 @@
 #include "compound/CompoundFile.h"
 #include "storage/StorageFile.h"
 #include "storage/StorageItem.h"
+#include "storage/StrongStorage.h"
 
 #include <functional>
 #include <memory>
@@ -21,6 +22,10 @@ bool IsStoragePath(const std::string& path);
 // while the command runs.
 struct OpenStorage {
     std::shared_ptr<CompoundReader> reader = std::make_shared<CompoundReader>();
+    // A storage with strong protection: its envelope, and the key it was opened with, which
+    // a save reuses (with a new nonce base) so that it stays strong.
+    std::shared_ptr<StrongStorageFile> sealed;
+    strong::Key key;
     StorageItemTable table;
     StorageTree readOrder; // as read, the order it is written back in
     StorageTree tree;      // display order

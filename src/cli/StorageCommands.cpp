@@ -86,6 +86,13 @@ int CheckFile(const CliOptions& options) {
         if (ReportDamage(path, storage, "the rest of that folder is unread") != kExitOk) {
             return kExitDamaged;
         }
+        // The item data is read on demand elsewhere; here every chunk must open.
+        if (storage.sealed != nullptr) {
+            if (const strong::Status s = storage.sealed->CheckAllChunks();
+                s != strong::Status::Ok) {
+                return Fail(kExitDamaged, path + ": " + strong::StatusMessage(s));
+            }
+        }
         std::cout << path << ": " << storage.tree.size() << " items, all decrypt\n";
         return kExitOk;
     }

@@ -69,6 +69,14 @@ bool StrongStorageFile::SawDamage() const {
     return damaged_;
 }
 
+strong::Status StrongStorageFile::CheckAllChunks() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (!unlocked_) {
+        return strong::Status::WrongPassword;
+    }
+    return reader_.ReadAll([](const uint8_t*, size_t) { return true; });
+}
+
 // --- Writing ------------------------------------------------------------------------------
 
 StrongStorageOutput::StrongStorageOutput(int fd)

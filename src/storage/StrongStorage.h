@@ -35,6 +35,8 @@ public:
     bool ReadAt(uint64_t offset, uint8_t* out, size_t size) const override;
     // Whether a read failed because a chunk did not open (a damaged file) rather than the disk.
     bool SawDamage() const;
+    // Opens every chunk once: Ok when the whole file is as it was written.
+    strong::Status CheckAllChunks() const;
 
 private:
     strong::FileSource file_;
