@@ -170,11 +170,13 @@ protected:
     // form.
     const strong::Key* SaveKey() const { return strong_ && key_.IsSet() ? &key_ : nullptr; }
 
+    // Derives a new key for the password on a worker thread; `then` runs once it is ready,
+    // `failed` (after the user was told) when it could not be derived.
+    void DeriveNewKey(std::function<void()> then, std::function<void()> failed = {});
+
 private:
     // Asks before strong protection is dropped; true when the user agrees.
     bool ConfirmWeaken();
-    // Derives a new key for the password on a worker thread; `then` runs once it is ready.
-    void DeriveNewKey(std::function<void()> then);
     void FinishStrongOpen(const QString& path, BlobForm form, StrongKeyResult& result);
     void ReportStrongFailure(const QString& path, strong::Status status, int error);
 

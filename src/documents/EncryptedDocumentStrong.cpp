@@ -75,17 +75,21 @@ bool CEncryptedDocument::ConfirmWeaken() {
                           MessageIcon::Exclamation) == MessageResult::Yes;
 }
 
-void CEncryptedDocument::DeriveNewKey(std::function<void()> then) {
+void CEncryptedDocument::DeriveNewKey(std::function<void()> then, std::function<void()> failed) {
     deriving_ = true;
     StrongKeyRequest request{SecretBuffer(password_.View()), {}, strongParams_};
     CStrongKeyJob::Start(
-        std::move(request), alive_, [this, then = std::move(then)](StrongKeyResult& result) {
+        std::move(request), alive_,
+        [this, then = std::move(then), failed = std::move(failed)](StrongKeyResult& result) {
             deriving_ = false;
             if (result.status != strong::Status::Ok) {
                 closeAfterSave_ = false;
                 ReportError(QStringLiteral("The key for strong protection could not be "
                                            "derived: %1. The document was not saved.")
                                 .arg(QString::fromStdString(strong::StatusMessage(result.status))));
+                if (failed) {
+                    failed();
+                }
                 return;
             }
             key_ = std::move(result.key);

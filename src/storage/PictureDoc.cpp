@@ -1,9 +1,11 @@
 #include "storage/PictureDoc.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <unordered_map>
+#include <utility>
 
 #include <QCoreApplication>
 #include <QFile>
@@ -32,6 +34,7 @@ struct StorageSaveJob {
     StorageItemTable items;
     StorageTree tree;
     StorageSaveOptions options;
+    strong::Key key; // the key of a save with strong protection (options.strongKey)
     std::atomic<bool> cancel{false};
     bool cancelledByUser = false; // user-interface thread only
     uint64_t changesAtStart = 0;
@@ -66,6 +69,7 @@ void CPictureDoc::DeleteContents() {
     totalBytes_ = 0;
     file_.reset();
     heldPath_.clear();
+    sealed_.reset();
     damagedReported_.clear();
     loading_ = false;
 }
@@ -85,11 +89,7 @@ bool CPictureDoc::OnOpenDocument(const QString& path) {
         return true;
     }
     if (strong::FileHasMagic(NativePath(path))) {
-        ReportError(QStringLiteral("Cannot open the file %1: it has strong protection, which "
-                                   "the storage window cannot open yet. \"ombrivault-cli "
-                                   "weaken\" writes a copy without it.")
-                        .arg(FileNamePart(path)));
-        return false;
+        return OpenStrong(path);
     }
     CExistingPasswordDlg prompt;
     if (prompt.DoModal() != IDOK) {
@@ -123,13 +123,72 @@ bool CPictureDoc::OnOpenDocument(const QString& path) {
     return false;
 }
 
+bool CPictureDoc::OpenStrong(const QString& path) {
+    // The file is held and its header checked before the password is asked, so nobody types
+    // a password for a file that cannot be opened anyway.
+    auto sealed = std::make_shared<StrongStorageFile>();
+    const CompoundResult opened = sealed->Open(NativePath(path));
+    if (opened == CompoundResult::NotCompoundFile &&
+        sealed->HeaderStatus() != strong::Status::Ok) {
+        ReportError(QStringLiteral("Cannot open the file %1: %2.")
+                        .arg(FileNamePart(path), QString::fromStdString(strong::StatusMessage(
+                                                     sealed->HeaderStatus()))));
+        return false;
+    }
+    if (opened != CompoundResult::Ok) {
+        ReportError(QString::fromStdString(StorageOpenErrorText(NativePath(path), opened)));
+        return false;
+    }
+    // The password, the key derived on a worker with the window open, empty and busy, and
+    // then ReadContents.
+    if (!CEncryptedDocument::OnOpenDocument(path)) {
+        return false;
+    }
+    sealed_ = std::move(sealed);
+    return true;
+}
+
+LoadTextStatus CPictureDoc::ReadContents(const std::string& path, std::string_view password,
+                                         BlobForm, int* error) {
+    const std::shared_ptr<StrongStorageFile> sealed = std::exchange(sealed_, nullptr);
+    const strong::Key* key = LoadKey();
+    if (sealed == nullptr || key == nullptr) {
+        *error = EIO;
+        return LoadTextStatus::Unreadable;
+    }
+    if (const strong::Status s = sealed->UnlockWithKey(*key); s != strong::Status::Ok) {
+        *error = strong::ErrorCode(s);
+        return LoadTextStatus::DecryptFailed;
+    }
+    auto file = std::make_shared<CompoundReader>();
+    const CompoundResult opened = file->OpenSource(sealed);
+    if (opened != CompoundResult::Ok) {
+        *error = sealed->SawDamage() ? strong::ErrorCode(strong::Status::Damaged) : 0;
+        if (opened != CompoundResult::NotCompoundFile && !sealed->SawDamage()) {
+            *error = EIO;
+            return LoadTextStatus::Unreadable;
+        }
+        return LoadTextStatus::DecryptFailed;
+    }
+    if (!CheckStoragePassword(*file, password).ok()) {
+        *error = 0;
+        return LoadTextStatus::DecryptFailed;
+    }
+    file_ = std::move(file);
+    heldPath_ = path;
+    if (treeView_ != nullptr) {
+        treeView_->LoadDocumentFile();
+    }
+    return LoadTextStatus::Text;
+}
+
 // --- The items ------------------------------------------------------------------------------
 
 QString CPictureDoc::ChangeRefusal() const {
     if (closing_) {
         return QStringLiteral("The storage is closing; nothing was changed.");
     }
-    if (loading_) {
+    if (loading_ || (IsDerivingKey() && file_ == nullptr)) {
         return QStringLiteral("The storage is still being read; nothing was changed. Try again "
                               "when its items are shown.");
     }
@@ -205,7 +264,7 @@ void CPictureDoc::EndLoad(StorageItemTable table) {
 // --- Saving ----------------------------------------------------------------------------------
 
 bool CPictureDoc::OnSaveDocument(const QString& path) {
-    if (loading_) {
+    if (loading_ || (IsDerivingKey() && file_ == nullptr)) {
         // A save now would write only what has been read so far.
         Notice(QStringLiteral("The storage is still being read; save it when its items are "
                               "shown."));
@@ -217,6 +276,18 @@ bool CPictureDoc::OnSaveDocument(const QString& path) {
     }
     if (!HasPassword() && !AskNewPassword()) {
         return false;
+    }
+    if (IsStrong() && SaveKey() == nullptr) {
+        // The key for this password comes first (on a worker); the save follows when it is
+        // ready, and the window closes after it when that was asked for.
+        if (IsDerivingKey()) {
+            Notice(QStringLiteral("The key for strong protection is being derived; save again "
+                                  "in a moment."));
+            return false;
+        }
+        DeriveNewKey([this, path] { OnSaveDocument(path); },
+                     [this] { closeWhenSaved_ = false; });
+        return true;
     }
     SetOwnPath(path);
     auto job = std::make_shared<StorageSaveJob>();
@@ -230,6 +301,10 @@ bool CPictureDoc::OnSaveDocument(const QString& path) {
     // While the window holds the file its lock keeps other writers out; the save relies on it.
     job->options.fileHeldByCaller = file_ != nullptr && heldPath_ == job->path;
     job->options.cancel = &job->cancel;
+    if (const strong::Key* key = SaveKey()) {
+        job->key.CopyFrom(*key);
+        job->options.strongKey = &job->key;
+    }
     job->changesAtStart = changes_;
     saveJob_ = job;
     // The status bar's Cancel (and Escape in the window) stop the save.
@@ -330,7 +405,20 @@ void CPictureDoc::FinishSave(const std::shared_ptr<StorageSaveJob>& job) {
 void CPictureDoc::HoldSavedFile(const StorageSaveJob& job) {
     // The old file stays open (as the backup, under its lock) until nothing refers to it.
     auto saved = std::make_shared<CompoundReader>();
-    if (saved->Open(job.path) != CompoundResult::Ok) {
+    CompoundResult reopened = CompoundResult::Ok;
+    if (job.options.strongKey != nullptr) {
+        auto sealed = std::make_shared<StrongStorageFile>();
+        reopened = sealed->Open(job.path);
+        if (reopened == CompoundResult::Ok && sealed->UnlockWithKey(job.key) != strong::Status::Ok) {
+            reopened = CompoundResult::NotCompoundFile;
+        }
+        if (reopened == CompoundResult::Ok) {
+            reopened = saved->OpenSource(sealed);
+        }
+    } else {
+        reopened = saved->Open(job.path);
+    }
+    if (reopened != CompoundResult::Ok) {
         // Items keep reading the old file; only the lock on the new one is missing.
         file_.reset();
         heldPath_.clear();

@@ -30,6 +30,7 @@
 #include "image/PclTemplates.h"
 #include "storage/StorageItem.h"
 #include "storage/StorageSave.h"
+#include "storage/StrongStorage.h"
 
 class CPictureLeftView;
 struct StorageSaveJob;
@@ -103,11 +104,19 @@ public:
 
 protected:
     DocumentClass Class() const override { return DocumentClass::Storage; }
-    // Not yet: the storage window reads and writes its compound file directly.
-    bool SupportsStrongProtection() const override { return false; }
     bool SaveAsAsksNewPassword() const override { return true; }
+    // A storage is no single encrypted blob: its file is read by the storage layer whatever
+    // the form says, so every name the window was given opens.
+    std::optional<BlobForm> OpenFormOf(const QString&) const override { return BlobForm::Current; }
+    // A file with strong protection, once its key is derived: its compound file is opened
+    // through the envelope and checked against the password, and the tree view reads it.
+    LoadTextStatus ReadContents(const std::string& path, std::string_view password,
+                                BlobForm form, int* error) override;
 
 private:
+    // Opens a file with strong protection: takes its lock, checks its header, asks the
+    // password and derives the key on a worker; ReadContents follows.
+    bool OpenStrong(const QString& path);
     // Shows `text` in the status bar of the window.
     void Notice(const QString& text) const;
     void Changed();
@@ -125,6 +134,9 @@ private:
     // it closes once no item refers to it either.
     std::shared_ptr<CompoundReader> file_;
     std::string heldPath_; // the path file_ was opened at
+    // A file with strong protection between the open (which takes its lock and checks its
+    // header) and the derived key.
+    std::shared_ptr<StrongStorageFile> sealed_;
     CPictureLeftView* treeView_ = nullptr;
     bool loading_ = false;
     bool closing_ = false;

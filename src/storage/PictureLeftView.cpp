@@ -104,8 +104,14 @@ void CPictureLeftView::OnInitialUpdate() {
         return;
     }
     doc->SetTreeView(this);
-    // The open left the file it checked open: the load reads that one.
-    if (doc->OpenFile() != nullptr) {
+    LoadDocumentFile();
+}
+
+void CPictureLeftView::LoadDocumentFile() {
+    // The open left the file it checked open: the load reads that one. (A file with strong
+    // protection is held only once its key is derived, which may come after this view.)
+    const CPictureDoc* doc = Document();
+    if (doc != nullptr && doc->OpenFile() != nullptr && !doc->IsLoading()) {
         const std::string path = NativePath(doc->OwnPath());
         uint64_t size = 0;
         GetFileSizeByName(path, size);

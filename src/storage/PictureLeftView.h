@@ -197,6 +197,9 @@ public:
     bool OnCommand(int id) override;
     bool OnUpdateCommand(CCmdUI& ui) override;
 
+    // Reads the file the document holds open into the tree (on a worker), when it holds one.
+    void LoadDocumentFile();
+
 signals:
     void loadFinished();
     void directoriesFinished();

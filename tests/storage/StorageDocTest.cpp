@@ -16,6 +16,7 @@
 #include "storage/StorageAdd.h"
 #include "storage/StorageLayout.h"
 #include "storage/StorageWindowFixture.h"
+#include "support/StrongSupport.h"
 
 namespace {
 
@@ -239,30 +240,70 @@ TEST_F(StorageDocTest, WrongPasswordRefusesTheFile) {
     EXPECT_EQ(message, QStringLiteral("Failed to decrypt the file: locked.ovs"));
 }
 
-// The window does not read strong protection yet: it says so before asking the password, and
-// offers no Protection... command for a storage.
-TEST_F(StorageDocTest, AStorageWithStrongProtectionIsRefusedClearly) {
+// Strong protection in the storage window: the window opens busy while the key is derived
+// (nothing changes meanwhile), reads the storage through the envelope, and saves it strong
+// with the key it has (no second derivation), the old file kept as the backup. A wrong
+// password closes the window again; File > Protection... makes a compatible storage strong.
+TEST_F(StorageDocTest, AStorageWithStrongProtectionOpensAndSavesStrong) {
     const std::string path = dir / "strong.ovs";
     CPictureDoc* doc = OpenStorage(path);
     View(doc)->AddFolder(QStringLiteral("F"), false);
     ModalSeam::Push(SetPassword(kPw));
     ASSERT_TRUE(SaveAndWait(doc));
-    CCmdUI protection(ID_FILE_PROTECTION);
-    ASSERT_TRUE(doc->OnUpdateCommand(protection));
-    EXPECT_FALSE(protection.enabled);
     doc->OnCloseDocument();
+    const auto contents = StorageContents(path, kPw.toStdString());
     strong::Key key;
     ASSERT_EQ(key.Derive(kPw.toStdString(), {1, 8192}), strong::Status::Ok);
     int error = 0;
     ASSERT_EQ(strong::WrapFile(path, path, key, &error), strong::Status::Ok);
 
-    ModalSeam::Install();
+    HeldWorker worker;
+    worker.Hold();
+    ModalSeam::Push(EnterPassword(kPw));
+    doc = dynamic_cast<CPictureDoc*>(app->OpenDocumentFile(QString::fromStdString(path)));
+    ASSERT_NE(doc, nullptr);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return worker.Started() == 1; }));
+    EXPECT_TRUE(doc->IsDerivingKey());
+    EXPECT_EQ(View(doc)->AddFolder(QStringLiteral("early"), false), nullptr)
+        << "nothing changes before the storage is read";
+    worker.Release();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return doc->OpenFile() != nullptr; }));
+    WaitForStorageLoad(View(doc));
+    EXPECT_TRUE(Labels(View(doc)->RootItem()).contains(QStringLiteral("F")));
+    EXPECT_EQ(CEncryptedDocument::ProtectionPaneText(doc), QStringLiteral("Strong"));
+
+    View(doc)->AddFolder(QStringLiteral("G"), false);
+    ASSERT_TRUE(SaveAndWait(doc)) << doc->LastSaveError().toStdString();
+    EXPECT_EQ(worker.Started(), 1) << "the save reuses the key the open derived";
+    EXPECT_TRUE(strong::FileHasMagic(path));
+    EXPECT_TRUE(strong::FileHasMagic(dir / "strong.BAK"));
+    auto saved = contents;
+    saved["G"] = saved.at("F");
+    EXPECT_EQ(StorageContents(path, kPw.toStdString()), saved);
+    doc->OnCloseDocument();
+
     QString message;
+    ModalSeam::Push(EnterPassword(QStringLiteral("wrong")));
     ModalSeam::Push(Message(message));
-    EXPECT_EQ(app->OpenDocumentFile(QString::fromStdString(path)), nullptr);
-    EXPECT_TRUE(message.startsWith("Cannot open the file strong.ovs: it has strong protection"))
-        << message.toStdString();
-    EXPECT_EQ(ModalSeam::Shown(), QStringList{"Ombrivault Error..."}) << "no password asked";
+    app->OpenDocumentFile(QString::fromStdString(path));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !message.isEmpty(); }));
+    EXPECT_EQ(message, QStringLiteral("Failed to decrypt the file: strong.ovs"));
+    EXPECT_TRUE(StorageTemplate()->GetDocuments().empty());
+
+    // A compatible storage made strong from the menu.
+    const std::string plain = dir / "plain.ovs";
+    doc = OpenStorage(plain);
+    View(doc)->AddFolder(QStringLiteral("P"), false);
+    ModalSeam::Push(SetPassword(kPw));
+    ASSERT_TRUE(SaveAndWait(doc));
+    QString question;
+    ModalSeam::Push(Message(question, QStringLiteral("Yes")));
+    ASSERT_TRUE(doc->OnCommand(ID_FILE_PROTECTION));
+    EXPECT_TRUE(question.startsWith("Protect plain.ovs with strong protection?"));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !doc->IsDerivingKey(); }));
+    ASSERT_TRUE(SaveAndWait(doc)) << doc->LastSaveError().toStdString();
+    EXPECT_TRUE(strong::FileHasMagic(plain));
+    EXPECT_EQ(StorageContents(plain, kPw.toStdString()).count("P"), 1u);
 }
 
 TEST_F(StorageDocTest, DamagedStreamOpensWithWhatWasReadAndSaysSoOnce) {

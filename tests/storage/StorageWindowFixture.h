@@ -38,7 +38,17 @@ inline std::map<std::string, std::string> StorageContents(const std::string& pat
     StorageItemTable table;
     StorageTree tree;
     const std::string bytes = ReadFileBytes(path);
-    if (reader.OpenBytes(std::vector<uint8_t>(bytes.begin(), bytes.end())) != CompoundResult::Ok ||
+    std::vector<uint8_t> file(bytes.begin(), bytes.end());
+    if (strong::HasMagic(file.data(), file.size())) {
+        // Strong protection: the whole envelope opened at once, apart from the window's reader.
+        strong::Key key;
+        std::vector<uint8_t> plain;
+        if (strong::Open(file.data(), file.size(), password, key, plain) != strong::Status::Ok) {
+            return {{"<unreadable>", ""}};
+        }
+        file = std::move(plain);
+    }
+    if (reader.OpenBytes(std::move(file)) != CompoundResult::Ok ||
         !CheckStoragePassword(reader, password).ok()) {
         return {{"<unreadable>", ""}};
     }
