@@ -188,7 +188,7 @@ QString CPictureDoc::ChangeRefusal() const {
     if (closing_) {
         return QStringLiteral("The storage is closing; nothing was changed.");
     }
-    if (loading_ || (IsDerivingKey() && file_ == nullptr)) {
+    if (loading_ || sealed_ != nullptr) {
         return QStringLiteral("The storage is still being read; nothing was changed. Try again "
                               "when its items are shown.");
     }
@@ -264,7 +264,7 @@ void CPictureDoc::EndLoad(StorageItemTable table) {
 // --- Saving ----------------------------------------------------------------------------------
 
 bool CPictureDoc::OnSaveDocument(const QString& path) {
-    if (loading_ || (IsDerivingKey() && file_ == nullptr)) {
+    if (loading_ || sealed_ != nullptr) {
         // A save now would write only what has been read so far.
         Notice(QStringLiteral("The storage is still being read; save it when its items are "
                               "shown."));

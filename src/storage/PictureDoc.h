@@ -135,7 +135,7 @@ private:
     std::shared_ptr<CompoundReader> file_;
     std::string heldPath_; // the path file_ was opened at
     // A file with strong protection between the open (which takes its lock and checks its
-    // header) and the derived key.
+    // header) and the derived key; the storage is being read while it is set.
     std::shared_ptr<StrongStorageFile> sealed_;
     CPictureLeftView* treeView_ = nullptr;
     bool loading_ = false;
