@@ -113,8 +113,8 @@ int main(int argc, char** argv) {
     derived.Derive(kPassword, {});
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("key derivation (Argon2id, %u passes, %u MiB): %.3f s\n",
-                strong::kDefaultPasses, strong::kDefaultMemoryKiB / 1024, seconds);
+    std::printf("key derivation (Argon2id, %u passes, %u MiB): %.3f s\n", strong::kDefaultPasses,
+                strong::kDefaultMemoryKiB / 1024, seconds);
     const int code = RunBenchmarksWithFigures(argc, argv, [](const BenchTimes& t) {
         if (t["BM_OpenCompatible"] > 0 && t["BM_OpenStrong"] > 0) {
             PrintFigure("strong_storage_1gib_open_vs_compatible",

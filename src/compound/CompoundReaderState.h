@@ -44,8 +44,8 @@ struct CompoundReader::State {
 
     int fd = -1;
     bool ownsFd = false;
-    bool locked = false;        // the reader took the descriptor's lock
-    std::vector<uint8_t> bytes; // the file, when reading from memory
+    bool locked = false;                          // the reader took the descriptor's lock
+    std::vector<uint8_t> bytes;                   // the file, when reading from memory
     std::shared_ptr<const CompoundSource> source; // the file, when reading through a source
     uint64_t fileSize = 0;
     int version = 0;

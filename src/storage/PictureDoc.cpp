@@ -128,8 +128,7 @@ bool CPictureDoc::OpenStrong(const QString& path) {
     // a password for a file that cannot be opened anyway.
     auto sealed = std::make_shared<StrongStorageFile>();
     const CompoundResult opened = sealed->Open(NativePath(path));
-    if (opened == CompoundResult::NotCompoundFile &&
-        sealed->HeaderStatus() != strong::Status::Ok) {
+    if (opened == CompoundResult::NotCompoundFile && sealed->HeaderStatus() != strong::Status::Ok) {
         ReportError(QStringLiteral("Cannot open the file %1: %2.")
                         .arg(FileNamePart(path), QString::fromStdString(strong::StatusMessage(
                                                      sealed->HeaderStatus()))));
@@ -285,8 +284,7 @@ bool CPictureDoc::OnSaveDocument(const QString& path) {
                                   "in a moment."));
             return false;
         }
-        DeriveNewKey([this, path] { OnSaveDocument(path); },
-                     [this] { closeWhenSaved_ = false; });
+        DeriveNewKey([this, path] { OnSaveDocument(path); }, [this] { closeWhenSaved_ = false; });
         return true;
     }
     SetOwnPath(path);
@@ -409,7 +407,8 @@ void CPictureDoc::HoldSavedFile(const StorageSaveJob& job) {
     if (job.options.strongKey != nullptr) {
         auto sealed = std::make_shared<StrongStorageFile>();
         reopened = sealed->Open(job.path);
-        if (reopened == CompoundResult::Ok && sealed->UnlockWithKey(job.key) != strong::Status::Ok) {
+        if (reopened == CompoundResult::Ok &&
+            sealed->UnlockWithKey(job.key) != strong::Status::Ok) {
             reopened = CompoundResult::NotCompoundFile;
         }
         if (reopened == CompoundResult::Ok) {

@@ -110,8 +110,8 @@ protected:
     std::optional<BlobForm> OpenFormOf(const QString&) const override { return BlobForm::Current; }
     // A file with strong protection, once its key is derived: its compound file is opened
     // through the envelope and checked against the password, and the tree view reads it.
-    LoadTextStatus ReadContents(const std::string& path, std::string_view password,
-                                BlobForm form, int* error) override;
+    LoadTextStatus ReadContents(const std::string& path, std::string_view password, BlobForm form,
+                                int* error) override;
 
 private:
     // Opens a file with strong protection: takes its lock, checks its header, asks the

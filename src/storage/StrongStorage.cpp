@@ -12,7 +12,7 @@ CompoundResult StrongStorageFile::Open(const std::string& path, CompoundLock loc
     }
     if (!file_.Open(path)) {
         const int error = file_.LastError();
-        return error == EISDIR ? CompoundResult::AccessDenied
+        return error == EISDIR   ? CompoundResult::AccessDenied
                : error == EINVAL ? CompoundResult::NotCompoundFile
                                  : CompoundResultFromErrno(error);
     }
@@ -83,8 +83,7 @@ StrongStorageOutput::StrongStorageOutput(int fd)
     : fd_(fd), writer_(
                    [this](uint64_t offset, const uint8_t* data, size_t size) {
                        while (size > 0) {
-                           const ssize_t n =
-                               ::pwrite(fd_, data, size, static_cast<off_t>(offset));
+                           const ssize_t n = ::pwrite(fd_, data, size, static_cast<off_t>(offset));
                            if (n < 0 && errno == EINTR) {
                                continue;
                            }
@@ -139,8 +138,8 @@ int StrongStorageOutput::WriteAt(uint64_t offset, const uint8_t* data, size_t si
         const std::vector<uint8_t> zeros(
             static_cast<size_t>(std::min<uint64_t>(offset - appended_, uint64_t{1} << 20)));
         while (appended_ < offset) {
-            const size_t n = static_cast<size_t>(std::min<uint64_t>(offset - appended_,
-                                                                    zeros.size()));
+            const size_t n =
+                static_cast<size_t>(std::min<uint64_t>(offset - appended_, zeros.size()));
             if (const int error = Append(zeros.data(), n); error != 0) {
                 return error;
             }

@@ -159,7 +159,8 @@ TEST_F(StrongCliTest, StorageCommandsWorkThroughTheEnvelope) {
     const struct {
         const char* args;
         int code;
-    } damaged[] = {{"ls mid.ovs", 0}, {"check mid.ovs", 4}, {"ls end.ovs", 1}, {"check end.ovs", 4}};
+    } damaged[] = {
+        {"ls mid.ovs", 0}, {"check mid.ovs", 4}, {"ls end.ovs", 1}, {"check end.ovs", 4}};
     for (const auto& c : damaged) {
         r = Run(std::string("--password-file pw ") + c.args);
         EXPECT_EQ(r.code, c.code) << c.args << "\n" << r.err;
