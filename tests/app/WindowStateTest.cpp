@@ -119,8 +119,11 @@ protected:
         };
         // A restore the window manager finishes late can put the window back at its previous
         // place (or size it with the frame it had) after the request: it is asked again then.
+        // Qt sends no request for a place it believes the window has already, so the window is
+        // first sent a pixel off the place and size it is believed to have.
         bool done = placed();
         for (int again = 0; again < 3 && !done; ++again) {
+            Frame().setGeometry(Frame().geometry().adjusted(1, 1, 2, 2));
             request();
             done = placed();
         }
