@@ -1,5 +1,6 @@
 #include "documents/StrongKeyJob.h"
 
+#include <mutex>
 #include <thread>
 
 #include <QCoreApplication>
@@ -42,33 +43,50 @@ StrongKeyResult Derive(const StrongKeyRequest& request) {
 
 } // namespace
 
+// What the worker and the user-interface thread share: made before the worker starts, the
+// result handed over under the mutex (the event queue between the two threads orders them
+// too, but a race detector cannot see through it).
+struct StrongKeyHandoff {
+    StrongKeyRequest request;
+    std::weak_ptr<void> alive;
+    std::function<void(StrongKeyResult&)> done;
+    std::unique_ptr<BusyReport> busy;
+    std::mutex mutex;
+    StrongKeyResult result;
+};
+
 void CStrongKeyJob::Start(StrongKeyRequest request, std::weak_ptr<void> alive,
                           std::function<void(StrongKeyResult&)> done) {
-    auto shared = std::make_shared<StrongKeyRequest>(std::move(request));
-    const std::function<void()> hook = WorkerHook();
+    auto handoff = std::make_shared<StrongKeyHandoff>();
+    handoff->request = std::move(request);
+    handoff->alive = std::move(alive);
+    handoff->done = std::move(done);
     // The frame is busy from here until the key has reached the document: its commands, keys
     // and clicks wait, and it cannot be closed, but it repaints. Busy starts before the worker
     // does, so nobody sees the window idle while its key is still missing, and it ends on the
     // user-interface thread in the same call that hands the key over, so no command runs
     // between the two.
-    auto busy = std::make_shared<BusyReport>();
-    std::thread([shared, alive = std::move(alive), done = std::move(done), hook,
-                 busy = std::move(busy)]() mutable {
-        auto result = std::make_shared<StrongKeyResult>();
+    handoff->busy = std::make_unique<BusyReport>();
+    std::thread([handoff, hook = WorkerHook()] {
         if (hook) {
             hook();
         }
-        *result = Derive(*shared);
-        shared->password.Clear();
+        StrongKeyResult result = Derive(handoff->request);
+        {
+            const std::lock_guard<std::mutex> lock(handoff->mutex);
+            handoff->request.password.Clear();
+            handoff->result = std::move(result);
+        }
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
-            [result, busy = std::move(busy), alive = std::move(alive),
-             done = std::move(done)]() mutable {
-                busy.reset();
-                if (const std::shared_ptr<void> owner = alive.lock()) {
-                    done(*result);
+            [handoff] {
+                const std::lock_guard<std::mutex> lock(handoff->mutex);
+                handoff->busy.reset();
+                if (const std::shared_ptr<void> owner = handoff->alive.lock()) {
+                    handoff->done(handoff->result);
                 }
-                result->key.Clear();
+                handoff->result.key.Clear();
+                handoff->done = nullptr;
             },
             Qt::QueuedConnection);
     }).detach();
