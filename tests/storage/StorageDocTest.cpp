@@ -304,6 +304,18 @@ TEST_F(StorageDocTest, AStorageWithStrongProtectionOpensAndSavesStrong) {
     ASSERT_TRUE(SaveAndWait(doc)) << doc->LastSaveError().toStdString();
     EXPECT_TRUE(strong::FileHasMagic(plain));
     EXPECT_EQ(StorageContents(plain, kPw.toStdString()).count("P"), 1u);
+
+    // A new storage saved with "Strong protection" ticked: the key comes first, and the save
+    // follows by itself.
+    const std::string fresh = dir / "fresh.ovs";
+    doc = OpenStorage(fresh);
+    View(doc)->AddFolder(QStringLiteral("N"), false);
+    ModalSeam::Push(SetStrongPassword(kPw));
+    ASSERT_TRUE(doc->SaveCommand());
+    ASSERT_TRUE(ProcessEventsUntil(
+        [&] { return !doc->IsDerivingKey() && !doc->IsSaving() && !doc->IsModified(); }));
+    EXPECT_TRUE(strong::FileHasMagic(fresh));
+    EXPECT_EQ(StorageContents(fresh, kPw.toStdString()).count("N"), 1u);
 }
 
 TEST_F(StorageDocTest, DamagedStreamOpensWithWhatWasReadAndSaysSoOnce) {
