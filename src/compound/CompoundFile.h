@@ -27,6 +27,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -135,6 +136,9 @@ public:
 
 private:
     struct State;
+    // Makes the reader's state, lets `fill` say where the file's bytes are, and checks the
+    // structure; the reader stays closed when that fails.
+    CompoundResult OpenWith(const std::function<void(State&)>& fill);
     std::unique_ptr<State> state_;
 };
 
