@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <functional>
 #include <new>
 #include <unistd.h>
 #include <vector>
@@ -12,11 +13,33 @@ using namespace compound;
 
 namespace {
 
+// Reads `size` bytes of `from` at `fromOffset` a megabyte at a time and hands each piece to
+// `write`, which returns 0 or an errno value. Returns 0 or an errno value.
+int ReadInPieces(int from, uint64_t fromOffset, uint64_t size,
+                 const std::function<int(const uint8_t*, size_t)>& write) {
+    std::vector<uint8_t> buffer(static_cast<size_t>(std::min<uint64_t>(size, kOutBufferSize)));
+    while (size > 0) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(size, buffer.size()));
+        const ssize_t n = ::pread(from, buffer.data(), want, static_cast<off_t>(fromOffset));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return n < 0 ? errno : EIO;
+        }
+        if (const int error = write(buffer.data(), static_cast<size_t>(n)); error != 0) {
+            return error;
+        }
+        fromOffset += static_cast<uint64_t>(n);
+        size -= static_cast<uint64_t>(n);
+    }
+    return 0;
+}
+
 // Copies file bytes between descriptors: copy_file_range where the two files allow it,
 // reads and writes of a megabyte otherwise. Returns 0 or an errno value.
 int CopyBetween(int from, uint64_t fromOffset, int to, uint64_t toOffset, uint64_t size) {
-    bool plain = false;
-    while (size > 0 && !plain) {
+    while (size > 0) {
         auto in = static_cast<off_t>(fromOffset);
         auto out = static_cast<off_t>(toOffset);
         const ssize_t n = ::copy_file_range(
@@ -26,7 +49,6 @@ int CopyBetween(int from, uint64_t fromOffset, int to, uint64_t toOffset, uint64
         }
         if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
                       errno == EPERM)) {
-            plain = true;
             break;
         }
         if (n <= 0) {
@@ -36,59 +58,38 @@ int CopyBetween(int from, uint64_t fromOffset, int to, uint64_t toOffset, uint64
         toOffset += static_cast<uint64_t>(n);
         size -= static_cast<uint64_t>(n);
     }
-    std::vector<uint8_t> buffer(
-        plain ? static_cast<size_t>(std::min<uint64_t>(size, kOutBufferSize)) : 0);
-    while (size > 0) {
-        const size_t want = static_cast<size_t>(std::min<uint64_t>(size, buffer.size()));
-        const ssize_t n = ::pread(from, buffer.data(), want, static_cast<off_t>(fromOffset));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return n < 0 ? errno : EIO;
-        }
-        size_t done = 0;
-        while (done < static_cast<size_t>(n)) {
-            const ssize_t w = ::pwrite(to, buffer.data() + done, static_cast<size_t>(n) - done,
-                                       static_cast<off_t>(toOffset + done));
+    return ReadInPieces(from, fromOffset, size, [&](const uint8_t* data, size_t length) {
+        while (length > 0) {
+            const ssize_t w = ::pwrite(to, data, length, static_cast<off_t>(toOffset));
             if (w < 0 && errno == EINTR) {
                 continue;
             }
             if (w <= 0) {
                 return w < 0 ? errno : EIO;
             }
-            done += static_cast<size_t>(w);
+            data += w;
+            length -= static_cast<size_t>(w);
+            toOffset += static_cast<uint64_t>(w);
         }
-        fromOffset += done;
-        toOffset += done;
-        size -= done;
-    }
-    return 0;
+        return 0;
+    });
 }
 
 } // namespace
 
 bool CompoundWriter::State::CopyToOutput(int from, uint64_t fromOffset, uint64_t size) {
-    std::vector<uint8_t> buffer(static_cast<size_t>(std::min<uint64_t>(size, kOutBufferSize)));
     uint64_t at = outOffset;
-    while (size > 0) {
-        const size_t want = static_cast<size_t>(std::min<uint64_t>(size, buffer.size()));
-        const ssize_t n = ::pread(from, buffer.data(), want, static_cast<off_t>(fromOffset));
-        if (n < 0 && errno == EINTR) {
-            continue;
+    const int error = ReadInPieces(from, fromOffset, size, [&](const uint8_t* data, size_t n) {
+        if (!WriteAll(data, n, at)) {
+            return EIO; // the failure is kept already
         }
-        if (n <= 0) {
-            Fail(CompoundResult::Unknown);
-            return false;
-        }
-        if (!WriteAll(buffer.data(), static_cast<size_t>(n), at)) {
-            return false;
-        }
-        at += static_cast<uint64_t>(n);
-        fromOffset += static_cast<uint64_t>(n);
-        size -= static_cast<uint64_t>(n);
+        at += n;
+        return 0;
+    });
+    if (error != 0 && failure == CompoundResult::Ok) {
+        Fail(CompoundResult::Unknown); // the source could not be read
     }
-    return true;
+    return error == 0;
 }
 
 CompoundResult CompoundWriter::BeginStream(uint32_t parent, std::string_view name, uint64_t size) {
