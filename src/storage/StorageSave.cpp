@@ -107,7 +107,7 @@ StorageSaveResult SaveStorage(const std::string& path, std::string_view password
     CompoundResult written = CompoundResult::Ok;
     std::optional<StrongStorageOutput> sealed;
     if (options.strongKey != nullptr) {
-        sealed.emplace(file.Handle());
+        sealed.emplace(file);
         if (const strong::Status s = sealed->Begin(*options.strongKey); s != strong::Status::Ok) {
             return Failed(EIO, "cannot save " + path + ": " + strong::StatusMessage(s));
         }

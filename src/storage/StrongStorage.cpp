@@ -79,25 +79,10 @@ strong::Status StrongStorageFile::CheckAllChunks() const {
 
 // --- Writing ------------------------------------------------------------------------------
 
-StrongStorageOutput::StrongStorageOutput(int fd)
-    : fd_(fd), writer_(
-                   [this](uint64_t offset, const uint8_t* data, size_t size) {
-                       while (size > 0) {
-                           const ssize_t n = ::pwrite(fd_, data, size, static_cast<off_t>(offset));
-                           if (n < 0 && errno == EINTR) {
-                               continue;
-                           }
-                           if (n <= 0) {
-                               error_ = n < 0 ? errno : EIO;
-                               return false;
-                           }
-                           data += n;
-                           offset += static_cast<uint64_t>(n);
-                           size -= static_cast<size_t>(n);
-                       }
-                       return true;
-                   },
-                   strong::Writer::FirstChunk::Held) {}
+StrongStorageOutput::StrongStorageOutput(AtomicFileWriter& file)
+    : file_(file), writer_([&file](uint64_t offset, const uint8_t* data,
+                                   size_t size) { return file.WriteAt(data, size, offset); },
+                           strong::Writer::FirstChunk::Held) {}
 
 strong::Status StrongStorageOutput::Begin(const strong::Key& key) {
     return writer_.Begin(key);
@@ -107,7 +92,7 @@ int StrongStorageOutput::ErrorOf(strong::Status status) const {
     if (status == strong::Status::Ok) {
         return 0;
     }
-    return error_ != 0 ? error_ : EIO;
+    return file_.LastError() != 0 ? file_.LastError() : EIO;
 }
 
 int StrongStorageOutput::Append(const uint8_t* data, size_t size) {
@@ -161,5 +146,5 @@ int StrongStorageOutput::Finish(uint64_t size) {
     if (const int error = ErrorOf(writer_.Finish()); error != 0) {
         return error;
     }
-    return ::ftruncate(fd_, static_cast<off_t>(writer_.FileBytes())) == 0 ? 0 : errno;
+    return ::ftruncate(file_.Handle(), static_cast<off_t>(writer_.FileBytes())) == 0 ? 0 : errno;
 }

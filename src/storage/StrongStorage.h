@@ -3,6 +3,7 @@
 // through it in one pass.
 #pragma once
 
+#include "base/AtomicFileWriter.h"
 #include "compound/CompoundFile.h"
 #include "crypto/StrongEnvelope.h"
 
@@ -47,11 +48,12 @@ private:
     mutable bool damaged_ = false;
 };
 
-// Seals a compound file into a descriptor as the writer produces it. The compound header,
-// written last over the file's start, lands in the first chunk, which is held until then.
+// Seals a compound file into the new file of a save as the writer produces it. The compound
+// header, written last over the file's start, lands in the first chunk, which is held until
+// then.
 class StrongStorageOutput final : public CompoundOutput {
 public:
-    explicit StrongStorageOutput(int fd);
+    explicit StrongStorageOutput(AtomicFileWriter& file);
     // Writes the envelope's header for `key` (its salt and parameters, a new nonce base).
     strong::Status Begin(const strong::Key& key);
     int WriteAt(uint64_t offset, const uint8_t* data, size_t size) override;
@@ -61,8 +63,7 @@ private:
     int Append(const uint8_t* data, size_t size);
     int ErrorOf(strong::Status status) const;
 
-    int fd_;
-    int error_ = 0; // errno of the last failed write
+    AtomicFileWriter& file_;
     uint64_t appended_ = 0;
     strong::Writer writer_;
 };
