@@ -45,14 +45,9 @@ std::string StrongPath() {
 // Reads the storage at `path`; `whole` reads every item's data too.
 bool Open(const std::string& path, bool sealed, bool whole) {
     auto reader = std::make_shared<CompoundReader>();
-    if (sealed) {
-        auto file = std::make_shared<StrongStorageFile>();
-        if (file->Open(path) != CompoundResult::Ok ||
-            file->UnlockWithKey(Key()) != strong::Status::Ok ||
-            reader->OpenSource(file) != CompoundResult::Ok) {
-            return false;
-        }
-    } else if (OpenStorageFile(path, *reader) != CompoundResult::Ok) {
+    const CompoundResult opened =
+        sealed ? OpenStrongStorageFile(path, Key(), *reader) : OpenStorageFile(path, *reader);
+    if (opened != CompoundResult::Ok) {
         return false;
     }
     if (!CheckStoragePassword(*reader, kPassword).ok()) {

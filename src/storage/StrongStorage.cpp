@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <memory>
 #include <sys/file.h>
 #include <unistd.h>
 #include <vector>
@@ -75,6 +76,19 @@ strong::Status StrongStorageFile::CheckAllChunks() const {
         return strong::Status::WrongPassword;
     }
     return reader_.ReadAll([](const uint8_t*, size_t) { return true; });
+}
+
+CompoundResult OpenStrongStorageFile(const std::string& path, const strong::Key& key,
+                                     CompoundReader& reader, CompoundLock lock) {
+    auto file = std::make_shared<StrongStorageFile>();
+    const CompoundResult opened = file->Open(path, lock);
+    if (opened != CompoundResult::Ok) {
+        return opened;
+    }
+    if (file->UnlockWithKey(key) != strong::Status::Ok) {
+        return CompoundResult::NotCompoundFile;
+    }
+    return reader.OpenSource(std::move(file));
 }
 
 // --- Writing ------------------------------------------------------------------------------

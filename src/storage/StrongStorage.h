@@ -48,6 +48,13 @@ private:
     mutable bool damaged_ = false;
 };
 
+// Opens a strong storage written under `key` (its own saves, say) into `reader`, with the
+// lock `lock`. NotCompoundFile when the key does not fit or the file does not open through
+// the envelope.
+CompoundResult OpenStrongStorageFile(const std::string& path, const strong::Key& key,
+                                     CompoundReader& reader,
+                                     CompoundLock lock = CompoundLock::Exclusive);
+
 // Seals a compound file into the new file of a save as the writer produces it. The compound
 // header, written last over the file's start, lands in the first chunk, which is held until
 // then.
