@@ -69,6 +69,37 @@ int StrongFail(const std::string& path, strong::Status status) {
     }
 }
 
+// Opens a storage with strong protection into `storage`: the envelope's header is checked
+// before the password is asked, the key derived from it, and the compound file opened through
+// the envelope (its result in `opened`). Returns kExitOk, or the command's failure.
+int OpenThroughEnvelope(const CliOptions& options, const std::string& path, OpenStorage& storage,
+                        SecretBuffer& password, bool forCheck, CompoundLock lock,
+                        CompoundResult& opened) {
+    storage.sealed = std::make_shared<StrongStorageFile>();
+    opened = storage.sealed->Open(path, lock);
+    const strong::Status header = storage.sealed->HeaderStatus();
+    if (opened == CompoundResult::NotCompoundFile && header != strong::Status::Ok) {
+        return StrongFail(path, header);
+    }
+    if (opened != CompoundResult::Ok) {
+        return kExitOk; // said as for the compatible form
+    }
+    if (const int code = ReadPassword(options, password); code != kExitOk) {
+        return code;
+    }
+    if (const strong::Status s = storage.sealed->Unlock(password.View(), storage.key);
+        s != strong::Status::Ok) {
+        return StrongFail(path, s);
+    }
+    opened = storage.reader->OpenSource(storage.sealed);
+    if (opened != CompoundResult::Ok && storage.sealed->SawDamage()) {
+        return Fail(forCheck ? kExitDamaged : kExitDecryptFailed,
+                    "Failed to decrypt the file: " + FileNameOf(path) + ": " +
+                        strong::StatusMessage(strong::Status::Damaged));
+    }
+    return kExitOk;
+}
+
 } // namespace
 
 bool IsStoragePath(const std::string& path) {
@@ -80,38 +111,20 @@ int LoadStorage(const CliOptions& options, const std::string& path, OpenStorage&
                 SecretBuffer& password, bool forCheck, CompoundLock lock) {
     StoragePasswordCheck check;
     if (strong::FileHasMagic(path)) {
-        // Strong protection: the envelope's header is checked before the password is asked,
-        // the key derived from it, and the compound file read through the envelope.
-        storage.sealed = std::make_shared<StrongStorageFile>();
-        check.openResult = storage.sealed->Open(path, lock);
-        const strong::Status header = storage.sealed->HeaderStatus();
-        if (check.openResult == CompoundResult::NotCompoundFile && header != strong::Status::Ok) {
-            return StrongFail(path, header);
+        if (const int code = OpenThroughEnvelope(options, path, storage, password, forCheck, lock,
+                                                 check.openResult);
+            code != kExitOk) {
+            return code;
         }
+    } else {
+        check.openResult = OpenStorageFile(path, *storage.reader, lock);
         if (check.openResult == CompoundResult::Ok) {
             if (const int code = ReadPassword(options, password); code != kExitOk) {
                 return code;
             }
-            if (const strong::Status s = storage.sealed->Unlock(password.View(), storage.key);
-                s != strong::Status::Ok) {
-                return StrongFail(path, s);
-            }
-            check.openResult = storage.reader->OpenSource(storage.sealed);
-            if (check.openResult != CompoundResult::Ok && storage.sealed->SawDamage()) {
-                return Fail(forCheck ? kExitDamaged : kExitDecryptFailed,
-                            "Failed to decrypt the file: " + FileNameOf(path) + ": " +
-                                strong::StatusMessage(strong::Status::Damaged));
-            }
         }
-    } else {
-        check.openResult = OpenStorageFile(path, *storage.reader, lock);
     }
     if (check.openResult == CompoundResult::Ok) {
-        if (storage.sealed == nullptr) {
-            if (const int code = ReadPassword(options, password); code != kExitOk) {
-                return code;
-            }
-        }
         check = CheckStoragePassword(*storage.reader, password.View());
     }
     if (!check.ok()) {
