@@ -125,7 +125,18 @@ std::vector<std::string> ChangedStreams(const std::string& a, const std::string&
 class StorageLazyTest : public ::testing::Test {
 protected:
     std::string Path(const std::string& name) { return (dir_ / name); }
+    // The options of a save with strong protection, under a key derived once (with small
+    // parameters: the header carries them, so it is the same code).
+    StorageSaveOptions Strongly() {
+        if (!key_.IsSet()) {
+            EXPECT_EQ(key_.Derive(kPassword, {1, 8192}), strong::Status::Ok);
+        }
+        StorageSaveOptions options;
+        options.strongKey = &key_;
+        return options;
+    }
     ScratchDir dir_;
+    strong::Key key_;
 };
 
 } // namespace
@@ -327,10 +338,7 @@ TEST_F(StorageLazyTest, FilesLeftClosedOnDiskAreReadByTheSaveWhileStillTheSame) 
 // the compatible file byte for byte.
 TEST_F(StorageLazyTest, StrongStoragesAreReadOnDemandAndWrittenInOnePass) {
     Sample sample;
-    strong::Key key;
-    ASSERT_EQ(key.Derive(kPassword, {1, 8192}), strong::Status::Ok);
-    StorageSaveOptions strongly;
-    strongly.strongKey = &key;
+    const StorageSaveOptions strongly = Strongly();
     const std::string plainPath = Path("plain.ovs");
     ASSERT_TRUE(SaveStorage(plainPath, kPassword, sample.table, sample.tree).ok);
     const Lazy plain(plainPath, kPassword);
@@ -365,12 +373,8 @@ TEST_F(StorageLazyTest, StrongStoragesAreReadOnDemandAndWrittenInOnePass) {
 // end refuses the file.
 TEST_F(StorageLazyTest, DamageInAStrongStorageStaysWithTheItemsItHits) {
     Sample sample;
-    strong::Key key;
-    ASSERT_EQ(key.Derive(kPassword, {1, 8192}), strong::Status::Ok);
-    StorageSaveOptions strongly;
-    strongly.strongKey = &key;
     const std::string path = Path("s.ovs");
-    ASSERT_TRUE(SaveStorage(path, kPassword, sample.table, sample.tree, {}, strongly).ok);
+    ASSERT_TRUE(SaveStorage(path, kPassword, sample.table, sample.tree, {}, Strongly()).ok);
     const std::string good = ReadFileBytes(path);
     const uint64_t chunk = strong::kDefaultChunkBytes + strong::kTagBytes;
 
@@ -379,7 +383,7 @@ TEST_F(StorageLazyTest, DamageInAStrongStorageStaysWithTheItemsItHits) {
     bytes[strong::kHeaderBytes + (good.size() / chunk / 2) * chunk + 100] ^= 1;
     WriteFileBytes(path, bytes);
     {
-        const Lazy lazy(path, kPassword, key);
+        const Lazy lazy(path, kPassword, key_);
         EXPECT_TRUE(lazy.read.damaged.empty());
         ItemData loaded;
         EXPECT_NE(lazy.table.Get(lazy.Find("big.bin"))->data.Load(loaded), ItemDataRead::Ok);
@@ -393,7 +397,7 @@ TEST_F(StorageLazyTest, DamageInAStrongStorageStaysWithTheItemsItHits) {
     WriteFileBytes(path, bytes);
     auto sealed = std::make_shared<StrongStorageFile>();
     ASSERT_EQ(sealed->Open(path, CompoundLock::None), CompoundResult::Ok);
-    ASSERT_EQ(sealed->UnlockWithKey(key), strong::Status::Ok);
+    ASSERT_EQ(sealed->UnlockWithKey(key_), strong::Status::Ok);
     CompoundReader reader;
     EXPECT_EQ(reader.OpenSource(sealed), CompoundResult::NotCompoundFile);
     EXPECT_TRUE(sealed->SawDamage());
