@@ -41,8 +41,6 @@ StrongKeyResult Derive(const StrongKeyRequest& request) {
     return result;
 }
 
-} // namespace
-
 // What the worker and the user-interface thread share: made before the worker starts, the
 // result handed over under the mutex (the event queue between the two threads orders them
 // too, but a race detector cannot see through it).
@@ -54,6 +52,8 @@ struct StrongKeyHandoff {
     std::mutex mutex;
     StrongKeyResult result;
 };
+
+} // namespace
 
 void CStrongKeyJob::Start(StrongKeyRequest request, std::weak_ptr<void> alive,
                           std::function<void(StrongKeyResult&)> done) {
